@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#include "line_texts.h"
+
+#include "number_forms.h"
+
+#include <ostream>
+#include <string>
+
+namespace chimex {
+
+void writeLine(std::ostream& out, std::string_view text) {
+    out << text << "\r\n";
+}
+
+void writeMoveBlock(std::ostream& out, Axis axis, float noteSpeed, float noteDuration,
+                    float position) {
+    const bool z = axis == Axis::Z;
+    const char* jog = axis == Axis::X ? "J3, " : axis == Axis::Y ? "J3,, " : "J3,,, ";
+    writeLine(out, "");
+    writeLine(out, (z ? "JS,, " : "JS, ") + plainForm(noteSpeed));
+    writeLine(out, "' note duration = " + plainForm(noteDuration));
+    writeLine(out, jog + threeDecimalForm(position));
+}
+
+void writePauseLine(std::ostream& out, float pauseLength) {
+    writeLine(out, "PAUSE, " + oneDecimalForm(pauseLength));
+}
+
+namespace {
+
+void writeAxisRange(std::ostream& out, char axis, float high, float low) {
+    const std::string name(1, axis);
+    writeLine(out, "' Maximum " + name + "-axis value for this file is " + plainForm(high));
+    writeLine(out, "' Minimum " + name + "-axis value for this file is " + plainForm(low));
+    writeLine(out, "");
+}
+
+std::string confirmationPrompt(const HeaderValues& v) {
+    return "INPUT \"Type (Y) to move to " + plainForm(v.LowX) + ", " + plainForm(v.LowY) + ", " +
+           plainForm(v.LowZ) + " to start the song, or any other key to cancel.\" &letsgo";
+}
+
+} // namespace
+
+void writeHeader(std::ostream& out, const HeaderValues& v) {
+    writeLine(out, "' file created by Gantrix Chimex software");
+    writeLine(out, "' Chimex Vedadazu 1.0.0.0");
+    writeLine(out, "' User takes responsibility for the effects and outcomes of the use of this "
+                   "program.");
+    writeLine(out, "");
+    writeLine(out, "' Your Gantrix will begin by moving to the 0,0,0 point, pause for 2 seconds, and "
+                   "then start moving to play the song.");
+    writeLine(out, "");
+    writeLine(out, "' Read the values below and make sure that your Gantrix can safely move within "
+                   "that range.");
+    writeLine(out, "");
+    writeAxisRange(out, 'X', v.HighX, v.LowX);
+    writeAxisRange(out, 'Y', v.HighY, v.LowY);
+    writeAxisRange(out, 'Z', v.HighZ, v.LowZ);
+    writeLine(out, "' Fastest X and Y axis jog speed is " + plainForm(v.TopXYSpeed));
+    writeLine(out, "' Fastest Z-axis jog speed is " + plainForm(v.TopZSpeed));
+    writeLine(out, "");
+    writeLine(out, "");
+    writeLine(out, confirmationPrompt(v));
+    writeLine(out, "IF &letsgo <> Y THEN END ");
+    writeLine(out, "");
+    writeLine(out, "J3, " + plainForm(v.LowX) + ", " + plainForm(v.LowY) + ", " + plainForm(v.LowZ));
+    writeLine(out, "");
+    writeLine(out, "' Save the current Jog Speeds...");
+    writeLine(out, "&oldJogXYSpeed = %(76)");
+    writeLine(out, "&oldJogZSpeed = %(78)");
+    writeLine(out, "");
+    writeLine(out, "PAUSE 2");
+    writeLine(out, "");
+}
+
+void writeFooter(std::ostream& out) {
+    writeLine(out, "");
+    writeLine(out, "' Finally restore the original settings");
+    writeLine(out, "JS,&oldJogXYSpeed ");
+    writeLine(out, "JS,,&oldJogZSpeed ");
+}
+
+} // namespace chimex

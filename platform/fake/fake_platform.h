@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/random_source.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace chimex {
+
+/// A scriptable platform for tests. Every call is recorded as a line in `calls`; clock readings,
+/// random numbers, dialog answers and message-box buttons come from queues the test fills.
+/// With empty queues: the clock reads 0, random numbers come from a fresh RandomSource, dialogs
+/// are cancelled and message boxes answer OK (Yes for a Yes/No box).
+class FakePlatform : public Platform {
+public:
+    struct Message {
+        std::string prompt;
+        std::string title;
+        MessageStyle style;
+    };
+
+    std::filesystem::path folder = "/fake/program";
+    std::set<std::filesystem::path> existingFiles; ///< paths fileExists() reports as present
+    bool useRealFiles = false;                     ///< fileExists() asks the real file system
+
+    std::deque<double> clockReadings;
+    std::deque<float> randomNumbers;
+    std::deque<std::optional<std::filesystem::path>> dialogAnswers;
+    std::deque<MessageButton> buttonPresses;
+
+    /// Make the named operation throw a Failure ("clock", "randomNumber", "startSound",
+    /// "messageBox", "saveFileDialog", "fileExists").
+    std::set<std::string> failing;
+
+    /// Run inside endPlaying(), as the main window's unload would (finish the tune file).
+    std::function<void()> onEndPlaying;
+
+    std::vector<std::string> calls;
+    std::vector<Message> messages;
+    std::vector<SaveDialogOptions> dialogsShown;
+    std::vector<std::filesystem::path> soundsStarted;
+    std::vector<std::string> failuresReported;
+    int soundStops = 0;
+    int endPlayingCalls = 0;
+    int endProgramCalls = 0;
+    bool soundPlaying = false;
+
+    std::filesystem::path programFolder() const override;
+    bool fileExists(const std::filesystem::path& path) const override;
+    double clock() override;
+    float randomNumber() override;
+    void startSound(const std::filesystem::path& path) override;
+    void stopSound() override;
+    MessageButton messageBox(std::string_view prompt, std::string_view title,
+                             MessageStyle style) override;
+    std::optional<std::filesystem::path> saveFileDialog(const SaveDialogOptions& options) override;
+    void endPlaying() override;
+    void reportUnhandledFailure(std::string_view message) override;
+    void endProgram() override;
+
+private:
+    void failIfAsked(const std::string& operation) const;
+    RandomSource random_;
+};
+
+} // namespace chimex

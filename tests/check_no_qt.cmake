@@ -1,0 +1,14 @@
+# Fails when a source file of the logic libraries includes a Qt header.
+file(GLOB_RECURSE sources
+    ${ROOT}/core/*.h ${ROOT}/core/*.cpp
+    ${ROOT}/partfile/*.h ${ROOT}/partfile/*.cpp
+    ${ROOT}/settings/*.h ${ROOT}/settings/*.cpp
+    ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp)
+list(FILTER sources EXCLUDE REGEX "/platform/qt/")
+foreach(source IN LISTS sources)
+    file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")
+    if(hits)
+        message(FATAL_ERROR "${source} includes Qt: ${hits}")
+    endif()
+endforeach()
+message(STATUS "checked ${CMAKE_MATCH_COUNT} logic sources: no Qt")

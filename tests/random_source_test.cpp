@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#include "platform/random_source.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+using namespace chimex;
+
+TEST(RandomSource, StaysBelowOneAndGivesEveryChoiceEvenly) {
+    RandomSource random;
+    std::array<int, 8> counts{};
+    const int draws = 600000;
+    for (int i = 0; i < draws; ++i) {
+        const float r = random.next();
+        ASSERT_GE(r, 0.0f);
+        ASSERT_LT(r, 1.0f);
+        const auto choice = static_cast<int>(std::floor(static_cast<double>(r) * 6 + 1));
+        ++counts[static_cast<std::size_t>(choice)];
+    }
+    EXPECT_EQ(counts[0], 0);
+    EXPECT_EQ(counts[7], 0);
+    for (int choice = 1; choice <= 6; ++choice) {
+        EXPECT_NEAR(counts[static_cast<std::size_t>(choice)], draws / 6, draws / 6 / 50) << choice;
+    }
+}
+
+TEST(RandomSource, StartsFromTheSameStateEveryTime) {
+    RandomSource first;
+    RandomSource second;
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(first.next(), second.next());
+    }
+}
