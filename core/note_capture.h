@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "core/program_state.h"
+#include "platform/platform.h"
+
+#include <filesystem>
+
+namespace chimex {
+
+inline constexpr int keyCount = 37;
+
+/// <program folder>/notes/<index>.wav
+std::filesystem::path soundPath(const std::filesystem::path& programFolder, int keyIndex);
+
+/// 2^(index/12) x baseSpeed formed in double precision, rounded through the three-decimal form.
+float keySpeed(float baseSpeed, int keyIndex);
+
+/// A mouse press on key `keyIndex`: starts the clock and the key's sound; in pause mode after the
+/// first note appends the pause line. Throws Failure on an arithmetic fault.
+void keyPress(ProgramState& state, Platform& platform, int keyIndex);
+
+/// A mouse release: stops the sound, fixes speed and duration, advances the pause mode and runs
+/// the note planner. (Moving the focus to txtSpeed is the window's job.)
+void keyRelease(ProgramState& state, Platform& platform, int keyIndex);
+
+} // namespace chimex
