@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/journal.h"
+#include "partfile/line_texts.h"
 
 #include <cstdint>
 #include <string>
@@ -44,5 +45,10 @@ struct ProgramState {
     /// The tune file while playing: the move journal, open from start-up to the unload.
     Journal TuneStream;
 };
+
+/// The extents, minimums and fastest speeds the part-file header shows.
+inline HeaderValues headerValues(const ProgramState& s) {
+    return {s.HighX, s.HighY, s.HighZ, s.LowX, s.LowY, s.LowZ, s.TopXYSpeed, s.TopZSpeed};
+}
 
 } // namespace chimex
