@@ -11,7 +11,7 @@ namespace chimex {
 /// by the note planner and note capture; flush() after each record hands them to the operating
 /// system, so a crash keeps every placed note.
 class Journal {
-public:
+  public:
     Journal();
     ~Journal();
     Journal(const Journal&) = delete;
@@ -31,7 +31,7 @@ public:
     /// journal does nothing.
     void close();
 
-private:
+  private:
     std::unique_ptr<std::ostream> stream_;
     std::filesystem::path path_;
 };

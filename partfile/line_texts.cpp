@@ -48,8 +48,9 @@ void writeHeader(std::ostream& out, const HeaderValues& v) {
     writeLine(out, "' User takes responsibility for the effects and outcomes of the use of this "
                    "program.");
     writeLine(out, "");
-    writeLine(out, "' Your Gantrix will begin by moving to the 0,0,0 point, pause for 2 seconds, and "
-                   "then start moving to play the song.");
+    writeLine(out,
+              "' Your Gantrix will begin by moving to the 0,0,0 point, pause for 2 seconds, and "
+              "then start moving to play the song.");
     writeLine(out, "");
     writeLine(out, "' Read the values below and make sure that your Gantrix can safely move within "
                    "that range.");
@@ -64,7 +65,8 @@ void writeHeader(std::ostream& out, const HeaderValues& v) {
     writeLine(out, confirmationPrompt(v));
     writeLine(out, "IF &letsgo <> Y THEN END ");
     writeLine(out, "");
-    writeLine(out, "J3, " + plainForm(v.LowX) + ", " + plainForm(v.LowY) + ", " + plainForm(v.LowZ));
+    writeLine(out,
+              "J3, " + plainForm(v.LowX) + ", " + plainForm(v.LowY) + ", " + plainForm(v.LowZ));
     writeLine(out, "");
     writeLine(out, "' Save the current Jog Speeds...");
     writeLine(out, "&oldJogXYSpeed = %(76)");

@@ -30,7 +30,7 @@ struct SaveDialogOptions {
 /// Everything the program takes from the platform. The logic libraries call only this; the desktop
 /// program supplies a Qt implementation and the tests a scriptable fake.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     /// The folder that holds the program; sound files, settings and the temporary file live there.
@@ -49,7 +49,8 @@ public:
     virtual MessageButton messageBox(std::string_view prompt, std::string_view title,
                                      MessageStyle style) = 0;
     /// Modal save-file dialog; the chosen full path, or nothing when cancelled.
-    virtual std::optional<std::filesystem::path> saveFileDialog(const SaveDialogOptions& options) = 0;
+    virtual std::optional<std::filesystem::path>
+    saveFileDialog(const SaveDialogOptions& options) = 0;
     /// Ends playing: unloads the main window, which finishes the tune file. Runs once per run.
     virtual void endPlaying() = 0;
     /// A failure no routine handles: tells the user what failed, then the program ends.

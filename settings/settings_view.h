@@ -11,7 +11,7 @@ enum class SettingsField { MaxX, MaxY, MaxZ, MaxXYSpeed, MaxZSpeed };
 /// touch of a field or the check box loads (creates) the dialog, whose load step sets
 /// PauseMode = -1. Check box states: 0 unchecked, 1 checked, 2 greyed.
 class SettingsView {
-public:
+  public:
     virtual ~SettingsView() = default;
     virtual std::string fieldText(SettingsField field) = 0;
     virtual void setFieldText(SettingsField field, const std::string& text) = 0;

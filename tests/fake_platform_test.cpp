@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "platform/fake/fake_platform.h"
 #include "platform/failure.h"
+#include "platform/fake/fake_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,9 @@ TEST(FakePlatform, AnswersFromItsScriptsThenFallsBack) {
 TEST(FakePlatform, RecordsSoundAndEndingAndFailsWhenTold) {
     FakePlatform fake;
     int unloads = 0;
-    fake.onEndPlaying = [&] { ++unloads; };
+    fake.onEndPlaying = [&] {
+        ++unloads;
+    };
     fake.startSound("/p/notes/7.wav");
     EXPECT_TRUE(fake.soundPlaying);
     fake.stopSound();

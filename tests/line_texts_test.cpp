@@ -73,8 +73,8 @@ TEST(PartFileText, WorkedExampleByteForByte) {
     writePauseLine(journal, 0.31f);
     writeMoveBlock(journal, Axis::Z, 0.732f, 1.2f, 0.8784f);
     const std::vector<std::string> journalLines = {
-        "", "JS, 1.463", "' note duration = 0.523", "J3, .765", "PAUSE, .3",
-        "", "JS,, 0.732", "' note duration = 1.2", "J3,,, .878"};
+        "", "JS, 1.463",  "' note duration = 0.523", "J3, .765",  "PAUSE, .3",
+        "", "JS,, 0.732", "' note duration = 1.2",   "J3,,, .878"};
     EXPECT_EQ(journal.str(), joinLines(journalLines));
 
     HeaderValues values;

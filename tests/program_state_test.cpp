@@ -10,9 +10,9 @@ using namespace chimex;
 
 TEST(ProgramState, EveryFieldStartsAtZero) {
     const ProgramState s;
-    const float singles[] = {s.NoteDuration, s.NoteSpeed, s.MaxX,  s.MaxY,       s.MaxZ,
-                             s.MaxXYSpeed,   s.MaxZSpeed, s.BaseSpeed, s.CurX,   s.CurY,
-                             s.CurZ,         s.HighX,     s.HighY, s.HighZ,      s.LowX,
+    const float singles[] = {s.NoteDuration, s.NoteSpeed, s.MaxX,        s.MaxY,       s.MaxZ,
+                             s.MaxXYSpeed,   s.MaxZSpeed, s.BaseSpeed,   s.CurX,       s.CurY,
+                             s.CurZ,         s.HighX,     s.HighY,       s.HighZ,      s.LowX,
                              s.LowY,         s.LowZ,      s.PauseLength, s.TopXYSpeed, s.TopZSpeed};
     for (float value : singles) {
         EXPECT_EQ(value, 0.0f);

@@ -72,7 +72,8 @@ MessageButton FakePlatform::messageBox(std::string_view prompt, std::string_view
     return style == MessageStyle::YesNo ? MessageButton::Yes : MessageButton::Ok;
 }
 
-std::optional<std::filesystem::path> FakePlatform::saveFileDialog(const SaveDialogOptions& options) {
+std::optional<std::filesystem::path>
+FakePlatform::saveFileDialog(const SaveDialogOptions& options) {
     failIfAsked("saveFileDialog");
     calls.push_back("saveFileDialog");
     dialogsShown.push_back(options);

@@ -18,7 +18,7 @@ namespace chimex {
 /// With empty queues: the clock reads 0, random numbers come from a fresh RandomSource, dialogs
 /// are cancelled and message boxes answer OK (Yes for a Yes/No box).
 class FakePlatform : public Platform {
-public:
+  public:
     struct Message {
         std::string prompt;
         std::string title;
@@ -64,7 +64,7 @@ public:
     void reportUnhandledFailure(std::string_view message) override;
     void endProgram() override;
 
-private:
+  private:
     void failIfAsked(const std::string& operation) const;
     RandomSource random_;
 };
