@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+#include "note_planner.h"
+
+#include "partfile/line_texts.h"
+#include "platform/failure.h"
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <optional>
+#include <string>
+
+namespace chimex {
+namespace {
+
+constexpr int maxDraws = 6;
+
+enum class Direction { Down, Up };
+
+struct Choice {
+    Axis axis;
+    Direction first;
+};
+
+/// MoveChoice 1 to 6: each axis twice, once trying down first and once up first.
+constexpr std::array<Choice, maxDraws> choices{{{Axis::X, Direction::Down},
+                                                {Axis::X, Direction::Up},
+                                                {Axis::Y, Direction::Down},
+                                                {Axis::Y, Direction::Up},
+                                                {Axis::Z, Direction::Down},
+                                                {Axis::Z, Direction::Up}}};
+
+struct Move {
+    Axis axis;
+    Direction direction;
+    float position;
+};
+
+struct Draws {
+    std::int32_t lastChoice = 0;
+    std::optional<Move> move;
+};
+
+[[noreturn]] void overflow(const std::string& what) {
+    throw Failure("Overflow in the note planner: " + what);
+}
+
+const char* axisName(Axis axis) {
+    return axis == Axis::X ? "X" : axis == Axis::Y ? "Y" : "Z";
+}
+
+float& coordinate(ProgramState& s, Axis axis) {
+    return axis == Axis::X ? s.CurX : axis == Axis::Y ? s.CurY : s.CurZ;
+}
+
+float& extent(ProgramState& s, Axis axis) {
+    return axis == Axis::X ? s.HighX : axis == Axis::Y ? s.HighY : s.HighZ;
+}
+
+float limit(const ProgramState& s, Axis axis) {
+    return axis == Axis::X ? s.MaxX : axis == Axis::Y ? s.MaxY : s.MaxZ;
+}
+
+float current(const ProgramState& s, Axis axis) {
+    return axis == Axis::X ? s.CurX : axis == Axis::Y ? s.CurY : s.CurZ;
+}
+
+Direction opposite(Direction direction) {
+    return direction == Direction::Down ? Direction::Up : Direction::Down;
+}
+
+/// Cur - d or Cur + d, formed in double and rounded once to single.
+float candidate(float cur, double distance, Direction direction, Axis axis) {
+    const double exact = direction == Direction::Up ? cur + distance : cur - distance;
+    if (!(std::fabs(exact) <= FLT_MAX)) {
+        overflow(std::string("the new ") + axisName(axis) +
+                 " coordinate is beyond the "
+                 "single-precision range");
+    }
+    return static_cast<float>(exact);
+}
+
+/// Strict tests: down must end above 0, up below the limit. Each direction also keeps the other
+/// bound, so a negative distance (a negative speed setting) cannot carry the tool out of travel.
+bool allowed(float position, float max, Direction direction) {
+    if (direction == Direction::Down) {
+        return position > 0 && position < max;
+    }
+    return position >= 0 && position < max;
+}
+
+std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction direction,
+                                 double distance) {
+    const float position = candidate(current(s, axis), distance, direction, axis);
+    if (!allowed(position, limit(s, axis), direction)) {
+        return std::nullopt;
+    }
+    return Move{axis, direction, position};
+}
+
+std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice, double distance) {
+    if (choice.axis == Axis::Z && s.NoteSpeed > s.MaxZSpeed) {
+        return std::nullopt;
+    }
+    if (auto move = tryDirection(s, choice.axis, choice.first, distance)) {
+        return move;
+    }
+    return tryDirection(s, choice.axis, opposite(choice.first), distance);
+}
+
+std::int32_t drawChoice(Platform& platform) {
+    const float r = platform.randomNumber();
+    if (!(r >= 0.0f && r < 1.0f)) {
+        throw Failure("The random source gave " + std::to_string(r) +
+                      ", outside 0 to 1, in the note planner");
+    }
+    return static_cast<std::int32_t>(std::floor(static_cast<double>(r) * 6 + 1));
+}
+
+/// Up to six draws; touches nothing of the state, so a fault leaves it as it was.
+Draws drawMove(const ProgramState& s, Platform& platform, double distance) {
+    Draws draws;
+    for (int tries = 1; tries <= maxDraws; ++tries) {
+        draws.lastChoice = drawChoice(platform);
+        draws.move =
+            tryChoice(s, choices[static_cast<std::size_t>(draws.lastChoice - 1)], distance);
+        if (draws.move) {
+            break;
+        }
+    }
+    return draws;
+}
+
+void place(ProgramState& s, const Move& move) {
+    std::ostream& journal = s.TuneStream.stream();
+    coordinate(s, move.axis) = move.position;
+    float& high = extent(s, move.axis);
+    if (move.direction == Direction::Up && move.position > high) {
+        high = move.position;
+    }
+    writeMoveBlock(journal, move.axis, s.NoteSpeed, s.NoteDuration, move.position);
+    s.TuneStream.flush();
+    float& top = move.axis == Axis::Z ? s.TopZSpeed : s.TopXYSpeed;
+    if (s.NoteSpeed > top) {
+        top = s.NoteSpeed;
+    }
+}
+
+} // namespace
+
+void planNote(ProgramState& state, Platform& platform) {
+    // Exact in double: the product of two singles needs at most 48 significant bits.
+    const double distance =
+        static_cast<double>(state.NoteDuration) * static_cast<double>(state.NoteSpeed);
+    if (!std::isfinite(distance)) {
+        overflow("the note's distance (duration " + std::to_string(state.NoteDuration) +
+                 " x speed " + std::to_string(state.NoteSpeed) + ") is not a finite number");
+    }
+    const Draws draws = drawMove(state, platform, distance);
+    state.MoveChoice = draws.lastChoice;
+    if (!draws.move) {
+        platform.messageBox(notEnoughRoomMessage, "Not enough room", MessageStyle::Critical);
+        platform.endPlaying();
+        return;
+    }
+    place(state, *draws.move);
+}
+
+} // namespace chimex

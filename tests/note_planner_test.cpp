@@ -1,0 +1,333 @@
+// SPDX-License-Identifier: MIT
+#include "core/note_planner.h"
+#include "platform/failure.h"
+#include "playing_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+using namespace chimex;
+using chimex::test::Playing;
+
+namespace {
+
+void setLimits(ProgramState& s, float maxX, float maxY, float maxZ, float maxZSpeed) {
+    s.MaxX = maxX;
+    s.MaxY = maxY;
+    s.MaxZ = maxZ;
+    s.MaxZSpeed = maxZSpeed;
+}
+
+void setNote(ProgramState& s, float speed, float duration) {
+    s.NoteSpeed = speed;
+    s.NoteDuration = duration;
+}
+
+} // namespace
+
+TEST(NotePlanner, WorkedExampleGoesUpOnZ) {
+    Playing p;
+    setLimits(p.state, 10, 10, 6, 2);
+    setNote(p.state, 1.463f, 0.523f);
+    p.platform.randomNumbers = {0.70f};
+
+    planNote(p.state, p.platform);
+
+    EXPECT_EQ(p.state.MoveChoice, 5);
+    EXPECT_EQ(p.state.CurZ, 0.76514906f);
+    EXPECT_EQ(p.state.HighZ, 0.76514906f);
+    EXPECT_EQ(p.state.TopZSpeed, 1.463f);
+    EXPECT_EQ(p.state.TopXYSpeed, 0.0f);
+    EXPECT_EQ(p.state.CurX, 0.0f);
+    EXPECT_EQ(p.state.CurY, 0.0f);
+    EXPECT_EQ(p.text(), "\r\nJS,, 1.463\r\n' note duration = 0.523\r\nJ3,,, .765\r\n");
+}
+
+struct PlacementCase {
+    const char* name;
+    float curX, curY, curZ;
+    float maxX, maxY, maxZ;
+    float speed, duration;
+    std::vector<float> draws;
+    std::int32_t choice;
+    const char* jogLine;
+    float x, y, z;
+};
+
+// MaxZSpeed is 2 throughout. r gives MoveChoice floor(6r + 1): 0.0 -> 1 (X down first),
+// 0.2 -> 2 (X up first), 0.4 -> 3 (Y down), 0.5 -> 4 (Y up), 0.7 -> 5 (Z down), 0.9 -> 6 (Z up).
+const PlacementCase placementCases[] = {
+    {"FirstMoveGoesUp", 0, 0, 0, 10, 10, 10, 1, 1.5f, {0.0f}, 1, "J3, 1.500", 1.5f, 0, 0},
+    {"UpFirst", 0, 0, 0, 10, 10, 10, 1, 1.5f, {0.2f}, 2, "J3, 1.500", 1.5f, 0, 0},
+    {"UpOntoLimitRefusedFallsBackDown",
+     8.5f,
+     0,
+     0,
+     10,
+     10,
+     10,
+     1,
+     1.5f,
+     {0.2f},
+     2,
+     "J3, 7.000",
+     7,
+     0,
+     0},
+    {"DownOntoZeroRefusedFallsBackUp",
+     0,
+     1.5f,
+     0,
+     10,
+     10,
+     10,
+     1,
+     1.5f,
+     {0.4f},
+     3,
+     "J3,, 3.000",
+     0,
+     3,
+     0},
+    {"DownAboveZero", 0, 2, 0, 10, 10, 10, 1, 1.5f, {0.4f}, 3, "J3,, .500", 0, 0.5f, 0},
+    {"ZGatePassesAtEquality", 0, 0, 0, 10, 10, 10, 2, 0.5f, {0.9f}, 6, "J3,,, 1.000", 0, 0, 1},
+    {"ZDrawsOfAFasterNoteAreSpent",
+     0,
+     0,
+     0,
+     10,
+     10,
+     10,
+     2.001f,
+     1,
+     {0.9f, 0.7f, 0.0f},
+     1,
+     "J3, 2.001",
+     2.001f,
+     0,
+     0},
+    {"AxisWithLimitZeroIsNeverUsed",
+     0,
+     0,
+     0,
+     0,
+     10,
+     10,
+     1,
+     1,
+     {0.0f, 0.2f, 0.5f},
+     4,
+     "J3,, 1.000",
+     0,
+     1,
+     0},
+    {"FullAxisPassesToTheNextDraw",
+     0,
+     0,
+     0,
+     1,
+     10,
+     10,
+     1,
+     1.5f,
+     {0.0f, 0.5f},
+     4,
+     "J3,, 1.500",
+     0,
+     1.5f,
+     0},
+    {"DistanceZeroAtZeroGoesUp", 0, 0, 0, 10, 10, 10, 1, 0, {0.0f}, 1, "J3, .000", 0, 0, 0},
+    {"DistanceZeroAboveZeroGoesDown", 3, 0, 0, 10, 10, 10, 1, 0, {0.0f}, 1, "J3, 3.000", 3, 0, 0},
+    // A negative speed setting gives a negative distance; the tool still stays below the limit.
+    {"NegativeDistanceStaysInsideTravel",
+     9,
+     0,
+     0,
+     10,
+     10,
+     10,
+     -1,
+     1.5f,
+     {0.0f},
+     1,
+     "J3, 7.500",
+     7.5f,
+     0,
+     0},
+};
+
+void PrintTo(const PlacementCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Placement : public testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, TakesTheFirstAllowedDirectionOfTheDrawnAxis) {
+    const PlacementCase& c = GetParam();
+    Playing p;
+    setLimits(p.state, c.maxX, c.maxY, c.maxZ, 2);
+    setNote(p.state, c.speed, c.duration);
+    p.state.CurX = c.curX;
+    p.state.CurY = c.curY;
+    p.state.CurZ = c.curZ;
+    p.platform.randomNumbers.assign(c.draws.begin(), c.draws.end());
+    p.platform.randomNumbers.push_back(0.0f); // must stay undrawn
+
+    planNote(p.state, p.platform);
+
+    EXPECT_EQ(p.platform.randomNumbers.size(), 1u);
+    EXPECT_EQ(p.state.MoveChoice, c.choice);
+    const auto lines = p.lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_EQ(lines[3], c.jogLine);
+    EXPECT_EQ(p.state.CurX, c.x);
+    EXPECT_EQ(p.state.CurY, c.y);
+    EXPECT_EQ(p.state.CurZ, c.z);
+    EXPECT_TRUE(p.platform.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(NotePlanner, Placement, testing::ValuesIn(placementCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NotePlanner, ExtentsAndFastestSpeedsRiseOnlyForStrictlyGreaterValues) {
+    struct Step {
+        float speed, duration, draw;
+        float curX, highX, highZ, topXY, topZ;
+    };
+    const Step steps[] = {
+        {2, 1, 0.2f, 2, 2, 0, 2, 0},           // X up: extent and XY speed rise
+        {1, 1, 0.0f, 1, 2, 0, 2, 0},           // X down: extent stays, slower speed does not count
+        {1.5f, 0.5f, 0.2f, 1.75f, 2, 0, 2, 0}, // X up, but not past the extent
+        {3, 1, 0.9f, 1.75f, 2, 3, 2, 3},       // Z up: only the Z extent and Z speed change
+        {1, 1, 0.7f, 1.75f, 2, 3, 2, 3},       // Z down from 3 to 2
+    };
+    Playing p;
+    setLimits(p.state, 10, 10, 10, 5);
+    for (const Step& step : steps) {
+        setNote(p.state, step.speed, step.duration);
+        p.platform.randomNumbers = {step.draw};
+        planNote(p.state, p.platform);
+        EXPECT_EQ(p.state.CurX, step.curX);
+        EXPECT_EQ(p.state.HighX, step.highX);
+        EXPECT_EQ(p.state.HighY, 0.0f);
+        EXPECT_EQ(p.state.HighZ, step.highZ);
+        EXPECT_EQ(p.state.TopXYSpeed, step.topXY);
+        EXPECT_EQ(p.state.TopZSpeed, step.topZ);
+    }
+    EXPECT_EQ(p.state.CurZ, 2.0f);
+    EXPECT_EQ(p.lines().size(), 20u);
+    EXPECT_EQ(p.lines()[1], "JS, 2");
+    EXPECT_EQ(p.lines()[13], "JS,, 3");
+}
+
+TEST(NotePlanner, NoRoomAfterSixDrawsShowsTheMessageThenEndsPlaying) {
+    Playing p;
+    // X is too short, Z is closed to this fast note, and Y has room but is never drawn.
+    setLimits(p.state, 1, 10, 10, 2);
+    setNote(p.state, 3, 0.5f);
+    p.state.CurX = 0.25f;
+    p.state.HighX = 0.25f;
+    p.state.TopXYSpeed = 1;
+    p.journal->str("PAUSE, .3\r\n");
+    p.journal->seekp(0, std::ios::end);
+    p.platform.randomNumbers = {0.0f, 0.2f, 0.8f, 0.9f, 0.0f, 0.7f, 0.5f};
+    std::string journalAtUnload;
+    p.platform.onEndPlaying = [&] {
+        journalAtUnload = p.text();
+    };
+
+    planNote(p.state, p.platform);
+
+    EXPECT_EQ(p.platform.randomNumbers.size(), 1u);
+    EXPECT_EQ(p.state.MoveChoice, 5);
+    ASSERT_EQ(p.platform.messages.size(), 1u);
+    EXPECT_EQ(p.platform.messages[0].prompt,
+              "Sorry, there's not enough room on your Gantrix to play this note....that's sure a "
+              "bummer! I'll have to shut down and maybe things will work out better the next time");
+    EXPECT_EQ(p.platform.messages[0].title, "Not enough room");
+    EXPECT_EQ(p.platform.messages[0].style, MessageStyle::Critical);
+    ASSERT_GE(p.platform.calls.size(), 2u);
+    EXPECT_EQ(p.platform.calls[p.platform.calls.size() - 2], "messageBox Not enough room");
+    EXPECT_EQ(p.platform.calls.back(), "endPlaying");
+    EXPECT_EQ(p.platform.endPlayingCalls, 1);
+    EXPECT_EQ(journalAtUnload, "PAUSE, .3\r\n");
+    EXPECT_EQ(p.text(), "PAUSE, .3\r\n");
+    EXPECT_EQ(p.state.CurX, 0.25f);
+    EXPECT_EQ(p.state.CurY, 0.0f);
+    EXPECT_EQ(p.state.CurZ, 0.0f);
+    EXPECT_EQ(p.state.HighX, 0.25f);
+    EXPECT_EQ(p.state.TopXYSpeed, 1.0f);
+    EXPECT_EQ(p.state.TopZSpeed, 0.0f);
+}
+
+TEST(NotePlanner, APlacedMoveIsOnDiskBeforeTheJournalCloses) {
+    const auto path = std::filesystem::temp_directory_path() / "chimex_planner_flush_test.txt";
+    ProgramState state;
+    FakePlatform platform;
+    state.TuneStream.open(path);
+    setLimits(state, 10, 10, 10, 2);
+    setNote(state, 1, 1);
+    platform.randomNumbers = {0.0f};
+
+    planNote(state, platform);
+
+    std::ifstream reread(path, std::ios::binary);
+    const std::string onDisk{std::istreambuf_iterator<char>(reread), {}};
+    EXPECT_EQ(onDisk, "\r\nJS, 1\r\n' note duration = 1\r\nJ3, 1.000\r\n");
+    state.TuneStream.close();
+    std::filesystem::remove(path);
+}
+
+struct FaultCase {
+    const char* name;
+    float speed, duration, maxX, draw;
+    const char* message;
+};
+
+const float infinity = std::numeric_limits<float>::infinity();
+const float notANumber = std::numeric_limits<float>::quiet_NaN();
+
+const FaultCase faultCases[] = {
+    {"SpeedNotANumber", notANumber, 1, 10, 0.0f, "Overflow in the note planner"},
+    {"SpeedInfinite", infinity, 1, 10, 0.0f, "Overflow in the note planner"},
+    {"DurationInfiniteTimesZero", 0, infinity, 10, 0.0f, "Overflow in the note planner"},
+    {"CandidateBeyondSingleRange", 3e38f, 2, infinity, 0.2f, "Overflow in the note planner"},
+    {"RandomNumberOne", 1, 1, 10, 1.0f, "The random source gave"},
+    {"RandomNumberNotANumber", 1, 1, 10, notANumber, "The random source gave"},
+};
+
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PlannerFault : public testing::TestWithParam<FaultCase> {};
+
+TEST_P(PlannerFault, ThrowsAndLeavesStateAndJournalAlone) {
+    const FaultCase& c = GetParam();
+    Playing p;
+    setLimits(p.state, c.maxX, 10, 10, 2);
+    setNote(p.state, c.speed, c.duration);
+    p.state.MoveChoice = 3;
+    p.platform.randomNumbers = {c.draw};
+    try {
+        planNote(p.state, p.platform);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(std::string(failure.what()).rfind(c.message, 0), 0u) << failure.what();
+    }
+    EXPECT_EQ(p.text(), "");
+    EXPECT_EQ(p.state.MoveChoice, 3);
+    EXPECT_EQ(p.state.CurX, 0.0f);
+    EXPECT_EQ(p.state.HighX, 0.0f);
+    EXPECT_EQ(p.state.TopXYSpeed, 0.0f);
+    EXPECT_TRUE(p.platform.messages.empty());
+    EXPECT_EQ(p.platform.endPlayingCalls, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(NotePlanner, PlannerFault, testing::ValuesIn(faultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
