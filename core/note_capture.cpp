@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+#include "note_capture.h"
+
+#include "core/note_planner.h"
+#include "partfile/line_texts.h"
+#include "partfile/number_forms.h"
+#include "platform/failure.h"
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+
+namespace chimex {
+namespace {
+
+constexpr double secondsPerDay = 86400;
+
+[[noreturn]] void overflow(const std::string& what) {
+    throw Failure("Overflow in note capture: " + what);
+}
+
+void requireKey(int keyIndex) {
+    if (keyIndex < 0 || keyIndex >= keyCount) {
+        throw Failure("Note capture: there is no key with index " + std::to_string(keyIndex));
+    }
+}
+
+double readClock(Platform& platform) {
+    const double reading = platform.clock();
+    if (!std::isfinite(reading)) {
+        overflow("the clock reading is not a finite number");
+    }
+    return reading;
+}
+
+/// Seconds from `from` to `to`, both seconds since midnight; a day is added when the clock passed
+/// midnight in between, so the result is never negative.
+double elapsed(double from, double to) {
+    const double seconds = std::fmod(to - from, secondsPerDay);
+    return seconds < 0 ? seconds + secondsPerDay : seconds;
+}
+
+/// A time rounded through the three-decimal form from its double value.
+float roundedTime(double seconds, const std::string& what) {
+    if (!(std::fabs(seconds) <= FLT_MAX)) {
+        overflow(what + " is beyond the single-precision range");
+    }
+    return roundThroughThreeDecimals(seconds);
+}
+
+} // namespace
+
+std::filesystem::path soundPath(const std::filesystem::path& programFolder, int keyIndex) {
+    return programFolder / "notes" / (std::to_string(keyIndex) + ".wav");
+}
+
+float keySpeed(float baseSpeed, int keyIndex) {
+    const double speed = std::pow(2.0, keyIndex / 12.0) * static_cast<double>(baseSpeed);
+    if (!(std::fabs(speed) <= FLT_MAX)) {
+        overflow("the speed of key " + std::to_string(keyIndex) +
+                 " is beyond the single-precision range");
+    }
+    return roundThroughThreeDecimals(speed);
+}
+
+void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
+    requireKey(keyIndex);
+    const double now = readClock(platform);
+    const bool writesPause = state.PauseMode > 1;
+    float gap = 0;
+    if (writesPause) {
+        gap = roundedTime(elapsed(state.NoteEnd, now), "the pause before the note");
+    }
+    state.NoteStart = now;
+    platform.startSound(soundPath(platform.programFolder(), keyIndex));
+    if (writesPause) {
+        std::ostream& journal = state.TuneStream.stream();
+        state.PauseLength = gap;
+        writePauseLine(journal, gap);
+        state.TuneStream.flush();
+    }
+}
+
+void keyRelease(ProgramState& state, Platform& platform, int keyIndex) {
+    requireKey(keyIndex);
+    platform.stopSound();
+    const float speed = keySpeed(state.BaseSpeed, keyIndex);
+    const double end = readClock(platform);
+    // The duration runs to a second reading, not to NoteEnd.
+    const double durationEnd = readClock(platform);
+    const float duration =
+        roundedTime(elapsed(state.NoteStart, durationEnd), "the duration of the note");
+    state.NoteSpeed = speed;
+    state.NoteEnd = end;
+    state.NoteDuration = duration;
+    if (state.PauseMode > 0) {
+        state.PauseMode = 2;
+    }
+    planNote(state, platform);
+}
+
+} // namespace chimex
