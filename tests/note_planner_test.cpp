@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <random>
 
 using namespace chimex;
 using chimex::test::Playing;
@@ -25,6 +27,11 @@ void setLimits(ProgramState& s, float maxX, float maxY, float maxZ, float maxZSp
 void setNote(ProgramState& s, float speed, float duration) {
     s.NoteSpeed = speed;
     s.NoteDuration = duration;
+}
+
+/// Everything a placed note changes besides MoveChoice and the journal.
+std::array<float, 8> placedValues(const ProgramState& s) {
+    return {s.CurX, s.CurY, s.CurZ, s.HighX, s.HighY, s.HighZ, s.TopXYSpeed, s.TopZSpeed};
 }
 
 } // namespace
@@ -49,115 +56,28 @@ TEST(NotePlanner, WorkedExampleGoesUpOnZ) {
 
 struct PlacementCase {
     const char* name;
-    float curX, curY, curZ;
-    float maxX, maxY, maxZ;
+    std::array<float, 3> cur; ///< CurX, CurY, CurZ
+    float maxX;               ///< MaxY and MaxZ are 10, MaxZSpeed 2
     float speed, duration;
     std::vector<float> draws;
     std::int32_t choice;
     const char* jogLine;
-    float x, y, z;
 };
 
-// MaxZSpeed is 2 throughout. r gives MoveChoice floor(6r + 1): 0.0 -> 1 (X down first),
-// 0.2 -> 2 (X up first), 0.4 -> 3 (Y down), 0.5 -> 4 (Y up), 0.7 -> 5 (Z down), 0.9 -> 6 (Z up).
+// r gives MoveChoice floor(6r + 1): 0.0 -> 1 (X down first), 0.2 -> 2 (X up first),
+// 0.4 -> 3 (Y down first), 0.5 -> 4 (Y up first), 0.7 -> 5 (Z down first), 0.9 -> 6 (Z up first).
 const PlacementCase placementCases[] = {
-    {"FirstMoveGoesUp", 0, 0, 0, 10, 10, 10, 1, 1.5f, {0.0f}, 1, "J3, 1.500", 1.5f, 0, 0},
-    {"UpFirst", 0, 0, 0, 10, 10, 10, 1, 1.5f, {0.2f}, 2, "J3, 1.500", 1.5f, 0, 0},
-    {"UpOntoLimitRefusedFallsBackDown",
-     8.5f,
-     0,
-     0,
-     10,
-     10,
-     10,
-     1,
-     1.5f,
-     {0.2f},
-     2,
-     "J3, 7.000",
-     7,
-     0,
-     0},
-    {"DownOntoZeroRefusedFallsBackUp",
-     0,
-     1.5f,
-     0,
-     10,
-     10,
-     10,
-     1,
-     1.5f,
-     {0.4f},
-     3,
-     "J3,, 3.000",
-     0,
-     3,
-     0},
-    {"DownAboveZero", 0, 2, 0, 10, 10, 10, 1, 1.5f, {0.4f}, 3, "J3,, .500", 0, 0.5f, 0},
-    {"ZGatePassesAtEquality", 0, 0, 0, 10, 10, 10, 2, 0.5f, {0.9f}, 6, "J3,,, 1.000", 0, 0, 1},
-    {"ZDrawsOfAFasterNoteAreSpent",
-     0,
-     0,
-     0,
-     10,
-     10,
-     10,
-     2.001f,
-     1,
-     {0.9f, 0.7f, 0.0f},
-     1,
-     "J3, 2.001",
-     2.001f,
-     0,
-     0},
-    {"AxisWithLimitZeroIsNeverUsed",
-     0,
-     0,
-     0,
-     0,
-     10,
-     10,
-     1,
-     1,
-     {0.0f, 0.2f, 0.5f},
-     4,
-     "J3,, 1.000",
-     0,
-     1,
-     0},
-    {"FullAxisPassesToTheNextDraw",
-     0,
-     0,
-     0,
-     1,
-     10,
-     10,
-     1,
-     1.5f,
-     {0.0f, 0.5f},
-     4,
-     "J3,, 1.500",
-     0,
-     1.5f,
-     0},
-    {"DistanceZeroAtZeroGoesUp", 0, 0, 0, 10, 10, 10, 1, 0, {0.0f}, 1, "J3, .000", 0, 0, 0},
-    {"DistanceZeroAboveZeroGoesDown", 3, 0, 0, 10, 10, 10, 1, 0, {0.0f}, 1, "J3, 3.000", 3, 0, 0},
+    {"FirstMoveGoesUp", {0, 0, 0}, 10, 1, 1.5f, {0.0f}, 1, "J3, 1.500"},
+    {"UpOntoLimitRefusedFallsBackDown", {8.5f, 0, 0}, 10, 1, 1.5f, {0.2f}, 2, "J3, 7.000"},
+    {"DownOntoZeroRefusedFallsBackUp", {0, 1.5f, 0}, 10, 1, 1.5f, {0.4f}, 3, "J3,, 3.000"},
+    {"ZGatePassesAtEquality", {0, 0, 0}, 10, 2, 0.5f, {0.9f}, 6, "J3,,, 1.000"},
+    {"ZDrawsOfAFasterNoteAreSpent", {0, 0, 0}, 10, 2.001f, 1, {0.9f, 0.7f, 0.0f}, 1, "J3, 2.001"},
+    {"AxisWithLimitZeroIsNeverUsed", {0, 0, 0}, 0, 1, 1, {0.0f, 0.2f, 0.5f}, 4, "J3,, 1.000"},
+    {"FullAxisPassesToTheNextDraw", {0, 0, 0}, 1, 1, 1.5f, {0.0f, 0.5f}, 4, "J3,, 1.500"},
+    {"DistanceZeroAtZeroGoesUp", {0, 0, 0}, 10, 1, 0, {0.0f}, 1, "J3, .000"},
+    {"DistanceZeroAboveZeroGoesDown", {3, 0, 0}, 10, 1, 0, {0.0f}, 1, "J3, 3.000"},
     // A negative speed setting gives a negative distance; the tool still stays below the limit.
-    {"NegativeDistanceStaysInsideTravel",
-     9,
-     0,
-     0,
-     10,
-     10,
-     10,
-     -1,
-     1.5f,
-     {0.0f},
-     1,
-     "J3, 7.500",
-     7.5f,
-     0,
-     0},
+    {"NegativeDistanceStaysInsideTravel", {9, 0, 0}, 10, -1, 1.5f, {0.0f}, 1, "J3, 7.500"},
 };
 
 void PrintTo(const PlacementCase& c, std::ostream* out) {
@@ -169,11 +89,11 @@ class Placement : public testing::TestWithParam<PlacementCase> {};
 TEST_P(Placement, TakesTheFirstAllowedDirectionOfTheDrawnAxis) {
     const PlacementCase& c = GetParam();
     Playing p;
-    setLimits(p.state, c.maxX, c.maxY, c.maxZ, 2);
+    setLimits(p.state, c.maxX, 10, 10, 2);
     setNote(p.state, c.speed, c.duration);
-    p.state.CurX = c.curX;
-    p.state.CurY = c.curY;
-    p.state.CurZ = c.curZ;
+    p.state.CurX = c.cur[0];
+    p.state.CurY = c.cur[1];
+    p.state.CurZ = c.cur[2];
     p.platform.randomNumbers.assign(c.draws.begin(), c.draws.end());
     p.platform.randomNumbers.push_back(0.0f); // must stay undrawn
 
@@ -183,12 +103,7 @@ TEST_P(Placement, TakesTheFirstAllowedDirectionOfTheDrawnAxis) {
     EXPECT_EQ(p.state.MoveChoice, c.choice);
     const auto lines = p.lines();
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "");
     EXPECT_EQ(lines[3], c.jogLine);
-    EXPECT_EQ(p.state.CurX, c.x);
-    EXPECT_EQ(p.state.CurY, c.y);
-    EXPECT_EQ(p.state.CurZ, c.z);
-    EXPECT_TRUE(p.platform.messages.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(NotePlanner, Placement, testing::ValuesIn(placementCases),
@@ -236,6 +151,7 @@ TEST(NotePlanner, NoRoomAfterSixDrawsShowsTheMessageThenEndsPlaying) {
     p.journal->str("PAUSE, .3\r\n");
     p.journal->seekp(0, std::ios::end);
     p.platform.randomNumbers = {0.0f, 0.2f, 0.8f, 0.9f, 0.0f, 0.7f, 0.5f};
+    const auto before = placedValues(p.state);
     std::string journalAtUnload;
     p.platform.onEndPlaying = [&] {
         journalAtUnload = p.text();
@@ -257,16 +173,12 @@ TEST(NotePlanner, NoRoomAfterSixDrawsShowsTheMessageThenEndsPlaying) {
     EXPECT_EQ(p.platform.endPlayingCalls, 1);
     EXPECT_EQ(journalAtUnload, "PAUSE, .3\r\n");
     EXPECT_EQ(p.text(), "PAUSE, .3\r\n");
-    EXPECT_EQ(p.state.CurX, 0.25f);
-    EXPECT_EQ(p.state.CurY, 0.0f);
-    EXPECT_EQ(p.state.CurZ, 0.0f);
-    EXPECT_EQ(p.state.HighX, 0.25f);
-    EXPECT_EQ(p.state.TopXYSpeed, 1.0f);
-    EXPECT_EQ(p.state.TopZSpeed, 0.0f);
+    EXPECT_EQ(placedValues(p.state), before);
 }
 
 TEST(NotePlanner, APlacedMoveIsOnDiskBeforeTheJournalCloses) {
-    const auto path = std::filesystem::temp_directory_path() / "chimex_planner_flush_test.txt";
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("chimex_flush_test_" + std::to_string(std::random_device{}()) + ".txt");
     ProgramState state;
     FakePlatform platform;
     state.TuneStream.open(path);
@@ -314,6 +226,7 @@ TEST_P(PlannerFault, ThrowsAndLeavesStateAndJournalAlone) {
     setNote(p.state, c.speed, c.duration);
     p.state.MoveChoice = 3;
     p.platform.randomNumbers = {c.draw};
+    const auto before = placedValues(p.state);
     try {
         planNote(p.state, p.platform);
         ADD_FAILURE() << "no failure";
@@ -322,9 +235,7 @@ TEST_P(PlannerFault, ThrowsAndLeavesStateAndJournalAlone) {
     }
     EXPECT_EQ(p.text(), "");
     EXPECT_EQ(p.state.MoveChoice, 3);
-    EXPECT_EQ(p.state.CurX, 0.0f);
-    EXPECT_EQ(p.state.HighX, 0.0f);
-    EXPECT_EQ(p.state.TopXYSpeed, 0.0f);
+    EXPECT_EQ(placedValues(p.state), before);
     EXPECT_TRUE(p.platform.messages.empty());
     EXPECT_EQ(p.platform.endPlayingCalls, 0);
 }
