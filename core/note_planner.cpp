@@ -74,8 +74,7 @@ float candidate(float cur, double distance, Direction direction, Axis axis) {
     const double exact = direction == Direction::Up ? cur + distance : cur - distance;
     if (!(std::fabs(exact) <= FLT_MAX)) {
         overflow(std::string("the new ") + axisName(axis) +
-                 " coordinate is beyond the "
-                 "single-precision range");
+                 " coordinate is beyond the single-precision range");
     }
     return static_cast<float>(exact);
 }
