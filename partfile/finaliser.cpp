@@ -1,0 +1,217 @@
+// SPDX-License-Identifier: MIT
+#include "finaliser.h"
+
+#include "platform/failure.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace chimex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class CopyOutcome { Done, ReadFailed, WriteFailed };
+
+constexpr std::size_t chunkSize = 1 << 16;
+
+/// Copies the journal in fixed-size chunks, each line ended by CR LF: a CR ends a line, a LF right
+/// after it is part of that line end (also across chunks), and an unended last line gets CR LF.
+CopyOutcome copyJournal(std::istream& in, std::ostream& out) {
+    std::vector<char> buffer(chunkSize);
+    bool lineOpen = false; // part of a line has been written but not yet its end
+    bool afterCr = false;  // the previous chunk ended with a CR
+    for (;;) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto* p = buffer.data();
+        const auto* const end = p + in.gcount();
+        if (p == end) {
+            break;
+        }
+        if (afterCr && *p == '\n') {
+            ++p;
+        }
+        afterCr = false;
+        while (p < end) {
+            const auto* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
+            const auto* lineEnd = cr != nullptr ? cr : end;
+            out.write(p, lineEnd - p);
+            lineOpen = cr == nullptr;
+            if (cr == nullptr) {
+                break;
+            }
+            out.write("\r\n", 2);
+            p = cr + 1;
+            if (p == end) {
+                afterCr = true;
+            } else if (*p == '\n') {
+                ++p;
+            }
+        }
+        if (!out) {
+            return CopyOutcome::WriteFailed;
+        }
+    }
+    if (in.bad()) {
+        return CopyOutcome::ReadFailed;
+    }
+    if (lineOpen) {
+        out.write("\r\n", 2);
+    }
+    return out ? CopyOutcome::Done : CopyOutcome::WriteFailed;
+}
+
+CopyOutcome streamPartFile(std::istream& journal, std::ostream& out, const HeaderValues& values) {
+    writeHeader(out, values);
+    const CopyOutcome outcome = copyJournal(journal, out);
+    if (outcome != CopyOutcome::Done) {
+        return outcome;
+    }
+    writeFooter(out);
+    return out ? CopyOutcome::Done : CopyOutcome::WriteFailed;
+}
+
+std::string quoted(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+std::string errnoText() {
+    return errno != 0 ? std::generic_category().message(errno) : "unknown error";
+}
+
+std::string journalKept(const fs::path& tuneFile) {
+    return ". The tune file " + quoted(tuneFile) + " still holds the journal";
+}
+
+std::string bothKept(const fs::path& tuneFile, const fs::path& temporary) {
+    return journalKept(tuneFile) + "; the finished part file is " + quoted(temporary);
+}
+
+std::ifstream openJournal(const fs::path& tuneFile) {
+    errno = 0;
+    std::ifstream journal(tuneFile, std::ios::binary);
+    if (!journal.is_open()) {
+        throw Failure("Cannot open the tune file " + quoted(tuneFile) +
+                      " for reading: " + errnoText());
+    }
+    return journal;
+}
+
+/// Opening the temporary file for writing would empty the journal if both are the same file, so
+/// this is checked by identity (links and other spellings of the path included) beforehand.
+void refuseSameFile(const fs::path& tuneFile, const fs::path& temporary) {
+    std::error_code error;
+    if (!fs::exists(temporary, error) || !fs::equivalent(tuneFile, temporary, error)) {
+        return;
+    }
+    throw Failure("Cannot build the part file: the tune file " + quoted(tuneFile) +
+                  " is the temporary file " + quoted(temporary) +
+                  " itself. Nothing was written; the tune file still holds the journal");
+}
+
+void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::path& temporary,
+                   const HeaderValues& values) {
+    errno = 0;
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        throw Failure("Cannot create the temporary file " + quoted(temporary) + ": " + errnoText() +
+                      journalKept(tuneFile));
+    }
+    errno = 0;
+    const CopyOutcome outcome = streamPartFile(journal, out, values);
+    journal.close();
+    if (outcome == CopyOutcome::ReadFailed) {
+        throw Failure("Cannot read the tune file " + quoted(tuneFile) + ": " + errnoText() +
+                      journalKept(tuneFile));
+    }
+    out.close();
+    if (outcome == CopyOutcome::WriteFailed || !out) {
+        throw Failure("Cannot write the temporary file " + quoted(temporary) + ": " + errnoText() +
+                      journalKept(tuneFile));
+    }
+}
+
+/// Copies the finished file to a new file beside the tune file; never overwrites an existing one.
+fs::path copyBesideTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
+    std::error_code error;
+    for (int n = 1; n <= 100; ++n) {
+        fs::path staging = tuneFile;
+        staging += ".chimex-new" + (n == 1 ? std::string() : std::to_string(n));
+        if (fs::copy_file(temporary, staging, fs::copy_options::none, error)) {
+            return staging;
+        }
+        if (error != std::errc::file_exists) {
+            std::error_code ignored;
+            fs::remove(staging, ignored); // a partial copy is of no use; the original is kept
+            break;
+        }
+    }
+    throw Failure("Cannot copy the finished part file " + quoted(temporary) +
+                  " into the folder of the tune file: " + error.message() +
+                  bothKept(tuneFile, temporary));
+}
+
+/// Across volumes: a copy beside the tune file is renamed over it, so the tune file's path holds
+/// the journal or the finished file at every moment; then the temporary file is removed.
+void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
+    const fs::path staging = copyBesideTuneFile(temporary, tuneFile);
+    std::error_code error;
+    fs::rename(staging, tuneFile, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(staging, ignored); // the same content stays in the temporary file
+        throw Failure("Cannot rename " + quoted(staging) + " to the tune file " + quoted(tuneFile) +
+                      ": " + error.message() + bothKept(tuneFile, temporary));
+    }
+    fs::remove(temporary, error);
+    if (error) {
+        throw Failure("The part file " + quoted(tuneFile) +
+                      " is finished, but the temporary file " + quoted(temporary) +
+                      " cannot be removed: " + error.message());
+    }
+}
+
+/// Renaming over the tune file replaces it in one step; unlike deleting it first, a failure never
+/// leaves its path empty.
+void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
+    std::error_code error;
+    fs::rename(temporary, tuneFile, error);
+    if (error == std::errc::cross_device_link) {
+        moveAcrossVolumes(temporary, tuneFile);
+    } else if (error) {
+        throw Failure("Cannot rename the finished part file " + quoted(temporary) +
+                      " to the tune file " + quoted(tuneFile) + ": " + error.message() +
+                      bothKept(tuneFile, temporary));
+    }
+}
+
+} // namespace
+
+void writePartFile(std::istream& journal, std::ostream& out, const HeaderValues& values) {
+    switch (streamPartFile(journal, out, values)) {
+    case CopyOutcome::ReadFailed:
+        throw Failure("Cannot read the journal");
+    case CopyOutcome::WriteFailed:
+        throw Failure("Cannot write the part file");
+    case CopyOutcome::Done:
+        break;
+    }
+}
+
+void finalisePartFile(const fs::path& tuneFile, const fs::path& programFolder,
+                      const HeaderValues& values) {
+    const fs::path temporary = programFolder / temporaryFileName;
+    std::ifstream journal = openJournal(tuneFile);
+    refuseSameFile(tuneFile, temporary);
+    buildPartFile(journal, tuneFile, temporary, values);
+    replaceTuneFile(temporary, tuneFile);
+}
+
+} // namespace chimex

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "settings_commit.h"
+
+#include "numeric_value.h"
+#include "settings_file.h"
+
+namespace chimex {
+
+namespace {
+
+/// The field's numeric value; a value beyond the single-precision range keeps the setting as it
+/// was, as the settings file reader does, so that no setting ever holds infinity.
+void commitField(SettingsView& view, SettingsField field, float& setting) {
+    if (const auto value = toSingle(numericValue(view.fieldText(field)))) {
+        setting = *value;
+    }
+}
+
+} // namespace
+
+void settingsDialogLoaded(ProgramState& state) {
+    state.PauseMode = -1;
+}
+
+void commitSettings(ProgramState& state, Platform& platform, SettingsView& view) {
+    commitField(view, SettingsField::MaxX, state.MaxX);
+    commitField(view, SettingsField::MaxY, state.MaxY);
+    commitField(view, SettingsField::MaxZ, state.MaxZ);
+    commitField(view, SettingsField::MaxZSpeed, state.MaxZSpeed);
+    commitField(view, SettingsField::MaxXYSpeed, state.MaxXYSpeed);
+    state.BaseSpeed = static_cast<float>(static_cast<double>(state.MaxXYSpeed) / 8.2);
+    state.HighX = state.HighY = state.HighZ = 0;
+    state.LowX = state.LowY = state.LowZ = 0;
+    const int pauseState = view.pauseState();
+    if (pauseState == 1) {
+        state.PauseMode = 1;
+    }
+    writeSettingsFile(state, platform, pauseState);
+}
+
+} // namespace chimex
