@@ -83,6 +83,16 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
     }
 }
 
+/// A file without any write permission is read-only; renaming over it would ignore that.
+bool readOnly(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto permissions = fs::status(path, error).permissions();
+    constexpr auto anyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    return !error && (permissions & anyWrite) == fs::perms::none;
+}
+
 std::string errorText() {
     return std::generic_category().message(errno);
 }
@@ -141,6 +151,9 @@ void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseS
     const auto path = folder / settingsFileName;
     const auto saving = folder / settingsSaveName;
     std::error_code ignored;
+    if (readOnly(path)) {
+        throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
+    }
 
     errno = 0;
     std::ofstream out(saving, std::ios::binary | std::ios::trunc);

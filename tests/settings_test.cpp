@@ -1,0 +1,345 @@
+// SPDX-License-Identifier: MIT
+#include "partfile/number_forms.h"
+#include "platform/failure.h"
+#include "platform/fake/fake_platform.h"
+#include "scratch_folder.h"
+#include "settings/numeric_value.h"
+#include "settings/settings_commit.h"
+#include "settings/settings_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+using namespace chimex;
+using chimex::testing::readFile;
+using chimex::testing::ScratchFolder;
+using chimex::testing::UnprivilegedRunner;
+using chimex::testing::writeFile;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+namespace {
+
+/// The settings dialog as the tests see it: the design values, and a load step on the first touch.
+class FakeSettingsView : public SettingsView {
+  public:
+    explicit FakeSettingsView(ProgramState& state) : state_(state) {}
+
+    std::array<std::string, 5> fields{"96", "48", "6", "3", "2"};
+    int pause = 0;
+    int touches = 0;
+
+    std::string fieldText(SettingsField field) override {
+        touch();
+        return fields[static_cast<int>(field)];
+    }
+    void setFieldText(SettingsField field, const std::string& text) override {
+        touch();
+        fields[static_cast<int>(field)] = text;
+    }
+    int pauseState() override {
+        touch();
+        return pause;
+    }
+    void setPauseState(int state) override {
+        touch();
+        pause = state;
+    }
+
+  private:
+    void touch() {
+        if (touches++ == 0) {
+            settingsDialogLoaded(state_);
+        }
+    }
+    ProgramState& state_;
+};
+
+TEST(NumericValue, ReadsTheLeadingNumber) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    const Case cases[] = {
+        {"", 0},          {"ten", 0},         {"96", 96},         {"2.5", 2.5},
+        {"12,5", 12},     {"12 inches", 12},  {"1 2 3", 123},     {" \t\n4\n2", 42},
+        {"-3", -3},       {"+3", 3},          {"- 3", -3},        {".5", 0.5},
+        {"5.", 5},        {"-.25", -0.25},    {"1.2.3", 1.2},     {".", 0},
+        {"-", 0},         {"+-3", 0},         {"1E3", 1000},      {"1e-2", 0.01},
+        {"2.5D2", 250},   {"2.5d+2", 250},    {"1E", 1},          {"1E+", 1},
+        {"E5", 0},        {"1.234568E+07", 12345680}, {"1E-05", 0.00001}, {"3x4", 3},
+        {"1E 0 2", 100},  {"0.0000001e7", 1}, {"\r5", 0},         {"007", 7},
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(numericValue(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(NumericValue, BeyondTheRangeOfADouble) {
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(numericValue("1E400"), inf);
+    EXPECT_EQ(numericValue("-1E99999999999999999999"), -inf);
+    EXPECT_EQ(numericValue("1E-400"), 0.0);
+    EXPECT_EQ(numericValue("0E999999"), 0.0);
+    EXPECT_EQ(numericValue("0.001E-999999"), 0.0);
+    EXPECT_EQ(numericValue(std::string(400, '9')), inf);
+    EXPECT_DOUBLE_EQ(numericValue(std::string(400, '9') + "E-399"), 10.0);
+}
+
+TEST(NumericValue, SingleRange) {
+    EXPECT_EQ(toSingle(1E39), std::nullopt);
+    EXPECT_EQ(toSingle(-1E39), std::nullopt);
+    EXPECT_EQ(toSingle(numericValue("1E400")), std::nullopt);
+    EXPECT_EQ(toSingle(3.4E38), 3.4E38f);
+    EXPECT_EQ(toSingle(1E-50), 0.0f);
+    EXPECT_EQ(toSingle(2.5), 2.5f);
+}
+
+struct ReadResult {
+    ProgramState state;
+    std::array<std::string, 5> fields;
+    int pause = 0;
+    int touches = 0;
+};
+
+/// Fills the result in place: the program state cannot be copied or moved (it owns the journal).
+void readText(const std::string& text, ReadResult& result) {
+    FakeSettingsView view(result.state);
+    std::istringstream in(text);
+    readSettings(in, result.state, view);
+    result.fields = view.fields;
+    result.pause = view.pause;
+    result.touches = view.touches;
+}
+
+TEST(SettingsReader, LinesAndValues) {
+    using Fields = std::array<std::string, 5>;
+    struct Case {
+        const char* name;
+        std::string text;
+        Fields fields;
+        int pause;
+    };
+    const Fields zeros{"0", "0", "0", "0", "0"};
+    const Case cases[] = {
+        {"empty file", "", zeros, 0},
+        {"only ADdPause", "ADdPause = 1\r\n", zeros, 1},
+        {"the writer's own lines",
+         "MaxX = 96\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\nADdPause = 2\r\n",
+         {"96", "48", "6", "3", "2"}, 2},
+        {"lower case and spaces", "  maxxyspeed   =   4  \r\n", {"0", "0", "0", "4", "0"}, 0},
+        {"key after a tab is not recognised", "\tMaxX = 5\r\nMaxY\t= 5\r\n", zeros, 0},
+        {"unknown keys", "Foo = 5\r\nFoo\r\n= 5\r\nMax X = 5\r\n", zeros, 0},
+        {"two =", "MaxZ = 7 = 9\r\n", {"0", "0", "7", "0", "0"}, 0},
+        {"unit word", "MaxX = 12 inches\r\n", {"12", "0", "0", "0", "0"}, 0},
+        {"comma", "MaxX = 12,5\r\n", {"12", "0", "0", "0", "0"}, 0},
+        {"spaced digits", "MaxX = 1 2 3\r\n", {"123", "0", "0", "0", "0"}, 0},
+        {"exponent notation", "MaxX = 1.234568E+07\r\nMaxY = 1E-05\r\nMaxZ = 2.5D2\r\n",
+         {"1.234568E+07", "1E-05", "250", "0", "0"}, 0},
+        {"a word", "MaxX = ten\r\n", zeros, 0},
+        {"last occurrence wins", "MaxX = 1\r\nMaxX = 2\r\n", {"2", "0", "0", "0", "0"}, 0},
+        {"recognised key without = is skipped", "MaxX = 3\r\nMaxX\r\nMAXX 4\r\n",
+         {"3", "0", "0", "0", "0"}, 0},
+        {"beyond single range is skipped", "MaxX = 3\r\nMaxX = 1E39\r\nMaxY = -1e39\r\n",
+         {"3", "0", "0", "0", "0"}, 0},
+        {"byte-order mark", "\xEF\xBB\xBFMaxX = 5\r\n", {"5", "0", "0", "0", "0"}, 0},
+        {"lines ended by CR alone", "MaxX = 4\rMaxY = 5\r", {"4", "5", "0", "0", "0"}, 0},
+        {"last line without line end", "MaxX = 4\r\nMaxY = 5", {"4", "5", "0", "0", "0"}, 0},
+        {"a LF alone does not end a line", "MaxX = 4\nMaxY = 5\n", {"4", "0", "0", "0", "0"}, 0},
+        {"ADDPAUSE 0.5 rounds to 0", "ADdPause = 1\r\nADdPause = 0.5\r\n", zeros, 0},
+        {"ADDPAUSE 1.5 rounds to 2", "ADdPause = 1.5\r\n", zeros, 2},
+        {"ADDPAUSE 2.5 rounds to 2", "ADdPause = 2.5\r\n", zeros, 2},
+        {"ADDPAUSE -0.5 rounds to 0", "ADdPause = 1\r\nADdPause = -0.5\r\n", zeros, 0},
+        {"ADDPAUSE outside 0 to 2 is skipped",
+         "ADdPause = 1\r\nADdPause = 3\r\nADdPause = -1\r\nADdPause = 1E300\r\nADdPause = 1E400\r\n",
+         zeros, 1},
+    };
+    for (const auto& c : cases) {
+        ReadResult r;
+        readText(c.text, r);
+        EXPECT_EQ(r.fields, c.fields) << c.name;
+        EXPECT_EQ(r.pause, c.pause) << c.name;
+        EXPECT_EQ(r.state.PauseMode, -1) << c.name << ": the dialog was loaded";
+    }
+}
+
+TEST(SettingsReader, SettingsTakeTheValuesInSinglePrecision) {
+    ReadResult r;
+    readText("MaxX = 0.1\r\nMaxZSpeed = 2.5\r\n", r);
+    EXPECT_EQ(r.state.MaxX, 0.1f);
+    EXPECT_EQ(r.state.MaxZSpeed, 2.5f);
+    EXPECT_EQ(r.state.MaxY, 0.0f);
+}
+
+class SettingsFiles : public ::testing::Test {
+  protected:
+    ScratchFolder scratch;
+    FakePlatform platform;
+    ProgramState state;
+    FakeSettingsView view{state};
+    fs::path file = scratch.path() / "Chimex.ini";
+
+    void SetUp() override {
+        platform.folder = scratch.path();
+        platform.useRealFiles = true;
+    }
+};
+
+TEST_F(SettingsFiles, NoFileTouchesNothing) {
+    readSettingsFile(state, platform, view);
+    EXPECT_EQ(view.touches, 0);
+    EXPECT_EQ(state.PauseMode, 0);
+    EXPECT_EQ(view.fields[0], "96");
+}
+
+TEST_F(SettingsFiles, ExistingFileLoadsTheDialog) {
+    writeFile(file, "MaxY = 30\r\n");
+    readSettingsFile(state, platform, view);
+    EXPECT_EQ(state.PauseMode, -1);
+    EXPECT_EQ(state.MaxY, 30.0f);
+    EXPECT_EQ(view.fields, (std::array<std::string, 5>{"0", "30", "0", "0", "0"}));
+}
+
+TEST_F(SettingsFiles, WriterOutputForTheInitialValues) {
+    state.MaxX = 96;
+    state.MaxY = 48;
+    state.MaxZ = 6;
+    state.MaxXYSpeed = 3;
+    state.MaxZSpeed = 2;
+    writeSettingsFile(state, platform, 0);
+    EXPECT_EQ(readFile(file), "MaxX = 96\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\n"
+                              "MAxZSpeed = 2\r\nADdPause = 0\r\n");
+    EXPECT_FALSE(fs::exists(scratch.path() / settingsSaveName));
+}
+
+TEST_F(SettingsFiles, ReadBackWhatTheWriterWrote) {
+    writeFile(file, "old content that is replaced whole");
+    state.MaxX = 0.3658537f;
+    state.MaxY = 12345678;
+    state.MaxZ = 0.00001f;
+    state.MaxXYSpeed = -2.5f;
+    state.MaxZSpeed = 0;
+    writeSettingsFile(state, platform, 2);
+
+    ProgramState readBack;
+    FakeSettingsView readView(readBack);
+    readSettingsFile(readBack, platform, readView);
+    EXPECT_EQ(readView.fields,
+              (std::array<std::string, 5>{"0.3658537", "1.234568E+07", "1E-05", "-2.5", "0"}));
+    EXPECT_EQ(readView.pause, 2);
+}
+
+TEST_F(SettingsFiles, WriterFailureNamesTheFileAndKeepsTheOldOne) {
+    writeFile(file, "MaxX = 5\r\n");
+    fs::permissions(file, fs::perms(0444));
+    EXPECT_THROW(
+        {
+            try {
+                writeSettingsFile(state, platform, 0);
+            } catch (const Failure& failure) {
+                EXPECT_THAT(failure.what(), HasSubstr("Chimex.ini"));
+                EXPECT_THAT(failure.what(), HasSubstr("read-only"));
+                throw;
+            }
+        },
+        Failure);
+    EXPECT_EQ(readFile(file), "MaxX = 5\r\n");
+
+    platform.folder = scratch.path() / "missing";
+    EXPECT_THROW(writeSettingsFile(state, platform, 0), Failure);
+}
+
+TEST(SettingsWriterPermissions, ProgramFolderNotWritable) {
+    ScratchFolder scratch;
+    UnprivilegedRunner runner(scratch);
+    if (!runner.unavailable().empty()) {
+        GTEST_SKIP() << runner.unavailable();
+    }
+    const fs::path program = scratch.folder("program", fs::perms(0755));
+    writeFile(program / "Chimex.ini", "MaxX = 5\r\n");
+    fs::permissions(program, fs::perms(0555));
+    const auto result = runner.run({"save-settings", program.string()});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.output, HasSubstr("Cannot save the settings file"));
+    EXPECT_THAT(result.output, HasSubstr("Chimex.ini"));
+    EXPECT_EQ(readFile(program / "Chimex.ini"), "MaxX = 5\r\n");
+    EXPECT_FALSE(fs::exists(program / settingsSaveName));
+}
+
+class SettingsCommit : public SettingsFiles {
+  protected:
+    std::string savedFile() const { return readFile(file); }
+};
+
+TEST_F(SettingsCommit, InitialValues) {
+    state.HighX = state.HighY = state.HighZ = 5;
+    state.LowX = state.LowY = state.LowZ = 1;
+    state.CurX = 7;
+    commitSettings(state, platform, view);
+    EXPECT_EQ(state.MaxX, 96.0f);
+    EXPECT_EQ(state.MaxY, 48.0f);
+    EXPECT_EQ(state.MaxZ, 6.0f);
+    EXPECT_EQ(state.MaxXYSpeed, 3.0f);
+    EXPECT_EQ(state.MaxZSpeed, 2.0f);
+    EXPECT_EQ(state.BaseSpeed, static_cast<float>(3.0 / 8.2));
+    EXPECT_EQ(plainForm(state.BaseSpeed), "0.3658537");
+    for (float extent : {state.HighX, state.HighY, state.HighZ, state.LowX, state.LowY, state.LowZ}) {
+        EXPECT_EQ(extent, 0.0f);
+    }
+    EXPECT_EQ(state.CurX, 7.0f);
+    EXPECT_EQ(state.PauseMode, -1);
+    EXPECT_EQ(savedFile(), "MaxX = 96\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\n"
+                           "MAxZSpeed = 2\r\nADdPause = 0\r\n");
+}
+
+TEST_F(SettingsCommit, PauseBox) {
+    struct Case {
+        int box;
+        int pauseMode;
+    };
+    for (const Case c : {Case{0, -1}, Case{1, 1}, Case{2, -1}}) {
+        ProgramState s;
+        FakeSettingsView v(s);
+        v.pause = c.box;
+        commitSettings(s, platform, v);
+        EXPECT_EQ(s.PauseMode, c.pauseMode) << c.box;
+        EXPECT_THAT(savedFile(), HasSubstr("ADdPause = " + std::to_string(c.box) + "\r\n"));
+    }
+}
+
+TEST_F(SettingsCommit, FieldTexts) {
+    view.fields = {"", "12,5", "2.5", "0", "abc"};
+    commitSettings(state, platform, view);
+    EXPECT_EQ(state.MaxX, 0.0f);
+    EXPECT_EQ(state.MaxY, 12.0f);
+    EXPECT_EQ(state.MaxZ, 2.5f);
+    EXPECT_EQ(state.MaxXYSpeed, 0.0f);
+    EXPECT_EQ(state.BaseSpeed, 0.0f);
+    EXPECT_EQ(state.MaxZSpeed, 0.0f);
+}
+
+TEST_F(SettingsCommit, ValueBeyondSingleRangeKeepsThePreviousSetting) {
+    state.MaxX = 50;
+    state.MaxXYSpeed = 4.1f;
+    view.fields = {"1E39", "48", "-1E39", "1E400", "2"};
+    commitSettings(state, platform, view);
+    EXPECT_EQ(state.MaxX, 50.0f);
+    EXPECT_EQ(state.MaxZ, 0.0f);
+    EXPECT_EQ(state.MaxXYSpeed, 4.1f);
+    EXPECT_EQ(state.BaseSpeed, static_cast<float>(4.1f / 8.2));
+    EXPECT_EQ(savedFile(), "MaxX = 50\r\nMaxY = 48\r\nMaxZ = 0\r\nMAxXYSpeed = 4.1\r\n"
+                           "MAxZSpeed = 2\r\nADdPause = 0\r\n");
+}
+
+TEST_F(SettingsCommit, WriterFailureReachesTheCaller) {
+    platform.folder = scratch.path() / "missing";
+    EXPECT_THROW(commitSettings(state, platform, view), Failure);
+    EXPECT_EQ(state.MaxX, 96.0f) << "the settings are committed before the file is written";
+}
+
+} // namespace
