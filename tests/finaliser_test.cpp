@@ -178,8 +178,8 @@ TEST_F(FinalisePartFile, TuneFileThatIsTheTemporaryFileWritesNothing) {
     const fs::path spellings[] = {temporary, program / "." / "Chimex.tmp",
                                   scratch.path() / "program/../program/Chimex.tmp", hardLink};
     for (const auto& tune : spellings) {
-        EXPECT_THAT(failure(tune), AllOf(HasSubstr("is the temporary file"),
-                                         HasSubstr("Nothing was written")))
+        EXPECT_THAT(failure(tune),
+                    AllOf(HasSubstr("is the temporary file"), HasSubstr("Nothing was written")))
             << tune;
         EXPECT_EQ(readFile(temporary), journal) << tune;
     }
@@ -189,8 +189,8 @@ TEST_F(FinalisePartFile, ReadOnlyTuneFileKeepsTheJournal) {
     const fs::path tune = program / "song.txt";
     writeFile(tune, journal);
     fs::permissions(tune, fs::perms(0444));
-    EXPECT_THAT(failure(tune), AllOf(HasSubstr("read-only"), HasSubstr("song.txt"),
-                                     HasSubstr("Chimex.tmp")));
+    EXPECT_THAT(failure(tune),
+                AllOf(HasSubstr("read-only"), HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
     EXPECT_EQ(readFile(tune), journal);
     EXPECT_EQ(readFile(temporary), partFile(journal));
 }
@@ -230,8 +230,9 @@ TEST_F(FinaliserPermissions, ProgramFolderNotWritable) {
     writeFile(tune, journal);
     const StepResult result = finalise(tune, program);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot create the temporary file"),
-                                     HasSubstr("Chimex.tmp"), HasSubstr("still holds the journal")));
+    EXPECT_THAT(result.output,
+                AllOf(HasSubstr("Cannot create the temporary file"), HasSubstr("Chimex.tmp"),
+                      HasSubstr("still holds the journal")));
     EXPECT_EQ(readFile(tune), journal);
     EXPECT_FALSE(fs::exists(program / "Chimex.tmp"));
 }
@@ -272,8 +273,8 @@ TEST_F(FinaliserPermissions, TuneFileNotReadable) {
     fs::permissions(tune, fs::perms(0200));
     const StepResult result = finalise(tune, program);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot open the tune file"),
-                                     HasSubstr("song.txt"), HasSubstr("Permission denied")));
+    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot open the tune file"), HasSubstr("song.txt"),
+                                     HasSubstr("Permission denied")));
     EXPECT_EQ(readFile(tune), journal);
     EXPECT_FALSE(fs::exists(program / "Chimex.tmp"));
 }

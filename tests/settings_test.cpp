@@ -66,14 +66,38 @@ TEST(NumericValue, ReadsTheLeadingNumber) {
         double value;
     };
     const Case cases[] = {
-        {"", 0},          {"ten", 0},         {"96", 96},         {"2.5", 2.5},
-        {"12,5", 12},     {"12 inches", 12},  {"1 2 3", 123},     {" \t\n4\n2", 42},
-        {"-3", -3},       {"+3", 3},          {"- 3", -3},        {".5", 0.5},
-        {"5.", 5},        {"-.25", -0.25},    {"1.2.3", 1.2},     {".", 0},
-        {"-", 0},         {"+-3", 0},         {"1E3", 1000},      {"1e-2", 0.01},
-        {"2.5D2", 250},   {"2.5d+2", 250},    {"1E", 1},          {"1E+", 1},
-        {"E5", 0},        {"1.234568E+07", 12345680}, {"1E-05", 0.00001}, {"3x4", 3},
-        {"1E 0 2", 100},  {"0.0000001e7", 1}, {"\r5", 0},         {"007", 7},
+        {"", 0},
+        {"ten", 0},
+        {"96", 96},
+        {"2.5", 2.5},
+        {"12,5", 12},
+        {"12 inches", 12},
+        {"1 2 3", 123},
+        {" \t\n4\n2", 42},
+        {"-3", -3},
+        {"+3", 3},
+        {"- 3", -3},
+        {".5", 0.5},
+        {"5.", 5},
+        {"-.25", -0.25},
+        {"1.2.3", 1.2},
+        {".", 0},
+        {"-", 0},
+        {"+-3", 0},
+        {"1E3", 1000},
+        {"1e-2", 0.01},
+        {"2.5D2", 250},
+        {"2.5d+2", 250},
+        {"1E", 1},
+        {"1E+", 1},
+        {"E5", 0},
+        {"1.234568E+07", 12345680},
+        {"1E-05", 0.00001},
+        {"3x4", 3},
+        {"1E 0 2", 100},
+        {"0.0000001e7", 1},
+        {"\r5", 0},
+        {"007", 7},
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(numericValue(c.text), c.value) << '"' << c.text << '"';
@@ -130,8 +154,10 @@ TEST(SettingsReader, LinesAndValues) {
         {"empty file", "", zeros, 0},
         {"only ADdPause", "ADdPause = 1\r\n", zeros, 1},
         {"the writer's own lines",
-         "MaxX = 96\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\nADdPause = 2\r\n",
-         {"96", "48", "6", "3", "2"}, 2},
+         "MaxX = 96\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\nADdPause = "
+         "2\r\n",
+         {"96", "48", "6", "3", "2"},
+         2},
         {"lower case and spaces", "  maxxyspeed   =   4  \r\n", {"0", "0", "0", "4", "0"}, 0},
         {"key after a tab is not recognised", "\tMaxX = 5\r\nMaxY\t= 5\r\n", zeros, 0},
         {"unknown keys", "Foo = 5\r\nFoo\r\n= 5\r\nMax X = 5\r\n", zeros, 0},
@@ -139,14 +165,20 @@ TEST(SettingsReader, LinesAndValues) {
         {"unit word", "MaxX = 12 inches\r\n", {"12", "0", "0", "0", "0"}, 0},
         {"comma", "MaxX = 12,5\r\n", {"12", "0", "0", "0", "0"}, 0},
         {"spaced digits", "MaxX = 1 2 3\r\n", {"123", "0", "0", "0", "0"}, 0},
-        {"exponent notation", "MaxX = 1.234568E+07\r\nMaxY = 1E-05\r\nMaxZ = 2.5D2\r\n",
-         {"1.234568E+07", "1E-05", "250", "0", "0"}, 0},
+        {"exponent notation",
+         "MaxX = 1.234568E+07\r\nMaxY = 1E-05\r\nMaxZ = 2.5D2\r\n",
+         {"1.234568E+07", "1E-05", "250", "0", "0"},
+         0},
         {"a word", "MaxX = ten\r\n", zeros, 0},
         {"last occurrence wins", "MaxX = 1\r\nMaxX = 2\r\n", {"2", "0", "0", "0", "0"}, 0},
-        {"recognised key without = is skipped", "MaxX = 3\r\nMaxX\r\nMAXX 4\r\n",
-         {"3", "0", "0", "0", "0"}, 0},
-        {"beyond single range is skipped", "MaxX = 3\r\nMaxX = 1E39\r\nMaxY = -1e39\r\n",
-         {"3", "0", "0", "0", "0"}, 0},
+        {"recognised key without = is skipped",
+         "MaxX = 3\r\nMaxX\r\nMAXX 4\r\n",
+         {"3", "0", "0", "0", "0"},
+         0},
+        {"beyond single range is skipped",
+         "MaxX = 3\r\nMaxX = 1E39\r\nMaxY = -1e39\r\n",
+         {"3", "0", "0", "0", "0"},
+         0},
         {"byte-order mark", "\xEF\xBB\xBFMaxX = 5\r\n", {"5", "0", "0", "0", "0"}, 0},
         {"lines ended by CR alone", "MaxX = 4\rMaxY = 5\r", {"4", "5", "0", "0", "0"}, 0},
         {"last line without line end", "MaxX = 4\r\nMaxY = 5", {"4", "5", "0", "0", "0"}, 0},
@@ -156,7 +188,8 @@ TEST(SettingsReader, LinesAndValues) {
         {"ADDPAUSE 2.5 rounds to 2", "ADdPause = 2.5\r\n", zeros, 2},
         {"ADDPAUSE -0.5 rounds to 0", "ADdPause = 1\r\nADdPause = -0.5\r\n", zeros, 0},
         {"ADDPAUSE outside 0 to 2 is skipped",
-         "ADdPause = 1\r\nADdPause = 3\r\nADdPause = -1\r\nADdPause = 1E300\r\nADdPause = 1E400\r\n",
+         "ADdPause = 1\r\nADdPause = 3\r\nADdPause = -1\r\nADdPause = 1E300\r\nADdPause = "
+         "1E400\r\n",
          zeros, 1},
     };
     for (const auto& c : cases) {
@@ -288,7 +321,8 @@ TEST_F(SettingsCommit, InitialValues) {
     EXPECT_EQ(state.MaxZSpeed, 2.0f);
     EXPECT_EQ(state.BaseSpeed, static_cast<float>(3.0 / 8.2));
     EXPECT_EQ(plainForm(state.BaseSpeed), "0.3658537");
-    for (float extent : {state.HighX, state.HighY, state.HighZ, state.LowX, state.LowY, state.LowZ}) {
+    for (float extent :
+         {state.HighX, state.HighY, state.HighZ, state.LowX, state.LowY, state.LowZ}) {
         EXPECT_EQ(extent, 0.0f);
     }
     EXPECT_EQ(state.CurX, 7.0f);

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// Any settings file: the reader sets only finite settings and check box states 0 to 2, and what
+// the writer then writes reads back to the same settings.
+#include "core/program_state.h"
+#include "fuzz_check.h"
+#include "settings/settings_file.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+using namespace chimex;
+
+namespace {
+
+class CheckingView : public SettingsView {
+  public:
+    int pause = 0;
+    int fieldsSet = 0;
+
+    std::string fieldText(SettingsField) override { return {}; }
+    void setFieldText(SettingsField, const std::string& text) override {
+        CHIMEX_FUZZ_CHECK(text.find_first_not_of("0123456789.-+E") == std::string::npos);
+        ++fieldsSet;
+    }
+    int pauseState() override { return pause; }
+    void setPauseState(int state) override {
+        CHIMEX_FUZZ_CHECK(state >= 0 && state <= 2);
+        pause = state;
+    }
+};
+
+float ProgramState::*const settings[] = {&ProgramState::MaxX, &ProgramState::MaxY,
+                                         &ProgramState::MaxZ, &ProgramState::MaxXYSpeed,
+                                         &ProgramState::MaxZSpeed};
+
+void read(const std::string& text, ProgramState& state, CheckingView& view) {
+    std::istringstream in(text);
+    readSettings(in, state, view);
+    CHIMEX_FUZZ_CHECK(view.fieldsSet == 5);
+    for (auto setting : settings) {
+        CHIMEX_FUZZ_CHECK(std::isfinite(state.*setting));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ProgramState state;
+    CheckingView view;
+    read(std::string(reinterpret_cast<const char*>(data), size), state, view);
+
+    std::ostringstream written;
+    writeSettings(written, state, view.pause);
+    ProgramState again;
+    CheckingView againView;
+    read(written.str(), again, againView);
+    CHIMEX_FUZZ_CHECK(againView.pause == view.pause);
+    for (auto setting : settings) {
+        const float before = state.*setting;
+        const float after = again.*setting;
+        CHIMEX_FUZZ_CHECK(std::fabs(after - before) <= 1e-6 * std::fabs(before) ||
+                          !std::isnormal(before));
+    }
+    return 0;
+}
