@@ -24,36 +24,41 @@ constexpr std::size_t chunkSize = 1 << 16;
 
 /// Copies the journal in fixed-size chunks, each line ended by CR LF: a CR ends a line, a LF right
 /// after it is part of that line end (also across chunks), and an unended last line gets CR LF.
+/// Runs of lines already ended by CR LF are written as they stand, in one piece.
 CopyOutcome copyJournal(std::istream& in, std::ostream& out) {
     std::vector<char> buffer(chunkSize);
-    bool lineOpen = false; // part of a line has been written but not yet its end
+    bool lineOpen = false; // the last byte written is not the end of a line
     bool afterCr = false;  // the previous chunk ended with a CR
     for (;;) {
         in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const auto* p = buffer.data();
-        const auto* const end = p + in.gcount();
-        if (p == end) {
+        const char* run = buffer.data();
+        const char* const end = run + in.gcount();
+        if (run == end) {
             break;
         }
-        if (afterCr && *p == '\n') {
-            ++p;
+        if (afterCr && *run == '\n') {
+            ++run;
         }
         afterCr = false;
-        while (p < end) {
-            const auto* cr = static_cast<const char*>(std::memchr(p, '\r', end - p));
-            const auto* lineEnd = cr != nullptr ? cr : end;
-            out.write(p, lineEnd - p);
-            lineOpen = cr == nullptr;
-            if (cr == nullptr) {
+        for (const char* p = run; p < end; ++p) {
+            p = static_cast<const char*>(std::memchr(p, '\r', end - p));
+            if (p == nullptr) {
                 break;
             }
-            out.write("\r\n", 2);
-            p = cr + 1;
-            if (p == end) {
-                afterCr = true;
-            } else if (*p == '\n') {
-                ++p;
+            if (p + 1 < end && p[1] == '\n') {
+                ++p; // already ended by CR LF
+                continue;
             }
+            out.write(run, p - run);
+            out.write("\r\n", 2);
+            afterCr = p + 1 == end;
+            run = p + 1;
+        }
+        if (run < end) {
+            out.write(run, end - run);
+            lineOpen = !(end - run >= 2 && end[-2] == '\r' && end[-1] == '\n');
+        } else {
+            lineOpen = false;
         }
         if (!out) {
             return CopyOutcome::WriteFailed;

@@ -88,7 +88,7 @@ TEST(WritePartFile, JournalLinesAndTheirEnds) {
 
 TEST(WritePartFile, LineEndSplitAcrossReadChunks) {
     // The copy reads 64 KiB at a time; put CR and LF on either side of chunk boundaries.
-    for (const std::size_t crAt : {65535u, 65536u, 131071u}) {
+    for (const std::size_t crAt : {65534u, 65535u, 65536u, 131071u}) {
         const std::string line(crAt, 'x');
         const std::string text = line + "\r\n" + "y\r\n";
         EXPECT_EQ(written(text), partFile(text)) << crAt;
