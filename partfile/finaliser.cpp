@@ -100,6 +100,11 @@ std::string bothKept(const fs::path& tuneFile, const fs::path& temporary) {
 }
 
 std::ifstream openJournal(const fs::path& tuneFile) {
+    std::error_code error;
+    if (fs::is_directory(tuneFile, error)) {
+        throw Failure("Cannot open the tune file " + quoted(tuneFile) +
+                      " for reading: it is a folder");
+    }
     errno = 0;
     std::ifstream journal(tuneFile, std::ios::binary);
     if (!journal.is_open()) {

@@ -167,16 +167,20 @@ TEST_F(FinalisePartFile, MissingTuneFileTouchesNothing) {
 
 TEST_F(FinalisePartFile, TuneFileThatIsAFolder) {
     const fs::path tune = scratch.folder("song.txt", fs::perms(0755));
-    EXPECT_THAT(failure(tune), HasSubstr("song.txt"));
+    EXPECT_THAT(failure(tune), AllOf(HasSubstr("song.txt"), HasSubstr("is a folder")));
     EXPECT_TRUE(fs::is_directory(tune));
+    EXPECT_FALSE(fs::exists(temporary));
 }
 
 TEST_F(FinalisePartFile, TuneFileThatIsTheTemporaryFileWritesNothing) {
     writeFile(temporary, journal);
     const fs::path hardLink = scratch.path() / "linked.txt";
     fs::create_hard_link(temporary, hardLink);
+    const fs::path symbolicLink = scratch.path() / "symbolic.txt";
+    fs::create_symlink(temporary, symbolicLink);
     const fs::path spellings[] = {temporary, program / "." / "Chimex.tmp",
-                                  scratch.path() / "program/../program/Chimex.tmp", hardLink};
+                                  scratch.path() / "program/../program/Chimex.tmp", hardLink,
+                                  symbolicLink};
     for (const auto& tune : spellings) {
         EXPECT_THAT(failure(tune),
                     AllOf(HasSubstr("is the temporary file"), HasSubstr("Nothing was written")))
@@ -264,6 +268,26 @@ TEST_F(FinaliserPermissions, TuneFolderNotWritable) {
     HeaderValues values;
     values.HighX = 1.5f; // what the tool passes
     EXPECT_EQ(readFile(program / "Chimex.tmp"), partFile(journal, values));
+}
+
+TEST_F(FinaliserPermissions, TuneFolderOnAnotherFileSystemNotWritable) {
+    struct stat here {};
+    struct stat shm {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat("/tmp", &here) != 0 || here.st_dev == shm.st_dev) {
+        GTEST_SKIP() << "/dev/shm is missing or on the same file system as /tmp";
+    }
+    const fs::path program = scratch.folder("program", fs::perms(0777));
+    ScratchFolder other("/dev/shm");
+    const fs::path tune = other.path() / "song.txt";
+    writeFile(tune, journal);
+    fs::permissions(other.path(), fs::perms(0555));
+    const StepResult result = finalise(tune, program);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot copy the finished part file"),
+                                     HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
+    EXPECT_EQ(readFile(tune), journal);
+    EXPECT_TRUE(fs::exists(program / "Chimex.tmp"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(other.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(FinaliserPermissions, TuneFileNotReadable) {
