@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: MIT
+#include "frm_chimer.h"
+
+#include "app/keyboard_layout.h"
+#include "app/note_key.h"
+#include "app/start_up.h"
+#include "core/note_capture.h"
+#include "core/run_guarded.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+
+namespace chimex {
+
+FrmChimer::FrmChimer(ProgramState& state, Platform& platform, SettingsForm& settings)
+    : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform) {
+    setObjectName("frmChimer");
+    setWindowTitle("Chimex");
+    setWindowIcon(QIcon(":/chimex/chimex.png"));
+
+    mnuFinished_ = menuBar()->addAction("Finished");
+    mnuFinished_->setObjectName("mnuFinished");
+    connect(mnuFinished_, &QAction::triggered, this, &FrmChimer::unload);
+
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    client->setFixedSize(pixels(clientWidth), pixels(clientHeight));
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Below the client area, out of view: txtSpeed only takes the focus after every note.
+    txtSpeed_ = new QLineEdit(client);
+    txtSpeed_->setObjectName("txtSpeed");
+    txtSpeed_->setGeometry(pixels(3960), pixels(3000), pixels(855), pixels(375));
+    label1_ = new QLabel("Click a key to see the Gantrix Speed for that note", client);
+    label1_->setObjectName("Label1");
+    label1_->setGeometry(pixels(120), pixels(3120), pixels(3735), pixels(255));
+
+    buildKeyboard(client);
+    txtSpeed_->setFocus();
+}
+
+FrmChimer::~FrmChimer() {
+    // Discarded while still loaded: unload first, so the tune file is finished.
+    finishTune();
+}
+
+void FrmChimer::buildKeyboard(QWidget* client) {
+    QWidget* previous = txtSpeed_;
+    for (int index = 0; index < 37; ++index) {
+        auto* key = new NoteKey(index, client);
+        keys_[static_cast<std::size_t>(index)] = key;
+        connect(key, &NoteKey::notePressed, this, &FrmChimer::keyPressed);
+        connect(key, &NoteKey::noteReleased, this, &FrmChimer::keyReleased);
+        setTabOrder(previous, key);
+        previous = key;
+    }
+    // Children stack in the order they are raised: the last raised lies on top.
+    for (int index : stackingOrder()) {
+        key(index)->raise();
+    }
+}
+
+bool FrmChimer::load() {
+    bool ready = false;
+    runGuarded(platform_, [&] { ready = runStartUp(state_, platform_, settings_); });
+    return ready;
+}
+
+void FrmChimer::unload() {
+    finishTune();
+    close();
+}
+
+void FrmChimer::finishTune() {
+    if (!unloadChain_.hasRun()) {
+        runGuarded(platform_, [&] { unloadChain_.run(); });
+    }
+}
+
+void FrmChimer::keyPressed(int index) {
+    if (unloadChain_.hasRun()) {
+        return;
+    }
+    if (heldKey_ && *heldKey_ != index) {
+        releaseHeldKey();
+    }
+    heldKey_ = index;
+    key(index)->setHeld(true);
+    inHandler_ = true;
+    runGuarded(platform_, [&] { keyPress(state_, platform_, index); });
+    inHandler_ = false;
+}
+
+void FrmChimer::keyReleased(int index, bool lastButton) {
+    if (heldKey_ != index) {
+        return; // already released when the window lost the mouse
+    }
+    if (lastButton || unloadChain_.hasRun()) {
+        heldKey_.reset();
+        key(index)->setHeld(false);
+    }
+    if (unloadChain_.hasRun()) {
+        return; // the tune is finished; a release arriving after that plays nothing
+    }
+    txtSpeed_->setFocus();
+    // The planner may unload the window from in here; nothing touches the window afterwards.
+    inHandler_ = true;
+    runGuarded(platform_, [&] { keyRelease(state_, platform_, index); });
+    inHandler_ = false;
+}
+
+void FrmChimer::releaseHeldKey() {
+    // While a key handler runs, its message box takes the mouse; the handler's own outcome (the
+    // run ends or the real release follows) settles the held key.
+    if (!heldKey_ || inHandler_) {
+        return;
+    }
+    keyReleased(*heldKey_, true);
+}
+
+void FrmChimer::closeEvent(QCloseEvent* event) {
+    releaseHeldKey();
+    finishTune();
+    event->accept();
+}
+
+void FrmChimer::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        releaseHeldKey();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void FrmChimer::hideEvent(QHideEvent* event) {
+    releaseHeldKey();
+    QMainWindow::hideEvent(event);
+}
+
+} // namespace chimex

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/settings_form.h"
+#include "app/unload_chain.h"
+#include "core/program_state.h"
+#include "platform/platform.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <optional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+
+namespace chimex {
+
+class NoteKey;
+
+/// The main window: the 37-key keyboard and the menu item "Finished". Its load step is the
+/// start-up sequence; its unload finishes the tune file once, whatever closes it.
+class FrmChimer : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    FrmChimer(ProgramState& state, Platform& platform, SettingsForm& settings);
+    ~FrmChimer() override;
+
+    /// The start-up sequence. True when the window is to be shown; false when the program ends.
+    bool load();
+    /// Finishes the tune file (once) and closes the window. Safe to call from a key release.
+    void unload();
+
+    NoteKey* key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
+    std::optional<int> heldKey() const { return heldKey_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    void buildKeyboard(QWidget* client);
+    void keyPressed(int index);
+    void keyReleased(int index, bool lastButton);
+    /// The window lost the mouse while a key was held: that key is released.
+    void releaseHeldKey();
+    void finishTune();
+
+    ProgramState& state_;
+    Platform& platform_;
+    SettingsForm& settings_;
+    UnloadChain unloadChain_;
+    std::array<NoteKey*, 37> keys_{};
+    std::optional<int> heldKey_;
+    bool inHandler_ = false;
+    QLineEdit* txtSpeed_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QAction* mnuFinished_ = nullptr;
+};
+
+} // namespace chimex

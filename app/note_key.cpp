@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+#include "note_key.h"
+
+#include "app/keyboard_layout.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace chimex {
+
+NoteKey::NoteKey(int index, QWidget* parent) : QPushButton(parent), index_(index) {
+    setObjectName(QString("cmdNote_%1").arg(index));
+    setAccessibleName(QString("cmdNote(%1)").arg(index));
+    setFlat(true);
+    setAutoDefault(false);
+    const TwipRect rect = keyRect(index);
+    setGeometry(pixels(rect.left), pixels(rect.top), pixels(rect.width), pixels(rect.height));
+}
+
+void NoteKey::setHeld(bool held) {
+    if (held_ != held) {
+        held_ = held;
+        update();
+    }
+}
+
+void NoteKey::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    emit notePressed(index_);
+}
+
+void NoteKey::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    emit noteReleased(index_, event->buttons() == Qt::NoButton);
+}
+
+void NoteKey::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt sends the second press of a double click as this event: it is a press like any other.
+    mousePressEvent(event);
+}
+
+void NoteKey::paintEvent(QPaintEvent*) {
+    const bool black = isBlackKey(index_);
+    QColor face = black ? QColor(0, 0, 0) : QColor(255, 255, 255);
+    if (held_) {
+        face = black ? QColor(70, 95, 140) : QColor(185, 205, 235);
+    }
+    QPainter painter(this);
+    painter.fillRect(rect(), face);
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (hasFocus()) {
+        painter.setPen(QPen(black ? Qt::white : Qt::black, 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(3, 3, -4, -4));
+    }
+}
+
+} // namespace chimex

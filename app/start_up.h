@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/settings_form.h"
+#include "core/program_state.h"
+#include "platform/platform.h"
+
+namespace chimex {
+
+inline constexpr const char* tuneDialogTitle = "Select a name for your tune";
+inline constexpr const char* tuneFilterDescription = " Gantrix (*.gxp)";
+inline constexpr const char* tuneFilterPattern = "*.gxp";
+inline constexpr const char* tuneDefaultName = "Chimex";
+inline constexpr const char* fileExistsPrompt =
+    "Tune name already exist...do you still want to use it";
+inline constexpr const char* fileExistsTitle = "File exists!";
+inline constexpr const char* tryAgainPrompt =
+    "To continue you must select a name for your hole file ...please try again";
+inline constexpr const char* tryAgainTitle = "Try Again";
+
+inline constexpr short tuneChosen = 9;
+inline constexpr short noTuneChosen = 1;
+
+/// Asks for the tune file's name until one is accepted: TuneFile = the path as the dialog returns
+/// it and StartStatus = 9. A cancel, or any failure on the way, shows "Try Again" and sets
+/// StartStatus = 1.
+void chooseTuneFile(ProgramState& state, Platform& platform);
+
+/// The main window's load step. Returns true when playing can begin: a tune file was chosen, the
+/// settings were read, shown and committed, the tune file is open as the journal and the fastest
+/// speeds are cleared. Without a tune file it calls platform.endProgram() and returns false, with
+/// nothing read or written. Other failures throw Failure.
+bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings);
+
+} // namespace chimex

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/qt/sound_bank.h"
+#include "platform/random_source.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace chimex {
+
+/// The platform services taken from Qt: the executable's folder, files, the clock, QSoundEffect
+/// sounds, QMessageBox and Qt's own save-file dialog. Needs a QApplication.
+class QtPlatform : public Platform {
+  public:
+    /// `exitProgram` ends the process with the given status; tests replace it.
+    explicit QtPlatform(std::function<void(int)> exitProgram = hardExit);
+
+    /// The main window's unload; endPlaying() and reportUnhandledFailure() call it.
+    void setEndPlayingHandler(std::function<void()> handler);
+    /// Loads the sounds now so that a key press plays at once.
+    void preloadSounds(const std::vector<std::filesystem::path>& paths);
+    const SoundBank& sounds() const { return sounds_; }
+
+    std::filesystem::path programFolder() const override;
+    bool fileExists(const std::filesystem::path& path) const override;
+    double clock() override;
+    float randomNumber() override;
+    void startSound(const std::filesystem::path& path) override;
+    void stopSound() override;
+    MessageButton messageBox(std::string_view prompt, std::string_view title,
+                             MessageStyle style) override;
+    std::optional<std::filesystem::path> saveFileDialog(const SaveDialogOptions& options) override;
+    void endPlaying() override;
+    void reportUnhandledFailure(std::string_view message) override;
+    void endProgram() override;
+
+    /// Flushes the C streams and ends the process without running destructors: no window event,
+    /// no audio thread, nothing else runs after it.
+    static void hardExit(int status);
+
+  private:
+    std::function<void(int)> exitProgram_;
+    std::function<void()> endPlayingHandler_;
+    RandomSource random_;
+    SoundBank sounds_;
+    int exitStatus_ = 0;
+    bool reporting_ = false;
+    std::vector<std::string> laterFailures_;
+};
+
+} // namespace chimex

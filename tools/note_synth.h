@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <vector>
+
+namespace chimex {
+
+inline constexpr int noteSampleRate = 44100;
+/// Largest sample magnitude as a share of full scale; leaves about 10 dB for several sounds at
+/// once.
+inline constexpr double notePeakLevel = 0.3;
+
+/// Equal-tempered pitch of key `keyIndex` in Hz: key 0 is C3 (130.81 Hz), key 36 is C6.
+double keyFrequency(int keyIndex);
+
+/// One loop of the key's tone: about `seconds` long and a whole number of periods, so that playing
+/// it over and over has no click. The tone is a buzzy pulse-like wave with a resonance, like the
+/// hum of a stepper motor. 16-bit mono samples at noteSampleRate.
+std::vector<std::int16_t> synthesiseNote(int keyIndex, double seconds = 1.0);
+
+/// The exact frequency of the loop synthesiseNote() makes (a whole number of periods fits it).
+double loopFrequency(int keyIndex, double seconds = 1.0);
+
+/// A RIFF/WAVE file: PCM, 16-bit, mono, noteSampleRate.
+void writeWave(std::ostream& out, const std::vector<std::int16_t>& samples);
+
+/// Writes 0.wav to 36.wav into `folder`, creating it. Throws Failure when a file cannot be written.
+void writeNoteFiles(const std::filesystem::path& folder);
+
+} // namespace chimex
