@@ -68,6 +68,11 @@ SettingsDialog::SettingsDialog(std::function<void()> onUnload) : onUnload_(std::
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowSystemMenuHint);
     setFixedSize(pixels(3300), pixels(4350));
+    // The layout is measured for an 8-point face at 96 dots an inch (11 pixels); the desktop's
+    // usual 10-point font would cut the labels short.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
 
     for (const auto& layout : fieldLayouts) {
         auto* edit = new SelectingLineEdit(layout.text, this);

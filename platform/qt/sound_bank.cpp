@@ -2,6 +2,7 @@
 #include "sound_bank.h"
 
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -19,7 +20,8 @@ QSoundEffect* SoundBank::effectFor(const std::filesystem::path& path) {
         return found->second.get();
     }
     const QString file = QString::fromStdString(path.string());
-    if (!QFileInfo(file).isFile()) {
+    // Without an audio device, or without the file, the key stays silent.
+    if (!QFileInfo(file).isFile() || QMediaDevices::audioOutputs().isEmpty()) {
         return nullptr;
     }
     auto effect = std::make_unique<QSoundEffect>();

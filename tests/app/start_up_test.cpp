@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+#include "app/start_up.h"
+#include "fake_settings_form.h"
+#include "platform/failure.h"
+#include "platform/fake/fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace chimex;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class StartUp : public testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("chimex_start_up_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        platform.folder = folder;
+        platform.useRealFiles = true;
+    }
+    void TearDown() override {
+        state.TuneStream.close();
+        fs::remove_all(folder);
+    }
+
+    std::vector<std::string> titles() const {
+        std::vector<std::string> result;
+        for (const auto& m : platform.messages) {
+            result.push_back(m.title);
+        }
+        return result;
+    }
+
+    fs::path folder;
+    FakePlatform platform;
+    ProgramState state;
+    FakeSettingsForm form{state, platform};
+};
+
+} // namespace
+
+TEST_F(StartUp, CancelEndsTheProgramWithNothingReadOrWritten) {
+    std::ofstream(folder / "Chimex.ini") << "MaxX = 5\r\n";
+    EXPECT_FALSE(runStartUp(state, platform, form));
+    EXPECT_EQ(titles(), std::vector<std::string>{"Try Again"});
+    EXPECT_EQ(platform.messages[0].prompt, tryAgainPrompt);
+    EXPECT_EQ(platform.messages[0].style, MessageStyle::Ok);
+    EXPECT_EQ(state.StartStatus, 1);
+    EXPECT_EQ(platform.endProgramCalls, 1);
+    EXPECT_EQ(form.loadSteps, 0);
+    EXPECT_EQ(state.MaxX, 0.0f);
+    EXPECT_EQ(contentOf(folder / "Chimex.ini"), "MaxX = 5\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(StartUp, ExistingFileNoThenCancelTakesTheFailurePath) {
+    const fs::path tune = folder / "old.gxp";
+    std::ofstream(tune) << "old tune";
+    platform.dialogAnswers = {tune, std::nullopt};
+    platform.buttonPresses = {MessageButton::No};
+    EXPECT_FALSE(runStartUp(state, platform, form));
+    EXPECT_EQ(titles(), (std::vector<std::string>{"File exists!", "Try Again"}));
+    EXPECT_EQ(platform.messages[0].prompt, fileExistsPrompt);
+    EXPECT_EQ(platform.messages[0].style, MessageStyle::YesNo);
+    ASSERT_EQ(platform.dialogsShown.size(), 2u);
+    for (const auto& shown : platform.dialogsShown) {
+        // Each showing starts again in the program folder with the name "Chimex".
+        EXPECT_EQ(shown.title, "Select a name for your tune");
+        EXPECT_EQ(shown.initialFolder, folder);
+        EXPECT_EQ(shown.filterDescription, " Gantrix (*.gxp)");
+        EXPECT_EQ(shown.filterPattern, "*.gxp");
+        EXPECT_EQ(shown.fileName, "Chimex");
+    }
+    EXPECT_EQ(state.StartStatus, 1);
+    EXPECT_EQ(platform.endProgramCalls, 1);
+    EXPECT_EQ(contentOf(tune), "old tune");
+    EXPECT_FALSE(fs::exists(folder / "Chimex.ini"));
+}
+
+TEST_F(StartUp, ExistingFileYesKeepsItsContentUntilTheSettingsClose) {
+    const fs::path tune = folder / "old.gxp";
+    std::ofstream(tune) << "old tune";
+    platform.dialogAnswers = {tune};
+    platform.buttonPresses = {MessageButton::Yes};
+    state.TopXYSpeed = 4;
+    state.TopZSpeed = 5;
+    std::string duringDialog;
+    form.whileShown = [&] { duringDialog = contentOf(tune); };
+
+    EXPECT_TRUE(runStartUp(state, platform, form));
+    EXPECT_EQ(duringDialog, "old tune");
+    EXPECT_EQ(state.StartStatus, 9);
+    EXPECT_EQ(state.TuneFile, tune.string());
+    EXPECT_TRUE(state.TuneStream.isOpen());
+    EXPECT_EQ(state.TopXYSpeed, 0.0f);
+    EXPECT_EQ(state.TopZSpeed, 0.0f);
+    EXPECT_EQ(state.PauseMode, -1);
+    EXPECT_EQ(state.MaxX, 96.0f);
+    EXPECT_EQ(form.loadSteps, 1);
+    EXPECT_EQ(form.shows, 1);
+    EXPECT_EQ(platform.endProgramCalls, 0);
+    state.TuneStream.close();
+    EXPECT_EQ(contentOf(tune), "");
+    EXPECT_TRUE(fs::exists(folder / "Chimex.ini"));
+}
+
+TEST_F(StartUp, NameWithoutExtensionIsUsedAsTyped) {
+    platform.dialogAnswers = {folder / "mytune"};
+    EXPECT_TRUE(runStartUp(state, platform, form));
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(state.TuneFile, (folder / "mytune").string());
+    state.TuneStream.close();
+    EXPECT_TRUE(fs::is_regular_file(folder / "mytune"));
+    EXPECT_FALSE(fs::exists(folder / "mytune.gxp"));
+}
+
+TEST_F(StartUp, SettingsFileFillsTheDialogBeforeItShows) {
+    std::ofstream(folder / "Chimex.ini", std::ios::binary)
+        << "MaxX = 200\r\nMaxY = 100\r\nMaxZ = 8\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause = 1\r\n";
+    platform.dialogAnswers = {folder / "t.gxp"};
+    std::string shownX;
+    form.whileShown = [&] { shownX = form.texts[0]; };
+    EXPECT_TRUE(runStartUp(state, platform, form));
+    EXPECT_EQ(shownX, "200");
+    EXPECT_EQ(state.MaxX, 200.0f);
+    EXPECT_EQ(state.PauseMode, 1);
+    EXPECT_EQ(form.loadSteps, 1);
+}
+
+TEST_F(StartUp, AFailingDialogTakesTheFailurePath) {
+    platform.failing = {"saveFileDialog"};
+    EXPECT_FALSE(runStartUp(state, platform, form));
+    EXPECT_EQ(titles(), std::vector<std::string>{"Try Again"});
+    EXPECT_EQ(state.StartStatus, 1);
+}
+
+TEST_F(StartUp, ATuneFileThatCannotBeOpenedIsAFailure) {
+    platform.dialogAnswers = {folder / "no such folder" / "t.gxp"};
+    EXPECT_THROW(runStartUp(state, platform, form), Failure);
+    EXPECT_TRUE(fs::exists(folder / "Chimex.ini")); // the settings were saved before
+}
