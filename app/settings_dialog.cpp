@@ -68,11 +68,6 @@ SettingsDialog::SettingsDialog(std::function<void()> onUnload) : onUnload_(std::
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowSystemMenuHint);
     setFixedSize(pixels(3300), pixels(4350));
-    // The layout is measured for an 8-point face at 96 dots an inch (11 pixels); the desktop's
-    // usual 10-point font would cut the labels short.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
 
     for (const auto& layout : fieldLayouts) {
         auto* edit = new SelectingLineEdit(layout.text, this);
@@ -110,6 +105,30 @@ SettingsDialog::SettingsDialog(std::function<void()> onUnload) : onUnload_(std::
     setTabOrder(fields_.back(), cmdSaveSettings_);
     setTabOrder(cmdSaveSettings_, chkPause_);
     fields_.front()->setFocus();
+    fitFont();
+}
+
+void SettingsDialog::fitFont() {
+    // The layout is measured for an 8-point face at 96 dots an inch (11 pixels high). The desktop's
+    // usual font is larger and often wider, so take the largest size up to that at which every
+    // caption fits its control.
+    QFont face = font();
+    for (int size = 11; size >= 8; --size) {
+        face.setPixelSize(size);
+        setFont(face);
+        if (captionsFit()) {
+            return;
+        }
+    }
+}
+
+bool SettingsDialog::captionsFit() const {
+    for (const QLabel* label : findChildren<QLabel*>()) {
+        if (label->fontMetrics().horizontalAdvance(label->text()) > label->width()) {
+            return false;
+        }
+    }
+    return chkPause_->sizeHint().width() <= chkPause_->width();
 }
 
 void SettingsDialog::addLabel(const char* name, const char* text, int left, int top, int width,

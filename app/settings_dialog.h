@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <functional>
 
 class QCheckBox;
@@ -31,6 +32,8 @@ class SettingsDialog : public QDialog {
     void done(int result) override;
 
   private:
+    void fitFont();
+    bool captionsFit() const;
     void addLabel(const char* name, const char* text, int left, int top, int width, int height);
 
     std::function<void()> onUnload_;

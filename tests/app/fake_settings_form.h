@@ -15,8 +15,9 @@ namespace chimex {
 /// The settings dialog without a window: fields with the dialog's initial texts, loaded on first
 /// touch, and a showModal() that runs `whileShown` and then closes with the real commit.
 class FakeSettingsForm : public SettingsForm {
-public:
-    FakeSettingsForm(ProgramState& state, Platform& platform) : state_(state), platform_(platform) {}
+  public:
+    FakeSettingsForm(ProgramState& state, Platform& platform)
+        : state_(state), platform_(platform) {}
 
     std::array<std::string, 5> texts = {"96", "48", "6", "3", "2"};
     int pause = 0;
@@ -55,7 +56,7 @@ public:
         pause = state;
     }
 
-private:
+  private:
     ProgramState& state_;
     Platform& platform_;
 };

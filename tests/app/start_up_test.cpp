@@ -23,10 +23,11 @@ std::string contentOf(const fs::path& path) {
 }
 
 class StartUp : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("chimex_start_up_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 ("chimex_start_up_" +
+                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                   testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(folder);
         fs::create_directories(folder);
@@ -100,7 +101,9 @@ TEST_F(StartUp, ExistingFileYesKeepsItsContentUntilTheSettingsClose) {
     state.TopXYSpeed = 4;
     state.TopZSpeed = 5;
     std::string duringDialog;
-    form.whileShown = [&] { duringDialog = contentOf(tune); };
+    form.whileShown = [&] {
+        duringDialog = contentOf(tune);
+    };
 
     EXPECT_TRUE(runStartUp(state, platform, form));
     EXPECT_EQ(duringDialog, "old tune");
@@ -131,10 +134,13 @@ TEST_F(StartUp, NameWithoutExtensionIsUsedAsTyped) {
 
 TEST_F(StartUp, SettingsFileFillsTheDialogBeforeItShows) {
     std::ofstream(folder / "Chimex.ini", std::ios::binary)
-        << "MaxX = 200\r\nMaxY = 100\r\nMaxZ = 8\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause = 1\r\n";
+        << "MaxX = 200\r\nMaxY = 100\r\nMaxZ = 8\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause = "
+           "1\r\n";
     platform.dialogAnswers = {folder / "t.gxp"};
     std::string shownX;
-    form.whileShown = [&] { shownX = form.texts[0]; };
+    form.whileShown = [&] {
+        shownX = form.texts[0];
+    };
     EXPECT_TRUE(runStartUp(state, platform, form));
     EXPECT_EQ(shownX, "200");
     EXPECT_EQ(state.MaxX, 200.0f);

@@ -1,0 +1,269 @@
+// SPDX-License-Identifier: MIT
+#include "app/frm_chimer.h"
+#include "app/keyboard_layout.h"
+#include "app/note_key.h"
+#include "core/note_capture.h"
+#include "fake_settings_form.h"
+#include "platform/fake/fake_platform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+using namespace chimex;
+
+namespace {
+
+std::vector<std::string> linesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::vector<std::string> lines;
+    const std::string all = text.str();
+    std::size_t start = 0;
+    for (auto end = all.find("\r\n"); end != std::string::npos; end = all.find("\r\n", start)) {
+        lines.push_back(all.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+int countOf(const std::vector<std::string>& calls, const std::string& prefix) {
+    return static_cast<int>(std::count_if(
+        calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+}
+
+} // namespace
+
+/// The main window after a real start-up (fake dialogs, the settings committed as typed).
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<FakePlatform> platform_;
+    std::unique_ptr<ProgramState> state_;
+    std::unique_ptr<FakeSettingsForm> form_;
+    std::unique_ptr<FrmChimer> window_;
+
+    std::filesystem::path folder() const { return dir_->path().toStdString(); }
+    std::filesystem::path tune() const { return folder() / "tune.gxp"; }
+
+    void start(std::array<std::string, 5> settings = {"96", "48", "6", "3", "2"}) {
+        form_->texts = settings;
+        window_ = std::make_unique<FrmChimer>(*state_, *platform_, *form_);
+        platform_->onEndPlaying = [this] {
+            window_->unload();
+        };
+        QVERIFY(window_->load());
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    }
+
+    QWindow* handle() const { return window_->windowHandle(); }
+
+    /// A point given in twips of the client area, in the window's coordinates.
+    QPoint at(int xTwips, int yTwips) const {
+        return window_->centralWidget()->mapTo(window_.get(),
+                                               QPoint(pixels(xTwips), pixels(yTwips)));
+    }
+    QPoint centreOf(int key) const {
+        const TwipRect r = keyRect(key);
+        return at(r.left + r.width / 2, r.top + (isBlackKey(key) ? 700 : 2200));
+    }
+
+    void play(int key, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mousePress(handle(), button, {}, centreOf(key));
+        QTest::mouseRelease(handle(), button, {}, centreOf(key));
+    }
+
+    int soundStarts() const { return countOf(platform_->calls, "startSound"); }
+
+  private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        platform_ = std::make_unique<FakePlatform>();
+        platform_->folder = folder();
+        platform_->useRealFiles = true;
+        platform_->dialogAnswers = {tune()};
+        state_ = std::make_unique<ProgramState>();
+        form_ = std::make_unique<FakeSettingsForm>(*state_, *platform_);
+    }
+
+    void cleanup() {
+        window_.reset();
+        form_.reset();
+        state_.reset();
+        platform_.reset();
+        dir_.reset();
+    }
+
+    void windowHasItsLayoutAndOneMenuItem() {
+        start();
+        QCOMPARE(window_->objectName(), QString("frmChimer"));
+        QCOMPARE(window_->windowTitle(), QString("Chimex"));
+        QCOMPARE(window_->centralWidget()->size(), QSize(882, 184));
+        const auto actions = window_->menuBar()->actions();
+        QCOMPARE(actions.size(), 1);
+        QCOMPARE(actions[0]->objectName(), QString("mnuFinished"));
+        QCOMPARE(actions[0]->text(), QString("Finished"));
+        QVERIFY(actions[0]->menu() == nullptr);
+        QVERIFY(actions[0]->shortcut().isEmpty());
+        auto* txtSpeed = window_->findChild<QLineEdit*>("txtSpeed");
+        QVERIFY(txtSpeed != nullptr);
+        QCOMPARE(txtSpeed->geometry(), QRect(264, 200, 57, 25));
+        QCOMPARE(QApplication::focusWidget(), txtSpeed);
+        QVERIFY(window_->findChild<QWidget*>("Label1")->geometry().top() >= 184);
+        QCOMPARE(window_->findChildren<NoteKey*>().size(), 37);
+        QCOMPARE(window_->findChild<NoteKey*>("cmdNote_36")->property("index").toInt(), 36);
+        QCOMPARE(window_->key(1)->geometry(), QRect(24, 0, 33, 97));
+    }
+
+    void everyPixelGoesToTheKeyTheLayoutNames() {
+        start();
+        QWidget* client = window_->centralWidget();
+        for (int y = 0; y < 184; ++y) {
+            for (int x = 0; x < 882; ++x) {
+                auto* key = qobject_cast<NoteKey*>(client->childAt(x, y));
+                const int expected = keyAt(x * twipsPerPixel, y * twipsPerPixel).value_or(-1);
+                if ((key ? key->index() : -1) != expected) {
+                    QFAIL(qPrintable(QString("pixel %1,%2").arg(x).arg(y)));
+                }
+            }
+        }
+    }
+
+    void pressPlaysTheUpperKey_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("key");
+        QTest::newRow("black key over its white neighbours") << 600 << 100 << 1;
+        QTest::newRow("white key below the black keys") << 400 << 1500 << 0;
+        QTest::newRow("strip shared by C and D") << 600 << 2000 << 2;
+        QTest::newRow("strip shared by E and F") << 1800 << 100 << 5;
+        QTest::newRow("top C") << 13000 << 2700 << 36;
+    }
+    void pressPlaysTheUpperKey() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, key);
+        start();
+        QTest::mousePress(handle(), Qt::LeftButton, {}, at(x, y));
+        QCOMPARE(platform_->soundsStarted.back(), soundPath(folder(), key));
+        QVERIFY(window_->key(key)->isHeld());
+        QTest::mouseRelease(handle(), Qt::LeftButton, {}, at(x, y));
+        QCOMPARE(state_->NoteSpeed, keySpeed(state_->BaseSpeed, key));
+        QVERIFY(!window_->key(key)->isHeld());
+        QCOMPARE(platform_->soundStops, 1);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("txtSpeed"));
+        QCOMPARE(linesOf(tune()).size(), std::size_t{4});
+    }
+
+    void otherButtonsPlayToo() {
+        start();
+        play(24, Qt::RightButton);
+        play(12, Qt::MiddleButton);
+        QCOMPARE(soundStarts(), 2);
+        QCOMPARE(platform_->soundsStarted[0], soundPath(folder(), 24));
+        QCOMPARE(linesOf(tune()).size(), std::size_t{8});
+    }
+
+    void releaseAfterDraggingOffGoesToThePressedKey() {
+        start();
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(7));
+        QTest::mouseMove(handle(), centreOf(20));
+        QTest::mouseRelease(handle(), Qt::LeftButton, {}, centreOf(20));
+        QCOMPARE(soundStarts(), 1);
+        QCOMPARE(platform_->soundStops, 1);
+        QCOMPARE(state_->NoteSpeed, keySpeed(state_->BaseSpeed, 7));
+        QVERIFY(!window_->key(7)->isHeld());
+    }
+
+    void aSecondButtonOnAHeldKeyPlaysASecondNote() {
+        start();
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(3));
+        QTest::mousePress(handle(), Qt::RightButton, {}, centreOf(3));
+        QTest::mouseRelease(handle(), Qt::RightButton, {}, centreOf(3));
+        QVERIFY(window_->key(3)->isHeld());
+        QTest::mouseRelease(handle(), Qt::LeftButton, {}, centreOf(3));
+        QVERIFY(!window_->key(3)->isHeld());
+        QCOMPARE(soundStarts(), 2);
+        QCOMPARE(linesOf(tune()).size(), std::size_t{8});
+    }
+
+    void tabAndSpacePlayNothing() {
+        start();
+        QTest::keyClick(handle(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window_->key(0));
+        QTest::keyClick(handle(), Qt::Key_Space);
+        QTest::keyClick(handle(), Qt::Key_Return);
+        QCOMPARE(soundStarts(), 0);
+        QVERIFY(linesOf(tune()).empty());
+    }
+
+    void losingTheMouseReleasesTheHeldKey() {
+        start();
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(9));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QCOMPARE(platform_->soundStops, 1);
+        QVERIFY(!window_->key(9)->isHeld());
+        QCOMPARE(state_->NoteSpeed, keySpeed(state_->BaseSpeed, 9));
+        // The release that may still come plays nothing more.
+        QTest::mouseRelease(handle(), Qt::LeftButton, {}, centreOf(9));
+        QCOMPARE(platform_->soundStops, 1);
+        QCOMPARE(linesOf(tune()).size(), std::size_t{4});
+    }
+
+    void finishedRightAfterStartUpGivesTheEmptyPartFile() {
+        start();
+        QAction* finished = window_->findChild<QAction*>("mnuFinished");
+        QMenuBar* bar = window_->menuBar();
+        const QPoint item = bar->mapTo(window_.get(), bar->actionGeometry(finished).center());
+        QTest::mouseClick(handle(), Qt::LeftButton, {}, item);
+        QTRY_VERIFY(!window_->isVisible());
+        const auto lines = linesOf(tune());
+        QCOMPARE(lines.size(), std::size_t{36});
+        QCOMPARE(lines[32], std::string(""));
+        QCOMPARE(lines[33], std::string("' Finally restore the original settings"));
+        QVERIFY(!std::filesystem::exists(folder() / "Chimex.tmp"));
+    }
+
+    void closingTheWindowFinishesTheTuneOnce() {
+        start();
+        play(0);
+        handle()->close();
+        QTRY_VERIFY(!window_->isVisible());
+        QCOMPARE(linesOf(tune()).size(), std::size_t{40});
+        window_->unload(); // the unload chain has run; nothing is wrapped a second time
+        window_.reset();
+        QCOMPARE(linesOf(tune()).size(), std::size_t{40});
+    }
+
+    void noRoomEndsTheRunOnceWithTheMessageFirst() {
+        start({"0", "0", "0", "3", "2"});
+        play(0);
+        const auto& calls = platform_->calls;
+        const auto message = std::find(calls.begin(), calls.end(), "messageBox Not enough room");
+        const auto ending = std::find(calls.begin(), calls.end(), "endPlaying");
+        QVERIFY(message != calls.end());
+        QVERIFY(message < ending);
+        QCOMPARE(platform_->endPlayingCalls, 1);
+        QVERIFY(!window_->isVisible());
+        QCOMPARE(linesOf(tune()).size(), std::size_t{36});
+        window_->unload();
+        QCOMPARE(linesOf(tune()).size(), std::size_t{36});
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
