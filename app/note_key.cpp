@@ -13,6 +13,8 @@ NoteKey::NoteKey(int index, QWidget* parent) : QPushButton(parent), index_(index
     setAccessibleName(QString("cmdNote(%1)").arg(index));
     setFlat(true);
     setAutoDefault(false);
+    // Tab reaches a key; a mouse press leaves the focus where it is (the release moves it on).
+    setFocusPolicy(Qt::TabFocus);
     const TwipRect rect = keyRect(index);
     setGeometry(pixels(rect.left), pixels(rect.top), pixels(rect.width), pixels(rect.height));
 }

@@ -2,6 +2,7 @@
 #include "sound_bank.h"
 
 #include <QFileInfo>
+#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
