@@ -61,4 +61,15 @@ grep -qE '^JS,{1,2} 1\.463$' <(tr -d '\r' <"$tune") || fail "key 24 speed"
 [ "${lines[count - 3]}" = "' Finally restore the original settings" ] || fail "footer"
 expected=$'MaxX = 100\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\nADdPause = 1\r'
 [ "$(cat "$work/program/Chimex.ini")" = "$expected" ] || fail "settings file: $(cat -A "$work/program/Chimex.ini")"
+
+# Cancelling the save-file dialog: "Try Again", then the program ends with no window and nothing
+# read or written.
+rm -rf "$work/program" "$work/tunes"
+start_program "$run_folder"
+dialog=$(find_window "Select a name for your tune")
+xdotool windowfocus --sync "$dialog" key Escape
+box=$(find_window "Try Again")
+xdotool windowfocus --sync "$box" key Return
+wait_for_program_end || fail "program exit after cancel"
+[ "$(ls "$work/program")" = "$(printf 'chimex\nnotes')" ] || fail "files after cancel: $(ls "$work/program")"
 echo "PASS"

@@ -224,6 +224,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(linesOf(tune()).size(), std::size_t{4});
     }
 
+    void aFailingKeyHandlerIsReportedNotThrown() {
+        start();
+        platform_->failing = {"startSound"};
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(4));
+        QCOMPARE(platform_->failuresReported.size(), std::size_t{1});
+        QVERIFY(platform_->failuresReported[0].find("startSound") != std::string::npos);
+    }
+
     void finishedRightAfterStartUpGivesTheEmptyPartFile() {
         start();
         QAction* finished = window_->findChild<QAction*>("mnuFinished");
