@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace chimex;
 
 struct KeyRow {
@@ -73,26 +71,3 @@ INSTANTIATE_TEST_SUITE_P(
                     PressRow{"bottom row of white keys", 100, 2774, 0},
                     PressRow{"below the keyboard", 100, 2775, -1},
                     PressRow{"right of the last key", 13215, 100, -1}));
-
-TEST(Keyboard, StacksBlackKeysOverWhiteAndHigherWhiteOverLower) {
-    const auto order = stackingOrder();
-    auto position = [&order](int key) {
-        return std::find(order.begin(), order.end(), key) - order.begin();
-    };
-    for (int a = 0; a < 37; ++a) {
-        for (int b = a + 1; b < 37; ++b) {
-            const TwipRect ra = keyRect(a);
-            const TwipRect rb = keyRect(b);
-            const bool overlap = ra.left < rb.left + rb.width && rb.left < ra.left + ra.width;
-            if (!overlap || isBlackKey(a) == isBlackKey(b)) {
-                if (overlap) {
-                    EXPECT_GT(position(b), position(a)) << a << " under " << b;
-                }
-                continue;
-            }
-            const int black = isBlackKey(a) ? a : b;
-            const int white = isBlackKey(a) ? b : a;
-            EXPECT_GT(position(black), position(white)) << black << " over " << white;
-        }
-    }
-}
