@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "sound_bank.h"
 
-#include <QFileInfo>
 #include <QAudioDevice>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
