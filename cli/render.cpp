@@ -16,11 +16,12 @@ namespace {
 
 void checkNote(const ScoreNote& note, long long index) {
     const auto inRange = [](double t) {
-        return std::isfinite(t) && t >= 0 && t <= longestScoreTime;
+        return std::isfinite(t) && t >= 0 && t < longestScoreTime;
     };
     if (note.key < 0 || note.key >= keyCount || !inRange(note.hold) || !inRange(note.gap)) {
-        throw InputFailure("note " + std::to_string(index) +
-                           ": the key must be 0 to 36 and the times 0 to 86400 seconds");
+        throw InputFailure(
+            "note " + std::to_string(index) +
+            ": the key must be 0 to 36 and the times at least 0 and less than 86400 seconds");
     }
 }
 

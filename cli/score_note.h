@@ -12,7 +12,8 @@ struct ScoreNote {
     double gap = 0;  ///< seconds from the previous release to this press; unused for the first note
 };
 
-/// Longest hold or gap accepted, in seconds: a day, as the desktop program's clock wraps then.
+/// Holds and gaps must be shorter than this many seconds: a day, after which the desktop program's
+/// clock starts again and a time cannot be told from a shorter one.
 inline constexpr double longestScoreTime = 86400.0;
 
 /// A source of notes in playing order, read one at a time so that scores of any length take

@@ -27,7 +27,7 @@ TEST(TextScoreReader, ReadsNotesSkippingBlankLinesAndComments) {
                                "   \t\n"
                                "12\t1.2  0.31   # second note\n"
                                "36 2 0\r"
-                               "0 0 86400");
+                               "0 0 86399.999");
     ASSERT_EQ(notes.size(), 4u);
     EXPECT_EQ(notes[0].key, 24);
     EXPECT_DOUBLE_EQ(notes[0].hold, 0.523);
@@ -37,7 +37,7 @@ TEST(TextScoreReader, ReadsNotesSkippingBlankLinesAndComments) {
     EXPECT_DOUBLE_EQ(notes[1].gap, 0.31);
     EXPECT_EQ(notes[2].key, 36);
     EXPECT_EQ(notes[3].key, 0);
-    EXPECT_DOUBLE_EQ(notes[3].gap, 86400.0);
+    EXPECT_DOUBLE_EQ(notes[3].gap, 86399.999);
 }
 
 struct BadScore {
@@ -73,10 +73,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadScore{"5 nan\n", "score line 1: the hold time must be a number of seconds, not \"nan\""},
         BadScore{"5 1e999\n",
                  "score line 1: the hold time must be a number of seconds, not \"1e999\""},
-        BadScore{"5 -0.5\n",
-                 "score line 1: the hold time must be from 0 to 86400 seconds, not \"-0.5\""},
-        BadScore{"5 1 86401\n",
-                 "score line 1: the gap must be from 0 to 86400 seconds, not \"86401\""},
+        BadScore{"5 -0.5\n", "score line 1: the hold time must be at least 0 and less than 86400 "
+                             "seconds, not \"-0.5\""},
+        BadScore{
+            "5 1 86400\n",
+            "score line 1: the gap must be at least 0 and less than 86400 seconds, not \"86400\""},
         BadScore{"5 1 0x10\n", "score line 1: the gap must be a number of seconds, not \"0x10\""}));
 
 TEST(TextScoreReader, RefusesAnOverlongLine) {
