@@ -67,9 +67,9 @@ double readSeconds(std::string_view text, long long line, const char* name) {
         fail(line,
              std::string("the ") + name + " must be a number of seconds, not " + quoted(text));
     }
-    if (value < 0 || value > longestScoreTime) {
-        fail(line,
-             std::string("the ") + name + " must be from 0 to 86400 seconds, not " + quoted(text));
+    if (value < 0 || value >= longestScoreTime) {
+        fail(line, std::string("the ") + name +
+                       " must be at least 0 and less than 86400 seconds, not " + quoted(text));
     }
     return value;
 }
