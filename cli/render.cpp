@@ -3,12 +3,14 @@
 
 #include "cli/atomic_output_file.h"
 #include "cli/input_failure.h"
+#include "cli/journal_spool.h"
 #include "cli/scratch_folder.h"
 #include "core/note_capture.h"
 #include "partfile/finaliser.h"
 
 #include <cmath>
 #include <fstream>
+#include <memory>
 #include <string>
 
 namespace chimex {
@@ -76,9 +78,11 @@ RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
     ProgramState state;
     applySettings(state, platform, settings);
     const auto journalPath = scratch.path() / "journal.txt";
-    state.TuneStream.open(journalPath);
+    auto spool = std::make_unique<JournalSpool>(journalPath);
+    state.TuneStream.attach(std::make_unique<std::ostream>(spool.get()));
     const RenderOutcome outcome = playNotes(notes, state, platform, progress);
     state.TuneStream.close();
+    spool->finish();
     {
         std::ifstream journal(journalPath, std::ios::binary);
         if (!journal.is_open()) {
