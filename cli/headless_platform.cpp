@@ -9,7 +9,12 @@ HeadlessPlatform::HeadlessPlatform(std::filesystem::path folder, std::ostream& m
     : folder_(std::move(folder)), messages_(messages) {}
 
 void HeadlessPlatform::scriptClock(std::initializer_list<double> readings) {
-    clock_.insert(clock_.end(), readings);
+    if (clockCount_ + readings.size() > clock_.size()) {
+        throw Failure("Too many clock readings scripted ahead");
+    }
+    for (const double reading : readings) {
+        clock_[(clockNext_ + clockCount_++) % clock_.size()] = reading;
+    }
 }
 
 std::filesystem::path HeadlessPlatform::programFolder() const {
@@ -22,12 +27,13 @@ bool HeadlessPlatform::fileExists(const std::filesystem::path& path) const {
 }
 
 double HeadlessPlatform::clock() {
-    if (clock_.empty()) {
+    if (clockCount_ == 0) {
         throw Failure(
             "The scripted clock was read more often than a key press and release read it");
     }
-    const double reading = clock_.front();
-    clock_.pop_front();
+    const double reading = clock_[clockNext_];
+    clockNext_ = (clockNext_ + 1) % clock_.size();
+    --clockCount_;
     return reading;
 }
 

@@ -4,7 +4,7 @@
 #include "platform/platform.h"
 #include "platform/random_source.h"
 
-#include <deque>
+#include <array>
 #include <ostream>
 
 namespace chimex {
@@ -18,7 +18,7 @@ class HeadlessPlatform : public Platform {
     /// to it, so it should be a private scratch folder.
     HeadlessPlatform(std::filesystem::path folder, std::ostream& messages);
 
-    /// The next readings the clock gives, in order.
+    /// The next readings the clock gives, in order; at most eight wait at a time.
     void scriptClock(std::initializer_list<double> readings);
     bool playingEnded() const { return playingEnded_; }
 
@@ -39,7 +39,9 @@ class HeadlessPlatform : public Platform {
   private:
     std::filesystem::path folder_;
     std::ostream& messages_;
-    std::deque<double> clock_;
+    std::array<double, 8> clock_{}; ///< readings not yet given, from clockNext_
+    std::size_t clockNext_ = 0;
+    std::size_t clockCount_ = 0;
     RandomSource random_;
     bool playingEnded_ = false;
 };

@@ -49,6 +49,15 @@ bool LineReader::next(std::string_view& line) {
         const char* stop = buffer_.data() + end_;
         const char* found =
             std::find_if(start, stop, [](char c) { return c == '\r' || c == '\n'; });
+        if (found != stop && line_.empty() &&
+            static_cast<std::size_t>(found - start) <= maxLength) {
+            // The whole line lies in the buffer: hand it out without copying.
+            pendingLf_ = *found == '\r';
+            begin_ += static_cast<std::size_t>(found - start) + 1;
+            ++lineNumber_;
+            line = std::string_view(start, static_cast<std::size_t>(found - start));
+            return true;
+        }
         const std::size_t room = maxLength - line_.size();
         const auto length = static_cast<std::size_t>(found - start);
         line_.append(start, std::min(length, room));
