@@ -3,7 +3,8 @@ file(GLOB_RECURSE sources
     ${ROOT}/core/*.h ${ROOT}/core/*.cpp
     ${ROOT}/partfile/*.h ${ROOT}/partfile/*.cpp
     ${ROOT}/settings/*.h ${ROOT}/settings/*.cpp
-    ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp)
+    ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
+    ${ROOT}/cli/*.h ${ROOT}/cli/*.cpp)
 list(FILTER sources EXCLUDE REGEX "/platform/qt/")
 foreach(source IN LISTS sources)
     file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")

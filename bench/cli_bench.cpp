@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: MIT
+// chimex-cli on a score of a million notes: rendering it to a part file, and checking the result.
+// Peak memory is measured on the executable (see the README); here the rate in notes a second.
+#include "cli/part_check.h"
+#include "cli/render.h"
+#include "cli/text_score_reader.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace chimex {
+namespace {
+
+constexpr long long noteCount = 1000000;
+
+/// Keys 0 to 29 stay within the Z speed limit of the default settings, and holds below a second
+/// keep every move shorter than half of every axis, so every note finds room.
+std::filesystem::path writeScore() {
+    const auto path = std::filesystem::temp_directory_path() / "chimex_bench_score.txt";
+    std::ofstream out(path, std::ios::binary);
+    for (long long i = 0; i < noteCount; ++i) {
+        out << (i * 7) % 30 << ' ' << 0.05 + static_cast<double>(i % 10) * 0.07 << ' '
+            << static_cast<double>(i % 4) * 0.125 << '\n';
+    }
+    return path;
+}
+
+const std::filesystem::path& scorePath() {
+    static const std::filesystem::path path = writeScore();
+    return path;
+}
+
+std::filesystem::path partPath() {
+    return std::filesystem::temp_directory_path() / "chimex_bench_part.txt";
+}
+
+void renderMillionNotes(benchmark::State& state) {
+    for (auto _ : state) {
+        std::ifstream score(scorePath(), std::ios::binary);
+        TextScoreReader notes(score);
+        std::ostringstream messages;
+        const RenderOutcome outcome = renderPartFile(notes, {}, partPath(), messages);
+        if (outcome.noRoom || outcome.notesPlaced != noteCount) {
+            state.SkipWithError("the render did not place every note");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * noteCount);
+}
+BENCHMARK(renderMillionNotes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void checkMillionNotes(benchmark::State& state) {
+    if (!std::filesystem::exists(partPath())) {
+        std::ifstream score(scorePath(), std::ios::binary);
+        TextScoreReader notes(score);
+        std::ostringstream messages;
+        renderPartFile(notes, {}, partPath(), messages);
+    }
+    for (auto _ : state) {
+        std::ifstream part(partPath(), std::ios::binary);
+        const CheckReport report = checkPartFile(part, CheckLimits{});
+        benchmark::DoNotOptimize(report.notes);
+        state.counters["violations"] = static_cast<double>(report.violations.size());
+    }
+    state.SetItemsProcessed(state.iterations() * noteCount);
+}
+BENCHMARK(checkMillionNotes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+} // namespace chimex
+
+BENCHMARK_MAIN();

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+
+namespace chimex {
+
+/// A file that appears at its path whole or not at all: written under a fresh name beside it and
+/// renamed into place by commit(). Without commit the partial file is removed.
+class AtomicOutputFile {
+  public:
+    /// Throws Failure when the file beside `target` cannot be created.
+    explicit AtomicOutputFile(std::filesystem::path target);
+    ~AtomicOutputFile();
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+
+    std::ostream& stream() { return stream_; }
+    /// Closes the file and puts it at the target path, replacing what was there. Throws Failure
+    /// when writing or renaming fails; the target is then left as it was.
+    void commit();
+
+  private:
+    std::filesystem::path target_;
+    std::filesystem::path temporary_;
+    std::ofstream stream_;
+    bool committed_ = false;
+};
+
+} // namespace chimex

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+#include "command_line.h"
+
+#include "cli/check_output.h"
+#include "cli/cli_settings.h"
+#include "cli/headless_platform.h"
+#include "cli/input_failure.h"
+#include "cli/midi_voice.h"
+#include "cli/part_check.h"
+#include "cli/render.h"
+#include "cli/scratch_folder.h"
+#include "cli/text_score_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+
+namespace chimex {
+namespace {
+
+/// A command-line mistake; its message is shown with a pointer to --help.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values; ///< options with a value, by long name
+    std::map<std::string, bool> flags;
+};
+
+Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& valued,
+                     const std::vector<std::string>& flags) {
+    Options options;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string name = args[i] == "-o" ? "--output" : args[i];
+        if (std::find(valued.begin(), valued.end(), name) != valued.end()) {
+            if (i + 1 == args.size()) {
+                throw UsageError(args[i] + " needs a value");
+            }
+            options.values[name] = args[++i];
+        } else if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
+            options.flags[name] = true;
+        } else if (name.size() > 1 && name[0] == '-') {
+            throw UsageError("unknown option " + args[i]);
+        } else {
+            options.positional.push_back(args[i]);
+        }
+    }
+    return options;
+}
+
+std::optional<int> wholeNumber(const Options& options, const std::string& name, int low, int high) {
+    const auto found = options.values.find(name);
+    if (found == options.values.end()) {
+        return std::nullopt;
+    }
+    const std::string& text = found->second;
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || value < low ||
+        value > high) {
+        throw UsageError(name + " takes a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not \"" + text + "\"");
+    }
+    return value;
+}
+
+std::optional<std::filesystem::path> optionalPath(const Options& options, const std::string& name) {
+    const auto found = options.values.find(name);
+    if (found == options.values.end()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(found->second);
+}
+
+std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& name,
+                                      const Options& options) {
+    char head[4] = {};
+    file.read(head, 4);
+    const std::span<const std::uint8_t> headBytes(reinterpret_cast<const std::uint8_t*>(head),
+                                                  static_cast<std::size_t>(file.gcount()));
+    const bool midi = looksLikeMidi(headBytes);
+    file.clear();
+    file.seekg(0);
+    MidiSelection selection;
+    selection.track = wholeNumber(options, "--track", 1, 65535);
+    selection.channel = wholeNumber(options, "--channel", 1, 16);
+    selection.transpose = wholeNumber(options, "--transpose", -127, 127).value_or(0);
+    if (!midi) {
+        if (options.values.count("--track") || options.values.count("--channel") ||
+            options.values.count("--transpose")) {
+            throw UsageError("--track, --channel and --transpose apply to MIDI files; " + name +
+                             " is a text score");
+        }
+        return std::make_unique<TextScoreReader>(file);
+    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                          std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        throw InputFailure("Cannot read " + name);
+    }
+    try {
+        return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
+    } catch (const InputFailure& failure) {
+        throw InputFailure(name + ": " + failure.what());
+    }
+}
+
+SettingsChoice settingsChoice(const Options& options) {
+    SettingsChoice choice;
+    choice.file = optionalPath(options, "--settings");
+    choice.pause = options.flags.count("--pause") != 0;
+    return choice;
+}
+
+ExitStatus runRender(const std::vector<std::string>& args, Console console) {
+    const Options options = parseOptions(
+        args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
+    if (options.positional.size() != 1) {
+        throw UsageError("render takes one SCORE");
+    }
+    const auto out = optionalPath(options, "--output");
+    if (!out) {
+        throw UsageError("render needs -o OUT");
+    }
+    const std::string& name = options.positional.front();
+    std::ifstream file(name, std::ios::binary);
+    if (!file.is_open()) {
+        throw InputFailure("Cannot open the score " + name);
+    }
+    const auto notes = openScore(file, name, options);
+    RenderProgress progress;
+    if (console.errIsTerminal) {
+        progress = [&console](long long placed) {
+            console.err << "\r" << placed << " notes placed" << std::flush;
+        };
+    }
+    const RenderOutcome outcome =
+        renderPartFile(*notes, settingsChoice(options), *out, console.err, progress);
+    if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
+        console.err << "\r";
+    }
+    console.err << out->string() << ": " << outcome.notesPlaced << " notes placed"
+                << (outcome.noRoom ? "; stopped at the note that found no room\n" : "\n");
+    return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
+}
+
+CheckLimits limitsFrom(const SettingsChoice& choice, Console console) {
+    ScratchFolder scratch;
+    HeadlessPlatform platform(scratch.path(), console.err);
+    ProgramState state;
+    applySettings(state, platform, choice);
+    scratch.remove();
+    return {state.MaxX, state.MaxY, state.MaxZ, state.MaxXYSpeed, state.MaxZSpeed};
+}
+
+ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
+    const Options options = parseOptions(args, {"--settings"}, {"--json"});
+    if (options.positional.size() != 1) {
+        throw UsageError("check takes one PART file");
+    }
+    const std::string& name = options.positional.front();
+    const CheckLimits limits = limitsFrom(settingsChoice(options), console);
+    std::ifstream file(name, std::ios::binary);
+    if (!file.is_open()) {
+        throw InputFailure("Cannot open the part file " + name);
+    }
+    CheckReport report;
+    try {
+        report = checkPartFile(file, limits);
+    } catch (const Failure& failure) {
+        throw InputFailure(name + ": " + failure.what());
+    }
+    if (options.flags.count("--json")) {
+        printCheckJson(console.out, name, report, limits);
+    } else {
+        printCheckReport(console.out, name, report, limits);
+    }
+    return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
+}
+
+ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
+    if (args.empty()) {
+        throw UsageError("no command given");
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        console.out << helpText();
+        return ExitStatus::Done;
+    }
+    if (args[0] == "render") {
+        return runRender(args, console);
+    }
+    if (args[0] == "check") {
+        return runCheck(args, console);
+    }
+    throw UsageError("unknown command " + args[0]);
+}
+
+} // namespace
+
+std::string helpText() {
+    return R"(Usage:
+  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
+                                 [--track N] [--channel N] [--transpose N]
+  chimex-cli check PART [--settings FILE] [--json]
+  chimex-cli --help
+
+render  Plays SCORE through the same note capture and note planner as the desktop program (the
+        random source in its fixed starting state) and writes the finished part file to OUT,
+        whole or not at all. SCORE is a Standard MIDI File (format 0 or 1) or a text score with
+        one note a line, "KEY HOLD [GAP]": KEY 0 to 36, HOLD the seconds the key is held, GAP the
+        seconds of silence before the press (0 when left out); blank lines and # comments are
+        ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
+        C3 to C6 move by octaves into it.
+        --settings FILE  settings file in the form of Chimex.ini (default: 96, 48, 6, 3, 2)
+        --pause          write pause lines, as the settings dialog's check box does
+        --track N        MIDI: play only track N (from 1)
+        --channel N      MIDI: play only channel N (1 to 16)
+        --transpose N    MIDI: shift every note by N semitones first
+
+check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
+        speeds and running time. Verifies that every line is well-formed, every coordinate lies
+        strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, and
+        the header states the extents and fastest speeds the jogs reach.
+        --settings FILE  the limits to check against (default: 96, 48, 6, 3, 2)
+        --json           the report as JSON
+
+Exit status:
+  0  done; for check: every check passed
+  1  check: violations found, each listed with its line number (file: for the whole file)
+  2  the command line is wrong
+  3  render: not enough room for a note; OUT holds every note placed before it
+  4  the input cannot be read or is not well-formed; nothing was written
+  5  the output cannot be written, or another failure; nothing was written
+)";
+}
+
+ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console console) {
+    try {
+        return dispatch(arguments, console);
+    } catch (const UsageError& error) {
+        console.err << "chimex-cli: " << error.what() << " (see chimex-cli --help)\n";
+        return ExitStatus::Usage;
+    } catch (const InputFailure& failure) {
+        console.err << "chimex-cli: " << failure.what() << "\n";
+        return ExitStatus::BadInput;
+    } catch (const std::exception& failure) {
+        console.err << "chimex-cli: " << failure.what() << "\n";
+        return ExitStatus::OutputFailure;
+    }
+}
+
+} // namespace chimex

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: MIT
+#include "cli/command_line.h"
+#include "cli/scratch_folder.h"
+#include "midi_builder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace chimex {
+namespace {
+
+using ::testing::HasSubstr;
+
+class CommandLine : public ::testing::Test {
+  protected:
+    ExitStatus run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return runCommandLine(args, {out, err, false});
+    }
+    std::string path(const std::string& name) const { return (folder.path() / name).string(); }
+    void write(const std::string& name, const std::string& text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+    void write(const std::string& name, const test::Bytes& bytes) const {
+        std::ofstream(path(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+
+    ScratchFolder folder;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(CommandLine, RendersAMidiFileAndChecksTheResultClean) {
+    write("song.mid",
+          test::midiFile(1, 96,
+                         {test::TrackBuilder().tempo(0, 400000).end(), test::TrackBuilder()
+                                                                           .on(0, 60)
+                                                                           .off(96, 60)
+                                                                           .on(48, 64)
+                                                                           .off(96, 64)
+                                                                           .on(0, 67)
+                                                                           .off(192, 67)
+                                                                           .end()}));
+    EXPECT_EQ(run({"render", path("song.mid"), "-o", path("song.txt")}), ExitStatus::Done);
+    EXPECT_THAT(err.str(), HasSubstr("3 notes placed"));
+    EXPECT_EQ(run({"check", path("song.txt")}), ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("3 notes"));
+    EXPECT_THAT(out.str(), HasSubstr("All checks passed."));
+    EXPECT_EQ(run({"check", path("song.txt"), "--json"}), ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("\"ok\": true"));
+    EXPECT_THAT(out.str(), HasSubstr("\"notes\": 3"));
+}
+
+TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
+    write("score.txt", "24 0.5\n12 1 0.25\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
+    std::ifstream in(path("part.txt"), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.replace(text.find("PAUSE 2"), 7, "PAUSE two");
+    write("part.txt", text);
+    EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Violations);
+    EXPECT_THAT(out.str(), HasSubstr("line 31: PAUSE without a number of seconds"));
+    EXPECT_EQ(run({"check", path("part.txt"), "--json"}), ExitStatus::Violations);
+    EXPECT_THAT(out.str(), HasSubstr("{\"line\": 31, \"message\": \"PAUSE without a number"));
+}
+
+TEST_F(CommandLine, SettingsFileLimitsTheCheck) {
+    write("score.txt", "36 1\n");
+    write("small.ini", "MaxX = 2\r\nMaxY = 2\r\nMaxZ = 2\r\nMAxXYSpeed = 1\r\nMAxZSpeed = 1\r\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
+    EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("small.ini")}),
+              ExitStatus::Violations);
+    EXPECT_THAT(out.str(), HasSubstr("faster than the X and Y limit 1"));
+}
+
+TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
+    write("tiny.ini", "MaxX = 1\r\nMaxY = 1\r\nMaxZ = 1\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\n");
+    write("score.txt", "0 0.1\n36 5\n0 0.1\n");
+    EXPECT_EQ(
+        run({"render", path("score.txt"), "-o", path("part.txt"), "--settings", path("tiny.ini")}),
+        ExitStatus::NoRoom);
+    EXPECT_THAT(err.str(), HasSubstr("Not enough room: Sorry, there's not enough room"));
+    EXPECT_THAT(err.str(), HasSubstr("1 notes placed; stopped"));
+    EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("tiny.ini")}), ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("1 notes"));
+}
+
+struct Refusal {
+    const char* name;
+    std::vector<std::string> args; ///< "@" stands for the scratch folder
+    ExitStatus status;
+    const char* message;
+};
+
+class CommandLineRefusals : public CommandLine, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
+    write("score.txt", "1 1\n2 x\n");
+    write("good.txt", "1 1\n");
+    write("cut.mid", test::Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1});
+    std::vector<std::string> args;
+    for (std::string a : GetParam().args) {
+        if (a.starts_with("@")) {
+            a = path(a.substr(1));
+        }
+        args.push_back(a);
+    }
+    EXPECT_EQ(run(args), GetParam().status);
+    EXPECT_THAT(err.str(), HasSubstr(GetParam().message));
+    EXPECT_FALSE(std::filesystem::exists(path("out.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineRefusals,
+    ::testing::Values(
+        Refusal{"NoCommand", {}, ExitStatus::Usage, "no command given"},
+        Refusal{"UnknownCommand", {"play"}, ExitStatus::Usage, "unknown command play"},
+        Refusal{"NoOutput", {"render", "@score.txt"}, ExitStatus::Usage, "render needs -o OUT"},
+        Refusal{"UnknownOption",
+                {"render", "@score.txt", "-o", "@out.txt", "--loud"},
+                ExitStatus::Usage,
+                "unknown option --loud"},
+        Refusal{"BadChannel",
+                {"render", "@cut.mid", "-o", "@out.txt", "--channel", "17"},
+                ExitStatus::Usage,
+                "--channel takes a whole number from 1 to 16"},
+        Refusal{"TrackOnText",
+                {"render", "@score.txt", "-o", "@out.txt", "--track", "1"},
+                ExitStatus::Usage,
+                "apply to MIDI files"},
+        Refusal{"MalformedScore",
+                {"render", "@score.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "score line 2: the hold time must be a number of seconds"},
+        Refusal{"TruncatedMidi",
+                {"render", "@cut.mid", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "MIDI file damaged"},
+        Refusal{"MissingScore",
+                {"render", "@none.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "Cannot open the score"},
+        Refusal{"MissingPart",
+                {"check", "@none.txt"},
+                ExitStatus::BadInput,
+                "Cannot open the part file"},
+        Refusal{"MissingSettings",
+                {"check", "@score.txt", "--settings", "@none.ini"},
+                ExitStatus::BadInput,
+                "does not exist"},
+        Refusal{"UnwritableOutput",
+                {"render", "@good.txt", "-o", "@no/out.txt"},
+                ExitStatus::OutputFailure,
+                "Cannot create"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CommandLine, HelpDocumentsEveryExitStatus) {
+    EXPECT_EQ(run({"--help"}), ExitStatus::Done);
+    for (const char* line : {"  0  done", "  1  check", "  2  the command line", "  3  render",
+                             "  4  the input", "  5  the output"}) {
+        EXPECT_THAT(out.str(), HasSubstr(line));
+    }
+}
+
+} // namespace
+} // namespace chimex

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#include "cli/input_failure.h"
+#include "cli/text_score_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+namespace chimex {
+namespace {
+
+std::vector<ScoreNote> readAll(const std::string& text) {
+    std::istringstream in(text);
+    TextScoreReader reader(in);
+    std::vector<ScoreNote> notes;
+    while (auto note = reader.next()) {
+        notes.push_back(*note);
+    }
+    return notes;
+}
+
+TEST(TextScoreReader, ReadsNotesSkippingBlankLinesAndComments) {
+    const auto notes = readAll("\xEF\xBB\xBF# a tune\r\n"
+                               "24 0.523\r\n"
+                               "\r\n"
+                               "   \t\n"
+                               "12\t1.2  0.31   # second note\n"
+                               "36 2 0\r"
+                               "0 0 86399.999");
+    ASSERT_EQ(notes.size(), 4u);
+    EXPECT_EQ(notes[0].key, 24);
+    EXPECT_DOUBLE_EQ(notes[0].hold, 0.523);
+    EXPECT_DOUBLE_EQ(notes[0].gap, 0.0);
+    EXPECT_EQ(notes[1].key, 12);
+    EXPECT_DOUBLE_EQ(notes[1].hold, 1.2);
+    EXPECT_DOUBLE_EQ(notes[1].gap, 0.31);
+    EXPECT_EQ(notes[2].key, 36);
+    EXPECT_EQ(notes[3].key, 0);
+    EXPECT_DOUBLE_EQ(notes[3].gap, 86399.999);
+}
+
+struct BadScore {
+    const char* text;
+    const char* message;
+};
+
+class TextScoreErrors : public ::testing::TestWithParam<BadScore> {};
+
+TEST_P(TextScoreErrors, NameTheLineAndWhatIsWrong) {
+    try {
+        readAll(GetParam().text);
+        FAIL() << "no error for " << GetParam().text;
+    } catch (const InputFailure& failure) {
+        EXPECT_STREQ(failure.what(), GetParam().message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, TextScoreErrors,
+    ::testing::Values(
+        BadScore{"1 1\n37 1\n",
+                 "score line 2: the key must be a whole number from 0 to 36, not \"37\""},
+        BadScore{"-1 1\n", "score line 1: the key must be a whole number from 0 to 36, not \"-1\""},
+        BadScore{"C4 1\n", "score line 1: the key must be a whole number from 0 to 36, not \"C4\""},
+        BadScore{"2.5 1\n",
+                 "score line 1: the key must be a whole number from 0 to 36, not \"2.5\""},
+        BadScore{"\n\n5\n", "score line 3: the hold time is missing (expected KEY HOLD [GAP])"},
+        BadScore{"5 1 2 3\n", "score line 1: too many fields (expected KEY HOLD [GAP])"},
+        BadScore{"5 x\n", "score line 1: the hold time must be a number of seconds, not \"x\""},
+        BadScore{"5 1,5\n", "score line 1: the hold time must be a number of seconds, not \"1,5\""},
+        BadScore{"5 inf\n", "score line 1: the hold time must be a number of seconds, not \"inf\""},
+        BadScore{"5 nan\n", "score line 1: the hold time must be a number of seconds, not \"nan\""},
+        BadScore{"5 1e999\n",
+                 "score line 1: the hold time must be a number of seconds, not \"1e999\""},
+        BadScore{"5 -0.5\n", "score line 1: the hold time must be at least 0 and less than 86400 "
+                             "seconds, not \"-0.5\""},
+        BadScore{
+            "5 1 86400\n",
+            "score line 1: the gap must be at least 0 and less than 86400 seconds, not \"86400\""},
+        BadScore{"5 1 0x10\n", "score line 1: the gap must be a number of seconds, not \"0x10\""}));
+
+TEST(TextScoreReader, RefusesAnOverlongLine) {
+    const std::string line(LineReader::maxLength + 10, '1');
+    EXPECT_THROW(readAll("1 1\n" + line + "\n"), InputFailure);
+}
+
+} // namespace
+} // namespace chimex
