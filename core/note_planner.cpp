@@ -2,6 +2,7 @@
 #include "note_planner.h"
 
 #include "partfile/line_texts.h"
+#include "partfile/number_forms.h"
 #include "platform/failure.h"
 
 #include <array>
@@ -81,11 +82,18 @@ float candidate(float cur, double distance, Direction direction, Axis axis) {
 
 /// Strict tests: down must end above 0, up below the limit. Each direction also keeps the other
 /// bound, so a negative distance (a negative speed setting) cannot carry the tool out of travel.
-bool allowed(float position, float max, Direction direction) {
+bool inside(float position, float max, Direction direction) {
     if (direction == Direction::Down) {
         return position > 0 && position < max;
     }
     return position >= 0 && position < max;
+}
+
+/// The jog line carries the position with three decimals, which can round it onto 0 or the
+/// limit (5.9996 is written 6.000); the machine goes where the line says, so both must pass.
+bool allowed(float position, float max, Direction direction) {
+    return inside(position, max, direction) &&
+           inside(roundThroughThreeDecimals(position), max, direction);
 }
 
 std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction direction,

@@ -74,6 +74,9 @@ const PlacementCase placementCases[] = {
     {"ZDrawsOfAFasterNoteAreSpent", {0, 0, 0}, 10, 2.001f, 1, {0.9f, 0.7f, 0.0f}, 1, "J3, 2.001"},
     {"AxisWithLimitZeroIsNeverUsed", {0, 0, 0}, 0, 1, 1, {0.0f, 0.2f, 0.5f}, 4, "J3,, 1.000"},
     {"FullAxisPassesToTheNextDraw", {0, 0, 0}, 1, 1, 1.5f, {0.0f, 0.5f}, 4, "J3,, 1.500"},
+    // The jog line's three decimals must not put the tool on the limit or on 0 either.
+    {"UpWrittenOntoLimitRefused", {5.9f, 0, 0}, 6, 1, 0.0996f, {0.2f}, 2, "J3, 5.800"},
+    {"DownWrittenOntoZeroRefused", {0.5f, 0, 0}, 10, 1, 0.4996f, {0.0f}, 1, "J3, 1.000"},
     {"DistanceZeroAtZeroGoesUp", {0, 0, 0}, 10, 1, 0, {0.0f}, 1, "J3, .000"},
     {"DistanceZeroAboveZeroGoesDown", {3, 0, 0}, 10, 1, 0, {0.0f}, 1, "J3, 3.000"},
     // A negative speed setting gives a negative distance; the tool still stays below the limit.
