@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTime>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -14,6 +15,8 @@
 namespace chimex {
 
 namespace {
+
+constexpr double secondsPerDay = 86400;
 
 QString qtText(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -30,7 +33,10 @@ QString nameFilter(const SaveDialogOptions& options) {
 } // namespace
 
 QtPlatform::QtPlatform(std::function<void(int)> exitProgram)
-    : exitProgram_(std::move(exitProgram)) {}
+    : exitProgram_(std::move(exitProgram)),
+      startOfDay_(QTime::currentTime().msecsSinceStartOfDay() / 1000.0) {
+    steady_.start();
+}
 
 void QtPlatform::hardExit(int status) {
     std::fflush(nullptr);
@@ -57,7 +63,8 @@ bool QtPlatform::fileExists(const std::filesystem::path& path) const {
 }
 
 double QtPlatform::clock() {
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
+    const double seconds = startOfDay_ + static_cast<double>(steady_.nsecsElapsed()) / 1e9;
+    return std::fmod(seconds, secondsPerDay);
 }
 
 float QtPlatform::randomNumber() {

@@ -5,6 +5,8 @@
 #include "platform/qt/sound_bank.h"
 #include "platform/random_source.h"
 
+#include <QElapsedTimer>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,6 +47,10 @@ class QtPlatform : public Platform {
     std::function<void(int)> exitProgram_;
     std::function<void()> endPlayingHandler_;
     RandomSource random_;
+    /// Clock readings run on a steady timer from the time of day at start, so a change of the
+    /// wall clock (daylight saving, a time sync) never stretches or shrinks a note.
+    QElapsedTimer steady_;
+    double startOfDay_ = 0;
     SoundBank sounds_;
     int exitStatus_ = 0;
     bool reporting_ = false;
