@@ -3,27 +3,50 @@
 
 #include "number_forms.h"
 
+#include <initializer_list>
 #include <ostream>
 #include <string>
 
 namespace chimex {
 
 void writeLine(std::ostream& out, std::string_view text) {
-    out << text << "\r\n";
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.write("\r\n", 2);
 }
 
+namespace {
+
+/// Appends the parts and the CR LF that ends the line.
+void appendLine(ShortText& lines, std::initializer_list<std::string_view> parts) {
+    for (const std::string_view part : parts) {
+        lines.append(part);
+    }
+    lines.append("\r\n");
+}
+
+void write(std::ostream& out, const ShortText& lines) {
+    out.write(lines.view().data(), static_cast<std::streamsize>(lines.view().size()));
+}
+
+} // namespace
+
+// The block is built in place and written in one call: it is the bulk of a long render.
 void writeMoveBlock(std::ostream& out, Axis axis, float noteSpeed, float noteDuration,
                     float position) {
     const bool z = axis == Axis::Z;
     const char* jog = axis == Axis::X ? "J3, " : axis == Axis::Y ? "J3,, " : "J3,,, ";
-    writeLine(out, "");
-    writeLine(out, (z ? "JS,, " : "JS, ") + plainForm(noteSpeed));
-    writeLine(out, "' note duration = " + plainForm(noteDuration));
-    writeLine(out, jog + threeDecimalForm(position));
+    ShortText block;
+    appendLine(block, {});
+    appendLine(block, {z ? "JS,, " : "JS, ", plainText(noteSpeed).view()});
+    appendLine(block, {"' note duration = ", plainText(noteDuration).view()});
+    appendLine(block, {jog, threeDecimalText(position).view()});
+    write(out, block);
 }
 
 void writePauseLine(std::ostream& out, float pauseLength) {
-    writeLine(out, "PAUSE, " + oneDecimalForm(pauseLength));
+    ShortText line;
+    appendLine(line, {"PAUSE, ", oneDecimalText(pauseLength).view()});
+    write(out, line);
 }
 
 namespace {

@@ -3,17 +3,26 @@
 
 #include "platform/failure.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <cstdint>
+#include <limits>
 
 namespace chimex {
 namespace {
 
-/// A magnitude rounded to a number of significant digits: 0.<digits> x 10^pointPos.
+/// A non-zero magnitude rounded to a number of significant digits: 0.<digits> x 10^pointPos.
 struct Digits {
-    std::string digits;
+    std::array<char, 16> digits{}; ///< at most 15 are used
+    int count = 0;
     int pointPos = 0; ///< how many of the digits stand before the decimal point (may be <= 0)
+
+    /// The digit at `index` of the digit string, '0' beyond either end of it.
+    char at(int index) const {
+        return index >= 0 && index < count ? digits[static_cast<std::size_t>(index)] : '0';
+    }
 };
 
 void requireFinite(double value) {
@@ -22,116 +31,246 @@ void requireFinite(double value) {
     }
 }
 
-/// Rounds |value| to `significant` digits, to nearest, from its exact binary value.
-template <typename T> Digits significantDigits(T value, int significant) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                      std::chars_format::scientific, significant - 1);
-    const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    const auto e = text.find('e');
-    Digits out;
-    for (char c : text.substr(0, e)) {
-        if (c != '.') {
-            out.digits += c;
-        }
-    }
-    out.pointPos = std::atoi(std::string(text.substr(e + 1)).c_str()) + 1;
-    return out;
-}
-
-/// Adds one unit in the last place of a digit string; returns true when it carried out of the top.
-bool incrementDigits(std::string& digits) {
-    for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-        if (*it != '9') {
-            ++*it;
+/// Adds one unit in the last place of digits[0, count); returns true when it carried out of the
+/// top (all digits are then '0').
+bool incrementDigits(char* digits, int count) {
+    for (int i = count; i-- > 0;) {
+        if (digits[i] != '9') {
+            ++digits[i];
             return false;
         }
-        *it = '0';
+        digits[i] = '0';
     }
     return true;
 }
 
-template <typename T> std::string fixedForm(T value, int significant, int decimals) {
-    requireFinite(static_cast<double>(value));
-    if (value == 0) {
-        return "." + std::string(static_cast<std::size_t>(decimals), '0');
+/// The exact decimal expansion of m x 2^-places, read one digit at a time: first the digits of the
+/// whole part, then those of the fraction by long multiplication (the fraction times ten; what
+/// passes the binary point is the next digit).
+class ExactDigitStream {
+  public:
+    ExactDigitStream(std::uint64_t m, int places)
+        : rest_(m & mask(places)), places_(places), mask_(mask(places)) {
+        const std::uint64_t whole = m >> places;
+        if (whole != 0) {
+            wholeCount_ = static_cast<int>(
+                std::to_chars(whole_.data(), whole_.data() + whole_.size(), whole).ptr -
+                whole_.data());
+        }
     }
-    const Digits d = significantDigits(value, significant);
-    const int length = static_cast<int>(d.digits.size());
-    std::string whole;
-    std::string fraction;
-    if (d.pointPos <= 0) {
-        fraction = std::string(static_cast<std::size_t>(-d.pointPos), '0') + d.digits;
-    } else if (d.pointPos >= length) {
-        whole = d.digits + std::string(static_cast<std::size_t>(d.pointPos - length), '0');
-    } else {
-        whole = d.digits.substr(0, static_cast<std::size_t>(d.pointPos));
-        fraction = d.digits.substr(static_cast<std::size_t>(d.pointPos));
+
+    int wholeDigitCount() const { return wholeCount_; }
+
+    char next() {
+        if (nextWhole_ < wholeCount_) {
+            return whole_[static_cast<std::size_t>(nextWhole_++)];
+        }
+        rest_ *= 10;
+        const auto digit = static_cast<char>('0' + (rest_ >> places_));
+        rest_ &= mask_;
+        return digit;
     }
-    fraction.resize(static_cast<std::size_t>(decimals) + 1, '0');
-    const bool roundUp = fraction.back() >= '5';
-    fraction.pop_back();
-    std::string kept = whole + fraction;
-    if (roundUp && incrementDigits(kept)) {
-        kept.insert(kept.begin(), '1');
+
+    /// True when a digit still to come is not zero.
+    bool moreNonZero() const {
+        return rest_ != 0 || std::any_of(whole_.begin() + nextWhole_, whole_.begin() + wholeCount_,
+                                         [](char c) { return c != '0'; });
     }
-    const std::size_t wholeLength = kept.size() - static_cast<std::size_t>(decimals);
-    std::string wholeText = kept.substr(0, wholeLength);
-    wholeText.erase(0, wholeText.find_first_not_of('0'));
-    const std::string fractionText = kept.substr(wholeLength);
-    const bool nonZero = kept.find_first_not_of('0') != std::string::npos;
-    return (value < 0 && nonZero ? "-" : "") + wholeText + "." + fractionText;
+
+  private:
+    static std::uint64_t mask(int places) { return (std::uint64_t{1} << places) - 1; }
+
+    std::array<char, 20> whole_{};
+    int wholeCount_ = 0;
+    int nextWhole_ = 0;
+    std::uint64_t rest_; ///< numerator of the fraction not yet read, over 2^places
+    int places_;
+    std::uint64_t mask_;
+};
+
+/// Longest fraction ExactDigitStream takes: ten times a numerator below 2^60 still fits 64 bits.
+constexpr int maxExactPlaces = 60;
+
+/// Rounds |value| (finite, non-zero) to `significant` digits from its exact binary value m x 2^e,
+/// to nearest with ties to even as std::to_chars does. Returns false, leaving the rare magnitudes
+/// to std::to_chars, when the whole part does not fit 64 bits or e < -maxExactPlaces.
+template <typename T> bool exactDigits(T value, int significant, Digits& out) {
+    constexpr int mantissaBits = std::numeric_limits<T>::digits;
+    int e = 0;
+    const T fraction = std::frexp(std::fabs(value), &e);
+    e -= mantissaBits;
+    if (e > 64 - mantissaBits || e < -maxExactPlaces) {
+        return false;
+    }
+    const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, mantissaBits));
+    ExactDigitStream stream(e >= 0 ? m << e : m, e >= 0 ? 0 : -e);
+    out.pointPos = stream.wholeDigitCount();
+    char digit = stream.next();
+    for (; digit == '0'; digit = stream.next()) {
+        --out.pointPos; // a leading zero of a fraction below 1
+    }
+    out.count = significant;
+    out.digits[0] = digit;
+    for (std::size_t i = 1; i < static_cast<std::size_t>(significant); ++i) {
+        out.digits[i] = stream.next();
+    }
+    const char roundDigit = stream.next();
+    const bool lastOdd = (out.digits[static_cast<std::size_t>(significant - 1)] - '0') % 2 == 1;
+    const bool roundUp =
+        roundDigit > '5' || (roundDigit == '5' && (stream.moreNonZero() || lastOdd));
+    if (roundUp && incrementDigits(out.digits.data(), significant)) {
+        out.digits[0] = '1';
+        ++out.pointPos;
+    }
+    return true;
 }
 
-std::string exponentText(int exponent) {
-    std::string digits = std::to_string(std::abs(exponent));
-    if (digits.size() < 2) {
-        digits.insert(digits.begin(), '0');
+/// As exactDigits, through std::to_chars, for any finite non-zero value.
+template <typename T> Digits charconvDigits(T value, int significant) {
+    std::array<char, 64> buffer;
+    const auto result =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), std::fabs(value),
+                      std::chars_format::scientific, significant - 1);
+    const std::string_view text(buffer.data(),
+                                static_cast<std::size_t>(result.ptr - buffer.data()));
+    const auto e = text.find('e');
+    Digits out;
+    for (const char c : text.substr(0, e)) {
+        if (c != '.') {
+            out.digits[static_cast<std::size_t>(out.count++)] = c;
+        }
     }
-    return std::string("E") + (exponent < 0 ? "-" : "+") + digits;
+    const std::string_view exponent = text.substr(e + (text[e + 1] == '+' ? 2 : 1));
+    std::from_chars(exponent.data(), exponent.data() + exponent.size(), out.pointPos);
+    ++out.pointPos;
+    return out;
+}
+
+template <typename T> Digits significantDigits(T value, int significant) {
+    Digits out;
+    if (exactDigits(value, significant, out)) {
+        return out;
+    }
+    return charconvDigits(value, significant);
+}
+
+template <typename T> ShortText fixedText(T value, int significant, int decimals) {
+    requireFinite(static_cast<double>(value));
+    ShortText text;
+    if (value == 0) {
+        text.append('.');
+        text.append(std::string_view("000").substr(0, static_cast<std::size_t>(decimals)));
+        return text;
+    }
+    const Digits d = significantDigits(value, significant);
+    // The digits that stay, whole part and decimals as one number, then rounded half away from
+    // zero by the first digit dropped.
+    const int offset = std::min(d.pointPos, 0);
+    const int keptCount = std::max(d.pointPos, 0) + decimals;
+    std::array<char, ShortText::capacity> kept;
+    for (int i = 0; i < keptCount; ++i) {
+        kept[static_cast<std::size_t>(i)] = d.at(i + offset);
+    }
+    const bool carried = d.at(keptCount + offset) >= '5' && incrementDigits(kept.data(), keptCount);
+    const std::string_view keptText(kept.data(), static_cast<std::size_t>(keptCount));
+    const bool nonZero = carried || keptText.find_first_not_of('0') != std::string_view::npos;
+    if (value < 0 && nonZero) {
+        text.append('-');
+    }
+    if (carried) {
+        text.append('1');
+    }
+    const auto wholeLength = static_cast<std::size_t>(keptCount - decimals);
+    text.append(keptText.substr(0, wholeLength));
+    text.append('.');
+    text.append(keptText.substr(wholeLength));
+    return text;
+}
+
+void appendZeros(ShortText& text, int count) {
+    for (int i = 0; i < count; ++i) {
+        text.append('0');
+    }
+}
+
+void appendExponent(ShortText& text, int exponent) {
+    text.append(exponent < 0 ? "E-" : "E+");
+    std::array<char, 8> digits;
+    const auto end =
+        std::to_chars(digits.data(), digits.data() + digits.size(), std::abs(exponent));
+    if (end.ptr - digits.data() < 2) {
+        text.append('0');
+    }
+    text.append(std::string_view(digits.data(), static_cast<std::size_t>(end.ptr - digits.data())));
 }
 
 } // namespace
 
-std::string plainForm(float value) {
+ShortText plainText(float value) {
     requireFinite(value);
+    ShortText text;
     if (value == 0) {
-        return "0";
+        text.append('0');
+        return text;
     }
     Digits d = significantDigits(value, 7);
-    d.digits.erase(d.digits.find_last_not_of('0') + 1);
-    const int e = d.pointPos - 1;
-    const int length = static_cast<int>(d.digits.size());
-    std::string text;
-    if (e >= -4 && e <= 6) {
-        if (d.pointPos <= 0) {
-            text = "0." + std::string(static_cast<std::size_t>(-d.pointPos), '0') + d.digits;
-        } else if (d.pointPos >= length) {
-            text = d.digits + std::string(static_cast<std::size_t>(d.pointPos - length), '0');
-        } else {
-            text = d.digits.substr(0, static_cast<std::size_t>(d.pointPos)) + "." +
-                   d.digits.substr(static_cast<std::size_t>(d.pointPos));
-        }
-    } else {
-        text = d.digits.substr(0, 1);
-        if (length > 1) {
-            text += "." + d.digits.substr(1);
-        }
-        text += exponentText(e);
+    while (d.count > 1 && d.digits[static_cast<std::size_t>(d.count - 1)] == '0') {
+        --d.count;
     }
-    return (value < 0 ? "-" : "") + text;
+    const std::string_view digits(d.digits.data(), static_cast<std::size_t>(d.count));
+    const int e = d.pointPos - 1;
+    if (value < 0) {
+        text.append('-');
+    }
+    if (e < -4 || e > 6) {
+        text.append(digits.substr(0, 1));
+        if (d.count > 1) {
+            text.append('.');
+            text.append(digits.substr(1));
+        }
+        appendExponent(text, e);
+    } else if (d.pointPos <= 0) {
+        text.append("0.");
+        appendZeros(text, -d.pointPos);
+        text.append(digits);
+    } else if (d.pointPos >= d.count) {
+        text.append(digits);
+        appendZeros(text, d.pointPos - d.count);
+    } else {
+        const auto point = static_cast<std::size_t>(d.pointPos);
+        text.append(digits.substr(0, point));
+        text.append('.');
+        text.append(digits.substr(point));
+    }
+    return text;
+}
+
+ShortText threeDecimalText(float value) {
+    return fixedText(value, 7, 3);
+}
+
+ShortText threeDecimalText(double value) {
+    return fixedText(value, 15, 3);
+}
+
+ShortText oneDecimalText(float value) {
+    return fixedText(value, 7, 1);
+}
+
+std::string plainForm(float value) {
+    return std::string(plainText(value).view());
 }
 
 std::string threeDecimalForm(float value) {
-    return fixedForm(value, 7, 3);
+    return std::string(threeDecimalText(value).view());
 }
 
 std::string threeDecimalForm(double value) {
-    return fixedForm(value, 15, 3);
+    return std::string(threeDecimalText(value).view());
 }
 
 std::string oneDecimalForm(float value) {
-    return fixedForm(value, 7, 1);
+    return std::string(oneDecimalText(value).view());
 }
 
 double readNumberText(std::string_view text) {
@@ -144,22 +283,24 @@ double readNumberText(std::string_view text) {
 }
 
 namespace {
-float readBackAsFloat(const std::string& text) {
+float readBackAsFloat(const ShortText& text) {
     float value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    const std::string_view chars = text.view();
+    const auto result = std::from_chars(chars.data(), chars.data() + chars.size(), value);
     if (result.ec != std::errc()) {
-        throw Failure("Overflow: " + text + " does not fit a single-precision number");
+        throw Failure("Overflow: " + std::string(chars) +
+                      " does not fit a single-precision number");
     }
     return value;
 }
 } // namespace
 
 float roundThroughThreeDecimals(float value) {
-    return readBackAsFloat(threeDecimalForm(value));
+    return readBackAsFloat(threeDecimalText(value));
 }
 
 float roundThroughThreeDecimals(double value) {
-    return readBackAsFloat(threeDecimalForm(value));
+    return readBackAsFloat(threeDecimalText(value));
 }
 
 } // namespace chimex

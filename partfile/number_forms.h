@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "partfile/short_text.h"
+
 #include <string>
 #include <string_view>
 
@@ -17,6 +19,12 @@ std::string threeDecimalForm(double value);
 
 /// Pattern "##.0": as the three-decimal form with one decimal (0.25 gives .3).
 std::string oneDecimalForm(float value);
+
+/// The forms above held in place, for writers that should not allocate (same text, same failures).
+ShortText plainText(float value);
+ShortText threeDecimalText(float value);
+ShortText threeDecimalText(double value);
+ShortText oneDecimalText(float value);
 
 /// The value put into the three-decimal form and read back as a float, which is how note speeds,
 /// durations and gaps are rounded before they are stored.
