@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace chimex {
 namespace {
@@ -29,6 +30,15 @@ void checkNote(const ScoreNote& note, long long index) {
 
 constexpr long long progressEvery = 1 << 16;
 
+/// The keys' sound files, built once for the whole render rather than on every press.
+std::vector<std::filesystem::path> soundFiles(const Platform& platform) {
+    std::vector<std::filesystem::path> sounds;
+    for (int key = 0; key < keyCount; ++key) {
+        sounds.push_back(soundPath(platform.programFolder(), key));
+    }
+    return sounds;
+}
+
 } // namespace
 
 // The clock is scripted so that differences come out exact whatever precision note capture
@@ -38,12 +48,16 @@ constexpr long long progressEvery = 1 << 16;
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
                         const RenderProgress& progress) {
     RenderOutcome outcome;
+    const std::vector<std::filesystem::path> sounds = soundFiles(platform);
+    const auto press = [&](int key) {
+        keyPress(state, platform, key, sounds[static_cast<std::size_t>(key)]);
+    };
     std::optional<ScoreNote> current = notes.next();
     long long index = 1;
     if (current) {
         checkNote(*current, index);
         platform.scriptClock({0.0});
-        keyPress(state, platform, current->key);
+        press(current->key);
     }
     while (current) {
         std::optional<ScoreNote> following = notes.next();
@@ -62,7 +76,7 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
         }
         if (following) {
             platform.scriptClock({0.0});
-            keyPress(state, platform, following->key);
+            press(following->key);
         }
         current = following;
         ++index;

@@ -65,6 +65,12 @@ float keySpeed(float baseSpeed, int keyIndex) {
 
 void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
     requireKey(keyIndex);
+    keyPress(state, platform, keyIndex, soundPath(platform.programFolder(), keyIndex));
+}
+
+void keyPress(ProgramState& state, Platform& platform, int keyIndex,
+              const std::filesystem::path& sound) {
+    requireKey(keyIndex);
     const double now = readClock(platform);
     const bool writesPause = state.PauseMode > 1;
     float gap = 0;
@@ -72,7 +78,7 @@ void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
         gap = roundedTime(elapsed(state.NoteEnd, now), "the pause before the note");
     }
     state.NoteStart = now;
-    platform.startSound(soundPath(platform.programFolder(), keyIndex));
+    platform.startSound(sound);
     if (writesPause) {
         std::ostream& journal = state.TuneStream.stream();
         state.PauseLength = gap;

@@ -19,6 +19,10 @@ float keySpeed(float baseSpeed, int keyIndex);
 /// A mouse press on key `keyIndex`: starts the clock and the key's sound; in pause mode after the
 /// first note appends the pause line. Throws Failure on an arithmetic fault.
 void keyPress(ProgramState& state, Platform& platform, int keyIndex);
+/// As above with the key's sound file given, soundPath(programFolder, keyIndex) built ahead by a
+/// caller that presses keys at a high rate: building a path costs more than the rest of a press.
+void keyPress(ProgramState& state, Platform& platform, int keyIndex,
+              const std::filesystem::path& sound);
 
 /// A mouse release: stops the sound, fixes speed and duration, advances the pause mode and runs
 /// the note planner. (Moving the focus to txtSpeed is the window's job.)
