@@ -3,6 +3,7 @@
 
 #include "cli/input_failure.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -47,6 +48,11 @@ std::size_t splitFields(std::string_view text, std::array<std::string_view, 3>& 
     return count;
 }
 
+/// The characters a number of seconds may be written with.
+bool isNumberCharacter(char c) {
+    return (c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
+}
+
 int readKey(std::string_view text, long long line) {
     int key = -1;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), key);
@@ -59,7 +65,7 @@ int readKey(std::string_view text, long long line) {
 
 double readSeconds(std::string_view text, long long line, const char* name) {
     double value = -1;
-    const bool digitsOnly = text.find_first_not_of("0123456789.eE+-") == std::string_view::npos;
+    const bool digitsOnly = std::all_of(text.begin(), text.end(), isNumberCharacter);
     const auto result =
         std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     if (!digitsOnly || result.ec != std::errc() || result.ptr != text.data() + text.size() ||

@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 namespace chimex {
 namespace {
@@ -41,9 +42,9 @@ double elapsed(double from, double to) {
 }
 
 /// A time rounded through the three-decimal form from its double value.
-float roundedTime(double seconds, const std::string& what) {
+float roundedTime(double seconds, std::string_view what) {
     if (!(std::fabs(seconds) <= FLT_MAX)) {
-        overflow(what + " is beyond the single-precision range");
+        overflow(std::string(what) + " is beyond the single-precision range");
     }
     return roundThroughThreeDecimals(seconds);
 }

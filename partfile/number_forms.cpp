@@ -91,18 +91,19 @@ class ExactDigitStream {
 /// Longest fraction ExactDigitStream takes: ten times a numerator below 2^60 still fits 64 bits.
 constexpr int maxExactPlaces = 60;
 
-/// Rounds |value| (finite, non-zero) to `significant` digits from its exact binary value m x 2^e,
-/// to nearest with ties to even as std::to_chars does. Returns false, leaving the rare magnitudes
-/// to std::to_chars, when the whole part does not fit 64 bits or e < -maxExactPlaces.
+/// Rounds |value| (finite) to `significant` digits from its exact binary value m x 2^e, to
+/// nearest with ties to even as std::to_chars does. Returns false, leaving the work to
+/// std::to_chars, for zero, for a whole part beyond 64 bits and for e < -maxExactPlaces.
 template <typename T> bool exactDigits(T value, int significant, Digits& out) {
     constexpr int mantissaBits = std::numeric_limits<T>::digits;
     int e = 0;
     const T fraction = std::frexp(std::fabs(value), &e);
     e -= mantissaBits;
-    if (e > 64 - mantissaBits || e < -maxExactPlaces) {
+    if (value == 0 || e > 64 - mantissaBits || e < -maxExactPlaces) {
         return false;
     }
-    const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, mantissaBits));
+    constexpr auto scale = static_cast<T>(std::uint64_t{1} << mantissaBits); // exact
+    const auto m = static_cast<std::uint64_t>(fraction * scale);
     ExactDigitStream stream(e >= 0 ? m << e : m, e >= 0 ? 0 : -e);
     out.pointPos = stream.wholeDigitCount();
     char digit = stream.next();

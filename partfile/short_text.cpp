@@ -3,17 +3,13 @@
 
 #include "platform/failure.h"
 
-#include <cstring>
+#include <string>
 
 namespace chimex {
 
-void ShortText::append(std::string_view text) {
-    if (text.size() > capacity - size_) {
-        throw Failure("A text of the part file is longer than " + std::to_string(capacity) +
-                      " characters");
-    }
-    std::memcpy(chars_.data() + size_, text.data(), text.size());
-    size_ += text.size();
+void ShortText::tooLong() {
+    throw Failure("A text of the part file is longer than " + std::to_string(capacity) +
+                  " characters");
 }
 
 } // namespace chimex
