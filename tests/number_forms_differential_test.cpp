@@ -132,7 +132,7 @@ void expectSameSingleForms(float v) {
 /// Singles of every exponent, ties at 7 digits (k + 1/2 for k up to 2^23), integers around 2^24,
 /// and the magnitudes where the exact digit reading hands over to std::to_chars.
 std::vector<float> singleSamples() {
-    std::vector<float> values;
+    std::vector<float> values = {0.0f, -0.0f};
     std::mt19937 gen(2024);
     std::uniform_int_distribution<std::uint32_t> bits(0, 0x7F7FFFFF); // every finite magnitude
     for (int i = 0; i < 150000; ++i) {
@@ -170,7 +170,7 @@ TEST(NumberFormsDifferential, SinglesMatchTheFormerForms) {
 /// Doubles of every exponent, times and grids of 1/2000 as the clock gives them, and ties at 15
 /// digits.
 std::vector<double> doubleSamples() {
-    std::vector<double> values;
+    std::vector<double> values = {0.0, -0.0};
     std::mt19937_64 gen(4048);
     std::uniform_int_distribution<std::uint64_t> bits(0, 0x7FEFFFFFFFFFFFFF);
     std::uniform_real_distribution<double> magnitude(-12, 20);
