@@ -126,7 +126,7 @@ template <typename T> bool exactDigits(T value, int significant, Digits& out) {
     return true;
 }
 
-/// As exactDigits, through std::to_chars, for any finite non-zero value.
+/// As exactDigits, through std::to_chars, for any finite value.
 template <typename T> Digits charconvDigits(T value, int significant) {
     std::array<char, 64> buffer;
     const auto result =
