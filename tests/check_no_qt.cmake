@@ -4,6 +4,7 @@ file(GLOB_RECURSE sources
     ${ROOT}/partfile/*.h ${ROOT}/partfile/*.cpp
     ${ROOT}/settings/*.h ${ROOT}/settings/*.cpp
     ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
+    ${ROOT}/sound/*.h ${ROOT}/sound/*.cpp
     ${ROOT}/cli/*.h ${ROOT}/cli/*.cpp)
 list(FILTER sources EXCLUDE REGEX "/platform/qt/")
 foreach(source IN LISTS sources)

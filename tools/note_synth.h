@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "sound/wave_writer.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <iosfwd>
@@ -8,7 +10,7 @@
 
 namespace chimex {
 
-inline constexpr int noteSampleRate = 44100;
+inline constexpr int noteSampleRate = waveSampleRate;
 /// Largest sample magnitude as a share of full scale; leaves about 10 dB for several sounds at
 /// once.
 inline constexpr double notePeakLevel = 0.3;
@@ -24,7 +26,7 @@ std::vector<std::int16_t> synthesiseNote(int keyIndex, double seconds = 1.0);
 /// The exact frequency of the loop synthesiseNote() makes (a whole number of periods fits it).
 double loopFrequency(int keyIndex, double seconds = 1.0);
 
-/// A RIFF/WAVE file: PCM, 16-bit, mono, noteSampleRate.
+/// A RIFF/WAVE file: PCM, 16-bit, mono, noteSampleRate. `out` must be seekable.
 void writeWave(std::ostream& out, const std::vector<std::int16_t>& samples);
 
 /// Writes 0.wav to 36.wav into `folder`, creating it. Throws Failure when a file cannot be written.
