@@ -31,7 +31,7 @@ void AtomicOutputFile::commit() {
     std::error_code error;
     std::filesystem::rename(temporary_, target_, error);
     if (error) {
-        throw Failure("Cannot put the part file at " + target_.string() + ": " + error.message());
+        throw Failure("Cannot put the output file at " + target_.string() + ": " + error.message());
     }
     committed_ = true;
 }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
+#include "cli/atomic_output_file.h"
 #include "cli/check_output.h"
 #include "cli/cli_settings.h"
 #include "cli/headless_platform.h"
 #include "cli/input_failure.h"
+#include "cli/listen_wave.h"
 #include "cli/midi_voice.h"
+#include "cli/number_text.h"
 #include "cli/part_check.h"
+#include "cli/preview_layout.h"
+#include "cli/preview_svg.h"
 #include "cli/render.h"
 #include "cli/scratch_folder.h"
 #include "cli/text_score_reader.h"
@@ -68,6 +73,23 @@ std::optional<int> wholeNumber(const Options& options, const std::string& name, 
         value > high) {
         throw UsageError(name + " takes a whole number from " + std::to_string(low) + " to " +
                          std::to_string(high) + ", not \"" + text + "\"");
+    }
+    return value;
+}
+
+/// A number above 0 and at most `high`, or nothing when the option is not given.
+std::optional<double> positiveNumber(const Options& options, const std::string& name, double high) {
+    const auto found = options.values.find(name);
+    if (found == options.values.end()) {
+        return std::nullopt;
+    }
+    const std::string& text = found->second;
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !(value > 0) ||
+        !(value <= high)) {
+        throw UsageError(name + " takes a number above 0 and at most " + shortestText(high) +
+                         ", not \"" + text + "\"");
     }
     return value;
 }
@@ -186,6 +208,65 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
 }
 
+std::ifstream openPart(const std::string& name) {
+    std::ifstream file(name, std::ios::binary);
+    if (!file.is_open()) {
+        throw InputFailure("Cannot open the part file " + name);
+    }
+    return file;
+}
+
+/// The one PART and the -o OUT of preview and listen.
+std::pair<std::string, std::filesystem::path> partAndOutput(const Options& options,
+                                                            const std::string& command) {
+    if (options.positional.size() != 1) {
+        throw UsageError(command + " takes one PART file");
+    }
+    const auto out = optionalPath(options, "--output");
+    if (!out) {
+        throw UsageError(command + " needs -o OUT");
+    }
+    return {options.positional.front(), *out};
+}
+
+ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
+    const Options options = parseOptions(args, {"--output", "--settings", "--unit"}, {});
+    const auto [name, out] = partAndOutput(options, "preview");
+    PreviewOptions preview;
+    preview.limits = limitsFrom(settingsChoice(options), console);
+    if (options.values.count("--unit")) {
+        preview.unit = options.values.at("--unit");
+    }
+    std::ifstream file = openPart(name);
+    AtomicOutputFile output(out);
+    const PreviewSummary summary = writePreview(file, name, preview, output.stream(), console.err);
+    output.commit();
+    console.err << out.string() << ": " << summary.notes << " notes, running time "
+                << durationText(summary.seconds) << "\n";
+    return ExitStatus::Done;
+}
+
+ExitStatus runListen(const std::vector<std::string>& args, Console console) {
+    const Options options =
+        parseOptions(args, {"--output", "--steps-per-unit", "--z-steps-per-unit"}, {});
+    const auto [name, out] = partAndOutput(options, "listen");
+    MotorSteps steps;
+    const auto stepsPerUnit = positiveNumber(options, "--steps-per-unit", 1e9);
+    if (!stepsPerUnit) {
+        throw UsageError("listen needs --steps-per-unit N");
+    }
+    steps.stepsPerUnit = *stepsPerUnit;
+    steps.zStepsPerUnit =
+        positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
+    std::ifstream file = openPart(name);
+    AtomicOutputFile output(out);
+    const ListenOutcome outcome = listenToPart(file, name, steps, output.stream(), console.err);
+    output.commit();
+    console.err << out.string() << ": " << outcome.notes << " notes, "
+                << durationText(outcome.seconds) << "\n";
+    return ExitStatus::Done;
+}
+
 ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args.empty()) {
         throw UsageError("no command given");
@@ -200,6 +281,12 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args[0] == "check") {
         return runCheck(args, console);
     }
+    if (args[0] == "preview") {
+        return runPreview(args, console);
+    }
+    if (args[0] == "listen") {
+        return runListen(args, console);
+    }
     throw UsageError("unknown command " + args[0]);
 }
 
@@ -210,6 +297,8 @@ std::string helpText() {
   chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
   chimex-cli check PART [--settings FILE] [--json]
+  chimex-cli preview PART -o OUT.svg [--settings FILE] [--unit NAME]
+  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
   chimex-cli --help
 
 render  Plays SCORE through the same note capture and note planner as the desktop program (the
@@ -232,13 +321,29 @@ check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, exten
         --settings FILE  the limits to check against (default: 96, 48, 6, 3, 2)
         --json           the report as JSON
 
+preview Draws PART as an SVG picture: the travel box from the settings with the tool path in a
+        top view (X and Y) and a side view (X and Z), each jog in the colour of the key whose
+        note its speed sounds, the start and end marked, a time line of which axis jogs when and
+        the pauses, and the extents and running time. Warns about jogs that end outside the box.
+        --settings FILE  the travel box and speeds (default: 96, 48, 6, 3, 2)
+        --unit NAME      the machine's length unit for the labels (default: units)
+
+listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
+        speed v hums at v x N steps a second for its distance over v seconds, pauses (the
+        2-second start pause too) are silent. Warns about step rates below 20 Hz or above
+        20 kHz, which cannot be heard.
+        --steps-per-unit N    motor steps per length unit of X and Y (a number above 0)
+        --z-steps-per-unit M  the same for Z (default: N)
+
 Exit status:
   0  done; for check: every check passed
   1  check: violations found, each listed with its line number (file: for the whole file)
   2  the command line is wrong
   3  render: not enough room for a note; OUT holds every note placed before it
-  4  the input cannot be read or is not well-formed; nothing was written
-  5  the output cannot be written, or another failure; nothing was written
+  4  the input cannot be read or is not well-formed (the first bad line is named); nothing
+     was written
+  5  the output cannot be written (or a sound would be too long for a WAV file), or another
+     failure; nothing was written
 )";
 }
 
