@@ -94,8 +94,9 @@ void writePaths(std::ostream& out, SegmentSpool& spool, View view, const std::st
         if (spool.count(index) == 0) {
             continue;
         }
-        out << "<path stroke=\"" << bandColour(band) << "\" d=\"";
-        spool.copy(index, out);
+        const std::string start = "<path stroke=\"" + bandColour(band) + "\" d=\"";
+        out << start;
+        spool.copy(index, out, "\"/>\r\n" + start);
         line(out, "\"/>");
     }
     line(out, "</g>");

@@ -4,14 +4,9 @@
 #include "platform/failure.h"
 
 #include <string>
+#include <string_view>
 
 namespace chimex {
-namespace {
-
-constexpr long long segmentsPerLine = 8;
-
-} // namespace
-
 SegmentSpool::SegmentSpool(int piles) : piles_(static_cast<std::size_t>(piles)) {}
 
 void SegmentSpool::add(int pile, std::string_view segment) {
@@ -31,7 +26,7 @@ void SegmentSpool::add(int pile, std::string_view segment) {
     ++p.count;
 }
 
-void SegmentSpool::copy(int pile, std::ostream& out) {
+void SegmentSpool::copy(int pile, std::ostream& out, std::string_view split) {
     Pile& p = piles_[static_cast<std::size_t>(pile)];
     if (!p.file) {
         return;
@@ -42,7 +37,21 @@ void SegmentSpool::copy(int pile, std::ostream& out) {
         throw Failure("Cannot read back the scratch file of pile " + std::to_string(pile) + " in " +
                       folder_.path().string() + " (disk full?)");
     }
-    out << p.file->rdbuf();
+    std::string line;
+    for (long long lines = 1; std::getline(*p.file, line); ++lines) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (lines > 1) {
+            const bool splitHere = (lines - 1) * segmentsPerLine % segmentsPerSplit == 0;
+            out << (splitHere ? split : "\r\n");
+        }
+        out << line;
+    }
+    if (p.file->bad()) {
+        throw Failure("Cannot read back the scratch file of pile " + std::to_string(pile) + " in " +
+                      folder_.path().string());
+    }
     p.file.reset();
 }
 

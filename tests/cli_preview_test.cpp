@@ -217,6 +217,19 @@ TEST_F(Preview, OddNamesAndEmptyFilesMakeWellFormedPictures) {
     EXPECT_THAT(texts(written()), ::testing::Contains("0 notes, 0 pauses, running time 0.0 s"));
 }
 
+TEST_F(Preview, LongPathsAreSplitIntoElementsThatXmlReadersAccept) {
+    std::string part = "JS, 1\r\n";
+    for (int i = 0; i < 22500; ++i) {
+        part += "J3, 1\r\nJ3, 2\r\n";
+    }
+    ASSERT_EQ(preview(part, {}), ExitStatus::Done);
+    const Element root = written();
+    const Element* moves = root.byId("top-view-moves");
+    EXPECT_EQ(moves->all("path").size(), 3u);
+    EXPECT_EQ(segments(moves).size(), 45000u);
+    EXPECT_EQ(segments(root.byId("time-line-moves")).size(), 45000u);
+}
+
 struct PreviewRefusal {
     const char* name;
     std::vector<std::string> args; ///< "@" stands for the scratch folder

@@ -31,7 +31,7 @@ void writeFile(const std::filesystem::path& path, const std::string& text) {
 
 /// The settings dialog as the desktop program shows it at first: 96, 48, 6, 3, 2, box unticked.
 class DialogView : public SettingsView {
-public:
+  public:
     std::string fields[5] = {"96", "48", "6", "3", "2"};
     int box = 0;
     std::string fieldText(SettingsField f) override { return fields[static_cast<int>(f)]; }
@@ -44,8 +44,8 @@ public:
 
 struct Scenario {
     const char* name;
-    const char* score;     ///< KEY HOLD GAP lines
-    const char* settings;  ///< Chimex.ini text, or nullptr for none
+    const char* score;    ///< KEY HOLD GAP lines
+    const char* settings; ///< Chimex.ini text, or nullptr for none
     bool pause;
     bool noRoom;
 };
@@ -123,15 +123,18 @@ TEST_P(RenderMatchesDesktop, ByteForByte) {
 INSTANTIATE_TEST_SUITE_P(
     Scores, RenderMatchesDesktop,
     ::testing::Values(
-        Scenario{"DefaultSettings", "24 0.523\n12 1.2 0.31\n0 0.0004\n36 2.75 1\n7 0.1 0\n30 0.333 0.05\n",
-                 nullptr, false, false},
+        Scenario{"DefaultSettings",
+                 "24 0.523\n12 1.2 0.31\n0 0.0004\n36 2.75 1\n7 0.1 0\n30 0.333 0.05\n", nullptr,
+                 false, false},
         Scenario{"PauseLinesAndDoubleRounding",
                  "24 0.523\n12 1.2 0.2496\n0 0.5 0.04\n36 0.25 0.25\n5 1 12.5\n", nullptr, true,
                  false},
         Scenario{"PauseFromTheSettingsFile", "1 1\n2 1 0.7\n3 1 0.3\n",
-                 "MaxX = 10\r\nMaxY = 5\r\nMaxZ = 1\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause = 1\r\n",
+                 "MaxX = 10\r\nMaxY = 5\r\nMaxZ = 1\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause "
+                 "= 1\r\n",
                  false, false},
-        Scenario{"NoRoomEndsTheRender", "10 0.5\n11 0.5 0.2\n12 0.5 0.2\n13 0.5 0.2\n14 3 0.2\n15 1\n",
+        Scenario{"NoRoomEndsTheRender",
+                 "10 0.5\n11 0.5 0.2\n12 0.5 0.2\n13 0.5 0.2\n14 3 0.2\n15 1\n",
                  "MaxX = 1.5\r\nMaxY = 1.5\r\nMaxZ = 1\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\n",
                  true, true},
         Scenario{"NoNotes", "# nothing to play\n", nullptr, false, false}),
