@@ -23,12 +23,13 @@ class SegmentSpool {
     void add(int pile, std::string_view segment);
     long long count(int pile) const { return piles_[static_cast<std::size_t>(pile)].count; }
     /// Writes the pile's path data to `out`, a few segments a line, with `split` between every
-    /// segmentsPerSplit segments (to start a new element: XML readers limit an attribute's
-    /// length). Throws Failure when the pile cannot be written or read back.
+    /// segmentsPerSplit segments, to start a new element: libxml2 (without its "huge" option)
+    /// gives up on files of more than about 10 MB made of long attributes, and short elements keep
+    /// it reading. Throws Failure when the pile cannot be written or read back.
     void copy(int pile, std::ostream& out, std::string_view split);
 
     static constexpr long long segmentsPerLine = 8;
-    static constexpr long long segmentsPerSplit = 20000;
+    static constexpr long long segmentsPerSplit = 2000;
     static_assert(segmentsPerSplit % segmentsPerLine == 0);
     /// Removes the scratch folder now.
     void remove() { folder_.remove(); }
