@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
-// chimex-cli on a score of a million notes: rendering it to a part file, and checking the result.
+// chimex-cli on a score of a million notes: rendering it to a part file, checking and previewing
+// the result, and listening to its first 20,000 notes.
 // Peak memory is measured on the executable (see the README); here the rate in notes a second.
+#include "cli/listen_wave.h"
 #include "cli/part_check.h"
+#include "cli/preview_svg.h"
 #include "cli/render.h"
 #include "cli/text_score_reader.h"
 
@@ -67,6 +70,57 @@ void checkMillionNotes(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * noteCount);
 }
 BENCHMARK(checkMillionNotes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void ensurePart() {
+    if (!std::filesystem::exists(partPath())) {
+        std::ifstream score(scorePath(), std::ios::binary);
+        TextScoreReader notes(score);
+        std::ostringstream messages;
+        renderPartFile(notes, {}, partPath(), messages);
+    }
+}
+
+/// The SVG goes to a file, as the command writes it; a million notes make about 40 MB.
+void previewMillionNotes(benchmark::State& state) {
+    ensurePart();
+    const auto svgPath = std::filesystem::temp_directory_path() / "chimex_bench_preview.svg";
+    for (auto _ : state) {
+        std::ifstream part(partPath(), std::ios::binary);
+        std::ofstream svg(svgPath, std::ios::binary | std::ios::trunc);
+        std::ostringstream warnings;
+        const PreviewSummary summary = writePreview(part, "part", {}, svg, warnings);
+        benchmark::DoNotOptimize(summary.notes);
+    }
+    state.SetItemsProcessed(state.iterations() * noteCount);
+    std::filesystem::remove(svgPath);
+}
+BENCHMARK(previewMillionNotes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+/// The first 20,000 notes (about two hours of sound, 650 MB of WAV) to a file.
+void listenTwentyThousandNotes(benchmark::State& state) {
+    ensurePart();
+    const auto partial = std::filesystem::temp_directory_path() / "chimex_bench_part_20k.txt";
+    {
+        std::ifstream part(partPath(), std::ios::binary);
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        std::string line;
+        for (long long lines = 0; lines < 32 + 4 * 20000 && std::getline(part, line); ++lines) {
+            out << line << '\n';
+        }
+    }
+    const auto wavePath = std::filesystem::temp_directory_path() / "chimex_bench_listen.wav";
+    for (auto _ : state) {
+        std::ifstream part(partial, std::ios::binary);
+        std::ofstream wave(wavePath, std::ios::binary | std::ios::trunc);
+        std::ostringstream warnings;
+        const ListenOutcome outcome = listenToPart(part, "part", {400, 400}, wave, warnings);
+        state.counters["seconds of sound"] = outcome.seconds;
+    }
+    state.SetItemsProcessed(state.iterations() * 20000);
+    std::filesystem::remove(wavePath);
+    std::filesystem::remove(partial);
+}
+BENCHMARK(listenTwentyThousandNotes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 } // namespace chimex
