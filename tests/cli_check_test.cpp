@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/part_check.h"
 #include "partfile/line_texts.h"
+#include "text_files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,20 +20,11 @@ std::vector<std::string> sampleLines() {
     writePauseLine(out, 0.31f);
     writeMoveBlock(out, Axis::Z, 0.732f, 1.2f, 0.8784f);
     writeFooter(out);
-    std::vector<std::string> lines;
-    std::istringstream in(out.str());
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line.substr(0, line.size() - 1));
-    }
-    return lines;
+    return test::crlfLines(out.str());
 }
 
 CheckReport check(const std::vector<std::string>& lines, const CheckLimits& limits = {}) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line + "\r\n";
-    }
-    std::istringstream in(text);
+    std::istringstream in(test::crlfText(lines));
     return checkPartFile(in, limits);
 }
 

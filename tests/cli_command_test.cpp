@@ -2,11 +2,11 @@
 #include "cli/command_line.h"
 #include "cli/scratch_folder.h"
 #include "midi_builder.h"
+#include "text_files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 namespace chimex {
@@ -23,12 +23,10 @@ class CommandLine : public ::testing::Test {
     }
     std::string path(const std::string& name) const { return (folder.path() / name).string(); }
     void write(const std::string& name, const std::string& text) const {
-        std::ofstream(path(name), std::ios::binary) << text;
+        test::writeFile(path(name), text);
     }
     void write(const std::string& name, const test::Bytes& bytes) const {
-        std::ofstream(path(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        write(name, std::string(bytes.begin(), bytes.end()));
     }
 
     ScratchFolder folder;
@@ -60,8 +58,7 @@ TEST_F(CommandLine, RendersAMidiFileAndChecksTheResultClean) {
 TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
     write("score.txt", "24 0.5\n12 1 0.25\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
-    std::ifstream in(path("part.txt"), std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text = test::readFile(path("part.txt"));
     text.replace(text.find("PAUSE 2"), 7, "PAUSE two");
     write("part.txt", text);
     EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Violations);

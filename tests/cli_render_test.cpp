@@ -9,25 +9,17 @@
 #include "platform/fake/fake_platform.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
+#include "text_files.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 namespace chimex {
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using test::readFile;
+using test::writeFile;
 
 /// The settings dialog as the desktop program shows it at first: 96, 48, 6, 3, 2, box unticked.
 class DialogView : public SettingsView {
@@ -147,20 +139,11 @@ std::vector<std::string> renderLines(const std::string& scoreText) {
     TextScoreReader notes(score);
     std::ostringstream messages;
     renderPartFile(notes, {}, folder.path() / "out.txt", messages);
-    std::istringstream in(readFile(folder.path() / "out.txt"));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line.substr(0, line.size() - 1));
-    }
-    return lines;
+    return test::crlfLines(readFile(folder.path() / "out.txt"));
 }
 
 CheckReport checkLines(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line + "\r\n";
-    }
-    std::istringstream in(text);
+    std::istringstream in(test::crlfText(lines));
     return checkPartFile(in, CheckLimits{});
 }
 

@@ -12,11 +12,11 @@
 #include <sys/stat.h>
 
 using namespace chimex;
-using chimex::testing::readFile;
-using chimex::testing::ScratchFolder;
-using chimex::testing::StepResult;
-using chimex::testing::UnprivilegedRunner;
-using chimex::testing::writeFile;
+using chimex::test::readFile;
+using chimex::test::ScratchFolder;
+using chimex::test::StepResult;
+using chimex::test::UnprivilegedRunner;
+using chimex::test::writeFile;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;

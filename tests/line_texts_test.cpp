@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "partfile/line_texts.h"
+#include "text_files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,16 +9,9 @@
 #include <vector>
 
 using namespace chimex;
+using chimex::test::crlfText;
 
 namespace {
-
-std::string joinLines(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& line : lines) {
-        out += line + "\r\n";
-    }
-    return out;
-}
 
 const std::vector<std::string> headerWithZeros = {
     "' file created by Gantrix Chimex software",
@@ -64,7 +58,7 @@ TEST(PartFileText, EmptyJournalGivesThirtySixLines) {
     std::vector<std::string> lines = headerWithZeros;
     lines.insert(lines.end(), footer.begin(), footer.end());
     ASSERT_EQ(lines.size(), 36u);
-    EXPECT_EQ(out.str(), joinLines(lines));
+    EXPECT_EQ(out.str(), crlfText(lines));
 }
 
 TEST(PartFileText, WorkedExampleByteForByte) {
@@ -75,7 +69,7 @@ TEST(PartFileText, WorkedExampleByteForByte) {
     const std::vector<std::string> journalLines = {
         "", "JS, 1.463",  "' note duration = 0.523", "J3, .765",  "PAUSE, .3",
         "", "JS,, 0.732", "' note duration = 1.2",   "J3,,, .878"};
-    EXPECT_EQ(journal.str(), joinLines(journalLines));
+    EXPECT_EQ(journal.str(), crlfText(journalLines));
 
     HeaderValues values;
     values.HighX = 0.76514906f;
@@ -95,7 +89,7 @@ TEST(PartFileText, WorkedExampleByteForByte) {
     lines.insert(lines.end(), journalLines.begin(), journalLines.end());
     lines.insert(lines.end(), footer.begin(), footer.end());
     ASSERT_EQ(lines.size(), 45u);
-    EXPECT_EQ(file.str(), joinLines(lines));
+    EXPECT_EQ(file.str(), crlfText(lines));
 }
 
 TEST(PartFileText, MoveBlockVariantsAndWholeNumbers) {

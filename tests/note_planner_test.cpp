@@ -2,15 +2,13 @@
 #include "core/note_planner.h"
 #include "platform/failure.h"
 #include "playing_fixture.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <random>
 
 using namespace chimex;
 using chimex::test::Playing;
@@ -180,8 +178,8 @@ TEST(NotePlanner, NoRoomAfterSixDrawsShowsTheMessageThenEndsPlaying) {
 }
 
 TEST(NotePlanner, APlacedMoveIsOnDiskBeforeTheJournalCloses) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("chimex_flush_test_" + std::to_string(std::random_device{}()) + ".txt");
+    const test::ScratchFolder scratch;
+    const auto path = scratch.path() / "tune.txt";
     ProgramState state;
     FakePlatform platform;
     state.TuneStream.open(path);
@@ -191,11 +189,8 @@ TEST(NotePlanner, APlacedMoveIsOnDiskBeforeTheJournalCloses) {
 
     planNote(state, platform);
 
-    std::ifstream reread(path, std::ios::binary);
-    const std::string onDisk{std::istreambuf_iterator<char>(reread), {}};
-    EXPECT_EQ(onDisk, "\r\nJS, 1\r\n' note duration = 1\r\nJ3, 1.000\r\n");
+    EXPECT_EQ(test::readFile(path), "\r\nJS, 1\r\n' note duration = 1\r\nJ3, 1.000\r\n");
     state.TuneStream.close();
-    std::filesystem::remove(path);
 }
 
 struct FaultCase {

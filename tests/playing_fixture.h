@@ -3,6 +3,7 @@
 
 #include "core/program_state.h"
 #include "platform/fake/fake_platform.h"
+#include "text_files.h"
 
 #include <memory>
 #include <sstream>
@@ -25,17 +26,7 @@ struct Playing {
 
     std::string text() const { return journal->str(); }
 
-    /// The journal split at CR LF; a line end is required after every line.
-    std::vector<std::string> lines() const {
-        std::vector<std::string> out;
-        const std::string all = text();
-        std::size_t start = 0;
-        for (auto end = all.find("\r\n"); end != std::string::npos; end = all.find("\r\n", start)) {
-            out.push_back(all.substr(start, end - start));
-            start = end + 2;
-        }
-        return out;
-    }
+    std::vector<std::string> lines() const { return crlfLines(text()); }
 };
 
 } // namespace chimex::test

@@ -3,8 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include <sys/wait.h>
@@ -12,7 +10,7 @@
 
 namespace fs = std::filesystem;
 
-namespace chimex::testing {
+namespace chimex::test {
 
 ScratchFolder::ScratchFolder(const fs::path& parent) {
     std::string pattern = (parent / "chimex-test-XXXXXX").string();
@@ -39,18 +37,6 @@ fs::path ScratchFolder::folder(const std::string& name, fs::perms mode) {
     fs::create_directories(folder);
     fs::permissions(folder, mode);
     return folder;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
 }
 
 namespace {
@@ -98,4 +84,4 @@ StepResult UnprivilegedRunner::run(const std::vector<std::string>& arguments) co
     return result;
 }
 
-} // namespace chimex::testing
+} // namespace chimex::test

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "text_files.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace chimex::testing {
+namespace chimex::test {
 
 /// A fresh folder under /tmp (or another parent) that an unprivileged user can enter; removed,
 /// with every permission restored, when the object goes.
@@ -23,9 +25,6 @@ class ScratchFolder {
   private:
     std::filesystem::path path_;
 };
-
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& content);
 
 /// What a run of the file step tool printed and how it ended.
 struct StepResult {
@@ -48,4 +47,4 @@ class UnprivilegedRunner {
     std::string unavailable_;
 };
 
-} // namespace chimex::testing
+} // namespace chimex::test

@@ -16,10 +16,10 @@
 #include <sstream>
 
 using namespace chimex;
-using chimex::testing::readFile;
-using chimex::testing::ScratchFolder;
-using chimex::testing::UnprivilegedRunner;
-using chimex::testing::writeFile;
+using chimex::test::readFile;
+using chimex::test::ScratchFolder;
+using chimex::test::UnprivilegedRunner;
+using chimex::test::writeFile;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 

@@ -5,6 +5,7 @@
 #include "core/note_capture.h"
 #include "fake_settings_form.h"
 #include "platform/fake/fake_platform.h"
+#include "text_files.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,31 +15,14 @@
 #include <QTest>
 #include <QWindow>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 using namespace chimex;
 
 namespace {
 
 std::vector<std::string> linesOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::vector<std::string> lines;
-    const std::string all = text.str();
-    std::size_t start = 0;
-    for (auto end = all.find("\r\n"); end != std::string::npos; end = all.find("\r\n", start)) {
-        lines.push_back(all.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
-int countOf(const std::vector<std::string>& calls, const std::string& prefix) {
-    return static_cast<int>(std::count_if(
-        calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+    return test::crlfLines(test::readFile(path));
 }
 
 } // namespace
@@ -84,7 +68,7 @@ class MainWindowTest : public QObject {
         QTest::mouseRelease(handle(), button, {}, centreOf(key));
     }
 
-    int soundStarts() const { return countOf(platform_->calls, "startSound"); }
+    int soundStarts() const { return static_cast<int>(platform_->soundsStarted.size()); }
 
   private slots:
     void init() {

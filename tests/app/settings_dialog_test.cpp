@@ -2,6 +2,7 @@
 #include "app/frm_settings.h"
 #include "app/settings_dialog.h"
 #include "platform/fake/fake_platform.h"
+#include "text_files.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +14,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -21,13 +21,6 @@
 using namespace chimex;
 
 namespace {
-
-std::string contentOf(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::string settingsText(const char* x, const char* y, const char* z, const char* xy,
                          const char* zs, int pause) {
@@ -168,7 +161,7 @@ class SettingsDialogTest : public QObject {
         QCOMPARE(state_->HighX, 0.0f);
         QCOMPARE(state_->CurX, 7.0f);
         QCOMPARE(state_->PauseMode, -1);
-        QCOMPARE(contentOf(iniPath()), settingsText("96", "48", "6", "3", "2", 0));
+        QCOMPARE(test::readFile(iniPath()), settingsText("96", "48", "6", "3", "2", 0));
     }
 
     void pauseBoxStates_data() {
@@ -197,7 +190,7 @@ class SettingsDialogTest : public QObject {
             d.close();
         });
         QCOMPARE(state_->PauseMode, pauseMode);
-        QCOMPARE(contentOf(iniPath()), settingsText("96", "48", "6", "3", "2", saved));
+        QCOMPARE(test::readFile(iniPath()), settingsText("96", "48", "6", "3", "2", saved));
     }
 
     void typedTextsCommitTheirLeadingNumber_data() {

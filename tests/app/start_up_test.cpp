@@ -3,40 +3,25 @@
 #include "fake_settings_form.h"
 #include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 using namespace chimex;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string contentOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::readFile;
+using test::writeFile;
 
 class StartUp : public testing::Test {
   protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("chimex_start_up_" +
-                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         platform.folder = folder;
         platform.useRealFiles = true;
-    }
-    void TearDown() override {
-        state.TuneStream.close();
-        fs::remove_all(folder);
     }
 
     std::vector<std::string> titles() const {
@@ -47,7 +32,8 @@ class StartUp : public testing::Test {
         return result;
     }
 
-    fs::path folder;
+    test::ScratchFolder scratch;
+    fs::path folder = scratch.path();
     FakePlatform platform;
     ProgramState state;
     FakeSettingsForm form{state, platform};
@@ -56,7 +42,7 @@ class StartUp : public testing::Test {
 } // namespace
 
 TEST_F(StartUp, CancelEndsTheProgramWithNothingReadOrWritten) {
-    std::ofstream(folder / "Chimex.ini") << "MaxX = 5\r\n";
+    writeFile(folder / "Chimex.ini", "MaxX = 5\r\n");
     EXPECT_FALSE(runStartUp(state, platform, form));
     EXPECT_EQ(titles(), std::vector<std::string>{"Try Again"});
     EXPECT_EQ(platform.messages[0].prompt, tryAgainPrompt);
@@ -65,13 +51,13 @@ TEST_F(StartUp, CancelEndsTheProgramWithNothingReadOrWritten) {
     EXPECT_EQ(platform.endProgramCalls, 1);
     EXPECT_EQ(form.loadSteps, 0);
     EXPECT_EQ(state.MaxX, 0.0f);
-    EXPECT_EQ(contentOf(folder / "Chimex.ini"), "MaxX = 5\r\n");
+    EXPECT_EQ(readFile(folder / "Chimex.ini"), "MaxX = 5\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(StartUp, ExistingFileNoThenCancelTakesTheFailurePath) {
     const fs::path tune = folder / "old.gxp";
-    std::ofstream(tune) << "old tune";
+    writeFile(tune, "old tune");
     platform.dialogAnswers = {tune, std::nullopt};
     platform.buttonPresses = {MessageButton::No};
     EXPECT_FALSE(runStartUp(state, platform, form));
@@ -89,20 +75,20 @@ TEST_F(StartUp, ExistingFileNoThenCancelTakesTheFailurePath) {
     }
     EXPECT_EQ(state.StartStatus, 1);
     EXPECT_EQ(platform.endProgramCalls, 1);
-    EXPECT_EQ(contentOf(tune), "old tune");
+    EXPECT_EQ(readFile(tune), "old tune");
     EXPECT_FALSE(fs::exists(folder / "Chimex.ini"));
 }
 
 TEST_F(StartUp, ExistingFileYesKeepsItsContentUntilTheSettingsClose) {
     const fs::path tune = folder / "old.gxp";
-    std::ofstream(tune) << "old tune";
+    writeFile(tune, "old tune");
     platform.dialogAnswers = {tune};
     platform.buttonPresses = {MessageButton::Yes};
     state.TopXYSpeed = 4;
     state.TopZSpeed = 5;
     std::string duringDialog;
     form.whileShown = [&] {
-        duringDialog = contentOf(tune);
+        duringDialog = readFile(tune);
     };
 
     EXPECT_TRUE(runStartUp(state, platform, form));
@@ -118,7 +104,7 @@ TEST_F(StartUp, ExistingFileYesKeepsItsContentUntilTheSettingsClose) {
     EXPECT_EQ(form.shows, 1);
     EXPECT_EQ(platform.endProgramCalls, 0);
     state.TuneStream.close();
-    EXPECT_EQ(contentOf(tune), "");
+    EXPECT_EQ(readFile(tune), "");
     EXPECT_TRUE(fs::exists(folder / "Chimex.ini"));
 }
 
@@ -133,9 +119,10 @@ TEST_F(StartUp, NameWithoutExtensionIsUsedAsTyped) {
 }
 
 TEST_F(StartUp, SettingsFileFillsTheDialogBeforeItShows) {
-    std::ofstream(folder / "Chimex.ini", std::ios::binary)
-        << "MaxX = 200\r\nMaxY = 100\r\nMaxZ = 8\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause = "
-           "1\r\n";
+    writeFile(
+        folder / "Chimex.ini",
+        "MaxX = 200\r\nMaxY = 100\r\nMaxZ = 8\r\nMAxXYSpeed = 4\r\nMAxZSpeed = 1\r\nADdPause = "
+        "1\r\n");
     platform.dialogAnswers = {folder / "t.gxp"};
     std::string shownX;
     form.whileShown = [&] {
