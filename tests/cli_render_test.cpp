@@ -5,6 +5,7 @@
 #include "cli/scratch_folder.h"
 #include "cli/text_score_reader.h"
 #include "core/note_capture.h"
+#include "fake_settings_view.h"
 #include "partfile/finaliser.h"
 #include "platform/fake/fake_platform.h"
 #include "settings/settings_commit.h"
@@ -20,19 +21,6 @@ namespace {
 
 using test::readFile;
 using test::writeFile;
-
-/// The settings dialog as the desktop program shows it at first: 96, 48, 6, 3, 2, box unticked.
-class DialogView : public SettingsView {
-  public:
-    std::string fields[5] = {"96", "48", "6", "3", "2"};
-    int box = 0;
-    std::string fieldText(SettingsField f) override { return fields[static_cast<int>(f)]; }
-    void setFieldText(SettingsField f, const std::string& t) override {
-        fields[static_cast<int>(f)] = t;
-    }
-    int pauseState() override { return box; }
-    void setPauseState(int state) override { box = state; }
-};
 
 struct Scenario {
     const char* name;
@@ -52,11 +40,11 @@ std::string desktopPartFile(const Scenario& s, const std::filesystem::path& fold
         writeFile(folder / settingsFileName, s.settings);
     }
     ProgramState state;
-    DialogView view;
+    test::FakeSettingsView view(state);
     settingsDialogLoaded(state);
     readSettingsFile(state, platform, view);
     if (s.pause) {
-        view.box = 1;
+        view.pause = 1;
     }
     commitSettings(state, platform, view);
     const auto tune = folder / "tune.txt";
