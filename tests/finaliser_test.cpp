@@ -25,15 +25,11 @@ namespace {
 
 const std::string journal = "\r\nJS, 1.463\r\n' note duration = 0.523\r\nJ3, .765\r\nPAUSE, .3\r\n";
 
-HeaderValues someValues() {
-    HeaderValues values;
-    values.HighX = 0.76514906f;
-    values.TopXYSpeed = 1.463f;
-    return values;
-}
+/// The header values the file step tool passes too.
+const HeaderValues values{.HighX = 1.5f};
 
 /// Header, the journal lines as given (already CR LF ended) and the footer.
-std::string partFile(const std::string& journalLines, const HeaderValues& values = someValues()) {
+std::string partFile(const std::string& journalLines) {
     std::ostringstream out;
     writeHeader(out, values);
     out << journalLines;
@@ -44,27 +40,25 @@ std::string partFile(const std::string& journalLines, const HeaderValues& values
 std::string written(const std::string& journalText) {
     std::istringstream in(journalText);
     std::ostringstream out;
-    writePartFile(in, out, someValues());
+    writePartFile(in, out, values);
     return out.str();
 }
 
-TEST(WritePartFile, EmptyJournalGivesThirtySixLines) {
-    std::istringstream in("");
-    std::ostringstream out;
-    writePartFile(in, out, HeaderValues{});
-    const std::string text = out.str();
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
-         start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    ASSERT_EQ(lines.size(), 36u);
-    EXPECT_EQ(text.size(), text.rfind("\r\n") + 2) << "ends with CR LF";
-    EXPECT_EQ(lines[30], "PAUSE 2");
-    EXPECT_EQ(lines[31], "");
-    EXPECT_EQ(lines[32], "");
-    EXPECT_EQ(lines[33], "' Finally restore the original settings");
-    EXPECT_EQ(lines[35], "JS,,&oldJogZSpeed ");
+/// Writes the journal to FOLDER/song.txt.
+fs::path song(const fs::path& folder) {
+    writeFile(folder / "song.txt", journal);
+    return folder / "song.txt";
+}
+
+bool onAnotherFileSystemThanShm(const fs::path& path) {
+    struct stat here {};
+    struct stat shm {};
+    return ::stat("/dev/shm", &shm) == 0 && ::stat(path.c_str(), &here) == 0 &&
+           here.st_dev != shm.st_dev;
+}
+
+long entries(const fs::path& folder) {
+    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
 }
 
 TEST(WritePartFile, JournalLinesAndTheirEnds) {
@@ -74,6 +68,7 @@ TEST(WritePartFile, JournalLinesAndTheirEnds) {
         std::string copied;
     };
     const Case cases[] = {
+        {"empty journal: header and footer alone", "", ""},
         {"move blocks and a closing pause line", journal, journal},
         {"last line without line end", "\r\nJS, 2\r\nPAUSE, .0", "\r\nJS, 2\r\nPAUSE, .0\r\n"},
         {"lines ended by CR alone", "\rJS, 2\rJ3, 1.000\r", "\r\nJS, 2\r\nJ3, 1.000\r\n"},
@@ -100,7 +95,7 @@ TEST(WritePartFile, WriteFailureIsReported) {
     std::istringstream in(journal);
     std::ostringstream out;
     out.setstate(std::ios::badbit);
-    EXPECT_THROW(writePartFile(in, out, someValues()), Failure);
+    EXPECT_THROW(writePartFile(in, out, values), Failure);
 }
 
 class FinalisePartFile : public ::testing::Test {
@@ -109,7 +104,7 @@ class FinalisePartFile : public ::testing::Test {
     fs::path program = scratch.folder("program", fs::perms(0755));
     fs::path temporary = program / "Chimex.tmp";
 
-    void finalise(const fs::path& tuneFile) { finalisePartFile(tuneFile, program, someValues()); }
+    void finalise(const fs::path& tuneFile) { finalisePartFile(tuneFile, program, values); }
 
     /// Runs the finaliser expecting a failure; returns its message.
     std::string failure(const fs::path& tuneFile) {
@@ -123,38 +118,28 @@ class FinalisePartFile : public ::testing::Test {
     }
 };
 
-TEST_F(FinalisePartFile, TuneFileBesideTheProgramAndLeftoverTemporaryFile) {
-    const fs::path tune = program / "song.txt";
-    writeFile(tune, journal);
-    writeFile(temporary, std::string(100000, 'z')); // from an earlier run
-    finalise(tune);
-    EXPECT_EQ(readFile(tune), partFile(journal));
+TEST_F(FinalisePartFile, TuneFileBesideTheProgramOrInAnotherFolder) {
+    writeFile(temporary, std::string(100000, 'z')); // a leftover from an earlier run
+    const fs::path tunes[] = {song(program), scratch.folder("tunes", fs::perms(0755)) / "empty"};
+    writeFile(tunes[1], "");
+    finalise(tunes[0]);
+    EXPECT_EQ(readFile(tunes[0]), partFile(journal));
     EXPECT_FALSE(fs::exists(temporary));
-}
-
-TEST_F(FinalisePartFile, EmptyTuneFile) {
-    const fs::path tune = scratch.folder("tunes", fs::perms(0755)) / "empty.txt";
-    writeFile(tune, "");
-    finalise(tune);
-    EXPECT_EQ(readFile(tune), partFile(""));
+    finalise(tunes[1]);
+    EXPECT_EQ(readFile(tunes[1]), partFile(""));
     EXPECT_FALSE(fs::exists(temporary));
 }
 
 TEST_F(FinalisePartFile, TuneFileOnAnotherFileSystem) {
-    struct stat here {};
-    struct stat shm {};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(program.c_str(), &here) != 0 ||
-        here.st_dev == shm.st_dev) {
+    if (!onAnotherFileSystemThanShm(program)) {
         GTEST_SKIP() << "/dev/shm is missing or on the same file system as " << program;
     }
     ScratchFolder other("/dev/shm");
-    const fs::path tune = other.path() / "song.txt";
-    writeFile(tune, journal);
+    const fs::path tune = song(other.path());
     finalise(tune);
     EXPECT_EQ(readFile(tune), partFile(journal));
     EXPECT_FALSE(fs::exists(temporary));
-    EXPECT_EQ(std::distance(fs::directory_iterator(other.path()), fs::directory_iterator()), 1)
-        << "no staging copy is left beside the tune file";
+    EXPECT_EQ(entries(other.path()), 1) << "no staging copy is left beside the tune file";
 }
 
 TEST_F(FinalisePartFile, MissingTuneFileTouchesNothing) {
@@ -190,8 +175,7 @@ TEST_F(FinalisePartFile, TuneFileThatIsTheTemporaryFileWritesNothing) {
 }
 
 TEST_F(FinalisePartFile, ReadOnlyTuneFileKeepsTheJournal) {
-    const fs::path tune = program / "song.txt";
-    writeFile(tune, journal);
+    const fs::path tune = song(program);
     fs::permissions(tune, fs::perms(0444));
     EXPECT_THAT(failure(tune),
                 AllOf(HasSubstr("read-only"), HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
@@ -203,8 +187,7 @@ TEST_F(FinalisePartFile, DiskFullKeepsTheJournal) {
     if (!fs::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full to stand for a full disk";
     }
-    const fs::path tune = program / "song.txt";
-    writeFile(tune, journal);
+    const fs::path tune = song(program);
     fs::create_symlink("/dev/full", temporary);
     EXPECT_THAT(failure(tune),
                 AllOf(HasSubstr("Cannot write the temporary file"), HasSubstr("song.txt")));
@@ -220,8 +203,12 @@ class FinaliserPermissions : public ::testing::Test {
         }
     }
 
-    StepResult finalise(const fs::path& tune, const fs::path& program) const {
-        return runner.run({"finalise", tune.string(), program.string()});
+    /// Finalises as that user; the step must fail and leave the tune file holding the journal.
+    std::string refused(const fs::path& tune, const fs::path& program) const {
+        const StepResult result = runner.run({"finalise", tune.string(), program.string()});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(readFile(tune), journal);
+        return result.output;
     }
 
     ScratchFolder scratch;
@@ -230,14 +217,10 @@ class FinaliserPermissions : public ::testing::Test {
 
 TEST_F(FinaliserPermissions, ProgramFolderNotWritable) {
     const fs::path program = scratch.folder("program", fs::perms(0555));
-    const fs::path tune = scratch.folder("tunes", fs::perms(0777)) / "song.txt";
-    writeFile(tune, journal);
-    const StepResult result = finalise(tune, program);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output,
+    const fs::path tune = song(scratch.folder("tunes", fs::perms(0777)));
+    EXPECT_THAT(refused(tune, program),
                 AllOf(HasSubstr("Cannot create the temporary file"), HasSubstr("Chimex.tmp"),
                       HasSubstr("still holds the journal")));
-    EXPECT_EQ(readFile(tune), journal);
     EXPECT_FALSE(fs::exists(program / "Chimex.tmp"));
 }
 
@@ -245,61 +228,41 @@ TEST_F(FinaliserPermissions, ReadOnlyLeftoverTemporaryFile) {
     const fs::path program = scratch.folder("program", fs::perms(0777));
     writeFile(program / "Chimex.tmp", "old");
     fs::permissions(program / "Chimex.tmp", fs::perms(0444));
-    const fs::path tune = scratch.folder("tunes", fs::perms(0777)) / "song.txt";
-    writeFile(tune, journal);
-    const StepResult result = finalise(tune, program);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, HasSubstr("Cannot create the temporary file"));
-    EXPECT_EQ(readFile(tune), journal);
+    const fs::path tune = song(scratch.folder("tunes", fs::perms(0777)));
+    EXPECT_THAT(refused(tune, program), HasSubstr("Cannot create the temporary file"));
     EXPECT_EQ(readFile(program / "Chimex.tmp"), "old");
 }
 
 TEST_F(FinaliserPermissions, TuneFolderNotWritable) {
     const fs::path program = scratch.folder("program", fs::perms(0777));
-    const fs::path tunes = scratch.folder("tunes", fs::perms(0755));
-    const fs::path tune = tunes / "song.txt";
-    writeFile(tune, journal);
-    fs::permissions(tunes, fs::perms(0555));
-    const StepResult result = finalise(tune, program);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot rename the finished part file"),
-                                     HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
-    EXPECT_EQ(readFile(tune), journal);
-    HeaderValues values;
-    values.HighX = 1.5f; // what the tool passes
-    EXPECT_EQ(readFile(program / "Chimex.tmp"), partFile(journal, values));
+    const fs::path tune = song(scratch.folder("tunes", fs::perms(0755)));
+    fs::permissions(tune.parent_path(), fs::perms(0555));
+    EXPECT_THAT(refused(tune, program), AllOf(HasSubstr("Cannot rename the finished part file"),
+                                              HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
+    EXPECT_EQ(readFile(program / "Chimex.tmp"), partFile(journal));
 }
 
 TEST_F(FinaliserPermissions, TuneFolderOnAnotherFileSystemNotWritable) {
-    struct stat here {};
-    struct stat shm {};
-    if (::stat("/dev/shm", &shm) != 0 || ::stat("/tmp", &here) != 0 || here.st_dev == shm.st_dev) {
+    if (!onAnotherFileSystemThanShm("/tmp")) {
         GTEST_SKIP() << "/dev/shm is missing or on the same file system as /tmp";
     }
     const fs::path program = scratch.folder("program", fs::perms(0777));
     ScratchFolder other("/dev/shm");
-    const fs::path tune = other.path() / "song.txt";
-    writeFile(tune, journal);
+    const fs::path tune = song(other.path());
     fs::permissions(other.path(), fs::perms(0555));
-    const StepResult result = finalise(tune, program);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot copy the finished part file"),
-                                     HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
-    EXPECT_EQ(readFile(tune), journal);
+    EXPECT_THAT(refused(tune, program), AllOf(HasSubstr("Cannot copy the finished part file"),
+                                              HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
     EXPECT_TRUE(fs::exists(program / "Chimex.tmp"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(other.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(entries(other.path()), 1);
 }
 
 TEST_F(FinaliserPermissions, TuneFileNotReadable) {
     const fs::path program = scratch.folder("program", fs::perms(0777));
-    const fs::path tune = scratch.folder("tunes", fs::perms(0777)) / "song.txt";
-    writeFile(tune, journal);
+    const fs::path tune = song(scratch.folder("tunes", fs::perms(0777)));
     fs::permissions(tune, fs::perms(0200));
-    const StepResult result = finalise(tune, program);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.output, AllOf(HasSubstr("Cannot open the tune file"), HasSubstr("song.txt"),
-                                     HasSubstr("Permission denied")));
-    EXPECT_EQ(readFile(tune), journal);
+    EXPECT_THAT(refused(tune, program),
+                AllOf(HasSubstr("Cannot open the tune file"), HasSubstr("song.txt"),
+                      HasSubstr("Permission denied")));
     EXPECT_FALSE(fs::exists(program / "Chimex.tmp"));
 }
 
