@@ -13,74 +13,106 @@ using test::Bytes;
 using test::midiFile;
 using test::TrackBuilder;
 
-struct Played {
-    int key;
-    double hold;
-    double gap;
+struct Song {
+    const char* name;
+    Bytes bytes;
+    MidiSelection selection;      ///< track, channel, transpose
+    std::vector<ScoreNote> notes; ///< key, hold, gap
 };
 
-std::vector<Played> play(const Bytes& bytes, const MidiSelection& selection = {}) {
-    std::vector<Played> out;
-    for (const ScoreNote& n : reduceToOneVoice(readMidiFile(bytes), selection)) {
-        out.push_back({n.key, n.hold, n.gap});
+void PrintTo(const Song& song, std::ostream* out) {
+    *out << song.name;
+}
+
+const Bytes note100 = midiFile(0, 480, {TrackBuilder().on(0, 100).off(480, 100).end()});
+/// Track 1: notes 60 (channel 1) and 72 (channel 10) for 480 ticks; track 2: note 84 for 240.
+const Bytes twoTracks = midiFile(
+    1, 480,
+    {TrackBuilder().on(0, 60, 100, 0).on(0, 72, 100, 9).off(480, 60, 0).off(0, 72, 9).end(),
+     TrackBuilder().on(0, 84).off(240, 84).end()});
+
+// At 480 ticks a quarter note and 120 beats a minute, 480 ticks are half a second.
+const Song songs[] = {
+    {"NoTempoMeans120BeatsAMinute",
+     midiFile(0, 480, {TrackBuilder().on(0, 60).off(480, 60).on(240, 62).off(960, 62).end()}),
+     {},
+     {{12, 0.5, 0}, {14, 1.0, 0.25}}},
+    // 60 beats a minute from the start, 240 from tick 960; the change sits in the second track.
+    {"TempoChangeMidSongInAnyTrack",
+     midiFile(
+         1, 480,
+         {TrackBuilder().tempo(0, 1000000).on(480, 60).off(960, 60).on(480, 62).off(480, 62).end(),
+          TrackBuilder().tempo(960, 250000).end()}),
+     {},
+     {{12, 1.25, 0}, {14, 0.25, 0.25}}},
+    // 67 takes over from 60, 55 below them is never heard, 60 sounds again when 67 ends.
+    {"TheHighestSoundingNoteWins",
+     midiFile(0, 480,
+              {TrackBuilder()
+                   .on(0, 60)
+                   .on(240, 67)
+                   .on(0, 55)
+                   .off(240, 67)
+                   .off(480, 60)
+                   .off(0, 55)
+                   .end()}),
+     {},
+     {{12, 0.25, 0}, {19, 0.25, 0}, {12, 0.5, 0}}},
+    {"ANoteStruckAgainAtItsReleaseIsTwoNotes",
+     midiFile(0, 480, {TrackBuilder().on(0, 64).off(480, 64).on(0, 64).off(480, 64).end()}),
+     {},
+     {{16, 0.5, 0}, {16, 0.5, 0}}},
+    // After the first note-on, running status: velocity 0 ends a note, 90 starts one.
+    {"RunningStatusAndVelocityZeroAsNoteOff",
+     midiFile(0, 480,
+              {TrackBuilder()
+                   .on(0, 72)
+                   .event(480, {72, 0})
+                   .event(0, {74, 90})
+                   .event(480, {74, 0})
+                   .end()}),
+     {},
+     {{24, 0.5, 0}, {26, 0.5, 0}}},
+    {"TransposedDownThenFolded", note100, {{}, {}, -12}, {{28, 0.5, 0}}}, // 88 -> 76
+    {"TransposedUpThenFolded", note100, {{}, {}, 3}, {{31, 0.5, 0}}},     // 103 -> 79
+    // 80 and 75 sound together; 80 + 5 = 85 folds down to 73, yet it is still the highest.
+    {"TransposeComesBeforeChoosingTheHighest",
+     midiFile(0, 480, {TrackBuilder().on(0, 75).on(0, 80).off(480, 75).off(0, 80).end()}),
+     {{}, {}, 5},
+     {{25, 0.5, 0}}},
+    {"AllTracksAndChannels", twoTracks, {}, {{36, 0.25, 0}, {24, 0.25, 0}}},
+    {"OneTrack", twoTracks, {1, {}, 0}, {{24, 0.5, 0}}},
+    {"OneTrackAndChannel", twoTracks, {1, 1, 0}, {{12, 0.5, 0}}},
+    // 25 frames of 40 ticks: 1000 ticks a second, whatever the tempo says.
+    {"SmpteTimeIgnoresTempo",
+     midiFile(
+         0, 0xE728,
+         {TrackBuilder().tempo(0, 1000000).on(0, 60).off(500, 60).on(250, 61).off(1000, 61).end()}),
+     {},
+     {{12, 0.5, 0}, {13, 1.0, 0.25}}},
+    {"ANoteLeftSoundingEndsWithTheTrack",
+     midiFile(0, 480, {TrackBuilder().on(0, 60).end(960)}),
+     {},
+     {{12, 1.0, 0}}},
+};
+
+class MidiVoice : public ::testing::TestWithParam<Song> {};
+
+TEST_P(MidiVoice, PlaysAsOneVoice) {
+    const Song& song = GetParam();
+    const auto notes = reduceToOneVoice(readMidiFile(song.bytes), song.selection);
+    ASSERT_EQ(notes.size(), song.notes.size());
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        EXPECT_EQ(notes[i].key, song.notes[i].key) << i;
+        EXPECT_NEAR(notes[i].hold, song.notes[i].hold, 1e-9) << i;
+        EXPECT_NEAR(notes[i].gap, song.notes[i].gap, 1e-9) << i;
     }
-    return out;
 }
 
-MATCHER_P3(IsNote, key, hold, gap, "") {
-    return arg.key == key && std::abs(arg.hold - hold) < 1e-9 && std::abs(arg.gap - gap) < 1e-9;
-}
+INSTANTIATE_TEST_SUITE_P(Songs, MidiVoice, ::testing::ValuesIn(songs),
+                         [](const auto& info) { return info.param.name; });
 
-using ::testing::ElementsAre;
-
-TEST(MidiVoice, WithoutTempoEventsRunsAt120BeatsAMinute) {
-    // 480 ticks a quarter note at 120 bpm: 480 ticks are half a second.
-    const auto bytes =
-        midiFile(0, 480, {TrackBuilder().on(0, 60).off(480, 60).on(240, 62).off(960, 62).end()});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(12, 0.5, 0.0), IsNote(14, 1.0, 0.25)));
-}
-
-TEST(MidiVoice, FollowsTempoChangesMidSongInAnyTrack) {
-    // 60 bpm from the start, 240 bpm from tick 960; the change sits in the second track.
-    const auto bytes = midiFile(
-        1, 480,
-        {TrackBuilder().tempo(0, 1000000).on(480, 60).off(960, 60).on(480, 62).off(480, 62).end(),
-         TrackBuilder().tempo(960, 250000).end()});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(12, 1.25, 0.0), IsNote(14, 0.25, 0.25)));
-}
-
-TEST(MidiVoice, TheHighestSoundingNoteWins) {
-    const auto bytes = midiFile(0, 480,
-                                {TrackBuilder()
-                                     .on(0, 60)
-                                     .on(240, 67)  // higher: takes over
-                                     .on(0, 55)    // lower: unheard
-                                     .off(240, 67) // back to 60, still held
-                                     .off(480, 60)
-                                     .off(0, 55)
-                                     .end()});
-    EXPECT_THAT(play(bytes),
-                ElementsAre(IsNote(12, 0.25, 0.0), IsNote(19, 0.25, 0.0), IsNote(12, 0.5, 0.0)));
-}
-
-TEST(MidiVoice, ANoteStruckAgainAtItsReleaseIsTwoNotes) {
-    const auto bytes =
-        midiFile(0, 480, {TrackBuilder().on(0, 64).off(480, 64).on(0, 64).off(480, 64).end()});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(16, 0.5, 0.0), IsNote(16, 0.5, 0.0)));
-}
-
-TEST(MidiVoice, RunningStatusAndVelocityZeroAsNoteOff) {
-    const auto bytes = midiFile(0, 480,
-                                {TrackBuilder()
-                                     .on(0, 72)
-                                     .event(480, {72, 0}) // running status, velocity 0: off
-                                     .event(0, {74, 90})  // running status note-on
-                                     .event(480, {74, 0})
-                                     .end()});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(24, 0.5, 0.0), IsNote(26, 0.5, 0.0)));
-}
-
-TEST(MidiVoice, MovesNotesByOctavesIntoTheKeyboard) {
+TEST(MidiVoiceKeys, NotesMoveByOctavesIntoTheKeyboard) {
     struct Case {
         int note;
         int key;
@@ -89,51 +121,10 @@ TEST(MidiVoice, MovesNotesByOctavesIntoTheKeyboard) {
                          Case{127, 31}, Case{30, 6}, Case{100, 28}}) {
         EXPECT_EQ(keyForNote(c.note), c.key) << c.note;
     }
-    const auto bytes = midiFile(0, 480, {TrackBuilder().on(0, 100).off(480, 100).end()});
-    MidiSelection down;
-    down.transpose = -12;
-    EXPECT_THAT(play(bytes, down), ElementsAre(IsNote(28, 0.5, 0.0))); // 88 -> 76
-    MidiSelection up;
-    up.transpose = 3;
-    EXPECT_THAT(play(bytes, up), ElementsAre(IsNote(31, 0.5, 0.0))); // 103 -> 79
 }
 
-TEST(MidiVoice, TransposeComesBeforeChoosingTheHighest) {
-    // 80 and 75 sound together; 80 + 5 = 85 folds down to 73, yet it is still the highest.
-    const auto bytes =
-        midiFile(0, 480, {TrackBuilder().on(0, 75).on(0, 80).off(480, 75).off(0, 80).end()});
-    MidiSelection selection;
-    selection.transpose = 5;
-    EXPECT_THAT(play(bytes, selection), ElementsAre(IsNote(25, 0.5, 0.0)));
-}
-
-TEST(MidiVoice, TrackAndChannelSelectAPart) {
-    const auto bytes = midiFile(
-        1, 480,
-        {TrackBuilder().on(0, 60, 100, 0).on(0, 72, 100, 9).off(480, 60, 0).off(0, 72, 9).end(),
-         TrackBuilder().on(0, 84).off(240, 84).end()});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(36, 0.25, 0.0), IsNote(24, 0.25, 0.0)));
-    MidiSelection track1;
-    track1.track = 1;
-    EXPECT_THAT(play(bytes, track1), ElementsAre(IsNote(24, 0.5, 0.0)));
-    track1.channel = 1;
-    EXPECT_THAT(play(bytes, track1), ElementsAre(IsNote(12, 0.5, 0.0)));
-    MidiSelection track3;
-    track3.track = 3;
-    EXPECT_THROW(play(bytes, track3), InputFailure);
-}
-
-TEST(MidiVoice, SmpteTimeIgnoresTempo) {
-    // 25 frames of 40 ticks: 1000 ticks a second.
-    const auto bytes = midiFile(
-        0, 0xE728,
-        {TrackBuilder().tempo(0, 1000000).on(0, 60).off(500, 60).on(250, 61).off(1000, 61).end()});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(12, 0.5, 0.0), IsNote(13, 1.0, 0.25)));
-}
-
-TEST(MidiVoice, ANoteLeftSoundingEndsWithTheTrack) {
-    const auto bytes = midiFile(0, 480, {TrackBuilder().on(0, 60).end(960)});
-    EXPECT_THAT(play(bytes), ElementsAre(IsNote(12, 1.0, 0.0)));
+TEST(MidiVoiceKeys, AMissingTrackIsRefused) {
+    EXPECT_THROW(reduceToOneVoice(readMidiFile(twoTracks), {3, {}, 0}), InputFailure);
 }
 
 TEST(MidiFileReader, EveryTruncationIsAClearError) {
