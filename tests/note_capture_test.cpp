@@ -79,32 +79,35 @@ TEST(NoteCapture, ReleaseTimesTheNoteAndPlansIt) {
     EXPECT_EQ(p.text(), "\r\nJS, 1.463\r\n' note duration = 0.523\r\nJ3, .765\r\n");
 }
 
-TEST(NoteCapture, DurationDoesNotDependOnTheTimeOfDay) {
-    // Late in the day a single-precision clock moves in steps of 1/128 s and would give 0.523.
-    for (const double pressAt : {1.0, 43200.0, 86398.0}) {
+TEST(NoteCapture, DurationAndPauseAreClockDifferencesInDoublePrecision) {
+    const struct {
+        const char* name;
+        double pressAt, releaseAt, nextPressAt;
+        float duration, pause;
+        const char* pauseLine;
+    } table[] = {
+        // A single-precision clock moves in steps of 1/128 s late in the day and would give 0.523.
+        {"early", 1, 1.5236, 2.0236, 0.524f, 0.5f, "PAUSE, .5"},
+        {"noon", 43200, 43200.5236, 43201.0236, 0.524f, 0.5f, "PAUSE, .5"},
+        {"late", 86398, 86398.5236, 86399.0236, 0.524f, 0.5f, "PAUSE, .5"},
+        // Rounded first to 7 digits (0.1235000) the duration would become 0.124; a pause of
+        // 0.2496 written without its three-decimal rounding would be .2.
+        {"duration from its double value", 1, 1.12349998, 2.12349998, 0.123f, 1, "PAUSE, 1.0"},
+        {"pause rounded to three decimals before it is written", 99, 100, 100.2496, 1, 0.25f,
+         "PAUSE, .3"},
+        {"midnight during the note", 86399.8, 0.3, 1, 0.5f, 0.7f, "PAUSE, .7"},
+        {"midnight during the pause", 86399.2, 86399.9, 0.2, 0.7f, 0.3f, "PAUSE, .3"},
+    };
+    for (const auto& row : table) {
         Playing p;
-        commitSettings(p.state, -1);
-        play(p, 0, pressAt, pressAt + 0.5236);
-        EXPECT_EQ(p.state.NoteDuration, 0.524f) << pressAt;
+        commitSettings(p.state, 1);
+        play(p, 0, row.pressAt, row.releaseAt);
+        EXPECT_EQ(p.state.NoteDuration, row.duration) << row.name;
+        p.platform.clockReadings = {row.nextPressAt};
+        keyPress(p.state, p.platform, 0);
+        EXPECT_EQ(p.state.PauseLength, row.pause) << row.name;
+        EXPECT_EQ(p.lines().back(), row.pauseLine) << row.name;
     }
-}
-
-TEST(NoteCapture, DurationIsRoundedFromItsDoubleValue) {
-    // Rounded first to 7 digits (0.1235000) it would become 0.124.
-    Playing p;
-    commitSettings(p.state, -1);
-    play(p, 0, 1, 1.12349998);
-    EXPECT_EQ(p.state.NoteDuration, 0.123f);
-}
-
-TEST(NoteCapture, PauseIsRoundedToThreeDecimalsBeforeItIsWritten) {
-    Playing p;
-    commitSettings(p.state, 1);
-    play(p, 0, 99, 100);
-    p.platform.clockReadings = {100.2496};
-    keyPress(p.state, p.platform, 0);
-    EXPECT_EQ(p.state.PauseLength, 0.25f);
-    EXPECT_EQ(p.lines().back(), "PAUSE, .3");
 }
 
 TEST(NoteCapture, PausesOnlyInPauseModeAndNeverBeforeTheFirstNote) {
@@ -145,22 +148,6 @@ TEST(NoteCapture, SecondPressOnAHeldKeyRestartsTheNote) {
     EXPECT_EQ(lines[5], "PAUSE, 1.5"); // both gaps from the last release
     EXPECT_EQ(lines[8], "' note duration = 0.5");
     EXPECT_EQ(lines[12], "' note duration = 1.5");
-}
-
-TEST(NoteCapture, ClockPassingMidnightAddsADay) {
-    Playing pause;
-    commitSettings(pause.state, 1);
-    play(pause, 0, 86399.2, 86399.9);
-    pause.platform.clockReadings = {0.2};
-    keyPress(pause.state, pause.platform, 0);
-    EXPECT_EQ(pause.state.PauseLength, 0.3f);
-    EXPECT_EQ(pause.lines().back(), "PAUSE, .3");
-
-    Playing held;
-    commitSettings(held.state, 1);
-    play(held, 0, 86399.8, 0.3);
-    EXPECT_EQ(held.state.NoteDuration, 0.5f);
-    EXPECT_EQ(held.lines().at(2), "' note duration = 0.5");
 }
 
 TEST(NoteCapture, RefusedNoteLeavesItsPauseLineLast) {
