@@ -25,11 +25,3 @@ TEST(RandomSource, StaysBelowOneAndGivesEveryChoiceEvenly) {
         EXPECT_NEAR(counts[static_cast<std::size_t>(choice)], draws / 6, draws / 6 / 50) << choice;
     }
 }
-
-TEST(RandomSource, StartsFromTheSameStateEveryTime) {
-    RandomSource first;
-    RandomSource second;
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(first.next(), second.next());
-    }
-}
