@@ -201,11 +201,7 @@ class SettingsDialogTest : public QObject {
         QTest::newRow("empty field") << ""
                                      << "3" << 0.0f << static_cast<float>(3 / 8.2);
         QTest::newRow("decimal comma") << "12,5"
-                                       << "3" << 12.0f << static_cast<float>(3 / 8.2);
-        QTest::newRow("decimal point") << "2.5"
-                                       << "4.1" << 2.5f << static_cast<float>(4.1f / 8.2);
-        QTest::newRow("zero speed") << "96"
-                                    << "0" << 96.0f << 0.0f;
+                                       << "4.1" << 12.0f << static_cast<float>(4.1f / 8.2);
     }
     void typedTextsCommitTheirLeadingNumber() {
         QFETCH(QString, maxX);
