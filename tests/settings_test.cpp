@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "fake_settings_view.h"
-#include "partfile/number_forms.h"
 #include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "scratch_folder.h"
@@ -238,18 +237,18 @@ TEST(SettingsWriterPermissions, ProgramFolderNotWritable) {
 
 using SettingsCommit = SettingsFiles;
 
+/// MaxX, MaxY, MaxZ, MaxXYSpeed, MaxZSpeed and BaseSpeed.
+std::array<float, 6> settingsOf(const ProgramState& s) {
+    return {s.MaxX, s.MaxY, s.MaxZ, s.MaxXYSpeed, s.MaxZSpeed, s.BaseSpeed};
+}
+
 TEST_F(SettingsCommit, InitialValues) {
     state.HighX = state.HighY = state.HighZ = 5;
     state.LowX = state.LowY = state.LowZ = 1;
     state.CurX = 7;
     commitSettings(state, platform, view);
-    EXPECT_EQ(state.MaxX, 96.0f);
-    EXPECT_EQ(state.MaxY, 48.0f);
-    EXPECT_EQ(state.MaxZ, 6.0f);
-    EXPECT_EQ(state.MaxXYSpeed, 3.0f);
-    EXPECT_EQ(state.MaxZSpeed, 2.0f);
-    EXPECT_EQ(state.BaseSpeed, static_cast<float>(3.0 / 8.2));
-    EXPECT_EQ(plainForm(state.BaseSpeed), "0.3658537");
+    EXPECT_EQ(settingsOf(state),
+              (std::array{96.0f, 48.0f, 6.0f, 3.0f, 2.0f, static_cast<float>(3.0 / 8.2)}));
     for (float extent :
          {state.HighX, state.HighY, state.HighZ, state.LowX, state.LowY, state.LowZ}) {
         EXPECT_EQ(extent, 0.0f);
@@ -279,12 +278,7 @@ TEST_F(SettingsCommit, PauseBox) {
 TEST_F(SettingsCommit, FieldTexts) {
     view.texts = {"", "12,5", "2.5", "0", "abc"};
     commitSettings(state, platform, view);
-    EXPECT_EQ(state.MaxX, 0.0f);
-    EXPECT_EQ(state.MaxY, 12.0f);
-    EXPECT_EQ(state.MaxZ, 2.5f);
-    EXPECT_EQ(state.MaxXYSpeed, 0.0f);
-    EXPECT_EQ(state.BaseSpeed, 0.0f);
-    EXPECT_EQ(state.MaxZSpeed, 0.0f);
+    EXPECT_EQ(settingsOf(state), (std::array{0.0f, 12.0f, 2.5f, 0.0f, 0.0f, 0.0f}));
 }
 
 TEST_F(SettingsCommit, ValueBeyondSingleRangeKeepsThePreviousSetting) {
@@ -292,10 +286,8 @@ TEST_F(SettingsCommit, ValueBeyondSingleRangeKeepsThePreviousSetting) {
     state.MaxXYSpeed = 4.1f;
     view.texts = {"1E39", "48", "-1E39", "1E400", "2"};
     commitSettings(state, platform, view);
-    EXPECT_EQ(state.MaxX, 50.0f);
-    EXPECT_EQ(state.MaxZ, 0.0f);
-    EXPECT_EQ(state.MaxXYSpeed, 4.1f);
-    EXPECT_EQ(state.BaseSpeed, static_cast<float>(4.1f / 8.2));
+    EXPECT_EQ(settingsOf(state),
+              (std::array{50.0f, 48.0f, 0.0f, 4.1f, 2.0f, static_cast<float>(4.1f / 8.2)}));
     EXPECT_EQ(readFile(file), "MaxX = 50\r\nMaxY = 48\r\nMaxZ = 0\r\nMAxXYSpeed = 4.1\r\n"
                               "MAxZSpeed = 2\r\nADdPause = 0\r\n");
 }
