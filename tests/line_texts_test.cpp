@@ -100,14 +100,4 @@ TEST(PartFileText, MoveBlockVariantsAndWholeNumbers) {
                          "\r\nJS,, 1.5\r\n' note duration = 0\r\nJ3,,, .000\r\n");
 }
 
-TEST(PartFileText, PauseLineRounding) {
-    const std::pair<float, const char*> cases[] = {
-        {0.04f, "PAUSE, .0\r\n"}, {0.25f, "PAUSE, .3\r\n"}, {1.96f, "PAUSE, 2.0\r\n"}};
-    for (const auto& [gap, text] : cases) {
-        std::ostringstream out;
-        writePauseLine(out, gap);
-        EXPECT_EQ(out.str(), text);
-    }
-}
-
 } // namespace
