@@ -28,16 +28,13 @@ TEST(TextScoreReader, ReadsNotesSkippingBlankLinesAndComments) {
                                "12\t1.2  0.31   # second note\n"
                                "36 2 0\r"
                                "0 0 86399.999");
-    ASSERT_EQ(notes.size(), 4u);
-    EXPECT_EQ(notes[0].key, 24);
-    EXPECT_DOUBLE_EQ(notes[0].hold, 0.523);
-    EXPECT_DOUBLE_EQ(notes[0].gap, 0.0);
-    EXPECT_EQ(notes[1].key, 12);
-    EXPECT_DOUBLE_EQ(notes[1].hold, 1.2);
-    EXPECT_DOUBLE_EQ(notes[1].gap, 0.31);
-    EXPECT_EQ(notes[2].key, 36);
-    EXPECT_EQ(notes[3].key, 0);
-    EXPECT_DOUBLE_EQ(notes[3].gap, 86399.999);
+    const ScoreNote expected[] = {{24, 0.523, 0}, {12, 1.2, 0.31}, {36, 2, 0}, {0, 0, 86399.999}};
+    ASSERT_EQ(notes.size(), std::size(expected));
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        EXPECT_EQ(notes[i].key, expected[i].key) << i;
+        EXPECT_DOUBLE_EQ(notes[i].hold, expected[i].hold) << i;
+        EXPECT_DOUBLE_EQ(notes[i].gap, expected[i].gap) << i;
+    }
 }
 
 struct BadScore {
