@@ -79,6 +79,7 @@ const PlacementCase placementCases[] = {
     {"DistanceZeroAboveZeroGoesDown", {3, 0, 0}, 10, 1, 0, {0.0f}, 1, "J3, 3.000"},
     // A negative speed setting gives a negative distance; the tool still stays below the limit.
     {"NegativeDistanceStaysInsideTravel", {9, 0, 0}, 10, -1, 1.5f, {0.0f}, 1, "J3, 7.500"},
+    {"NegativeDistanceOntoLimitRefused", {8.5f, 0, 0}, 10, -1, 1.5f, {0.0f}, 1, "J3, 7.000"},
 };
 
 void PrintTo(const PlacementCase& c, std::ostream* out) {
