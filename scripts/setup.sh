@@ -21,7 +21,7 @@ if [ -n "$missing" ]; then
         echo "Installing:$missing"
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq
-        apt-get install -y -qq --no-install-recommends $missing
+        apt-get install -y -qq $missing
     else
         echo "These Debian packages are missing:$missing"
         echo "Install them as root, then run this command again:"
