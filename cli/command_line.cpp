@@ -142,21 +142,39 @@ SettingsChoice settingsChoice(const Options& options) {
     return choice;
 }
 
+/// Opens the input file; `what` names it in the message ("the score", "the part file").
+std::ifstream openInput(const std::string& name, const std::string& what) {
+    std::ifstream file(name, std::ios::binary);
+    if (!file.is_open()) {
+        throw InputFailure("Cannot open " + what + " " + name);
+    }
+    return file;
+}
+
+/// The command's one input file (`input` names it in messages: "SCORE", "PART file").
+std::string onlyInput(const Options& options, const std::string& command,
+                      const std::string& input) {
+    if (options.positional.size() != 1) {
+        throw UsageError(command + " takes one " + input);
+    }
+    return options.positional.front();
+}
+
+/// The -o OUT that render, preview and listen need.
+std::filesystem::path requiredOutput(const Options& options, const std::string& command) {
+    const auto out = optionalPath(options, "--output");
+    if (!out) {
+        throw UsageError(command + " needs -o OUT");
+    }
+    return *out;
+}
+
 ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(
         args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
-    if (options.positional.size() != 1) {
-        throw UsageError("render takes one SCORE");
-    }
-    const auto out = optionalPath(options, "--output");
-    if (!out) {
-        throw UsageError("render needs -o OUT");
-    }
-    const std::string& name = options.positional.front();
-    std::ifstream file(name, std::ios::binary);
-    if (!file.is_open()) {
-        throw InputFailure("Cannot open the score " + name);
-    }
+    const std::string name = onlyInput(options, "render", "SCORE");
+    const std::filesystem::path out = requiredOutput(options, "render");
+    std::ifstream file = openInput(name, "the score");
     const auto notes = openScore(file, name, options);
     RenderProgress progress;
     if (console.errIsTerminal) {
@@ -165,11 +183,11 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
         };
     }
     const RenderOutcome outcome =
-        renderPartFile(*notes, settingsChoice(options), *out, console.err, progress);
+        renderPartFile(*notes, settingsChoice(options), out, console.err, progress);
     if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
         console.err << "\r";
     }
-    console.err << out->string() << ": " << outcome.notesPlaced << " notes placed"
+    console.err << out.string() << ": " << outcome.notesPlaced << " notes placed"
                 << (outcome.noRoom ? "; stopped at the note that found no room\n" : "\n");
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
@@ -185,15 +203,9 @@ CheckLimits limitsFrom(const SettingsChoice& choice, Console console) {
 
 ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--settings"}, {"--json"});
-    if (options.positional.size() != 1) {
-        throw UsageError("check takes one PART file");
-    }
-    const std::string& name = options.positional.front();
+    const std::string name = onlyInput(options, "check", "PART file");
     const CheckLimits limits = limitsFrom(settingsChoice(options), console);
-    std::ifstream file(name, std::ios::binary);
-    if (!file.is_open()) {
-        throw InputFailure("Cannot open the part file " + name);
-    }
+    std::ifstream file = openInput(name, "the part file");
     CheckReport report;
     try {
         report = checkPartFile(file, limits);
@@ -208,36 +220,16 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
 }
 
-std::ifstream openPart(const std::string& name) {
-    std::ifstream file(name, std::ios::binary);
-    if (!file.is_open()) {
-        throw InputFailure("Cannot open the part file " + name);
-    }
-    return file;
-}
-
-/// The one PART and the -o OUT of preview and listen.
-std::pair<std::string, std::filesystem::path> partAndOutput(const Options& options,
-                                                            const std::string& command) {
-    if (options.positional.size() != 1) {
-        throw UsageError(command + " takes one PART file");
-    }
-    const auto out = optionalPath(options, "--output");
-    if (!out) {
-        throw UsageError(command + " needs -o OUT");
-    }
-    return {options.positional.front(), *out};
-}
-
 ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--output", "--settings", "--unit"}, {});
-    const auto [name, out] = partAndOutput(options, "preview");
+    const std::string name = onlyInput(options, "preview", "PART file");
+    const std::filesystem::path out = requiredOutput(options, "preview");
     PreviewOptions preview;
     preview.limits = limitsFrom(settingsChoice(options), console);
     if (options.values.count("--unit")) {
         preview.unit = options.values.at("--unit");
     }
-    std::ifstream file = openPart(name);
+    std::ifstream file = openInput(name, "the part file");
     AtomicOutputFile output(out);
     const PreviewSummary summary = writePreview(file, name, preview, output.stream(), console.err);
     output.commit();
@@ -249,7 +241,8 @@ ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
 ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     const Options options =
         parseOptions(args, {"--output", "--steps-per-unit", "--z-steps-per-unit"}, {});
-    const auto [name, out] = partAndOutput(options, "listen");
+    const std::string name = onlyInput(options, "listen", "PART file");
+    const std::filesystem::path out = requiredOutput(options, "listen");
     MotorSteps steps;
     const auto stepsPerUnit = positiveNumber(options, "--steps-per-unit", 1e9);
     if (!stepsPerUnit) {
@@ -258,7 +251,7 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     steps.stepsPerUnit = *stepsPerUnit;
     steps.zStepsPerUnit =
         positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
-    std::ifstream file = openPart(name);
+    std::ifstream file = openInput(name, "the part file");
     AtomicOutputFile output(out);
     const ListenOutcome outcome = listenToPart(file, name, steps, output.stream(), console.err);
     output.commit();
