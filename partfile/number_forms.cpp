@@ -274,15 +274,6 @@ std::string oneDecimalForm(float value) {
     return std::string(oneDecimalText(value).view());
 }
 
-double readNumberText(std::string_view text) {
-    double value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
-        throw Failure("Cannot read the number \"" + std::string(text) + "\"");
-    }
-    return value;
-}
-
 namespace {
 float readBackAsFloat(const ShortText& text) {
     float value = 0;

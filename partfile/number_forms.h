@@ -31,7 +31,4 @@ ShortText oneDecimalText(float value);
 float roundThroughThreeDecimals(float value);
 float roundThroughThreeDecimals(double value);
 
-/// Reads a number written by the forms above (locale independent); throws Failure on bad text.
-double readNumberText(std::string_view text);
-
 } // namespace chimex

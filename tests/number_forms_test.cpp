@@ -103,12 +103,5 @@ TEST(RoundThroughThreeDecimals, ReadsTheTextBack) {
     EXPECT_THROW(roundThroughThreeDecimals(1e300), Failure);
 }
 
-TEST(ReadNumberText, ReadsFormsAndRejectsJunk) {
-    EXPECT_EQ(readNumberText(".765"), 0.765);
-    EXPECT_EQ(readNumberText("-.063"), -0.063);
-    EXPECT_EQ(readNumberText("1.234568E+07"), 12345680.0);
-    EXPECT_THROW(readNumberText("1.2x"), Failure);
-    EXPECT_THROW(readNumberText(""), Failure);
-}
 
 } // namespace
