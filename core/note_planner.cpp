@@ -50,7 +50,8 @@ const char* axisName(Axis axis) {
     return axis == Axis::X ? "X" : axis == Axis::Y ? "Y" : "Z";
 }
 
-float& coordinate(ProgramState& s, Axis axis) {
+/// CurX, CurY or CurZ, writable when the state is.
+template <typename State> auto& coordinate(State& s, Axis axis) {
     return axis == Axis::X ? s.CurX : axis == Axis::Y ? s.CurY : s.CurZ;
 }
 
@@ -62,9 +63,6 @@ float limit(const ProgramState& s, Axis axis) {
     return axis == Axis::X ? s.MaxX : axis == Axis::Y ? s.MaxY : s.MaxZ;
 }
 
-float current(const ProgramState& s, Axis axis) {
-    return axis == Axis::X ? s.CurX : axis == Axis::Y ? s.CurY : s.CurZ;
-}
 
 Direction opposite(Direction direction) {
     return direction == Direction::Down ? Direction::Up : Direction::Down;
@@ -98,7 +96,7 @@ bool allowed(float position, float max, Direction direction) {
 
 std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction direction,
                                  double distance) {
-    const float position = candidate(current(s, axis), distance, direction, axis);
+    const float position = candidate(coordinate(s, axis), distance, direction, axis);
     if (!allowed(position, limit(s, axis), direction)) {
         return std::nullopt;
     }
