@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
-#include "cli/atomic_output_file.h"
 #include "cli/check_output.h"
 #include "cli/cli_settings.h"
 #include "cli/headless_platform.h"
@@ -15,6 +14,7 @@
 #include "cli/render.h"
 #include "cli/scratch_folder.h"
 #include "cli/text_score_reader.h"
+#include "partfile/atomic_output_file.h"
 
 #include <algorithm>
 #include <charconv>

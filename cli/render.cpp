@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
-#include "cli/atomic_output_file.h"
 #include "cli/input_failure.h"
 #include "cli/journal_spool.h"
 #include "cli/scratch_folder.h"
 #include "core/note_capture.h"
+#include "partfile/atomic_output_file.h"
 #include "partfile/finaliser.h"
 
 #include <cmath>

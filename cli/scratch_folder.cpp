@@ -1,26 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "scratch_folder.h"
 
+#include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
 
-#include <random>
-#include <string>
-
 namespace chimex {
-namespace {
-
-std::string randomSuffix() {
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::random_device device;
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof digits - 2);
-    std::string suffix;
-    for (int i = 0; i < 10; ++i) {
-        suffix += digits[pick(device)];
-    }
-    return suffix;
-}
-
-} // namespace
 
 ScratchFolder::ScratchFolder() {
     std::error_code error;
@@ -29,7 +13,7 @@ ScratchFolder::ScratchFolder() {
         throw Failure("No temporary folder: " + error.message());
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = base / ("chimex-cli-" + randomSuffix());
+        const auto candidate = freshSiblingPath(base / "chimex-cli");
         if (std::filesystem::create_directory(candidate, error)) {
             path_ = candidate;
             return;
@@ -54,21 +38,6 @@ void ScratchFolder::remove() {
                       error.message());
     }
     path_.clear();
-}
-
-std::filesystem::path freshSiblingPath(const std::filesystem::path& target) {
-    const auto folder = target.parent_path();
-    for (;;) {
-        auto candidate =
-            folder / ("." + target.filename().string() + "." + randomSuffix() + ".tmp");
-        std::error_code error;
-        if (!std::filesystem::exists(candidate, error) && !error) {
-            return candidate;
-        }
-        if (error) {
-            throw Failure("Cannot write beside " + target.string() + ": " + error.message());
-        }
-    }
 }
 
 } // namespace chimex

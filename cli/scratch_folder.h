@@ -22,7 +22,4 @@ class ScratchFolder {
     std::filesystem::path path_;
 };
 
-/// A name beside `target` that no file has yet: ".NAME.XXXXXXXX.tmp".
-std::filesystem::path freshSiblingPath(const std::filesystem::path& target);
-
 } // namespace chimex

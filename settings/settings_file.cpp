@@ -2,6 +2,7 @@
 #include "settings_file.h"
 
 #include "numeric_value.h"
+#include "partfile/atomic_output_file.h"
 #include "partfile/number_forms.h"
 #include "platform/failure.h"
 
@@ -147,35 +148,17 @@ void writeSettings(std::ostream& out, const ProgramState& state, int pauseState)
 }
 
 void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState) {
-    const auto folder = platform.programFolder();
-    const auto path = folder / settingsFileName;
-    const auto saving = folder / settingsSaveName;
-    std::error_code ignored;
+    const auto path = platform.programFolder() / settingsFileName;
     if (readOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
     }
-
-    errno = 0;
-    std::ofstream out(saving, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
-        throw Failure("Cannot save the settings file " + path.string() + ": cannot create " +
-                      saving.string() + ": " + errorText());
-    }
-    writeSettings(out, state, pauseState);
-    out.close();
-    if (!out) {
-        const std::string reason = errorText();
-        std::filesystem::remove(saving, ignored); // half written; Chimex.ini is still intact
-        throw Failure("Cannot save the settings file " + path.string() + ": cannot write " +
-                      saving.string() + ": " + reason);
-    }
-
-    std::error_code error;
-    std::filesystem::rename(saving, path, error);
-    if (error) {
-        std::filesystem::remove(saving, ignored); // Chimex.ini keeps the previous settings
-        throw Failure("Cannot save the settings file " + path.string() + ": cannot rename " +
-                      saving.string() + " to it: " + error.message());
+    // Written beside Chimex.ini and renamed over it, so a crash never leaves it half written.
+    try {
+        AtomicOutputFile out(path);
+        writeSettings(out.stream(), state, pauseState);
+        out.commit();
+    } catch (const Failure& failure) {
+        throw Failure("Cannot save the settings file " + path.string() + ": " + failure.what());
     }
 }
 

@@ -11,8 +11,6 @@
 namespace chimex {
 
 inline constexpr const char* settingsFileName = "Chimex.ini";
-/// The new settings are written here, beside Chimex.ini, and then renamed over it.
-inline constexpr const char* settingsSaveName = "Chimex.ini.new";
 
 /// Reads Chimex.ini from the program folder, when it exists, into MaxX..MaxZSpeed and the dialog's
 /// fields and check box. Without a file nothing is touched. Throws Failure when reading fails.

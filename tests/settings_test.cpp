@@ -17,6 +17,7 @@
 
 using namespace chimex;
 using chimex::test::FakeSettingsView;
+using chimex::test::folderEntries;
 using chimex::test::readFile;
 using chimex::test::ScratchFolder;
 using chimex::test::UnprivilegedRunner;
@@ -232,7 +233,7 @@ TEST(SettingsWriterPermissions, ProgramFolderNotWritable) {
     EXPECT_THAT(result.output, HasSubstr("Cannot save the settings file"));
     EXPECT_THAT(result.output, HasSubstr("Chimex.ini"));
     EXPECT_EQ(readFile(program / "Chimex.ini"), "MaxX = 5\r\n");
-    EXPECT_FALSE(fs::exists(program / settingsSaveName));
+    EXPECT_EQ(folderEntries(program), std::vector<std::string>{"Chimex.ini"});
 }
 
 using SettingsCommit = SettingsFiles;
@@ -257,7 +258,7 @@ TEST_F(SettingsCommit, InitialValues) {
     EXPECT_EQ(state.PauseMode, -1);
     EXPECT_EQ(readFile(file), "MaxX = 96\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\n"
                               "MAxZSpeed = 2\r\nADdPause = 0\r\n");
-    EXPECT_FALSE(fs::exists(scratch.path() / settingsSaveName));
+    EXPECT_EQ(folderEntries(scratch.path()), std::vector<std::string>{"Chimex.ini"});
 }
 
 TEST_F(SettingsCommit, PauseBox) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -39,6 +40,16 @@ inline std::string crlfText(const std::vector<std::string>& lines) {
         text += line + "\r\n";
     }
     return text;
+}
+
+/// The names in a folder, sorted (no staging or temporary file left behind, say).
+inline std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace chimex::test

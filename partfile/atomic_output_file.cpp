@@ -1,10 +1,41 @@
 // SPDX-License-Identifier: MIT
 #include "atomic_output_file.h"
 
-#include "cli/scratch_folder.h"
 #include "platform/failure.h"
 
+#include <random>
+#include <string>
+
 namespace chimex {
+namespace {
+
+std::string randomSuffix() {
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::random_device device;
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof digits - 2);
+    std::string suffix;
+    for (int i = 0; i < 10; ++i) {
+        suffix += digits[pick(device)];
+    }
+    return suffix;
+}
+
+} // namespace
+
+std::filesystem::path freshSiblingPath(const std::filesystem::path& target) {
+    const auto folder = target.parent_path();
+    for (;;) {
+        auto candidate =
+            folder / ("." + target.filename().string() + "." + randomSuffix() + ".tmp");
+        std::error_code error;
+        if (!std::filesystem::exists(candidate, error) && !error) {
+            return candidate;
+        }
+        if (error) {
+            throw Failure("Cannot write beside " + target.string() + ": " + error.message());
+        }
+    }
+}
 
 AtomicOutputFile::AtomicOutputFile(std::filesystem::path target)
     : target_(std::move(target)), temporary_(freshSiblingPath(target_)) {

@@ -28,4 +28,7 @@ class AtomicOutputFile {
     bool committed_ = false;
 };
 
+/// A name beside `target` that no file has yet: ".NAME.XXXXXXXXXX.tmp".
+std::filesystem::path freshSiblingPath(const std::filesystem::path& target);
+
 } // namespace chimex
