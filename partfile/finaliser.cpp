@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "finaliser.h"
 
+#include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
 
 #include <cerrno>
@@ -150,22 +151,18 @@ void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::p
 
 /// Copies the finished file to a new file beside the tune file; never overwrites an existing one.
 fs::path copyBesideTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
+    const fs::path staging = freshSiblingPath(tuneFile);
     std::error_code error;
-    for (int n = 1; n <= 100; ++n) {
-        fs::path staging = tuneFile;
-        staging += ".chimex-new" + (n == 1 ? std::string() : std::to_string(n));
-        if (fs::copy_file(temporary, staging, fs::copy_options::none, error)) {
-            return staging;
-        }
+    if (!fs::copy_file(temporary, staging, fs::copy_options::none, error)) {
         if (error != std::errc::file_exists) {
             std::error_code ignored;
             fs::remove(staging, ignored); // a partial copy is of no use; the original is kept
-            break;
         }
+        throw Failure("Cannot copy the finished part file " + quoted(temporary) +
+                      " into the folder of the tune file: " + error.message() +
+                      bothKept(tuneFile, temporary));
     }
-    throw Failure("Cannot copy the finished part file " + quoted(temporary) +
-                  " into the folder of the tune file: " + error.message() +
-                  bothKept(tuneFile, temporary));
+    return staging;
 }
 
 /// Across volumes: a copy beside the tune file is renamed over it, so the tune file's path holds
