@@ -100,6 +100,8 @@ class CommandLineRefusals : public CommandLine, public ::testing::WithParamInter
 TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("score.txt", "1 1\n2 x\n");
     write("good.txt", "1 1\n");
+    write("part.txt", "PAUSE 2\r\n");
+    write("bad.txt", "PAUSE 2\r\nJS, 1\r\nG0 X1\r\n");
     write("cut.mid", test::Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1});
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
@@ -149,6 +151,24 @@ INSTANTIATE_TEST_SUITE_P(
                 "Cannot open the part file"},
         Refusal{"MissingSettings",
                 {"check", "@score.txt", "--settings", "@none.ini"},
+                ExitStatus::BadInput,
+                "does not exist"},
+        Refusal{
+            "PreviewNoOutput", {"preview", "@part.txt"}, ExitStatus::Usage, "preview needs -o OUT"},
+        Refusal{"PreviewTwoParts",
+                {"preview", "@part.txt", "@part.txt", "-o", "@out.txt"},
+                ExitStatus::Usage,
+                "preview takes one PART file"},
+        Refusal{"PreviewMalformedLine",
+                {"preview", "@bad.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "bad.txt:3: not a line of a part file: \"G0 X1\""},
+        Refusal{"PreviewMissingPart",
+                {"preview", "@none.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "Cannot open the part file"},
+        Refusal{"PreviewMissingSettings",
+                {"preview", "@part.txt", "-o", "@out.txt", "--settings", "@none.ini"},
                 ExitStatus::BadInput,
                 "does not exist"},
         Refusal{"UnwritableOutput",

@@ -230,50 +230,6 @@ TEST_F(Preview, LongPathsAreSplitIntoElementsThatXmlReadersAccept) {
     EXPECT_EQ(segments(root.byId("time-line-moves")).size(), 4500u);
 }
 
-struct PreviewRefusal {
-    const char* name;
-    std::vector<std::string> args; ///< "@" stands for the scratch folder
-    ExitStatus status;
-    const char* message;
-};
-
-class PreviewRefusals : public Preview, public ::testing::WithParamInterface<PreviewRefusal> {};
-
-TEST_P(PreviewRefusals, WriteNothing) {
-    std::ofstream(path("bad.txt"), std::ios::binary) << "PAUSE 2\r\nJS, 1\r\nG0 X1\r\n";
-    std::ofstream(path("good.txt"), std::ios::binary) << "PAUSE 2\r\n";
-    std::vector<std::string> args;
-    for (std::string a : GetParam().args) {
-        args.push_back(a.starts_with("@") ? path(a.substr(1)) : a);
-    }
-    EXPECT_EQ(runCommandLine(args, {out, err, false}), GetParam().status);
-    EXPECT_THAT(err.str(), HasSubstr(GetParam().message));
-    EXPECT_FALSE(std::filesystem::exists(path("out.svg")));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PreviewRefusals,
-    ::testing::Values(
-        PreviewRefusal{
-            "NoOutput", {"preview", "@good.txt"}, ExitStatus::Usage, "preview needs -o OUT"},
-        PreviewRefusal{"TwoParts",
-                       {"preview", "@good.txt", "@good.txt", "-o", "@out.svg"},
-                       ExitStatus::Usage,
-                       "preview takes one PART file"},
-        PreviewRefusal{"MalformedLine",
-                       {"preview", "@bad.txt", "-o", "@out.svg"},
-                       ExitStatus::BadInput,
-                       "bad.txt:3: not a line of a part file: \"G0 X1\""},
-        PreviewRefusal{"MissingPart",
-                       {"preview", "@none.txt", "-o", "@out.svg"},
-                       ExitStatus::BadInput,
-                       "Cannot open the part file"},
-        PreviewRefusal{"MissingSettings",
-                       {"preview", "@good.txt", "-o", "@out.svg", "--settings", "@none.ini"},
-                       ExitStatus::BadInput,
-                       "does not exist"}),
-    [](const auto& info) { return info.param.name; });
-
 TEST(PitchBands, SpeedsOfTheKeysGetTheirKeysAndOthersTheirOwnBand) {
     const PitchBands bands(static_cast<float>(3.0 / 8.2));
     const std::pair<std::optional<double>, int> table[] = {{0.366, 0},
