@@ -63,7 +63,6 @@ float limit(const ProgramState& s, Axis axis) {
     return axis == Axis::X ? s.MaxX : axis == Axis::Y ? s.MaxY : s.MaxZ;
 }
 
-
 Direction opposite(Direction direction) {
     return direction == Direction::Down ? Direction::Up : Direction::Down;
 }
@@ -122,7 +121,20 @@ std::int32_t drawChoice(Platform& platform) {
     return static_cast<std::int32_t>(std::floor(static_cast<double>(r) * 6 + 1));
 }
 
-/// Up to six draws; touches nothing of the state, so a fault leaves it as it was.
+/// When six draws all fail (six Z draws for a note too fast for Z happen one time in 729), the
+/// choices in table order, so that "no room" means the note fits nowhere. No random number is
+/// drawn, so the sequence after the note is the same as without the fallback.
+void fallBackInTableOrder(const ProgramState& s, double distance, Draws& draws) {
+    for (std::int32_t choice = 1; choice <= maxDraws && !draws.move; ++choice) {
+        draws.move = tryChoice(s, choices[static_cast<std::size_t>(choice - 1)], distance);
+        if (draws.move) {
+            draws.lastChoice = choice;
+        }
+    }
+}
+
+/// Up to six draws, then the fallback; touches nothing of the state, so a fault leaves it as it
+/// was.
 Draws drawMove(const ProgramState& s, Platform& platform, double distance) {
     Draws draws;
     for (int tries = 1; tries <= maxDraws; ++tries) {
@@ -130,9 +142,10 @@ Draws drawMove(const ProgramState& s, Platform& platform, double distance) {
         draws.move =
             tryChoice(s, choices[static_cast<std::size_t>(draws.lastChoice - 1)], distance);
         if (draws.move) {
-            break;
+            return draws;
         }
     }
+    fallBackInTableOrder(s, distance, draws);
     return draws;
 }
 

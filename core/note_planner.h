@@ -13,7 +13,8 @@ inline constexpr const char* notEnoughRoomMessage =
 
 /// Turns the note just released (NoteSpeed, NoteDuration) into one jog move of one axis drawn at
 /// random among those that stay inside the travel limits, and appends its move block to the tune
-/// file. After six refused draws it shows the no-room message and calls platform.endPlaying().
+/// file. After six refused draws the choices are tried in table order; when none fits it shows the
+/// no-room message and calls platform.endPlaying().
 /// Throws Failure naming an arithmetic fault (a result that is infinite or not a number).
 void planNote(ProgramState& state, Platform& platform);
 

@@ -80,6 +80,23 @@ const PlacementCase placementCases[] = {
     // A negative speed setting gives a negative distance; the tool still stays below the limit.
     {"NegativeDistanceStaysInsideTravel", {9, 0, 0}, 10, -1, 1.5f, {0.0f}, 1, "J3, 7.500"},
     {"NegativeDistanceOntoLimitRefused", {8.5f, 0, 0}, 10, -1, 1.5f, {0.0f}, 1, "J3, 7.000"},
+    // Six failed draws: the choices in table order, the first that fits.
+    {"SixZDrawsOfAFastNoteFallBackToX",
+     {0, 0, 0},
+     10,
+     3,
+     1,
+     {0.9f, 0.7f, 0.9f, 0.7f, 0.9f, 0.7f},
+     1,
+     "J3, 3.000"},
+    {"SixDrawsOnAFullAxisFallBackToY",
+     {0, 0, 0},
+     1,
+     1,
+     1.5f,
+     {0.0f, 0.2f, 0.0f, 0.2f, 0.0f, 0.2f},
+     3,
+     "J3,, 1.500"},
 };
 
 void PrintTo(const PlacementCase& c, std::ostream* out) {
@@ -144,8 +161,8 @@ TEST(NotePlanner, ExtentsAndFastestSpeedsRiseOnlyForStrictlyGreaterValues) {
 
 TEST(NotePlanner, NoRoomAfterSixDrawsShowsTheMessageThenEndsPlaying) {
     Playing p;
-    // X is too short, Z is closed to this fast note, and Y has room but is never drawn.
-    setLimits(p.state, 1, 10, 10, 2);
+    // X and Y are too short and Z is closed to this fast note.
+    setLimits(p.state, 1, 1, 10, 2);
     setNote(p.state, 3, 0.5f);
     p.state.CurX = 0.25f;
     p.state.HighX = 0.25f;
