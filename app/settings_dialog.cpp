@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -169,8 +170,21 @@ void SettingsDialog::setPauseState(int state) {
     }
 }
 
+void SettingsDialog::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Escape) {
+        event->accept(); // backing out of an edit must not save the settings
+        return;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && cmdSaveSettings_->hasFocus()) {
+        cmdSaveSettings_->click(); // as a focused push button does on the desktop
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void SettingsDialog::done(int result) {
-    // Every way of closing a dialog ends here (accept, reject on Escape, the close box).
+    // Every way of closing the dialog ends here (the button, the close box, the window manager).
     if (!unloaded_) {
         unloaded_ = true;
         onUnload_();

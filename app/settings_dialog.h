@@ -9,13 +9,15 @@
 #include <functional>
 
 class QCheckBox;
+class QKeyEvent;
 class QLineEdit;
 class QPushButton;
 
 namespace chimex {
 
 /// The window "Tool Settings" (frmSettings): five fields, the pause check box and the button
-/// "Save settings". However it closes (button, close box, Escape), `onUnload` runs once first.
+/// "Save settings". However it closes (button, close box, the window manager), `onUnload` runs
+/// once first. Escape does nothing: the button is neither the default nor the cancel button.
 class SettingsDialog : public QDialog {
     Q_OBJECT
 
@@ -30,6 +32,9 @@ class SettingsDialog : public QDialog {
     void setPauseState(int state);
 
     void done(int result) override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void fitFont();

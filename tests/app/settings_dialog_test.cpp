@@ -138,20 +138,26 @@ class SettingsDialogTest : public QObject {
         QTest::addColumn<QString>("how");
         QTest::newRow("button") << "button";
         QTest::newRow("close box") << "close box";
-        QTest::newRow("Escape") << "Escape";
+        QTest::newRow("Enter on the focused button") << "Enter";
     }
     void closingCommitsAndSaves() {
         QFETCH(QString, how);
         state_->HighX = 5;
         state_->CurX = 7;
-        showAnd([how](SettingsDialog& d) {
+        showAnd([this, how](SettingsDialog& d) {
             if (how == "button") {
                 QTest::mouseClick(d.findChild<QPushButton*>("cmdSaveSettings"), Qt::LeftButton);
             } else if (how == "close box") {
                 QCloseEvent close;
                 QApplication::sendEvent(d.windowHandle(), &close);
             } else {
+                QTest::keyClick(field("txtMaxX"), Qt::Key_Escape);
                 QTest::keyClick(&d, Qt::Key_Escape);
+                QVERIFY(d.isVisible()); // Escape backs out of nothing and saves nothing
+                QVERIFY(!std::filesystem::exists(iniPath()));
+                auto* button = d.findChild<QPushButton*>("cmdSaveSettings");
+                button->setFocus();
+                QTest::keyClick(button, Qt::Key_Return);
             }
             QVERIFY(!d.isVisible());
         });
