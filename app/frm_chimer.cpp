@@ -89,6 +89,9 @@ void FrmChimer::keyPressed(int index) {
     }
     if (heldKey_ && *heldKey_ != index) {
         releaseHeldKey();
+        if (unloadChain_.hasRun()) {
+            return; // that release ended the run (no room): the tune file is already finished
+        }
     }
     heldKey_ = index;
     key(index)->setHeld(true);

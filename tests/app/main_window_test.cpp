@@ -255,6 +255,18 @@ class MainWindowTest : public QObject {
         window_->unload();
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
     }
+
+    void aPressWhoseReleaseOfTheHeldKeyEndsTheRunDoesNothingMore() {
+        form_->pause = 1;
+        start({"0", "0", "0", "3", "2"});
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(3));
+        emit window_->key(5)->notePressed(5); // another source presses key 5: key 3 is released
+        QCOMPARE(platform_->endPlayingCalls, 1);
+        QVERIFY(platform_->failuresReported.empty());
+        QCOMPARE(soundStarts(), 1);
+        QVERIFY(!window_->key(5)->isHeld());
+        QCOMPARE(linesOf(tune()).size(), std::size_t{36});
+    }
 };
 
 QTEST_MAIN(MainWindowTest)
