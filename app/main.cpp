@@ -15,7 +15,6 @@ int main(int argc, char** argv) {
     Q_INIT_RESOURCE(chimex);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Chimex");
-    QApplication::setApplicationDisplayName("Chimex Vedadazu");
     QApplication::setApplicationVersion("1.0.0.0");
     QApplication::setWindowIcon(QIcon(":/chimex/chimex.png"));
 
