@@ -3,13 +3,10 @@
 // the main window's load step (start-up) and the event loop.
 #include "app/frm_chimer.h"
 #include "app/frm_settings.h"
-#include "core/note_capture.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
 #include <QIcon>
-
-#include <vector>
 
 int main(int argc, char** argv) {
     Q_INIT_RESOURCE(chimex);
@@ -20,12 +17,6 @@ int main(int argc, char** argv) {
 
     chimex::ProgramState state;
     chimex::QtPlatform platform;
-    std::vector<std::filesystem::path> sounds;
-    for (int key = 0; key < chimex::keyCount; ++key) {
-        sounds.push_back(chimex::soundPath(platform.programFolder(), key));
-    }
-    platform.preloadSounds(sounds);
-
     chimex::FrmSettings settings(state, platform);
     chimex::FrmChimer window(state, platform, settings);
     platform.setEndPlayingHandler([&window] { window.unload(); });

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "start_up.h"
 
+#include "core/note_capture.h"
 #include "settings/settings_file.h"
 
 #include <exception>
@@ -56,6 +57,8 @@ bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings)
         platform.endProgram();
         return false;
     }
+    // The sounds load only now that a tune is coming, and finish while the settings dialog is up.
+    platform.preloadSounds(soundPaths(platform.programFolder()));
     readSettingsFile(state, platform, settings);
     settings.load();
     settings.showModal();

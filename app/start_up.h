@@ -27,9 +27,9 @@ inline constexpr short noTuneChosen = 1;
 void chooseTuneFile(ProgramState& state, Platform& platform);
 
 /// The main window's load step. Returns true when playing can begin: a tune file was chosen, the
-/// settings were read, shown and committed, the tune file is open as the journal and the fastest
-/// speeds are cleared. Without a tune file it calls platform.endProgram() and returns false, with
-/// nothing read or written. Other failures throw Failure.
+/// sounds were preloaded, the settings were read, shown and committed, the tune file is open as the
+/// journal and the fastest speeds are cleared. Without a tune file it calls platform.endProgram()
+/// and returns false, with nothing read or written. Other failures throw Failure.
 bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings);
 
 } // namespace chimex

@@ -41,6 +41,8 @@ float HeadlessPlatform::randomNumber() {
     return random_.next();
 }
 
+void HeadlessPlatform::preloadSounds(const std::vector<std::filesystem::path>&) {}
+
 void HeadlessPlatform::startSound(const std::filesystem::path&) {}
 
 void HeadlessPlatform::stopSound() {}

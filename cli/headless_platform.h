@@ -27,6 +27,7 @@ class HeadlessPlatform : public Platform {
     /// Throws Failure when the script has run out: the renderer feeds every reading it causes.
     double clock() override;
     float randomNumber() override;
+    void preloadSounds(const std::vector<std::filesystem::path>& paths) override;
     void startSound(const std::filesystem::path& path) override;
     void stopSound() override;
     MessageButton messageBox(std::string_view prompt, std::string_view title,

@@ -30,15 +30,6 @@ void checkNote(const ScoreNote& note, long long index) {
 
 constexpr long long progressEvery = 1 << 16;
 
-/// The keys' sound files, built once for the whole render rather than on every press.
-std::vector<std::filesystem::path> soundFiles(const Platform& platform) {
-    std::vector<std::filesystem::path> sounds;
-    for (int key = 0; key < keyCount; ++key) {
-        sounds.push_back(soundPath(platform.programFolder(), key));
-    }
-    return sounds;
-}
-
 } // namespace
 
 // The clock is scripted so that differences come out exact whatever precision note capture
@@ -48,7 +39,8 @@ std::vector<std::filesystem::path> soundFiles(const Platform& platform) {
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
                         const RenderProgress& progress) {
     RenderOutcome outcome;
-    const std::vector<std::filesystem::path> sounds = soundFiles(platform);
+    // Built once for the whole render: building a path costs more than the rest of a press.
+    const std::vector<std::filesystem::path> sounds = soundPaths(platform.programFolder());
     const auto press = [&](int key) {
         keyPress(state, platform, key, sounds[static_cast<std::size_t>(key)]);
     };

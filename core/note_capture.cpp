@@ -55,6 +55,14 @@ std::filesystem::path soundPath(const std::filesystem::path& programFolder, int 
     return programFolder / "notes" / (std::to_string(keyIndex) + ".wav");
 }
 
+std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& programFolder) {
+    std::vector<std::filesystem::path> paths;
+    for (int key = 0; key < keyCount; ++key) {
+        paths.push_back(soundPath(programFolder, key));
+    }
+    return paths;
+}
+
 float keySpeed(float baseSpeed, int keyIndex) {
     const double speed = std::pow(2.0, keyIndex / 12.0) * static_cast<double>(baseSpeed);
     if (!(std::fabs(speed) <= FLT_MAX)) {

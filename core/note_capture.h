@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <filesystem>
+#include <vector>
 
 namespace chimex {
 
@@ -12,6 +13,8 @@ inline constexpr int keyCount = 37;
 
 /// <program folder>/notes/<index>.wav
 std::filesystem::path soundPath(const std::filesystem::path& programFolder, int keyIndex);
+/// soundPath() of every key, in key order.
+std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& programFolder);
 
 /// 2^(index/12) x baseSpeed formed in double precision, rounded through the three-decimal form.
 float keySpeed(float baseSpeed, int keyIndex);

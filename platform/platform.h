@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace chimex {
 
@@ -41,6 +42,8 @@ class Platform {
     virtual double clock() = 0;
     /// Uniform r with 0 <= r < 1; the sequence is the same at every program start.
     virtual float randomNumber() = 0;
+    /// Opens and decodes the sound files now, so that a later startSound() plays at once.
+    virtual void preloadSounds(const std::vector<std::filesystem::path>& paths) = 0;
     /// Loops the sound file until stopped; silent when it cannot be played. Replaces any sound.
     virtual void startSound(const std::filesystem::path& path) = 0;
     /// Stops whatever sound is playing.

@@ -24,6 +24,11 @@ bool FakePlatform::fileExists(const std::filesystem::path& path) const {
     return existingFiles.count(path) != 0;
 }
 
+void FakePlatform::preloadSounds(const std::vector<std::filesystem::path>& paths) {
+    calls.push_back("preloadSounds");
+    soundsPreloaded.insert(soundsPreloaded.end(), paths.begin(), paths.end());
+}
+
 double FakePlatform::clock() {
     failIfAsked("clock");
     calls.push_back("clock");

@@ -45,6 +45,7 @@ class FakePlatform : public Platform {
     std::vector<Message> messages;
     std::vector<SaveDialogOptions> dialogsShown;
     std::vector<std::filesystem::path> soundsStarted;
+    std::vector<std::filesystem::path> soundsPreloaded;
     std::vector<std::string> failuresReported;
     int soundStops = 0;
     int endPlayingCalls = 0;
@@ -55,6 +56,7 @@ class FakePlatform : public Platform {
     bool fileExists(const std::filesystem::path& path) const override;
     double clock() override;
     float randomNumber() override;
+    void preloadSounds(const std::vector<std::filesystem::path>& paths) override;
     void startSound(const std::filesystem::path& path) override;
     void stopSound() override;
     MessageButton messageBox(std::string_view prompt, std::string_view title,

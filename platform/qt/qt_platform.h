@@ -22,14 +22,13 @@ class QtPlatform : public Platform {
 
     /// The main window's unload; endPlaying() and reportUnhandledFailure() call it.
     void setEndPlayingHandler(std::function<void()> handler);
-    /// Loads the sounds now so that a key press plays at once.
-    void preloadSounds(const std::vector<std::filesystem::path>& paths);
     const SoundBank& sounds() const { return sounds_; }
 
     std::filesystem::path programFolder() const override;
     bool fileExists(const std::filesystem::path& path) const override;
     double clock() override;
     float randomNumber() override;
+    void preloadSounds(const std::vector<std::filesystem::path>& paths) override;
     void startSound(const std::filesystem::path& path) override;
     void stopSound() override;
     MessageButton messageBox(std::string_view prompt, std::string_view title,

@@ -26,6 +26,7 @@ mkdir -p "$work/tunes"
 answer_start_up "$tune" 100
 
 main=$(find_window '^Chimex$')
+check_title "$main" "Chimex"
 hold_key 0 0.5
 sleep 0.3
 hold_key 13 0.4 3     # a black key, right button
@@ -63,13 +64,16 @@ expected=$'MaxX = 100\r\nMaxY = 48\r\nMaxZ = 6\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 
 [ "$(cat "$work/program/Chimex.ini")" = "$expected" ] || fail "settings file: $(cat -A "$work/program/Chimex.ini")"
 
 # Cancelling the save-file dialog: "Try Again", then the program ends with no window and nothing
-# read or written.
+# read or written: not even a sound file is opened.
 rm -rf "$work/program" "$work/tunes"
-start_program "$run_folder"
+start_program "$run_folder" strace -f -qq -e trace=openat -o "$work/openat.log"
 dialog=$(find_window "Select a name for your tune")
 xdotool windowfocus --sync "$dialog" key Escape
 box=$(find_window "Try Again")
+check_title "$box" "Try Again"
 xdotool windowfocus --sync "$box" key Return
 wait_for_program_end || fail "program exit after cancel"
 [ "$(ls "$work/program")" = "$(printf 'chimex\nnotes')" ] || fail "files after cancel: $(ls "$work/program")"
+grep -q 'openat(' "$work/openat.log" || fail "strace recorded nothing"
+! grep -E "program/(notes/|Chimex\.)" "$work/openat.log" || fail "files opened after cancel"
 echo "PASS"

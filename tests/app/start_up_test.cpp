@@ -50,6 +50,7 @@ TEST_F(StartUp, CancelEndsTheProgramWithNothingReadOrWritten) {
     EXPECT_EQ(state.StartStatus, 1);
     EXPECT_EQ(platform.endProgramCalls, 1);
     EXPECT_EQ(form.loadSteps, 0);
+    EXPECT_TRUE(platform.soundsPreloaded.empty());
     EXPECT_EQ(state.MaxX, 0.0f);
     EXPECT_EQ(readFile(folder / "Chimex.ini"), "MaxX = 5\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
@@ -87,12 +88,16 @@ TEST_F(StartUp, ExistingFileYesKeepsItsContentUntilTheSettingsClose) {
     state.TopXYSpeed = 4;
     state.TopZSpeed = 5;
     std::string duringDialog;
+    std::size_t soundsDuringDialog = 0;
     form.whileShown = [&] {
         duringDialog = readFile(tune);
+        soundsDuringDialog = platform.soundsPreloaded.size();
     };
 
     EXPECT_TRUE(runStartUp(state, platform, form));
     EXPECT_EQ(duringDialog, "old tune");
+    EXPECT_EQ(soundsDuringDialog, 37u);
+    EXPECT_EQ(platform.soundsPreloaded.back(), folder / "notes" / "36.wav");
     EXPECT_EQ(state.StartStatus, 9);
     EXPECT_EQ(state.TuneFile, tune.string());
     EXPECT_TRUE(state.TuneStream.isOpen());

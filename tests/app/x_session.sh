@@ -31,16 +31,24 @@ find_window() {
     echo "no window named '$1'" >&2; return 1
 }
 
+# Fails unless window $1's title is exactly $2 as a window manager reads it, in both properties.
+check_title() {
+    local titles
+    titles=$(xprop -id "$1" _NET_WM_NAME WM_NAME | sed -E 's/^[^=]*= "(.*)"$/\1/')
+    [ "$titles" = "$(printf '%s\n%s' "$2" "$2")" ] || { echo "FAIL: title of '$2': $titles"; return 1; }
+}
+
 # Sets win_x win_y win_w win_h for window $1.
 window_geometry() {
     eval "$(xdotool getwindowgeometry --shell "$1" | sed -n 's/^X=/win_x=/p; s/^Y=/win_y=/p; s/^WIDTH=/win_w=/p; s/^HEIGHT=/win_h=/p')"
 }
 
-# Starts the program copied from $1 (the run folder) into $work/program; sets program_pid.
+# Starts the program copied from $1 (the run folder) into $work/program, under the command that
+# follows, if any (e.g. strace ...); sets program_pid.
 start_program() {
     mkdir -p "$work/program"
     cp -r "$1/chimex" "$1/notes" "$work/program/"
-    "$work/program/chimex" >"$work/program.log" 2>&1 &
+    "${@:2}" "$work/program/chimex" >"$work/program.log" 2>&1 &
     program_pid=$!
 }
 
@@ -49,11 +57,13 @@ start_program() {
 answer_start_up() {
     local dialog settings
     dialog=$(find_window "Select a name for your tune")
+    check_title "$dialog" "Select a name for your tune"
     xdotool windowfocus --sync "$dialog"
     xdotool key --delay 50 ctrl+a
     xdotool type --delay 20 "$1"
     xdotool key Return
     settings=$(find_window "Tool Settings")
+    check_title "$settings" "Tool Settings"
     xdotool windowfocus --sync "$settings"
     [ -n "${2:-}" ] && xdotool type --delay 20 "$2"
     # txtMaxX, txtMaxY, txtMaxZ, txtMaxXYSpeed, txtMaxZSpeed, then the button
