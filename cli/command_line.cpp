@@ -1,19 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
-#include "cli/check_output.h"
-#include "cli/cli_settings.h"
-#include "cli/headless_platform.h"
-#include "cli/input_failure.h"
-#include "cli/listen_wave.h"
-#include "cli/midi_voice.h"
-#include "cli/number_text.h"
-#include "cli/part_check.h"
-#include "cli/preview_layout.h"
-#include "cli/preview_svg.h"
-#include "cli/render.h"
-#include "cli/scratch_folder.h"
-#include "cli/text_score_reader.h"
+#include "cli/check/check_output.h"
+#include "cli/common/settings_choice.h"
+#include "platform/failure.h"
+#include "cli/listen/listen_wave.h"
+#include "cli/score/midi_voice.h"
+#include "cli/common/number_text.h"
+#include "cli/check/part_check.h"
+#include "cli/preview/preview_layout.h"
+#include "cli/preview/preview_svg.h"
+#include "cli/render/render.h"
+#include "cli/score/text_score_reader.h"
 #include "partfile/atomic_output_file.h"
 
 #include <algorithm>
@@ -126,13 +124,9 @@ std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& na
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                           std::istreambuf_iterator<char>());
     if (file.bad()) {
-        throw InputFailure("Cannot read " + name);
+        throw InputFailure(name, 0, "cannot be read");
     }
-    try {
-        return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
-    } catch (const InputFailure& failure) {
-        throw InputFailure(name + ": " + failure.what());
-    }
+    return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
 }
 
 SettingsChoice settingsChoice(const Options& options) {
@@ -146,7 +140,7 @@ SettingsChoice settingsChoice(const Options& options) {
 std::ifstream openInput(const std::string& name, const std::string& what) {
     std::ifstream file(name, std::ios::binary);
     if (!file.is_open()) {
-        throw InputFailure("Cannot open " + what + " " + name);
+        throw InputFailure(name, 0, "cannot open " + what);
     }
     return file;
 }
@@ -169,21 +163,31 @@ std::filesystem::path requiredOutput(const Options& options, const std::string& 
     return *out;
 }
 
+/// Runs `work` on the input file `name`, naming it in the input failures that name no file.
+template <typename Work> auto readingInput(const std::string& name, Work work) {
+    try {
+        return work();
+    } catch (const InputFailure& failure) {
+        throw failure.inFile(name);
+    }
+}
+
 ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(
         args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
     const std::string name = onlyInput(options, "render", "SCORE");
     const std::filesystem::path out = requiredOutput(options, "render");
     std::ifstream file = openInput(name, "the score");
-    const auto notes = openScore(file, name, options);
+    const auto notes = readingInput(name, [&] { return openScore(file, name, options); });
     RenderProgress progress;
     if (console.errIsTerminal) {
         progress = [&console](long long placed) {
             console.err << "\r" << placed << " notes placed" << std::flush;
         };
     }
-    const RenderOutcome outcome =
-        renderPartFile(*notes, settingsChoice(options), out, console.err, progress);
+    const RenderOutcome outcome = readingInput(name, [&] {
+        return renderPartFile(*notes, settingsChoice(options), out, console.err, progress);
+    });
     if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
         console.err << "\r";
     }
@@ -192,26 +196,12 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
 
-CheckLimits limitsFrom(const SettingsChoice& choice, Console console) {
-    ScratchFolder scratch;
-    HeadlessPlatform platform(scratch.path(), console.err);
-    ProgramState state;
-    applySettings(state, platform, choice);
-    scratch.remove();
-    return {state.MaxX, state.MaxY, state.MaxZ, state.MaxXYSpeed, state.MaxZSpeed};
-}
-
 ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--settings"}, {"--json"});
     const std::string name = onlyInput(options, "check", "PART file");
-    const CheckLimits limits = limitsFrom(settingsChoice(options), console);
+    const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the part file");
-    CheckReport report;
-    try {
-        report = checkPartFile(file, limits);
-    } catch (const Failure& failure) {
-        throw InputFailure(name + ": " + failure.what());
-    }
+    const CheckReport report = readingInput(name, [&] { return checkPartFile(file, limits); });
     if (options.flags.count("--json")) {
         printCheckJson(console.out, name, report, limits);
     } else {
@@ -225,7 +215,7 @@ ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
     const std::string name = onlyInput(options, "preview", "PART file");
     const std::filesystem::path out = requiredOutput(options, "preview");
     PreviewOptions preview;
-    preview.limits = limitsFrom(settingsChoice(options), console);
+    preview.limits = machineLimits(settingsChoice(options));
     if (options.values.count("--unit")) {
         preview.unit = options.values.at("--unit");
     }

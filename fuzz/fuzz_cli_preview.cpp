@@ -3,9 +3,9 @@
 // order with finite, non-negative lengths, and the preview is well-formed XML whose coordinates
 // are finite numbers. Only InputFailure (a line that is not well-formed) may stop either.
 #include "../tests/xml_reader.h"
-#include "cli/input_failure.h"
-#include "cli/preview_svg.h"
-#include "cli/timed_part_reader.h"
+#include "platform/failure.h"
+#include "cli/preview/preview_svg.h"
+#include "cli/common/timed_part_reader.h"
 #include "fuzz_check.h"
 
 #include <cmath>

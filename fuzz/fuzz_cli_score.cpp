@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Any text as a score: either an error naming a line, or notes whose keys and times are in range.
-#include "cli/input_failure.h"
-#include "cli/text_score_reader.h"
+#include "platform/failure.h"
+#include "cli/score/text_score_reader.h"
 #include "fuzz_check.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/scratch_folder.h"
+#include "cli/common/scratch_folder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

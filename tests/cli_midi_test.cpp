@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "cli/input_failure.h"
-#include "cli/midi_voice.h"
+#include "platform/failure.h"
+#include "cli/score/midi_voice.h"
 #include "midi_builder.h"
 
 #include <gmock/gmock.h>

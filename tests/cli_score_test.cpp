@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "cli/input_failure.h"
-#include "cli/text_score_reader.h"
+#include "platform/failure.h"
+#include "cli/score/text_score_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -139,6 +139,8 @@ TEST_F(StartUp, AFailingDialogTakesTheFailurePath) {
     platform.failing = {"saveFileDialog"};
     EXPECT_FALSE(runStartUp(state, platform, form));
     EXPECT_EQ(titles(), std::vector<std::string>{"Try Again"});
+    EXPECT_NE(platform.messages[0].prompt.find("saveFileDialog"), std::string::npos);
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with(tryAgainPrompt));
     EXPECT_EQ(state.StartStatus, 1);
 }
 
