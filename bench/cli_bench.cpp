@@ -2,9 +2,9 @@
 // chimex-cli on a score of a million notes: rendering it to a part file, checking and previewing
 // the result, and listening to its first 20,000 notes.
 // Peak memory is measured on the executable (see the README); here the rate in notes a second.
-#include "cli/listen/listen_wave.h"
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
+#include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_svg.h"
 #include "cli/render/render.h"
 #include "cli/score/text_score_reader.h"

@@ -2,17 +2,17 @@
 #include "command_line.h"
 
 #include "cli/check/check_output.h"
-#include "cli/common/settings_choice.h"
-#include "platform/failure.h"
-#include "cli/listen/listen_wave.h"
-#include "cli/score/midi_voice.h"
-#include "cli/common/number_text.h"
 #include "cli/check/part_check.h"
+#include "cli/common/number_text.h"
+#include "cli/common/settings_choice.h"
+#include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/preview_svg.h"
 #include "cli/render/render.h"
+#include "cli/score/midi_voice.h"
 #include "cli/score/text_score_reader.h"
 #include "partfile/atomic_output_file.h"
+#include "platform/failure.h"
 
 #include <algorithm>
 #include <charconv>

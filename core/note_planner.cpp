@@ -82,8 +82,7 @@ bool inside(float position, float max, Direction direction) {
 /// The jog line carries the position with three decimals, which can round it onto 0 or the
 /// limit (5.9996 is written 6.000); the machine goes where the line says, so both must pass.
 bool allowed(float position, const ShortText& written, float max, Direction direction) {
-    return inside(position, max, direction) &&
-           inside(readBackAsFloat(written), max, direction);
+    return inside(position, max, direction) && inside(readBackAsFloat(written), max, direction);
 }
 
 std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction direction,

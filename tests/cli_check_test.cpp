@@ -24,7 +24,8 @@ std::vector<std::string> sampleLines() {
     return test::crlfLines(out.str());
 }
 
-CheckReport check(const std::vector<std::string>& lines, const MachineLimits& limits = machineLimits()) {
+CheckReport check(const std::vector<std::string>& lines,
+                  const MachineLimits& limits = machineLimits()) {
     std::istringstream in(test::crlfText(lines));
     return checkPartFile(in, limits);
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/preview/pitch_band.h"
 #include "cli/common/number_text.h"
-#include "cli/preview/preview_layout.h"
 #include "cli/common/scratch_folder.h"
+#include "cli/preview/pitch_band.h"
+#include "cli/preview/preview_layout.h"
 #include "cli/preview/svg_text.h"
 #include "xml_reader.h"
 

@@ -81,8 +81,8 @@ void printCheckJson(std::ostream& out, std::string_view file, const CheckReport&
     for (const Axis axis : axes) {
         const AxisExtent& extent = report.extents[axisIndex(axis)];
         out << (axis != Axis::X ? ", " : "") << "\"" << axisLetter(axis)
-            << "\": {\"min\": " << jsonNumber(extent.low) << ", \"max\": " << jsonNumber(extent.high)
-            << "}";
+            << "\": {\"min\": " << jsonNumber(extent.low)
+            << ", \"max\": " << jsonNumber(extent.high) << "}";
     }
     out << "},\n \"fastestSpeeds\": {\"XY\": " << jsonNumber(report.fastestXYSpeed)
         << ", \"Z\": " << jsonNumber(report.fastestZSpeed)

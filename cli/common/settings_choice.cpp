@@ -11,8 +11,7 @@
 namespace chimex {
 namespace {
 
-void readSettingsFrom(const std::filesystem::path& path, ProgramState& state,
-                      SettingsView& view) {
+void readSettingsFrom(const std::filesystem::path& path, ProgramState& state, SettingsView& view) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         throw InputFailure(path.string(), 0, "the settings file does not exist or is not a file");

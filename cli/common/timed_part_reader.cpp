@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "timed_part_reader.h"
 
-#include "platform/failure.h"
 #include "cli/common/number_text.h"
+#include "platform/failure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -26,8 +26,8 @@ struct PreviewLayout {
     static constexpr double left = 80;       ///< left edge of the plots
     static constexpr double plotWidth = 860; ///< widest plot
     static constexpr double laneHeight = 18; ///< one lane of the time line
-    static constexpr std::array<const char*, 4> laneNames = {axisLetter(Axis::X), axisLetter(Axis::Y),
-                                                             axisLetter(Axis::Z), "pause"};
+    static constexpr std::array<const char*, 4> laneNames = {
+        axisLetter(Axis::X), axisLetter(Axis::Y), axisLetter(Axis::Z), "pause"};
 
     AxisMap topX, topY, sideX, sideZ, time;
     double headerBottom = 0;

@@ -27,8 +27,9 @@ void addMove(PreviewSummary& summary, const TimedEvent& timed, const MachineLimi
 
 } // namespace
 
-PreviewSummary summarisePart(std::istream& part, const std::string& name, const MachineLimits& limits,
-                             const PitchBands& bands, std::ostream& err) {
+PreviewSummary summarisePart(std::istream& part, const std::string& name,
+                             const MachineLimits& limits, const PitchBands& bands,
+                             std::ostream& err) {
     PreviewSummary summary;
     TimedPartReader reader(part, name);
     while (const auto timed = reader.next()) {

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "preview_svg.h"
 
-#include "platform/failure.h"
-#include "cli/common/rewind_part.h"
 #include "cli/common/number_text.h"
+#include "cli/common/rewind_part.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/segment_spool.h"
 #include "cli/preview/svg_text.h"
+#include "platform/failure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,7 +11,7 @@
 namespace chimex {
 
 struct PreviewOptions {
-    MachineLimits limits;         ///< the travel box, and MaxXYSpeed for the keys' speeds
+    MachineLimits limits;       ///< the travel box, and MaxXYSpeed for the keys' speeds
     std::string unit = "units"; ///< the machine's length unit, for the labels
 };
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
-#include "platform/failure.h"
-#include "cli/render/journal_spool.h"
 #include "cli/common/scratch_folder.h"
+#include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
 #include "partfile/atomic_output_file.h"
 #include "partfile/finaliser.h"
+#include "platform/failure.h"
 
 #include <cmath>
 #include <fstream>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "partfile/line_reader.h"
 #include "cli/score/score_note.h"
+#include "partfile/line_reader.h"
 
 #include <istream>
 
