@@ -54,7 +54,7 @@ void chooseTuneFile(ProgramState& state, Platform& platform) {
     state.StartStatus = noTuneChosen;
 }
 
-bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings) {
+bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings) {
     chooseTuneFile(state, platform);
     if (state.StartStatus != tuneChosen) {
         platform.endProgram();

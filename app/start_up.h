@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/settings_form.h"
+#include "app/modal_settings_view.h"
 #include "core/program_state.h"
 #include "platform/platform.h"
 
@@ -30,6 +30,6 @@ void chooseTuneFile(ProgramState& state, Platform& platform);
 /// settings were read, shown and committed, the tune file is open as the journal and the fastest
 /// speeds are cleared. Without a tune file it calls platform.endProgram() and returns false, with
 /// nothing read or written. Other failures throw Failure.
-bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings);
+bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings);
 
 } // namespace chimex

@@ -5,7 +5,7 @@
 #include "cli/preview/pitch_band.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/svg_text.h"
-#include "xml_reader.h"
+#include "support/xml_reader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

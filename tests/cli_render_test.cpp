@@ -142,7 +142,8 @@ CheckReport checkLines(const std::vector<std::string>& lines) {
 TEST(RenderRoundTrip, ARenderedScoreChecksCleanAndEachDamageIsFoundAtItsLine) {
     std::string score;
     for (int i = 0; i < 200; ++i) {
-        score += std::to_string(i * 11 % 37) + " " + std::to_string(0.1 + i % 7 * 0.15) + " 0.1\n";
+        score +=
+            std::to_string(i * 11 % keyCount) + " " + std::to_string(0.1 + i % 7 * 0.15) + " 0.1\n";
     }
     auto lines = renderLines(score);
     const CheckReport clean = checkLines(lines);

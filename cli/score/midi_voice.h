@@ -34,7 +34,6 @@ class NoteListSource : public NoteSource {
   public:
     explicit NoteListSource(std::vector<ScoreNote> notes) : notes_(std::move(notes)) {}
     std::optional<ScoreNote> next() override;
-    std::size_t size() const { return notes_.size(); }
 
   private:
     std::vector<ScoreNote> notes_;

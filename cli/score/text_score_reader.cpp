@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "text_score_reader.h"
 
+#include "core/note_capture.h"
 #include "platform/failure.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ int readKey(std::string_view text, long long line) {
     int key = -1;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), key);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || key < 0 ||
-        key > 36 || text.front() == '-') {
+        key >= keyCount || text.front() == '-') {
         fail(line, "the key must be a whole number from 0 to 36, not " + quoted(text));
     }
     return key;

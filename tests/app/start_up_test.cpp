@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/start_up.h"
-#include "fake_settings_form.h"
+#include "fake_modal_settings_view.h"
 #include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "scratch_folder.h"
@@ -36,7 +36,7 @@ class StartUp : public testing::Test {
     fs::path folder = scratch.path();
     FakePlatform platform;
     ProgramState state;
-    FakeSettingsForm form{state, platform};
+    FakeModalSettingsView form{state, platform};
 };
 
 } // namespace

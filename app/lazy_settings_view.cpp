@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "frm_settings.h"
+#include "lazy_settings_view.h"
 
 #include "app/settings_dialog.h"
 #include "core/run_guarded.h"
@@ -9,45 +9,45 @@
 
 namespace chimex {
 
-FrmSettings::FrmSettings(ProgramState& state, Platform& platform)
+LazySettingsView::LazySettingsView(ProgramState& state, Platform& platform)
     : state_(state), platform_(platform) {}
 
-FrmSettings::~FrmSettings() = default;
+LazySettingsView::~LazySettingsView() = default;
 
-SettingsDialog& FrmSettings::dialog() {
+FrmSettings& LazySettingsView::dialog() {
     load();
     return *dialog_;
 }
 
-void FrmSettings::load() {
+void LazySettingsView::load() {
     if (dialog_) {
         return;
     }
-    dialog_ = std::make_unique<SettingsDialog>([this] { commit(); });
+    dialog_ = std::make_unique<FrmSettings>([this] { commit(); });
     settingsDialogLoaded(state_);
 }
 
-void FrmSettings::showModal() {
+void LazySettingsView::showModal() {
     dialog().exec();
 }
 
-void FrmSettings::commit() {
+void LazySettingsView::commit() {
     runGuarded(platform_, [this] { commitSettings(state_, platform_, *this); });
 }
 
-std::string FrmSettings::fieldText(SettingsField field) {
+std::string LazySettingsView::fieldText(SettingsField field) {
     return dialog().field(field)->text().toStdString();
 }
 
-void FrmSettings::setFieldText(SettingsField field, const std::string& text) {
+void LazySettingsView::setFieldText(SettingsField field, const std::string& text) {
     dialog().field(field)->setText(QString::fromStdString(text));
 }
 
-int FrmSettings::pauseState() {
+int LazySettingsView::pauseState() {
     return dialog().pauseState();
 }
 
-void FrmSettings::setPauseState(int state) {
+void LazySettingsView::setPauseState(int state) {
     dialog().setPauseState(state);
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/settings_form.h"
+#include "app/modal_settings_view.h"
 #include "core/program_state.h"
 #include "platform/platform.h"
 
@@ -9,15 +9,15 @@
 
 namespace chimex {
 
-class SettingsDialog;
+class FrmSettings;
 
 /// The settings dialog as the program's logic drives it. The window is created (loaded) on the
 /// first touch of a field, the check box, load() or showModal(); loading sets PauseMode = -1.
 /// Closing it runs the settings commit, which writes the settings file.
-class FrmSettings : public SettingsForm {
+class LazySettingsView : public ModalSettingsView {
   public:
-    FrmSettings(ProgramState& state, Platform& platform);
-    ~FrmSettings() override;
+    LazySettingsView(ProgramState& state, Platform& platform);
+    ~LazySettingsView() override;
 
     void load() override;
     void showModal() override;
@@ -28,14 +28,14 @@ class FrmSettings : public SettingsForm {
 
     bool isLoaded() const { return dialog_ != nullptr; }
     /// The window, loading it if needed.
-    SettingsDialog& dialog();
+    FrmSettings& dialog();
 
   private:
     void commit();
 
     ProgramState& state_;
     Platform& platform_;
-    std::unique_ptr<SettingsDialog> dialog_;
+    std::unique_ptr<FrmSettings> dialog_;
 };
 
 } // namespace chimex

@@ -7,7 +7,7 @@ namespace chimex {
 
 /// The settings dialog as start-up drives it: loaded at most once, then shown modally once.
 /// Closing it, however it is closed, runs the settings commit before showModal() returns.
-class SettingsForm : public SettingsView {
+class ModalSettingsView : public SettingsView {
   public:
     /// Creates the dialog when it does not exist yet; its load step sets PauseMode = -1.
     virtual void load() = 0;

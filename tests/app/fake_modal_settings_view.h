@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/settings_form.h"
+#include "app/modal_settings_view.h"
 #include "fake_settings_view.h"
 #include "platform/platform.h"
 
@@ -11,9 +11,9 @@ namespace chimex {
 
 /// The settings dialog without a window: showModal() runs `whileShown`, then closes with the real
 /// commit.
-class FakeSettingsForm : public test::FakeDialogFields<SettingsForm> {
+class FakeModalSettingsView : public test::FakeDialogFields<ModalSettingsView> {
   public:
-    FakeSettingsForm(ProgramState& state, Platform& platform)
+    FakeModalSettingsView(ProgramState& state, Platform& platform)
         : FakeDialogFields(state), platform_(platform) {}
 
     int shows = 0;
