@@ -13,6 +13,7 @@
 #include "cli/score/text_score_reader.h"
 #include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
+#include "settings/settings_view.h"
 
 #include <algorithm>
 #include <charconv>
@@ -273,10 +274,8 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     throw UsageError("unknown command " + args[0]);
 }
 
-} // namespace
-
-std::string helpText() {
-    return R"(Usage:
+/// The help with INITIAL standing for the settings dialog's initial values.
+constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
   chimex-cli check PART [--settings FILE] [--json]
@@ -291,7 +290,7 @@ render  Plays SCORE through the same note capture and note planner as the deskto
         seconds of silence before the press (0 when left out); blank lines and # comments are
         ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
         C3 to C6 move by octaves into it.
-        --settings FILE  settings file in the form of Chimex.ini (default: 96, 48, 6, 3, 2)
+        --settings FILE  settings file in the form of Chimex.ini (default: INITIAL)
         --pause          write pause lines, as the settings dialog's check box does
         --track N        MIDI: play only track N (from 1)
         --channel N      MIDI: play only channel N (1 to 16)
@@ -301,14 +300,14 @@ check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, exten
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
         strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, and
         the header states the extents and fastest speeds the jogs reach.
-        --settings FILE  the limits to check against (default: 96, 48, 6, 3, 2)
+        --settings FILE  the limits to check against (default: INITIAL)
         --json           the report as JSON
 
 preview Draws PART as an SVG picture: the travel box from the settings with the tool path in a
         top view (X and Y) and a side view (X and Z), each jog in the colour of the key whose
         note its speed sounds, the start and end marked, a time line of which axis jogs when and
         the pauses, and the extents and running time. Warns about jogs that end outside the box.
-        --settings FILE  the travel box and speeds (default: 96, 48, 6, 3, 2)
+        --settings FILE  the travel box and speeds (default: INITIAL)
         --unit NAME      the machine's length unit for the labels (default: units)
 
 listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
@@ -328,6 +327,20 @@ Exit status:
   5  the output cannot be written (or a sound would be too long for a WAV file), or another
      failure; nothing was written
 )";
+
+} // namespace
+
+std::string helpText() {
+    std::string initial;
+    for (const char* text : initialFieldTexts) {
+        initial += (initial.empty() ? "" : ", ") + std::string(text);
+    }
+    std::string help(helpTemplate);
+    const std::string_view placeholder = "INITIAL";
+    for (auto at = help.find(placeholder); at != std::string::npos; at = help.find(placeholder)) {
+        help.replace(at, placeholder.size(), initial);
+    }
+    return help;
 }
 
 ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console console) {
