@@ -14,8 +14,8 @@ namespace chimex {
 /// state, message boxes go to a text stream, and ending the play is only recorded.
 class HeadlessPlatform : public Platform {
   public:
-    /// `folder` stands for the program's folder: the settings file is read from it and written
-    /// to it, so it should be a private scratch folder.
+    /// `folder` stands for the program's folder, where the keys' sound files would be; nothing is
+    /// read from it or written to it.
     HeadlessPlatform(std::filesystem::path folder, std::ostream& messages);
 
     /// The next readings the clock gives, in order; at most eight wait at a time.
