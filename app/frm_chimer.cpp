@@ -17,7 +17,7 @@
 
 namespace chimex {
 
-FrmChimer::FrmChimer(ProgramState& state, Platform& platform, SettingsForm& settings)
+FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings)
     : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform) {
     setObjectName("frmChimer");
     setWindowTitle("Chimex");
@@ -52,7 +52,7 @@ FrmChimer::~FrmChimer() {
 
 void FrmChimer::buildKeyboard(QWidget* client) {
     QWidget* previous = txtSpeed_;
-    for (int index = 0; index < 37; ++index) {
+    for (int index = 0; index < keyCount; ++index) {
         auto* key = new NoteKey(index, client);
         keys_[static_cast<std::size_t>(index)] = key;
         connect(key, &NoteKey::notePressed, this, &FrmChimer::keyPressed);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/settings_form.h"
+#include "app/modal_settings_view.h"
 #include "app/unload_chain.h"
+#include "core/note_capture.h"
 #include "core/program_state.h"
 #include "platform/platform.h"
 
@@ -25,7 +26,7 @@ class FrmChimer : public QMainWindow {
     Q_OBJECT
 
   public:
-    FrmChimer(ProgramState& state, Platform& platform, SettingsForm& settings);
+    FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings);
     ~FrmChimer() override;
 
     /// The start-up sequence. True when the window is to be shown; false when the program ends.
@@ -34,7 +35,6 @@ class FrmChimer : public QMainWindow {
     void unload();
 
     NoteKey* key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
-    std::optional<int> heldKey() const { return heldKey_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -51,9 +51,9 @@ class FrmChimer : public QMainWindow {
 
     ProgramState& state_;
     Platform& platform_;
-    SettingsForm& settings_;
+    ModalSettingsView& settings_;
     UnloadChain unloadChain_;
-    std::array<NoteKey*, 37> keys_{};
+    std::array<NoteKey*, keyCount> keys_{};
     std::optional<int> heldKey_;
     bool inHandler_ = false;
     QLineEdit* txtSpeed_ = nullptr;

@@ -44,11 +44,11 @@ TwipRect keyRect(int keyIndex) {
     return {whiteStep * whitesBefore(keyIndex), 0, whiteWidth, whiteHeight};
 }
 
-std::array<int, 37> stackingOrder() {
-    std::array<int, 37> order{};
+std::array<int, keyCount> stackingOrder() {
+    std::array<int, keyCount> order{};
     std::size_t next = 0;
     for (bool black : {false, true}) {
-        for (int i = 0; i < 37; ++i) {
+        for (int i = 0; i < keyCount; ++i) {
             if (isBlackKey(i) == black) {
                 order[next++] = i;
             }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/note_capture.h"
+
 #include <array>
 #include <optional>
 
@@ -33,7 +35,7 @@ TwipRect keyRect(int keyIndex);
 
 /// The key indices from the bottom of the stack to the top: white keys in rising order (a higher
 /// white key lies over the lower one it overlaps), then the black keys over them.
-std::array<int, 37> stackingOrder();
+std::array<int, keyCount> stackingOrder();
 
 /// The key a press at (x, y) twips goes to: the uppermost key there, or none.
 std::optional<int> keyAt(int x, int y);

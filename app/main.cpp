@@ -2,7 +2,7 @@
 // The desktop program: builds the Qt platform, the two windows and the program state, then runs
 // the main window's load step (start-up) and the event loop.
 #include "app/frm_chimer.h"
-#include "app/frm_settings.h"
+#include "app/lazy_settings_view.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
 
     chimex::ProgramState state;
     chimex::QtPlatform platform;
-    chimex::FrmSettings settings(state, platform);
+    chimex::LazySettingsView settings(state, platform);
     chimex::FrmChimer window(state, platform, settings);
     platform.setEndPlayingHandler([&window] { window.unload(); });
     if (!window.load()) {

@@ -41,16 +41,15 @@ class PauseCheckBox : public QCheckBox {
 struct FieldLayout {
     SettingsField field;
     const char* name;
-    const char* text;
     int left, top, width, height;
 };
 
 constexpr FieldLayout fieldLayouts[] = {
-    {SettingsField::MaxX, "txtMaxX", "96", 120, 240, 855, 285},
-    {SettingsField::MaxY, "txtMaxY", "48", 120, 720, 855, 285},
-    {SettingsField::MaxZ, "txtMaxZ", "6", 120, 1200, 855, 285},
-    {SettingsField::MaxXYSpeed, "txtMaxXYSpeed", "3", 120, 2040, 615, 285},
-    {SettingsField::MaxZSpeed, "txtMaxZSpeed", "2", 120, 2520, 615, 285},
+    {SettingsField::MaxX, "txtMaxX", 120, 240, 855, 285},
+    {SettingsField::MaxY, "txtMaxY", 120, 720, 855, 285},
+    {SettingsField::MaxZ, "txtMaxZ", 120, 1200, 855, 285},
+    {SettingsField::MaxXYSpeed, "txtMaxXYSpeed", 120, 2040, 615, 285},
+    {SettingsField::MaxZSpeed, "txtMaxZSpeed", 120, 2520, 615, 285},
 };
 
 constexpr const char* pauseTip =
@@ -63,7 +62,7 @@ QRect twipRect(int left, int top, int width, int height) {
 
 } // namespace
 
-SettingsDialog::SettingsDialog(std::function<void()> onUnload) : onUnload_(std::move(onUnload)) {
+FrmSettings::FrmSettings(std::function<void()> onUnload) : onUnload_(std::move(onUnload)) {
     setObjectName("frmSettings");
     setWindowTitle("Tool Settings");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -71,10 +70,11 @@ SettingsDialog::SettingsDialog(std::function<void()> onUnload) : onUnload_(std::
     setFixedSize(pixels(3300), pixels(4350));
 
     for (const auto& layout : fieldLayouts) {
-        auto* edit = new SelectingLineEdit(layout.text, this);
+        const auto field = static_cast<std::size_t>(layout.field);
+        auto* edit = new SelectingLineEdit(initialFieldTexts[field], this);
         edit->setObjectName(layout.name);
         edit->setGeometry(twipRect(layout.left, layout.top, layout.width, layout.height));
-        fields_[static_cast<std::size_t>(layout.field)] = edit;
+        fields_[field] = edit;
     }
     addLabel("Label1", "Maximum move for X Axis?", 1080, 240, 2055, 255);
     addLabel("Label9", "Maximum move for Y Axis?", 1080, 720, 2055, 255);
@@ -109,7 +109,7 @@ SettingsDialog::SettingsDialog(std::function<void()> onUnload) : onUnload_(std::
     fitFont();
 }
 
-void SettingsDialog::fitFont() {
+void FrmSettings::fitFont() {
     // The layout is measured for an 8-point face at 96 dots an inch (11 pixels high). The desktop's
     // usual font is larger and often wider, so take the largest size up to that at which every
     // caption fits its control.
@@ -123,7 +123,7 @@ void SettingsDialog::fitFont() {
     }
 }
 
-bool SettingsDialog::captionsFit() const {
+bool FrmSettings::captionsFit() const {
     for (const QLabel* label : findChildren<QLabel*>()) {
         if (label->fontMetrics().horizontalAdvance(label->text()) > label->width()) {
             return false;
@@ -132,18 +132,18 @@ bool SettingsDialog::captionsFit() const {
     return chkPause_->sizeHint().width() <= chkPause_->width();
 }
 
-void SettingsDialog::addLabel(const char* name, const char* text, int left, int top, int width,
-                              int height) {
+void FrmSettings::addLabel(const char* name, const char* text, int left, int top, int width,
+                           int height) {
     auto* label = new QLabel(text, this);
     label->setObjectName(name);
     label->setGeometry(twipRect(left, top, width, height));
 }
 
-QLineEdit* SettingsDialog::field(SettingsField field) const {
+QLineEdit* FrmSettings::field(SettingsField field) const {
     return fields_.at(static_cast<std::size_t>(field));
 }
 
-int SettingsDialog::pauseState() const {
+int FrmSettings::pauseState() const {
     switch (chkPause_->checkState()) {
     case Qt::Checked:
         return 1;
@@ -154,7 +154,7 @@ int SettingsDialog::pauseState() const {
     }
 }
 
-void SettingsDialog::setPauseState(int state) {
+void FrmSettings::setPauseState(int state) {
     switch (state) {
     case 0:
         chkPause_->setCheckState(Qt::Unchecked);
@@ -170,7 +170,7 @@ void SettingsDialog::setPauseState(int state) {
     }
 }
 
-void SettingsDialog::keyPressEvent(QKeyEvent* event) {
+void FrmSettings::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     if (key == Qt::Key_Escape) {
         event->accept(); // backing out of an edit must not save the settings
@@ -183,7 +183,7 @@ void SettingsDialog::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void SettingsDialog::done(int result) {
+void FrmSettings::done(int result) {
     // Every way of closing the dialog ends here (the button, the close box, the window manager).
     if (!unloaded_) {
         unloaded_ = true;

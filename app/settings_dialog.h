@@ -18,11 +18,11 @@ namespace chimex {
 /// The window "Tool Settings" (frmSettings): five fields, the pause check box and the button
 /// "Save settings". However it closes (button, close box, the window manager), `onUnload` runs
 /// once first. Escape does nothing: the button is neither the default nor the cancel button.
-class SettingsDialog : public QDialog {
+class FrmSettings : public QDialog {
     Q_OBJECT
 
   public:
-    explicit SettingsDialog(std::function<void()> onUnload);
+    explicit FrmSettings(std::function<void()> onUnload);
 
     QLineEdit* field(SettingsField field) const;
     QCheckBox* pauseBox() const { return chkPause_; }

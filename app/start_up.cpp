@@ -2,9 +2,11 @@
 #include "start_up.h"
 
 #include "core/note_capture.h"
+#include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 
 #include <exception>
+#include <string>
 
 namespace chimex {
 
@@ -37,21 +39,23 @@ bool askForTuneFile(ProgramState& state, Platform& platform) {
 
 void chooseTuneFile(ProgramState& state, Platform& platform) {
     bool accepted = false;
+    std::string prompt = tryAgainPrompt;
     try {
         accepted = askForTuneFile(state, platform);
-    } catch (const std::exception&) {
-        // Whatever failed while asking, the user is asked to start again; nothing was written.
-        accepted = false;
+    } catch (const std::exception& failure) {
+        // Whatever failed while asking, the user is told what and asked to start again; nothing
+        // was written.
+        prompt = std::string(failure.what()) + "\n\n" + tryAgainPrompt;
     }
     if (accepted) {
         state.StartStatus = tuneChosen;
         return;
     }
-    platform.messageBox(tryAgainPrompt, tryAgainTitle, MessageStyle::Ok);
+    platform.messageBox(prompt, tryAgainTitle, MessageStyle::Ok);
     state.StartStatus = noTuneChosen;
 }
 
-bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings) {
+bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings) {
     chooseTuneFile(state, platform);
     if (state.StartStatus != tuneChosen) {
         platform.endProgram();
@@ -59,12 +63,14 @@ bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings)
     }
     // The sounds load only now that a tune is coming, and finish while the settings dialog is up.
     platform.preloadSounds(soundPaths(platform.programFolder()));
-    readSettingsFile(state, platform, settings);
-    settings.load();
-    settings.showModal();
+    settleSettings(
+        state,
+        [&] {
+            readSettingsFile(state, platform, settings);
+            settings.load();
+        },
+        [&] { settings.showModal(); });
     state.TuneStream.open(state.TuneFile);
-    state.TopXYSpeed = 0;
-    state.TopZSpeed = 0;
     return true;
 }
 

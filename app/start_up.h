@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/settings_form.h"
+#include "app/modal_settings_view.h"
 #include "core/program_state.h"
 #include "platform/platform.h"
 
@@ -22,14 +22,14 @@ inline constexpr short tuneChosen = 9;
 inline constexpr short noTuneChosen = 1;
 
 /// Asks for the tune file's name until one is accepted: TuneFile = the path as the dialog returns
-/// it and StartStatus = 9. A cancel, or any failure on the way, shows "Try Again" and sets
-/// StartStatus = 1.
+/// it and StartStatus = 9. A cancel, or any failure on the way, shows "Try Again" (after the
+/// failure's message) and sets StartStatus = 1.
 void chooseTuneFile(ProgramState& state, Platform& platform);
 
 /// The main window's load step. Returns true when playing can begin: a tune file was chosen, the
 /// sounds were preloaded, the settings were read, shown and committed, the tune file is open as the
 /// journal and the fastest speeds are cleared. Without a tune file it calls platform.endProgram()
 /// and returns false, with nothing read or written. Other failures throw Failure.
-bool runStartUp(ProgramState& state, Platform& platform, SettingsForm& settings);
+bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings);
 
 } // namespace chimex

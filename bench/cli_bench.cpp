@@ -2,11 +2,12 @@
 // chimex-cli on a score of a million notes: rendering it to a part file, checking and previewing
 // the result, and listening to its first 20,000 notes.
 // Peak memory is measured on the executable (see the README); here the rate in notes a second.
-#include "cli/listen_wave.h"
-#include "cli/part_check.h"
-#include "cli/preview_svg.h"
-#include "cli/render.h"
-#include "cli/text_score_reader.h"
+#include "cli/check/part_check.h"
+#include "cli/common/settings_choice.h"
+#include "cli/listen/listen_wave.h"
+#include "cli/preview/preview_svg.h"
+#include "cli/render/render.h"
+#include "cli/score/text_score_reader.h"
 
 #include <benchmark/benchmark.h>
 
@@ -63,7 +64,7 @@ void checkMillionNotes(benchmark::State& state) {
     }
     for (auto _ : state) {
         std::ifstream part(partPath(), std::ios::binary);
-        const CheckReport report = checkPartFile(part, CheckLimits{});
+        const CheckReport report = checkPartFile(part, machineLimits());
         benchmark::DoNotOptimize(report.notes);
         state.counters["violations"] = static_cast<double>(report.violations.size());
     }

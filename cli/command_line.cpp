@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "command_line.h"
 
-#include "cli/check_output.h"
-#include "cli/cli_settings.h"
-#include "cli/headless_platform.h"
-#include "cli/input_failure.h"
-#include "cli/listen_wave.h"
-#include "cli/midi_voice.h"
-#include "cli/number_text.h"
-#include "cli/part_check.h"
-#include "cli/preview_layout.h"
-#include "cli/preview_svg.h"
-#include "cli/render.h"
-#include "cli/scratch_folder.h"
-#include "cli/text_score_reader.h"
+#include "cli/check/check_output.h"
+#include "cli/check/part_check.h"
+#include "cli/common/number_text.h"
+#include "cli/common/settings_choice.h"
+#include "cli/listen/listen_wave.h"
+#include "cli/preview/preview_layout.h"
+#include "cli/preview/preview_svg.h"
+#include "cli/render/render.h"
+#include "cli/score/midi_voice.h"
+#include "cli/score/text_score_reader.h"
 #include "partfile/atomic_output_file.h"
+#include "platform/failure.h"
+#include "settings/settings_view.h"
 
 #include <algorithm>
 #include <charconv>
@@ -126,13 +125,9 @@ std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& na
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                           std::istreambuf_iterator<char>());
     if (file.bad()) {
-        throw InputFailure("Cannot read " + name);
+        throw InputFailure(name, 0, "cannot be read");
     }
-    try {
-        return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
-    } catch (const InputFailure& failure) {
-        throw InputFailure(name + ": " + failure.what());
-    }
+    return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
 }
 
 SettingsChoice settingsChoice(const Options& options) {
@@ -146,7 +141,7 @@ SettingsChoice settingsChoice(const Options& options) {
 std::ifstream openInput(const std::string& name, const std::string& what) {
     std::ifstream file(name, std::ios::binary);
     if (!file.is_open()) {
-        throw InputFailure("Cannot open " + what + " " + name);
+        throw InputFailure(name, 0, "cannot open " + what);
     }
     return file;
 }
@@ -169,21 +164,31 @@ std::filesystem::path requiredOutput(const Options& options, const std::string& 
     return *out;
 }
 
+/// Runs `work` on the input file `name`, naming it in the input failures that name no file.
+template <typename Work> auto readingInput(const std::string& name, Work work) {
+    try {
+        return work();
+    } catch (const InputFailure& failure) {
+        throw failure.inFile(name);
+    }
+}
+
 ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(
         args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
     const std::string name = onlyInput(options, "render", "SCORE");
     const std::filesystem::path out = requiredOutput(options, "render");
     std::ifstream file = openInput(name, "the score");
-    const auto notes = openScore(file, name, options);
+    const auto notes = readingInput(name, [&] { return openScore(file, name, options); });
     RenderProgress progress;
     if (console.errIsTerminal) {
         progress = [&console](long long placed) {
             console.err << "\r" << placed << " notes placed" << std::flush;
         };
     }
-    const RenderOutcome outcome =
-        renderPartFile(*notes, settingsChoice(options), out, console.err, progress);
+    const RenderOutcome outcome = readingInput(name, [&] {
+        return renderPartFile(*notes, settingsChoice(options), out, console.err, progress);
+    });
     if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
         console.err << "\r";
     }
@@ -192,26 +197,12 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
 
-CheckLimits limitsFrom(const SettingsChoice& choice, Console console) {
-    ScratchFolder scratch;
-    HeadlessPlatform platform(scratch.path(), console.err);
-    ProgramState state;
-    applySettings(state, platform, choice);
-    scratch.remove();
-    return {state.MaxX, state.MaxY, state.MaxZ, state.MaxXYSpeed, state.MaxZSpeed};
-}
-
 ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--settings"}, {"--json"});
     const std::string name = onlyInput(options, "check", "PART file");
-    const CheckLimits limits = limitsFrom(settingsChoice(options), console);
+    const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the part file");
-    CheckReport report;
-    try {
-        report = checkPartFile(file, limits);
-    } catch (const Failure& failure) {
-        throw InputFailure(name + ": " + failure.what());
-    }
+    const CheckReport report = readingInput(name, [&] { return checkPartFile(file, limits); });
     if (options.flags.count("--json")) {
         printCheckJson(console.out, name, report, limits);
     } else {
@@ -225,7 +216,7 @@ ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
     const std::string name = onlyInput(options, "preview", "PART file");
     const std::filesystem::path out = requiredOutput(options, "preview");
     PreviewOptions preview;
-    preview.limits = limitsFrom(settingsChoice(options), console);
+    preview.limits = machineLimits(settingsChoice(options));
     if (options.values.count("--unit")) {
         preview.unit = options.values.at("--unit");
     }
@@ -283,10 +274,8 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     throw UsageError("unknown command " + args[0]);
 }
 
-} // namespace
-
-std::string helpText() {
-    return R"(Usage:
+/// The help with INITIAL standing for the settings dialog's initial values.
+constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
   chimex-cli check PART [--settings FILE] [--json]
@@ -301,7 +290,7 @@ render  Plays SCORE through the same note capture and note planner as the deskto
         seconds of silence before the press (0 when left out); blank lines and # comments are
         ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
         C3 to C6 move by octaves into it.
-        --settings FILE  settings file in the form of Chimex.ini (default: 96, 48, 6, 3, 2)
+        --settings FILE  settings file in the form of Chimex.ini (default: INITIAL)
         --pause          write pause lines, as the settings dialog's check box does
         --track N        MIDI: play only track N (from 1)
         --channel N      MIDI: play only channel N (1 to 16)
@@ -311,14 +300,14 @@ check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, exten
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
         strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, and
         the header states the extents and fastest speeds the jogs reach.
-        --settings FILE  the limits to check against (default: 96, 48, 6, 3, 2)
+        --settings FILE  the limits to check against (default: INITIAL)
         --json           the report as JSON
 
 preview Draws PART as an SVG picture: the travel box from the settings with the tool path in a
         top view (X and Y) and a side view (X and Z), each jog in the colour of the key whose
         note its speed sounds, the start and end marked, a time line of which axis jogs when and
         the pauses, and the extents and running time. Warns about jogs that end outside the box.
-        --settings FILE  the travel box and speeds (default: 96, 48, 6, 3, 2)
+        --settings FILE  the travel box and speeds (default: INITIAL)
         --unit NAME      the machine's length unit for the labels (default: units)
 
 listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
@@ -338,6 +327,20 @@ Exit status:
   5  the output cannot be written (or a sound would be too long for a WAV file), or another
      failure; nothing was written
 )";
+
+} // namespace
+
+std::string helpText() {
+    std::string initial;
+    for (const char* text : initialFieldTexts) {
+        initial += (initial.empty() ? "" : ", ") + std::string(text);
+    }
+    std::string help(helpTemplate);
+    const std::string_view placeholder = "INITIAL";
+    for (auto at = help.find(placeholder); at != std::string::npos; at = help.find(placeholder)) {
+        help.replace(at, placeholder.size(), initial);
+    }
+    return help;
 }
 
 ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console console) {

@@ -35,6 +35,7 @@ struct Move {
     Axis axis;
     Direction direction;
     float position;
+    ShortText positionText; ///< the three-decimal form the jog line carries
 };
 
 struct Draws {
@@ -46,10 +47,6 @@ struct Draws {
     throw Failure("Overflow in the note planner: " + what);
 }
 
-const char* axisName(Axis axis) {
-    return axis == Axis::X ? "X" : axis == Axis::Y ? "Y" : "Z";
-}
-
 /// CurX, CurY or CurZ, writable when the state is.
 template <typename State> auto& coordinate(State& s, Axis axis) {
     return axis == Axis::X ? s.CurX : axis == Axis::Y ? s.CurY : s.CurZ;
@@ -57,10 +54,6 @@ template <typename State> auto& coordinate(State& s, Axis axis) {
 
 float& extent(ProgramState& s, Axis axis) {
     return axis == Axis::X ? s.HighX : axis == Axis::Y ? s.HighY : s.HighZ;
-}
-
-float limit(const ProgramState& s, Axis axis) {
-    return axis == Axis::X ? s.MaxX : axis == Axis::Y ? s.MaxY : s.MaxZ;
 }
 
 Direction opposite(Direction direction) {
@@ -71,7 +64,7 @@ Direction opposite(Direction direction) {
 float candidate(float cur, double distance, Direction direction, Axis axis) {
     const double exact = direction == Direction::Up ? cur + distance : cur - distance;
     if (!(std::fabs(exact) <= FLT_MAX)) {
-        overflow(std::string("the new ") + axisName(axis) +
+        overflow(std::string("the new ") + axisLetter(axis) +
                  " coordinate is beyond the single-precision range");
     }
     return static_cast<float>(exact);
@@ -88,18 +81,18 @@ bool inside(float position, float max, Direction direction) {
 
 /// The jog line carries the position with three decimals, which can round it onto 0 or the
 /// limit (5.9996 is written 6.000); the machine goes where the line says, so both must pass.
-bool allowed(float position, float max, Direction direction) {
-    return inside(position, max, direction) &&
-           inside(roundThroughThreeDecimals(position), max, direction);
+bool allowed(float position, const ShortText& written, float max, Direction direction) {
+    return inside(position, max, direction) && inside(readBackAsFloat(written), max, direction);
 }
 
 std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction direction,
                                  double distance) {
     const float position = candidate(coordinate(s, axis), distance, direction, axis);
-    if (!allowed(position, limit(s, axis), direction)) {
+    const ShortText written = threeDecimalText(position);
+    if (!allowed(position, written, axisLimit(s, axis), direction)) {
         return std::nullopt;
     }
-    return Move{axis, direction, position};
+    return Move{axis, direction, position, written};
 }
 
 std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice, double distance) {
@@ -156,7 +149,7 @@ void place(ProgramState& s, const Move& move) {
     if (move.direction == Direction::Up && move.position > high) {
         high = move.position;
     }
-    writeMoveBlock(journal, move.axis, s.NoteSpeed, s.NoteDuration, move.position);
+    writeMoveBlock(journal, move.axis, s.NoteSpeed, s.NoteDuration, move.positionText);
     s.TuneStream.flush();
     float& top = move.axis == Axis::Z ? s.TopZSpeed : s.TopXYSpeed;
     if (s.NoteSpeed > top) {

@@ -47,6 +47,11 @@ struct ProgramState {
     Journal TuneStream;
 };
 
+/// The jog speed of key 0 for a fastest X and Y speed: the keys' speeds rise from it by semitones.
+inline float baseSpeedFor(float MaxXYSpeed) {
+    return static_cast<float>(static_cast<double>(MaxXYSpeed) / 8.2);
+}
+
 /// The extents, minimums and fastest speeds the part-file header shows.
 inline HeaderValues headerValues(const ProgramState& s) {
     return {s.HighX, s.HighY, s.HighZ, s.LowX, s.LowY, s.LowZ, s.TopXYSpeed, s.TopZSpeed};

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Any bytes as a MIDI file: either a clear error, or one voice of notes on the keyboard with
 // times that are finite and not negative.
-#include "cli/input_failure.h"
-#include "cli/midi_voice.h"
+#include "cli/score/midi_voice.h"
 #include "fuzz_check.h"
+#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Any text as a part file: the check never throws for text it can read, lists violations in line
 // order within the file, and reports only finite extents.
-#include "cli/part_check.h"
+#include "cli/check/part_check.h"
+#include "cli/common/settings_choice.h"
 #include "fuzz_check.h"
 
 #include <cmath>
@@ -14,7 +15,7 @@ using namespace chimex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-    const CheckReport report = checkPartFile(in, CheckLimits{});
+    const CheckReport report = checkPartFile(in, machineLimits());
     long long previous = 0;
     for (const PartIssue& v : report.violations) {
         CHIMEX_FUZZ_CHECK(v.line >= previous && v.line <= report.lines);

@@ -2,11 +2,11 @@
 // Any text as a part file, its first line as the file's name: the timed reading starts events in
 // order with finite, non-negative lengths, and the preview is well-formed XML whose coordinates
 // are finite numbers. Only InputFailure (a line that is not well-formed) may stop either.
-#include "../tests/xml_reader.h"
-#include "cli/input_failure.h"
-#include "cli/preview_svg.h"
-#include "cli/timed_part_reader.h"
+#include "cli/common/timed_part_reader.h"
+#include "cli/preview/preview_svg.h"
 #include "fuzz_check.h"
+#include "platform/failure.h"
+#include "support/xml_reader.h"
 
 #include <cmath>
 #include <cstddef>

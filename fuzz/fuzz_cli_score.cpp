@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Any text as a score: either an error naming a line, or notes whose keys and times are in range.
-#include "cli/input_failure.h"
-#include "cli/text_score_reader.h"
+#include "cli/score/text_score_reader.h"
 #include "fuzz_check.h"
+#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CHIMEX_FUZZ_CHECK(note->gap >= 0 && note->gap < longestScoreTime);
         }
     } catch (const InputFailure& failure) {
-        CHIMEX_FUZZ_CHECK(std::string(failure.what()).starts_with("score line "));
+        CHIMEX_FUZZ_CHECK(std::string(failure.what()).starts_with("line "));
     }
     return 0;
 }

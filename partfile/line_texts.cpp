@@ -33,28 +33,39 @@ void write(std::ostream& out, const ShortText& lines) {
 // The block is built in place and written in one call: it is the bulk of a long render.
 void writeMoveBlock(std::ostream& out, Axis axis, float noteSpeed, float noteDuration,
                     float position) {
-    const bool z = axis == Axis::Z;
-    const char* jog = axis == Axis::X ? "J3, " : axis == Axis::Y ? "J3,, " : "J3,,, ";
+    writeMoveBlock(out, axis, noteSpeed, noteDuration, threeDecimalText(position));
+}
+
+void writeMoveBlock(std::ostream& out, Axis axis, float noteSpeed, float noteDuration,
+                    const ShortText& position) {
+    // One comma after the command word per axis before the one that moves (Z's speed is JS's
+    // second argument).
+    const std::string_view commas = ",, ";
+    const std::string_view jogCommas = commas.substr(2 - axisIndex(axis));
+    const std::string_view speedCommas = commas.substr(axis == Axis::Z ? 1 : 2);
     ShortText block;
     appendLine(block, {});
-    appendLine(block, {z ? "JS,, " : "JS, ", plainText(noteSpeed).view()});
+    appendLine(block, {speedCommand, speedCommas, plainText(noteSpeed).view()});
     appendLine(block, {"' note duration = ", plainText(noteDuration).view()});
-    appendLine(block, {jog, threeDecimalText(position).view()});
+    appendLine(block, {jogCommand, jogCommas, position.view()});
     write(out, block);
 }
 
 void writePauseLine(std::ostream& out, float pauseLength) {
     ShortText line;
-    appendLine(line, {"PAUSE, ", oneDecimalText(pauseLength).view()});
+    appendLine(line, {pauseCommand, ", ", oneDecimalText(pauseLength).view()});
     write(out, line);
 }
 
 namespace {
 
-void writeAxisRange(std::ostream& out, char axis, float high, float low) {
-    const std::string name(1, axis);
-    writeLine(out, "' Maximum " + name + "-axis value for this file is " + plainForm(high));
-    writeLine(out, "' Minimum " + name + "-axis value for this file is " + plainForm(low));
+void writeHeaderValue(std::ostream& out, HeaderItem item, float value) {
+    writeLine(out, std::string(headerTexts[static_cast<std::size_t>(item)]) + plainForm(value));
+}
+
+void writeAxisRange(std::ostream& out, HeaderItem maximum, float high, float low) {
+    writeHeaderValue(out, maximum, high);
+    writeHeaderValue(out, static_cast<HeaderItem>(static_cast<int>(maximum) + 1), low);
     writeLine(out, "");
 }
 
@@ -78,11 +89,11 @@ void writeHeader(std::ostream& out, const HeaderValues& v) {
     writeLine(out, "' Read the values below and make sure that your Gantrix can safely move within "
                    "that range.");
     writeLine(out, "");
-    writeAxisRange(out, 'X', v.HighX, v.LowX);
-    writeAxisRange(out, 'Y', v.HighY, v.LowY);
-    writeAxisRange(out, 'Z', v.HighZ, v.LowZ);
-    writeLine(out, "' Fastest X and Y axis jog speed is " + plainForm(v.TopXYSpeed));
-    writeLine(out, "' Fastest Z-axis jog speed is " + plainForm(v.TopZSpeed));
+    writeAxisRange(out, HeaderItem::MaxX, v.HighX, v.LowX);
+    writeAxisRange(out, HeaderItem::MaxY, v.HighY, v.LowY);
+    writeAxisRange(out, HeaderItem::MaxZ, v.HighZ, v.LowZ);
+    writeHeaderValue(out, HeaderItem::FastestXY, v.TopXYSpeed);
+    writeHeaderValue(out, HeaderItem::FastestZ, v.TopZSpeed);
     writeLine(out, "");
     writeLine(out, "");
     writeLine(out, confirmationPrompt(v));

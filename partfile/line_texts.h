@@ -1,12 +1,31 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "partfile/axis.h"
+#include "partfile/short_text.h"
+
+#include <array>
 #include <iosfwd>
 #include <string_view>
 
 namespace chimex {
 
-enum class Axis { X, Y, Z };
+/// The values the header comments of a part file state, in the order of headerTexts.
+enum class HeaderItem { MaxX, MinX, MaxY, MinY, MaxZ, MinZ, FastestXY, FastestZ };
+inline constexpr int headerItemCount = 8;
+
+/// The header comments up to the value they state, as written and as read back.
+inline constexpr std::array<std::string_view, headerItemCount> headerTexts = {
+    "' Maximum X-axis value for this file is ", "' Minimum X-axis value for this file is ",
+    "' Maximum Y-axis value for this file is ", "' Minimum Y-axis value for this file is ",
+    "' Maximum Z-axis value for this file is ", "' Minimum Z-axis value for this file is ",
+    "' Fastest X and Y axis jog speed is ",     "' Fastest Z-axis jog speed is ",
+};
+
+/// The command words of the lines a part file is made of.
+inline constexpr std::string_view speedCommand = "JS,";
+inline constexpr std::string_view jogCommand = "J3,";
+inline constexpr std::string_view pauseCommand = "PAUSE";
 
 /// The values the header and start sequence show.
 struct HeaderValues {
@@ -20,17 +39,15 @@ struct HeaderValues {
     float TopZSpeed = 0;
 };
 
-/// Number of lines writeHeader() writes (header, start sequence, the blank before the journal).
-inline constexpr int headerLineCount = 32;
-/// Number of lines writeFooter() writes.
-inline constexpr int footerLineCount = 4;
-
 /// Writes the text followed by CR LF, nothing added. The stream should be opened in binary mode.
 void writeLine(std::ostream& out, std::string_view text);
 
 /// The four-line move block: blank, speed line, duration comment, jog line with the new position.
 void writeMoveBlock(std::ostream& out, Axis axis, float noteSpeed, float noteDuration,
                     float position);
+/// The same with the position already in the three-decimal form.
+void writeMoveBlock(std::ostream& out, Axis axis, float noteSpeed, float noteDuration,
+                    const ShortText& position);
 
 /// "PAUSE, " and the gap in the one-decimal form.
 void writePauseLine(std::ostream& out, float pauseLength);

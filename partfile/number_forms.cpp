@@ -274,7 +274,6 @@ std::string oneDecimalForm(float value) {
     return std::string(oneDecimalText(value).view());
 }
 
-namespace {
 float readBackAsFloat(const ShortText& text) {
     float value = 0;
     const std::string_view chars = text.view();
@@ -285,7 +284,6 @@ float readBackAsFloat(const ShortText& text) {
     }
     return value;
 }
-} // namespace
 
 float roundThroughThreeDecimals(float value) {
     return readBackAsFloat(threeDecimalText(value));

@@ -26,6 +26,9 @@ ShortText threeDecimalText(float value);
 ShortText threeDecimalText(double value);
 ShortText oneDecimalText(float value);
 
+/// A number form read back as a float. Throws Failure when it does not fit one.
+float readBackAsFloat(const ShortText& text);
+
 /// The value put into the three-decimal form and read back as a float, which is how note speeds,
 /// durations and gaps are rounded before they are stored.
 float roundThroughThreeDecimals(float value);

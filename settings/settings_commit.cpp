@@ -22,20 +22,31 @@ void settingsDialogLoaded(ProgramState& state) {
     state.PauseMode = -1;
 }
 
-void commitSettings(ProgramState& state, Platform& platform, SettingsView& view) {
+void applySettingsFields(ProgramState& state, SettingsView& view) {
     commitField(view, SettingsField::MaxX, state.MaxX);
     commitField(view, SettingsField::MaxY, state.MaxY);
     commitField(view, SettingsField::MaxZ, state.MaxZ);
     commitField(view, SettingsField::MaxZSpeed, state.MaxZSpeed);
     commitField(view, SettingsField::MaxXYSpeed, state.MaxXYSpeed);
-    state.BaseSpeed = static_cast<float>(static_cast<double>(state.MaxXYSpeed) / 8.2);
+    state.BaseSpeed = baseSpeedFor(state.MaxXYSpeed);
     state.HighX = state.HighY = state.HighZ = 0;
     state.LowX = state.LowY = state.LowZ = 0;
-    const int pauseState = view.pauseState();
-    if (pauseState == 1) {
+    if (view.pauseState() == 1) {
         state.PauseMode = 1;
     }
-    writeSettingsFile(state, platform, pauseState);
+}
+
+void commitSettings(ProgramState& state, Platform& platform, SettingsView& view) {
+    applySettingsFields(state, view);
+    writeSettingsFile(state, platform, view.pauseState());
+}
+
+void settleSettings(ProgramState& state, const std::function<void()>& read,
+                    const std::function<void()>& close) {
+    read();
+    close();
+    state.TopXYSpeed = 0;
+    state.TopZSpeed = 0;
 }
 
 } // namespace chimex

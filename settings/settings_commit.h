@@ -5,14 +5,26 @@
 #include "platform/platform.h"
 #include "settings/settings_view.h"
 
+#include <functional>
+
 namespace chimex {
 
 /// The settings dialog's load step: PauseMode = -1.
 void settingsDialogLoaded(ProgramState& state);
 
-/// Runs when the settings dialog closes, however it closes: the five fields into the settings,
-/// BaseSpeed = MaxXYSpeed / 8.2, extents reset, PauseMode 1 when the box is checked, then the
-/// settings file written. Throws Failure when the file cannot be written.
+/// The dialog's fields into the state: the five settings, BaseSpeed from MaxXYSpeed, the extents
+/// reset, PauseMode 1 when the box is checked. Writes nothing.
+void applySettingsFields(ProgramState& state, SettingsView& view);
+
+/// Runs when the settings dialog closes, however it closes: applySettingsFields, then the settings
+/// file written. Throws Failure when the file cannot be written.
 void commitSettings(ProgramState& state, Platform& platform, SettingsView& view);
+
+/// The settings steps between start-up and the first note, in order: `read` loads the settings
+/// dialog and reads the settings file into it, `close` stands for the dialog's time on screen and
+/// ends with the commit, then the fastest speeds are cleared. The desktop program shows the
+/// dialog; chimex-cli and the tests only tick its box.
+void settleSettings(ProgramState& state, const std::function<void()>& read,
+                    const std::function<void()>& close);
 
 } // namespace chimex

@@ -129,12 +129,12 @@ void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& vie
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        throw Failure("Cannot open the settings file " + path.string() +
-                      " for reading: " + errorText());
+        throw InputFailure("Cannot open the settings file " + path.string() +
+                           " for reading: " + errorText());
     }
     readSettings(in, state, view);
     if (in.bad()) {
-        throw Failure("Cannot read the settings file " + path.string());
+        throw InputFailure("Cannot read the settings file " + path.string());
     }
 }
 

@@ -13,7 +13,7 @@ namespace chimex {
 inline constexpr const char* settingsFileName = "Chimex.ini";
 
 /// Reads Chimex.ini from the program folder, when it exists, into MaxX..MaxZSpeed and the dialog's
-/// fields and check box. Without a file nothing is touched. Throws Failure when reading fails.
+/// fields and check box. Without a file nothing is touched. Throws InputFailure when reading fails.
 void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& view);
 
 /// Replaces Chimex.ini with the six lines for the five settings and the pause state; written

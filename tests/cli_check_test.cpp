@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "cli/part_check.h"
+#include "cli/check/part_check.h"
+#include "cli/common/settings_choice.h"
 #include "partfile/line_texts.h"
 #include "text_files.h"
 
@@ -23,7 +24,8 @@ std::vector<std::string> sampleLines() {
     return test::crlfLines(out.str());
 }
 
-CheckReport check(const std::vector<std::string>& lines, const CheckLimits& limits = {}) {
+CheckReport check(const std::vector<std::string>& lines,
+                  const MachineLimits& limits = machineLimits()) {
     std::istringstream in(test::crlfText(lines));
     return checkPartFile(in, limits);
 }
@@ -109,7 +111,7 @@ TEST(PartCheck, ListsEveryViolationInLineOrder) {
 }
 
 TEST(PartCheck, SettingsLimitsApply) {
-    CheckLimits tight;
+    MachineLimits tight = machineLimits();
     tight.MaxZ = 0.5f;
     tight.MaxXYSpeed = 1.4f;
     const CheckReport report = check(sampleLines(), tight);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/scratch_folder.h"
+#include "cli/common/scratch_folder.h"
 #include "midi_builder.h"
 #include "text_files.h"
 
@@ -136,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"MalformedScore",
                 {"render", "@score.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
-                "score line 2: the hold time must be a number of seconds"},
+                "score.txt: line 2: the hold time must be a number of seconds"},
         Refusal{"TruncatedMidi",
                 {"render", "@cut.mid", "-o", "@out.txt"},
                 ExitStatus::BadInput,
@@ -144,11 +144,15 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"MissingScore",
                 {"render", "@none.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
-                "Cannot open the score"},
+                "cannot open the score"},
+        Refusal{"UnreadableScore",
+                {"render", "@.", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "Cannot read the input"},
         Refusal{"MissingPart",
                 {"check", "@none.txt"},
                 ExitStatus::BadInput,
-                "Cannot open the part file"},
+                "cannot open the part file"},
         Refusal{"MissingSettings",
                 {"check", "@score.txt", "--settings", "@none.ini"},
                 ExitStatus::BadInput,
@@ -162,11 +166,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"PreviewMalformedLine",
                 {"preview", "@bad.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
-                "bad.txt:3: not a line of a part file: \"G0 X1\""},
+                "bad.txt: line 3: not a line of a part file: \"G0 X1\""},
         Refusal{"PreviewMissingPart",
                 {"preview", "@none.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
-                "Cannot open the part file"},
+                "cannot open the part file"},
         Refusal{"PreviewMissingSettings",
                 {"preview", "@part.txt", "-o", "@out.txt", "--settings", "@none.ini"},
                 ExitStatus::BadInput,

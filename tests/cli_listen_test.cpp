@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/scratch_folder.h"
+#include "cli/common/scratch_folder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -288,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     "PAUSE 2\r\nJS, 1\r\nJ3, far\r\n",
                                     {"--steps-per-unit", "5"},
                                     ExitStatus::BadInput,
-                                    "part.txt:3: the J3 X coordinate is not a number"},
+                                    "part.txt: line 3: the J3 X coordinate is not a number"},
                       // 60,000 s is more than a WAV file holds; it fails before any sound is made.
                       ListenRefusal{"TooLongForWav",
                                     "JS, 0.001\r\nJ3, 60\r\n",

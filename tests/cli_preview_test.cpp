@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/pitch_band.h"
-#include "cli/preview_layout.h"
-#include "cli/scratch_folder.h"
-#include "cli/svg_text.h"
-#include "xml_reader.h"
+#include "cli/common/number_text.h"
+#include "cli/common/scratch_folder.h"
+#include "cli/preview/pitch_band.h"
+#include "cli/preview/preview_layout.h"
+#include "cli/preview/svg_text.h"
+#include "support/xml_reader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

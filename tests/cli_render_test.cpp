@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-#include "cli/input_failure.h"
-#include "cli/part_check.h"
-#include "cli/render.h"
-#include "cli/scratch_folder.h"
-#include "cli/text_score_reader.h"
+#include "cli/check/part_check.h"
+#include "cli/common/scratch_folder.h"
+#include "cli/common/settings_choice.h"
+#include "cli/render/render.h"
+#include "cli/score/text_score_reader.h"
 #include "core/note_capture.h"
 #include "fake_settings_view.h"
 #include "partfile/finaliser.h"
+#include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
@@ -41,15 +42,18 @@ std::string desktopPartFile(const Scenario& s, const std::filesystem::path& fold
     }
     ProgramState state;
     test::FakeSettingsView view(state);
-    settingsDialogLoaded(state);
-    readSettingsFile(state, platform, view);
-    if (s.pause) {
-        view.pause = 1;
-    }
-    commitSettings(state, platform, view);
+    settleSettings(
+        state,
+        [&] {
+            settingsDialogLoaded(state);
+            readSettingsFile(state, platform, view);
+        },
+        [&] {
+            view.pause = s.pause ? 1 : view.pause;
+            commitSettings(state, platform, view);
+        });
     const auto tune = folder / "tune.txt";
     state.TuneStream.open(tune);
-    state.TopXYSpeed = state.TopZSpeed = 0;
     platform.onEndPlaying = [&] {
         state.TuneStream.close();
         finalisePartFile(tune, folder, headerValues(state));
@@ -132,13 +136,14 @@ std::vector<std::string> renderLines(const std::string& scoreText) {
 
 CheckReport checkLines(const std::vector<std::string>& lines) {
     std::istringstream in(test::crlfText(lines));
-    return checkPartFile(in, CheckLimits{});
+    return checkPartFile(in, machineLimits());
 }
 
 TEST(RenderRoundTrip, ARenderedScoreChecksCleanAndEachDamageIsFoundAtItsLine) {
     std::string score;
     for (int i = 0; i < 200; ++i) {
-        score += std::to_string(i * 11 % 37) + " " + std::to_string(0.1 + i % 7 * 0.15) + " 0.1\n";
+        score +=
+            std::to_string(i * 11 % keyCount) + " " + std::to_string(0.1 + i % 7 * 0.15) + " 0.1\n";
     }
     auto lines = renderLines(score);
     const CheckReport clean = checkLines(lines);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "cli/input_failure.h"
-#include "cli/text_score_reader.h"
+#include "cli/score/text_score_reader.h"
+#include "platform/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -56,26 +56,22 @@ TEST_P(TextScoreErrors, NameTheLineAndWhatIsWrong) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, TextScoreErrors,
     ::testing::Values(
-        BadScore{"1 1\n37 1\n",
-                 "score line 2: the key must be a whole number from 0 to 36, not \"37\""},
-        BadScore{"-1 1\n", "score line 1: the key must be a whole number from 0 to 36, not \"-1\""},
-        BadScore{"C4 1\n", "score line 1: the key must be a whole number from 0 to 36, not \"C4\""},
-        BadScore{"2.5 1\n",
-                 "score line 1: the key must be a whole number from 0 to 36, not \"2.5\""},
-        BadScore{"\n\n5\n", "score line 3: the hold time is missing (expected KEY HOLD [GAP])"},
-        BadScore{"5 1 2 3\n", "score line 1: too many fields (expected KEY HOLD [GAP])"},
-        BadScore{"5 x\n", "score line 1: the hold time must be a number of seconds, not \"x\""},
-        BadScore{"5 1,5\n", "score line 1: the hold time must be a number of seconds, not \"1,5\""},
-        BadScore{"5 inf\n", "score line 1: the hold time must be a number of seconds, not \"inf\""},
-        BadScore{"5 nan\n", "score line 1: the hold time must be a number of seconds, not \"nan\""},
-        BadScore{"5 1e999\n",
-                 "score line 1: the hold time must be a number of seconds, not \"1e999\""},
-        BadScore{"5 -0.5\n", "score line 1: the hold time must be at least 0 and less than 86400 "
+        BadScore{"1 1\n37 1\n", "line 2: the key must be a whole number from 0 to 36, not \"37\""},
+        BadScore{"-1 1\n", "line 1: the key must be a whole number from 0 to 36, not \"-1\""},
+        BadScore{"C4 1\n", "line 1: the key must be a whole number from 0 to 36, not \"C4\""},
+        BadScore{"2.5 1\n", "line 1: the key must be a whole number from 0 to 36, not \"2.5\""},
+        BadScore{"\n\n5\n", "line 3: the hold time is missing (expected KEY HOLD [GAP])"},
+        BadScore{"5 1 2 3\n", "line 1: too many fields (expected KEY HOLD [GAP])"},
+        BadScore{"5 x\n", "line 1: the hold time must be a number of seconds, not \"x\""},
+        BadScore{"5 1,5\n", "line 1: the hold time must be a number of seconds, not \"1,5\""},
+        BadScore{"5 inf\n", "line 1: the hold time must be a number of seconds, not \"inf\""},
+        BadScore{"5 nan\n", "line 1: the hold time must be a number of seconds, not \"nan\""},
+        BadScore{"5 1e999\n", "line 1: the hold time must be a number of seconds, not \"1e999\""},
+        BadScore{"5 -0.5\n", "line 1: the hold time must be at least 0 and less than 86400 "
                              "seconds, not \"-0.5\""},
-        BadScore{
-            "5 1 86400\n",
-            "score line 1: the gap must be at least 0 and less than 86400 seconds, not \"86400\""},
-        BadScore{"5 1 0x10\n", "score line 1: the gap must be a number of seconds, not \"0x10\""}));
+        BadScore{"5 1 86400\n",
+                 "line 1: the gap must be at least 0 and less than 86400 seconds, not \"86400\""},
+        BadScore{"5 1 0x10\n", "line 1: the gap must be a number of seconds, not \"0x10\""}));
 
 TEST(TextScoreReader, RefusesAnOverlongLine) {
     const std::string line(LineReader::maxLength + 10, '1');

@@ -17,7 +17,9 @@ template <class View> class FakeDialogFields : public View {
   public:
     explicit FakeDialogFields(ProgramState& state) : state_(state) {}
 
-    std::array<std::string, 5> texts{"96", "48", "6", "3", "2"};
+    std::array<std::string, 5> texts{initialFieldTexts[0], initialFieldTexts[1],
+                                     initialFieldTexts[2], initialFieldTexts[3],
+                                     initialFieldTexts[4]};
     int pause = 0;
     int loadSteps = 0;
 

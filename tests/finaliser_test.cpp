@@ -82,12 +82,22 @@ TEST(WritePartFile, JournalLinesAndTheirEnds) {
 }
 
 TEST(WritePartFile, LineEndSplitAcrossReadChunks) {
-    // The copy reads 64 KiB at a time; put CR and LF on either side of chunk boundaries.
-    for (const std::size_t crAt : {65534u, 65535u, 65536u, 131071u}) {
+    // The copy reads 1 MiB at a time; put CR and LF on either side of chunk boundaries.
+    for (const std::size_t crAt : {65535u, 1048574u, 1048575u, 1048576u, 2097151u}) {
         const std::string line(crAt, 'x');
         const std::string text = line + "\r\n" + "y\r\n";
         EXPECT_EQ(written(text), partFile(text)) << crAt;
         EXPECT_EQ(written(line + "\r"), partFile(line + "\r\n")) << crAt;
+    }
+}
+
+TEST(WritePartFile, LoneCrInEveryPlaceOfAWordIsEnded) {
+    // Chunks are tested eight bytes at a time for a CR without its LF.
+    for (std::size_t at = 0; at < 18; ++at) {
+        const std::string head(at, 'a');
+        const std::string tail(20, 'c');
+        EXPECT_EQ(written(head + "\r" + tail + "\r\n"), partFile(head + "\r\n" + tail + "\r\n"))
+            << at;
     }
 }
 

@@ -19,7 +19,7 @@ void commitSettings(ProgramState& s, std::int32_t pauseMode) {
     s.MaxX = s.MaxY = s.MaxZ = 100;
     s.MaxXYSpeed = 3;
     s.MaxZSpeed = 3;
-    s.BaseSpeed = static_cast<float>(3 / 8.2);
+    s.BaseSpeed = baseSpeedFor(3);
     s.PauseMode = pauseMode;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "note_synth.h"
 
+#include "core/note_capture.h"
 #include "platform/failure.h"
 #include "sound/stepper_timbre.h"
 #include "sound/wave_writer.h"
@@ -73,7 +74,7 @@ void writeWave(std::ostream& out, const std::vector<std::int16_t>& samples) {
 
 void writeNoteFiles(const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
-    for (int key = 0; key < 37; ++key) {
+    for (int key = 0; key < keyCount; ++key) {
         const auto path = folder / (std::to_string(key) + ".wav");
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         writeWave(out, synthesiseNote(key));

@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(Keyboard, KeyTable,
 
 TEST(Keyboard, HasTwentyTwoWhiteKeys) {
     int whites = 0;
-    for (int i = 0; i < 37; ++i) {
+    for (int i = 0; i < keyCount; ++i) {
         whites += isBlackKey(i) ? 0 : 1;
     }
     EXPECT_EQ(whites, 22);

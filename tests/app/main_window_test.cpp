@@ -3,7 +3,7 @@
 #include "app/keyboard_layout.h"
 #include "app/note_key.h"
 #include "core/note_capture.h"
-#include "fake_settings_form.h"
+#include "fake_modal_settings_view.h"
 #include "platform/fake/fake_platform.h"
 #include "text_files.h"
 
@@ -34,7 +34,7 @@ class MainWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<FakePlatform> platform_;
     std::unique_ptr<ProgramState> state_;
-    std::unique_ptr<FakeSettingsForm> form_;
+    std::unique_ptr<FakeModalSettingsView> form_;
     std::unique_ptr<FrmChimer> window_;
 
     std::filesystem::path folder() const { return dir_->path().toStdString(); }
@@ -78,7 +78,7 @@ class MainWindowTest : public QObject {
         platform_->useRealFiles = true;
         platform_->dialogAnswers = {tune()};
         state_ = std::make_unique<ProgramState>();
-        form_ = std::make_unique<FakeSettingsForm>(*state_, *platform_);
+        form_ = std::make_unique<FakeModalSettingsView>(*state_, *platform_);
     }
 
     void cleanup() {
@@ -105,7 +105,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(txtSpeed->geometry(), QRect(264, 200, 57, 25));
         QCOMPARE(QApplication::focusWidget(), txtSpeed);
         QVERIFY(window_->findChild<QWidget*>("Label1")->geometry().top() >= 184);
-        QCOMPARE(window_->findChildren<NoteKey*>().size(), 37);
+        QCOMPARE(window_->findChildren<NoteKey*>().size(), keyCount);
         QCOMPARE(window_->findChild<NoteKey*>("cmdNote_36")->property("index").toInt(), 36);
         QCOMPARE(window_->key(1)->geometry(), QRect(24, 0, 33, 97));
     }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/frm_settings.h"
+#include "app/lazy_settings_view.h"
 #include "app/settings_dialog.h"
 #include "platform/fake/fake_platform.h"
 #include "text_files.h"
@@ -38,14 +38,14 @@ class SettingsDialogTest : public QObject {
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<FakePlatform> platform_;
     std::unique_ptr<ProgramState> state_;
-    std::unique_ptr<FrmSettings> form_;
+    std::unique_ptr<LazySettingsView> form_;
 
     std::filesystem::path iniPath() const { return platform_->folder / "Chimex.ini"; }
-    SettingsDialog& dialog() { return form_->dialog(); }
+    FrmSettings& dialog() { return form_->dialog(); }
     QLineEdit* field(const char* name) { return dialog().findChild<QLineEdit*>(name); }
 
     /// Shows the dialog modally, as start-up does, and runs `act` on it while it is open.
-    void showAnd(std::function<void(SettingsDialog&)> act) {
+    void showAnd(std::function<void(FrmSettings&)> act) {
         QTimer::singleShot(0, [this, act] {
             QVERIFY(QTest::qWaitForWindowActive(&dialog()));
             act(dialog());
@@ -63,7 +63,7 @@ class SettingsDialogTest : public QObject {
         platform_->folder = dir_->path().toStdString();
         platform_->useRealFiles = true;
         state_ = std::make_unique<ProgramState>();
-        form_ = std::make_unique<FrmSettings>(*state_, *platform_);
+        form_ = std::make_unique<LazySettingsView>(*state_, *platform_);
     }
 
     void cleanup() {
@@ -111,7 +111,7 @@ class SettingsDialogTest : public QObject {
                                       "txtMaxXYSpeed", "txtMaxZSpeed", "cmdSaveSettings",
                                       "chkPause",      "txtMaxX"};
         QStringList visited;
-        showAnd([&visited](SettingsDialog& d) {
+        showAnd([&visited](FrmSettings& d) {
             visited << QApplication::focusWidget()->objectName();
             for (int i = 0; i < 7; ++i) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -123,7 +123,7 @@ class SettingsDialogTest : public QObject {
     }
 
     void focusSelectsTheWholeText() {
-        showAnd([this](SettingsDialog& d) {
+        showAnd([this](FrmSettings& d) {
             QCOMPARE(field("txtMaxX")->selectedText(), QString("96"));
             QTest::keyClick(field("txtMaxX"), Qt::Key_Tab);
             QCOMPARE(field("txtMaxY")->selectedText(), QString("48"));
@@ -144,7 +144,7 @@ class SettingsDialogTest : public QObject {
         QFETCH(QString, how);
         state_->HighX = 5;
         state_->CurX = 7;
-        showAnd([this, how](SettingsDialog& d) {
+        showAnd([this, how](FrmSettings& d) {
             if (how == "button") {
                 QTest::mouseClick(d.findChild<QPushButton*>("cmdSaveSettings"), Qt::LeftButton);
             } else if (how == "close box") {
@@ -189,7 +189,7 @@ class SettingsDialogTest : public QObject {
         QFETCH(int, saved);
         QFETCH(int, pauseMode);
         form_->setPauseState(fromFile);
-        showAnd([clicks](SettingsDialog& d) {
+        showAnd([clicks](FrmSettings& d) {
             for (int i = 0; i < clicks; ++i) {
                 QTest::mouseClick(d.pauseBox(), Qt::LeftButton, {}, QPoint(6, 12));
             }
@@ -214,7 +214,7 @@ class SettingsDialogTest : public QObject {
         QFETCH(QString, xySpeed);
         QFETCH(float, committedX);
         QFETCH(float, baseSpeed);
-        showAnd([&](SettingsDialog& d) {
+        showAnd([&](FrmSettings& d) {
             field("txtMaxX")->setText(maxX);
             field("txtMaxXYSpeed")->setText(xySpeed);
             d.close();
@@ -224,7 +224,7 @@ class SettingsDialogTest : public QObject {
     }
 
     void theDialogCommitsOnce() {
-        showAnd([](SettingsDialog& d) { d.close(); });
+        showAnd([](FrmSettings& d) { d.close(); });
         std::filesystem::remove(iniPath());
         dialog().close();
         QVERIFY(!std::filesystem::exists(iniPath()));

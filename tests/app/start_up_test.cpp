@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/start_up.h"
-#include "fake_settings_form.h"
+#include "fake_modal_settings_view.h"
 #include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "scratch_folder.h"
@@ -36,7 +36,7 @@ class StartUp : public testing::Test {
     fs::path folder = scratch.path();
     FakePlatform platform;
     ProgramState state;
-    FakeSettingsForm form{state, platform};
+    FakeModalSettingsView form{state, platform};
 };
 
 } // namespace
@@ -144,6 +144,8 @@ TEST_F(StartUp, AFailingDialogTakesTheFailurePath) {
     platform.failing = {"saveFileDialog"};
     EXPECT_FALSE(runStartUp(state, platform, form));
     EXPECT_EQ(titles(), std::vector<std::string>{"Try Again"});
+    EXPECT_NE(platform.messages[0].prompt.find("saveFileDialog"), std::string::npos);
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with(tryAgainPrompt));
     EXPECT_EQ(state.StartStatus, 1);
 }
 

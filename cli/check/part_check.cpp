@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+#include "part_check.h"
+
+#include "cli/common/number_text.h"
+#include "partfile/number_forms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace chimex {
+namespace {
+
+/// Replays events into a report, adding the violations of limits and speeds.
+class Replay {
+  public:
+    Replay(const MachineLimits& limits, CheckReport& report) : limits_(limits), report_(report) {}
+
+    void add(const PartEvent& event) {
+        if (event.line != timedLine_) {
+            report_.runningSeconds += lineSeconds_;
+            lineSeconds_ = 0;
+            timedLine_ = event.line;
+        }
+        if (event.kind == PartEventKind::Pause) {
+            addPause(event);
+        } else {
+            addMove(event);
+        }
+    }
+    void finish() { report_.runningSeconds += lineSeconds_; }
+
+  private:
+    void violation(long long line, std::string message) {
+        report_.violations.push_back({line, std::move(message)});
+    }
+
+    void addPause(const PartEvent& pause) {
+        ++report_.pauses;
+        if (pause.seconds < 0) {
+            violation(pause.line,
+                      "a pause of negative length (" + shortestText(pause.seconds) + " seconds)");
+            return;
+        }
+        lineSeconds_ = std::max(lineSeconds_, pause.seconds);
+    }
+
+    void addMove(const PartEvent& move) {
+        const auto axis = static_cast<std::size_t>(move.axis);
+        const float limit = axisLimit(limits_, move.axis);
+        report_.notes += move.singleAxis ? 1 : 0;
+        AxisExtent& extent = report_.extents[axis];
+        extent.low = std::min(extent.low, move.target);
+        extent.high = std::max(extent.high, move.target);
+        const bool startPoint = !move.singleAxis && move.target == 0;
+        if ((move.target <= 0 && !startPoint) || move.target >= limit) {
+            violation(move.line, std::string(axisLetter(move.axis)) + " moves to " +
+                                     shortestText(move.target) + ", outside 0 to " +
+                                     shortestText(limit));
+        }
+        checkSpeed(move, std::fabs(move.target - move.from));
+    }
+
+    void checkSpeed(const PartEvent& move, double distance) {
+        const bool z = move.axis == Axis::Z;
+        if (!move.speed) {
+            if (distance > 0) {
+                violation(move.line, std::string(axisLetter(move.axis)) +
+                                         " moves at the machine's own jog speed, which cannot be "
+                                         "checked (no JS line sets it before)");
+            }
+            return;
+        }
+        const double speed = *move.speed;
+        double& fastest = z ? report_.fastestZSpeed : report_.fastestXYSpeed;
+        fastest = std::max(fastest, speed);
+        const float limit = z ? limits_.MaxZSpeed : limits_.MaxXYSpeed;
+        if (static_cast<float>(speed) > limit) {
+            violation(move.line, std::string(axisLetter(move.axis)) + " jogs at " +
+                                     shortestText(speed) + ", faster than the " +
+                                     (z ? "Z" : "X and Y") + " limit " + shortestText(limit));
+        }
+        if (distance > 0 && speed <= 0) {
+            violation(move.line, std::string(axisLetter(move.axis)) + " jogs at speed " +
+                                     shortestText(speed) + " and would never arrive");
+        } else if (distance > 0) {
+            lineSeconds_ = std::max(lineSeconds_, distance / speed);
+        }
+    }
+
+    const MachineLimits& limits_;
+    CheckReport& report_;
+    long long timedLine_ = 0;
+    double lineSeconds_ = 0;
+};
+
+struct HeaderCheck {
+    HeaderItem item;
+    const char* name;
+};
+
+constexpr HeaderCheck headerChecks[] = {
+    {HeaderItem::MaxX, "maximum X-axis value"},
+    {HeaderItem::MinX, "minimum X-axis value"},
+    {HeaderItem::MaxY, "maximum Y-axis value"},
+    {HeaderItem::MinY, "minimum Y-axis value"},
+    {HeaderItem::MaxZ, "maximum Z-axis value"},
+    {HeaderItem::MinZ, "minimum Z-axis value"},
+    {HeaderItem::FastestXY, "fastest X and Y jog speed"},
+    {HeaderItem::FastestZ, "fastest Z jog speed"},
+};
+
+double reached(const CheckReport& report, HeaderItem item) {
+    const auto index = static_cast<std::size_t>(item);
+    if (item == HeaderItem::FastestXY) {
+        return report.fastestXYSpeed;
+    }
+    if (item == HeaderItem::FastestZ) {
+        return report.fastestZSpeed;
+    }
+    const AxisExtent& extent = report.extents[index / 2];
+    return index % 2 == 0 ? extent.high : extent.low;
+}
+
+/// Jog lines carry three decimals while the header keeps seven digits, so positions agree when
+/// their three-decimal forms do; speeds are written alike in both places and must be equal.
+bool agrees(HeaderItem item, double stated, double actual) {
+    if (item == HeaderItem::FastestXY || item == HeaderItem::FastestZ) {
+        return static_cast<float>(stated) == static_cast<float>(actual);
+    }
+    return threeDecimalForm(static_cast<float>(stated)) ==
+           threeDecimalForm(static_cast<float>(actual));
+}
+
+void compareHeader(const std::array<HeaderEntry, headerItemCount>& header, CheckReport& report) {
+    for (const HeaderCheck& check : headerChecks) {
+        const HeaderEntry& entry = header[static_cast<std::size_t>(check.item)];
+        const double actual = reached(report, check.item);
+        if (!entry.value) {
+            report.violations.push_back(
+                {0, std::string("the header does not state the ") + check.name});
+        } else if (!agrees(check.item, *entry.value, actual)) {
+            report.violations.push_back({entry.line, std::string("the header states ") +
+                                                         shortestText(*entry.value) + " as the " +
+                                                         check.name + ", but the file reaches " +
+                                                         shortestText(actual)});
+        }
+    }
+}
+
+} // namespace
+
+CheckReport checkPartFile(std::istream& in, const MachineLimits& limits) {
+    CheckReport report;
+    PartFileReader reader(
+        in, [&report](const PartIssue& issue) { report.violations.push_back(issue); });
+    Replay replay(limits, report);
+    while (const auto event = reader.next()) {
+        replay.add(*event);
+    }
+    replay.finish();
+    report.lines = reader.linesRead();
+    compareHeader(reader.header(), report);
+    std::stable_sort(report.violations.begin(), report.violations.end(),
+                     [](const PartIssue& a, const PartIssue& b) { return a.line < b.line; });
+    return report;
+}
+
+} // namespace chimex

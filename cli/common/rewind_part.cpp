@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+#include "rewind_part.h"
+
+#include "platform/failure.h"
+
+namespace chimex {
+
+void rewindPart(std::istream& part, const std::string& name) {
+    part.clear();
+    if (!part.seekg(0)) {
+        throw InputFailure(name, 0, "cannot be read a second time");
+    }
+}
+
+} // namespace chimex

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+#include "timed_part_reader.h"
+
+#include "cli/common/number_text.h"
+#include "platform/failure.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace chimex {
+
+TimedPartReader::TimedPartReader(std::istream& in, std::string name)
+    : name_(std::move(name)), reader_(in, [this](const PartIssue& issue) {
+          throw InputFailure(name_, issue.line, issue.message);
+      }) {}
+
+std::optional<PartEvent> TimedPartReader::read() {
+    try {
+        return reader_.next();
+    } catch (const InputFailure& failure) {
+        throw failure.inFile(name_);
+    }
+}
+
+std::optional<TimedEvent> TimedPartReader::next() {
+    while (const auto event = read()) {
+        if (event->line != line_) {
+            clock_ += lineSeconds_;
+            lineSeconds_ = 0;
+            line_ = event->line;
+        }
+        if (auto result = timed(*event)) {
+            lineSeconds_ = std::max(lineSeconds_, result->seconds);
+            if (!std::isfinite(clock_ + lineSeconds_)) {
+                throw InputFailure(name_, line_, "the running time grows beyond reckoning");
+            }
+            return result;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TimedEvent> TimedPartReader::timed(const PartEvent& event) {
+    TimedEvent result{event, clock_, 0, true};
+    if (event.kind == PartEventKind::Pause) {
+        if (event.seconds < 0) {
+            negativePauses_.add(event.line, event.seconds);
+        }
+        if (!(event.seconds > 0)) {
+            return std::nullopt;
+        }
+        result.seconds = event.seconds;
+        return result;
+    }
+    const double distance = std::fabs(event.target - event.from);
+    if (!(distance > 0)) {
+        return std::nullopt;
+    }
+    if (!event.speed) {
+        ownSpeed_.add(event.line);
+        result.timed = false;
+        return result;
+    }
+    const double seconds = distance / *event.speed;
+    if (!(*event.speed > 0) || !std::isfinite(seconds)) {
+        neverArrives_.add(event.line, *event.speed);
+        result.timed = false;
+        return result;
+    }
+    result.seconds = seconds;
+    return result;
+}
+
+void TimedPartReader::printWarnings(std::ostream& err) const {
+    printWarning(err, ownSpeed_,
+                 "moves at the machine's own jog speed (no JS line sets it); not timed");
+    printWarning(err, neverArrives_, "moves at a speed that never gets there; not timed");
+    printWarning(err, negativePauses_, "pauses of negative length; left out");
+}
+
+} // namespace chimex

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/common/warning_tally.h"
+#include "partfile/part_file_reader.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace chimex {
+
+/// A part-file event with its place in time.
+struct TimedEvent {
+    PartEvent event;
+    double start = 0;   ///< seconds from the start of the file
+    double seconds = 0; ///< how long it lasts; 0 when it cannot be timed
+    bool timed = true;  ///< false for a move whose speed is unknown or never gets it there
+};
+
+/// Reads a part file as the moves that go somewhere and the pauses that last, each with its start
+/// time. The moves of one line start together; the next line starts when the longest ends.
+/// Memory does not grow with the file.
+class TimedPartReader {
+  public:
+    /// `name` is the file's name in messages.
+    TimedPartReader(std::istream& in, std::string name);
+
+    /// The next event, nothing at the end. Throws InputFailure, naming the file and line, at the
+    /// first line that is not well-formed or when the running time grows beyond a double.
+    std::optional<TimedEvent> next();
+
+    /// The running time so far: the whole file's once next() has returned nothing.
+    double endSeconds() const { return clock_ + lineSeconds_; }
+
+    const WarningTally& ownSpeed() const { return ownSpeed_; }
+    const WarningTally& neverArrives() const { return neverArrives_; }
+    const WarningTally& negativePauses() const { return negativePauses_; }
+    /// Warns about the events that could not be timed.
+    void printWarnings(std::ostream& err) const;
+
+  private:
+    std::optional<PartEvent> read();
+    std::optional<TimedEvent> timed(const PartEvent& event);
+
+    std::string name_;
+    PartFileReader reader_;
+    long long line_ = 0;
+    double clock_ = 0;       ///< when the current line started
+    double lineSeconds_ = 0; ///< how long the current line lasts so far
+    WarningTally ownSpeed_;
+    WarningTally neverArrives_;
+    WarningTally negativePauses_;
+};
+
+} // namespace chimex

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: MIT
+#include "listen_wave.h"
+
+#include "cli/common/rewind_part.h"
+
+#include "platform/failure.h"
+#include "sound/stepper_voice.h"
+#include "sound/wave_writer.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+namespace chimex {
+namespace {
+
+constexpr double lowestHeard = 20;       // Hz
+constexpr double highestHeard = 20e3;    // Hz
+constexpr float motorLevel = 0.3f;       // peak of one motor's hum, as loud as the key sounds
+constexpr std::size_t fadeSamples = 132; // 3 ms: the last samples fade out at the end
+
+std::uint64_t sampleAt(double seconds) {
+    return static_cast<std::uint64_t>(std::llround(seconds * waveSampleRate));
+}
+
+double stepRate(const PartEvent& move, const MotorSteps& steps) {
+    return *move.speed * (move.axis == Axis::Z ? steps.zStepsPerUnit : steps.stepsPerUnit);
+}
+
+/// The three motors' hums mixed into the WAV file, block by block.
+class MotorMix {
+  public:
+    explicit MotorMix(std::ostream& out)
+        : wave_(out), voices_{StepperVoice(tables_, waveSampleRate),
+                              StepperVoice(tables_, waveSampleRate),
+                              StepperVoice(tables_, waveSampleRate)} {
+        block_.reserve(blockSize + fadeSamples);
+    }
+
+    /// Sounds `axis` at `frequency` Hz from the current sample until sample `end`.
+    void start(Axis axis, double frequency, std::uint64_t end) {
+        const auto index = static_cast<std::size_t>(axis);
+        voices_[index].sound(frequency);
+        ends_[index] = end;
+    }
+
+    /// Mixes up to sample `end` (not included).
+    void runTo(std::uint64_t end) {
+        for (; now_ < end; ++now_) {
+            float sum = 0;
+            for (std::size_t axis = 0; axis < voices_.size(); ++axis) {
+                if (now_ >= ends_[axis]) {
+                    voices_[axis].silence();
+                }
+                sum += voices_[axis].next();
+            }
+            const float scaled = std::clamp(sum * motorLevel * 32767.0f, -32767.0f, 32767.0f);
+            block_.push_back(static_cast<std::int16_t>(std::lround(scaled)));
+            if (block_.size() == blockSize + fadeSamples) {
+                wave_.write(std::span(block_).first(blockSize));
+                block_.erase(block_.begin(), block_.begin() + blockSize);
+            }
+        }
+    }
+
+    /// Fades out a hum still sounding at the end and completes the file.
+    std::uint64_t finish() {
+        const bool sounding = std::any_of(voices_.begin(), voices_.end(),
+                                          [](const StepperVoice& v) { return !v.quiet(); });
+        if (sounding) {
+            const std::size_t fade = std::min(fadeSamples, block_.size());
+            for (std::size_t i = 0; i < fade; ++i) {
+                auto& sample = block_[block_.size() - fade + i];
+                const double share = static_cast<double>(fade - 1 - i) / fadeSamples;
+                sample = static_cast<std::int16_t>(std::lround(sample * share));
+            }
+        }
+        wave_.write(block_);
+        wave_.finish();
+        return wave_.samplesWritten();
+    }
+
+  private:
+    static constexpr std::size_t blockSize = 8192;
+
+    WaveWriter wave_;
+    StepperWaveTables tables_;
+    std::array<StepperVoice, 3> voices_;
+    std::array<std::uint64_t, 3> ends_{0, 0, 0};
+    std::uint64_t now_ = 0;
+    std::vector<std::int16_t> block_;
+};
+
+/// The first reading: the running time, the notes and the step rates nobody can hear.
+ListenOutcome timePart(std::istream& part, const std::string& name, const MotorSteps& steps,
+                       std::ostream& err) {
+    ListenOutcome outcome;
+    TimedPartReader reader(part, name);
+    while (const auto timed = reader.next()) {
+        const PartEvent& event = timed->event;
+        if (event.kind != PartEventKind::Move) {
+            continue;
+        }
+        outcome.notes += event.singleAxis ? 1 : 0;
+        if (!timed->timed) {
+            continue;
+        }
+        const double rate = stepRate(event, steps);
+        if (rate < lowestHeard) {
+            outcome.belowHearing.add(event.line, rate);
+        } else if (rate > highestHeard) {
+            outcome.aboveHearing.add(event.line, rate);
+        }
+    }
+    outcome.seconds = reader.endSeconds();
+    reader.printWarnings(err);
+    printWarning(err, outcome.belowHearing, "jogs step below 20 Hz, too slow to be heard as a note",
+                 "Hz");
+    printWarning(err, outcome.aboveHearing,
+                 "jogs step above 20 kHz, too fast to be heard (silent from 22.05 kHz)", "Hz");
+    return outcome;
+}
+
+} // namespace
+
+ListenOutcome listenToPart(std::istream& part, const std::string& name, const MotorSteps& steps,
+                           std::ostream& wave, std::ostream& err) {
+    ListenOutcome outcome = timePart(part, name, steps, err);
+    outcome.samples = sampleAt(outcome.seconds);
+    if (outcome.seconds >= static_cast<double>(waveMaxSamples) / waveSampleRate) {
+        throw Failure(name + " runs for " + std::to_string(std::llround(outcome.seconds)) +
+                      " seconds, longer than a WAV file can hold (" +
+                      std::to_string(waveMaxSamples / waveSampleRate) + " seconds)");
+    }
+    rewindPart(part, name);
+    TimedPartReader reader(part, name);
+    MotorMix mix(wave);
+    while (const auto timed = reader.next()) {
+        mix.runTo(sampleAt(timed->start));
+        if (timed->event.kind == PartEventKind::Move && timed->timed) {
+            mix.start(timed->event.axis, stepRate(timed->event, steps),
+                      sampleAt(timed->start + timed->seconds));
+        }
+    }
+    mix.runTo(outcome.samples);
+    outcome.samples = mix.finish();
+    return outcome;
+}
+
+} // namespace chimex

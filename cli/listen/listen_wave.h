@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/common/timed_part_reader.h"
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace chimex {
+
+/// Motor steps per length unit: a jog at speed v steps v × steps per unit times a second.
+struct MotorSteps {
+    double stepsPerUnit = 0;  ///< X and Y
+    double zStepsPerUnit = 0; ///< Z
+};
+
+struct ListenOutcome {
+    long long notes = 0;
+    double seconds = 0;
+    std::uint64_t samples = 0;
+    WarningTally belowHearing; ///< step rates below 20 Hz; firstValue is the rate
+    WarningTally aboveHearing; ///< step rates above 20 kHz
+};
+
+/// Writes what the motors of the machine will sound like as a WAV file (44.1 kHz, 16-bit, mono):
+/// each move hums at its step rate for its time, each motor with its own continuous phase, and
+/// pauses are silent. Reads `part` twice: first to time it, so that a sound too long for a WAV
+/// file fails before anything is written, then to synthesise it; `part` must be seekable and
+/// `wave` too. Throws InputFailure for a part file that is not well-formed, Failure otherwise.
+ListenOutcome listenToPart(std::istream& part, const std::string& name, const MotorSteps& steps,
+                           std::ostream& wave, std::ostream& err);
+
+} // namespace chimex

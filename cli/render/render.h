@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/common/settings_choice.h"
+#include "cli/render/headless_platform.h"
+#include "cli/score/score_note.h"
+#include "core/program_state.h"
+
+#include <filesystem>
+#include <functional>
+#include <ostream>
+
+namespace chimex {
+
+struct RenderOutcome {
+    long long notesPlaced = 0;
+    bool noRoom = false; ///< the planner found no room for a note and playing ended there
+};
+
+/// Called now and then with the number of notes placed so far.
+using RenderProgress = std::function<void(long long notesPlaced)>;
+
+/// Plays the notes through note capture and the note planner as mouse presses and releases would,
+/// with a clock scripted so that each note is held exactly its hold time and the silence before it
+/// is exactly its gap. Stops early when the planner ends playing for lack of room. The program
+/// state must be set up as start-up leaves it (applySettings, the tune stream open). Throws
+/// InputFailure for a note out of range, Failure for an arithmetic fault.
+RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
+                        const RenderProgress& progress = {});
+
+/// The whole render: settings, the journal in a scratch folder, then the finished part file put at
+/// `out` whole. `messages` receives the planner's message. Nothing is written at `out` when a
+/// failure is thrown.
+RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
+                             const std::filesystem::path& out, std::ostream& messages,
+                             const RenderProgress& progress = {});
+
+} // namespace chimex

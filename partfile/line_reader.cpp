@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+#include "line_reader.h"
+
+#include "platform/failure.h"
+
+#include <algorithm>
+
+namespace chimex {
+
+LineReader::LineReader(std::istream& in) : in_(in), buffer_(256 * 1024) {}
+
+bool LineReader::fill() {
+    if (eof_) {
+        return false;
+    }
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    const auto got = static_cast<std::size_t>(in_.gcount());
+    if (in_.bad()) {
+        throw InputFailure("Cannot read the input after line " + std::to_string(lineNumber_));
+    }
+    if (got < buffer_.size()) {
+        eof_ = true;
+    }
+    begin_ = 0;
+    end_ = got;
+    return got > 0;
+}
+
+bool LineReader::next(std::string_view& line) {
+    line_.clear();
+    cut_ = false;
+    bool any = false;
+    for (;;) {
+        if (begin_ == end_ && !fill()) {
+            if (!any) {
+                return false;
+            }
+            break;
+        }
+        if (pendingLf_) {
+            pendingLf_ = false;
+            if (buffer_[begin_] == '\n') {
+                ++begin_;
+                continue;
+            }
+        }
+        any = true;
+        const char* start = buffer_.data() + begin_;
+        const char* stop = buffer_.data() + end_;
+        const char* found =
+            std::find_if(start, stop, [](char c) { return c == '\r' || c == '\n'; });
+        if (found != stop && line_.empty() &&
+            static_cast<std::size_t>(found - start) <= maxLength) {
+            // The whole line lies in the buffer: hand it out without copying.
+            pendingLf_ = *found == '\r';
+            begin_ += static_cast<std::size_t>(found - start) + 1;
+            ++lineNumber_;
+            line = std::string_view(start, static_cast<std::size_t>(found - start));
+            return true;
+        }
+        const std::size_t room = maxLength - line_.size();
+        const auto length = static_cast<std::size_t>(found - start);
+        line_.append(start, std::min(length, room));
+        cut_ = cut_ || length > room;
+        begin_ += length;
+        if (found != stop) {
+            pendingLf_ = *found == '\r';
+            ++begin_;
+            break;
+        }
+    }
+    ++lineNumber_;
+    line = line_;
+    return true;
+}
+
+} // namespace chimex

@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: MIT
+#include "part_file_reader.h"
+
+#include <cctype>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace chimex {
+namespace {
+
+std::string_view trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+/// Case-insensitive test for a command word at the start of a line.
+bool startsWithWord(std::string_view line, std::string_view word) {
+    if (line.size() < word.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(line[i])) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+using Arguments = std::array<std::string_view, 4>;
+
+/// Splits the text after a command's comma into its arguments, each trimmed. Returns how many
+/// there are; only the first four are kept.
+std::size_t splitArguments(std::string_view text, Arguments& parts) {
+    for (std::size_t count = 0;; ++count) {
+        const auto comma = text.find(',');
+        if (count < parts.size()) {
+            parts[count] = trim(text.substr(0, comma));
+        }
+        if (comma == std::string_view::npos) {
+            return count + 1;
+        }
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::string shown(std::string_view text) {
+    std::string out;
+    for (char c : text.substr(0, 60)) {
+        out += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+    }
+    return "\"" + out + (text.size() > 60 ? "...\"" : "\"");
+}
+
+} // namespace
+
+std::optional<double> readPartNumber(std::string_view text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    const std::size_t mantissa = i;
+    bool digits = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(text[i]))) {
+            digits = true;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits) {
+        return std::nullopt;
+    }
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            ++i;
+        }
+        const std::size_t exponent = i;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++i;
+        }
+        if (i == exponent) {
+            return std::nullopt;
+        }
+    }
+    if (i != text.size()) {
+        return std::nullopt;
+    }
+    // from_chars takes no "+"; the grammar above has been checked already.
+    double value = 0;
+    const auto result = std::from_chars(text.data() + mantissa, text.data() + text.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value) || std::fabs(value) > FLT_MAX) {
+        return std::nullopt;
+    }
+    return text[0] == '-' ? -value : value;
+}
+
+PartFileReader::PartFileReader(std::istream& in, IssueHandler onIssue)
+    : lines_(in), onIssue_(std::move(onIssue)) {}
+
+std::optional<PartEvent> PartFileReader::next() {
+    std::string_view line;
+    while (pending_.empty() && lines_.next(line)) {
+        if (lines_.wasCut()) {
+            issue("the line is longer than " + std::to_string(LineReader::maxLength) +
+                  " characters");
+            continue;
+        }
+        readLine(line);
+    }
+    if (pending_.empty()) {
+        return std::nullopt;
+    }
+    PartEvent event = pending_.front();
+    pending_.pop_front();
+    return event;
+}
+
+void PartFileReader::issue(std::string message) {
+    onIssue_({lines_.lineNumber(), std::move(message)});
+}
+
+void PartFileReader::readLine(std::string_view text) {
+    const std::string_view line = trim(text);
+    if (line.empty()) {
+        return;
+    }
+    if (line.front() == '\'') {
+        readComment(line);
+    } else if (startsWithWord(line, speedCommand)) {
+        readJogSpeeds(line.substr(speedCommand.size()));
+    } else if (startsWithWord(line, jogCommand)) {
+        readJog(line.substr(jogCommand.size()));
+    } else if (startsWithWord(line, pauseCommand)) {
+        readPause(line.substr(pauseCommand.size()));
+    } else if (startsWithWord(line, "INPUT ") || startsWithWord(line, "IF ")) {
+        return;
+    } else if (line.front() == '&' && line.find('=') != std::string_view::npos) {
+        return;
+    } else {
+        issue("not a line of a part file: " + shown(line));
+    }
+}
+
+void PartFileReader::readComment(std::string_view line) {
+    for (std::size_t i = 0; i < headerTexts.size(); ++i) {
+        if (!line.starts_with(headerTexts[i])) {
+            continue;
+        }
+        const auto value = readPartNumber(trim(line.substr(headerTexts[i].size())));
+        if (!value) {
+            issue("the header value is not a number: " + shown(line));
+            return;
+        }
+        if (header_[i].value) {
+            issue("the header states this value twice (first at line " +
+                  std::to_string(header_[i].line) + ")");
+        }
+        header_[i] = {value, lines_.lineNumber()};
+        return;
+    }
+}
+
+void PartFileReader::readJogSpeeds(std::string_view arguments) {
+    Arguments parts;
+    const std::size_t count = splitArguments(arguments, parts);
+    if (count > 2) {
+        issue("JS takes at most two speeds: " + shown(arguments));
+        return;
+    }
+    std::array<std::optional<double>*, 2> speeds = {&xySpeed_, &zSpeed_};
+    std::array<std::optional<double>, 2> values = {xySpeed_, zSpeed_};
+    for (std::size_t i = 0; i < count; ++i) {
+        if (parts[i].empty()) {
+            continue;
+        }
+        if (parts[i].front() == '&') {
+            values[i].reset();
+            continue;
+        }
+        values[i] = readPartNumber(parts[i]);
+        if (!values[i]) {
+            issue("a JS speed is not a number: " + shown(parts[i]));
+            return;
+        }
+    }
+    *speeds[0] = values[0];
+    *speeds[1] = values[1];
+}
+
+void PartFileReader::readJog(std::string_view arguments) {
+    Arguments parts;
+    const std::size_t count = splitArguments(arguments, parts);
+    if (count > 3) {
+        issue("J3 takes at most three coordinates: " + shown(arguments));
+        return;
+    }
+    std::array<std::optional<double>, 3> targets;
+    std::size_t named = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (parts[i].empty()) {
+            continue;
+        }
+        targets[i] = readPartNumber(parts[i]);
+        if (!targets[i]) {
+            issue(std::string("the J3 ") + axisLetter(axes[i]) +
+                  " coordinate is not a number: " + shown(parts[i]));
+            return;
+        }
+        ++named;
+    }
+    if (named == 0) {
+        issue("J3 without a coordinate");
+        return;
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (!targets[i]) {
+            continue;
+        }
+        PartEvent move;
+        move.kind = PartEventKind::Move;
+        move.line = lines_.lineNumber();
+        move.axis = axes[i];
+        move.speed = i == 2 ? zSpeed_ : xySpeed_;
+        move.from = position_[i];
+        move.target = *targets[i];
+        move.singleAxis = named == 1;
+        position_[i] = *targets[i];
+        pending_.push_back(move);
+    }
+}
+
+void PartFileReader::readPause(std::string_view arguments) {
+    std::string_view text = trim(arguments);
+    if (text.starts_with(',')) {
+        text = trim(text.substr(1));
+    } else if (!text.empty() && text.size() == arguments.size()) {
+        issue("PAUSE must be followed by a blank or a comma: " + shown(arguments));
+        return;
+    }
+    const auto seconds = readPartNumber(text);
+    if (!seconds) {
+        issue("PAUSE without a number of seconds: " + shown(arguments));
+        return;
+    }
+    PartEvent pause;
+    pause.kind = PartEventKind::Pause;
+    pause.line = lines_.lineNumber();
+    pause.seconds = *seconds;
+    pending_.push_back(pause);
+}
+
+} // namespace chimex

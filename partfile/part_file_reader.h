@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "partfile/line_reader.h"
+#include "partfile/line_texts.h"
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <istream>
+#include <optional>
+#include <string>
+
+namespace chimex {
+
+struct HeaderEntry {
+    std::optional<double> value; ///< nothing when the file does not state it
+    long long line = 0;          ///< line that stated it
+};
+
+enum class PartEventKind { Move, Pause };
+
+/// One thing the machine does: a jog of one axis, or a pause.
+struct PartEvent {
+    PartEventKind kind = PartEventKind::Move;
+    long long line = 0;
+    Axis axis = Axis::X;         ///< Move: the axis that jogs
+    std::optional<double> speed; ///< Move: jog speed in force; nothing when the file has not set it
+    double from = 0;             ///< Move: coordinate before the jog
+    double target = 0;           ///< Move: coordinate after the jog
+    bool singleAxis = true;      ///< Move: the line names only this axis, as a note's jog does
+    double seconds = 0;          ///< Pause: its length
+};
+
+/// A line that is not well-formed.
+struct PartIssue {
+    long long line = 0;
+    std::string message;
+};
+
+/// Reads a part file of this program's format as a stream of events, replaying positions from
+/// 0, 0, 0 and jog speeds from their JS lines. Lines that are not well-formed are handed to the
+/// issue handler and otherwise skipped. Memory does not grow with the file.
+///
+/// Well-formed lines: blank; a comment (starting with '); "JS" with one or two arguments; "J3"
+/// with one to three; "PAUSE" with a number of seconds; "INPUT ..."; "IF ... THEN ..."; a variable
+/// assignment "&name = ...". Arguments are separated by commas; an empty one leaves its speed or
+/// axis unchanged; a JS argument may be a variable (the speed then is the machine's own).
+class PartFileReader {
+  public:
+    using IssueHandler = std::function<void(const PartIssue&)>;
+
+    PartFileReader(std::istream& in, IssueHandler onIssue);
+
+    /// The next event, nothing at the end of the file. Throws InputFailure when reading fails.
+    std::optional<PartEvent> next();
+
+    /// The header values stated so far (all of them once next() has returned nothing).
+    const std::array<HeaderEntry, headerItemCount>& header() const { return header_; }
+    long long linesRead() const { return lines_.lineNumber(); }
+
+  private:
+    void readLine(std::string_view line);
+    void readComment(std::string_view line);
+    void readJogSpeeds(std::string_view arguments);
+    void readJog(std::string_view arguments);
+    void readPause(std::string_view arguments);
+    void issue(std::string message);
+
+    LineReader lines_;
+    IssueHandler onIssue_;
+    std::array<HeaderEntry, headerItemCount> header_;
+    std::array<double, 3> position_{0, 0, 0};
+    std::optional<double> xySpeed_;
+    std::optional<double> zSpeed_;
+    std::deque<PartEvent> pending_;
+};
+
+/// Reads a number as the part file writes it: optional sign, digits with at most one ".", optional
+/// exponent. Nothing for any other text or a value beyond single precision.
+std::optional<double> readPartNumber(std::string_view text);
+
+} // namespace chimex

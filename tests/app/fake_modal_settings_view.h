@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "app/modal_settings_view.h"
+#include "fake_settings_view.h"
+#include "platform/platform.h"
+
+#include <functional>
+
+namespace chimex {
+
+/// The settings dialog without a window: showModal() runs `whileShown`, then closes with the real
+/// commit.
+class FakeModalSettingsView : public test::FakeDialogFields<ModalSettingsView> {
+  public:
+    FakeModalSettingsView(ProgramState& state, Platform& platform)
+        : FakeDialogFields(state), platform_(platform) {}
+
+    int shows = 0;
+    std::function<void()> whileShown;
+
+    void load() override { loadOnce(); }
+    void showModal() override {
+        load();
+        ++shows;
+        if (whileShown) {
+            whileShown();
+        }
+        commitSettings(state_, platform_, *this);
+    }
+
+  private:
+    Platform& platform_;
+};
+
+} // namespace chimex
