@@ -243,8 +243,9 @@ void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
     if (error) {
         std::error_code ignored;
         fs::remove(staging, ignored); // the same content stays in the temporary file
-        throw Failure(std::string("Cannot ") + step + quoted(staging) + " of the finished part file: " +
-                      error.message() + bothKept(tuneFile, temporary));
+        throw Failure(std::string("Cannot ") + step + quoted(staging) +
+                      " of the finished part file: " + error.message() +
+                      bothKept(tuneFile, temporary));
     }
     syncFoldersAfterRename(tuneFile, staging);
     fs::remove(temporary, error);

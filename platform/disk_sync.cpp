@@ -13,8 +13,7 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
-template <typename Call>
-std::error_code retried(Call call) {
+template <typename Call> std::error_code retried(Call call) {
     while (call() != 0) {
         if (errno != EINTR) {
             return lastError();
@@ -50,8 +49,7 @@ std::error_code syncFile(const std::filesystem::path& path) {
 }
 
 std::error_code syncFolder(const std::filesystem::path& folder) {
-    return syncByPath(folder.empty() ? std::filesystem::path(".") : folder,
-                      O_RDONLY | O_DIRECTORY);
+    return syncByPath(folder.empty() ? std::filesystem::path(".") : folder, O_RDONLY | O_DIRECTORY);
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& path) {
