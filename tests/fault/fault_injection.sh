@@ -4,6 +4,8 @@
 # RANDOM_RUNS runs in which each call fails at random. After every run: a success left the new
 # file complete; a failure was reported (a message, exit status 1 for the file steps, 4 or 5 for
 # chimex-cli) and left the old file intact or the new one complete. Nothing else counts as kept.
+# Playing three notes, the tune file must end as the journal or the finished part file of the
+# first k notes, whole, for some k (or not exist, when the journal could not be created).
 # Usage: fault_injection.sh CHIMEX_CLI FILE_STEP_TOOL FAIL_AT_CALL_SO [RANDOM_RUNS]
 set -uo pipefail
 cli=$1
@@ -39,6 +41,11 @@ setup() {
         printf '%s' "$journal" >"$tunes/song.txt"
         target=$tunes/song.txt
         cmd=("$tool" finalise "$target" "$c/program")
+        allowed=" 1 "
+        ;;
+    play)
+        target=$c/tunes/song.gxp
+        cmd=("$tool" play "$target" "$c/program" 3)
         allowed=" 1 "
         ;;
     settings)
@@ -84,6 +91,8 @@ judge() {
         verdict="exit status $status"
     elif [ ! -s "$c/stderr" ] && [ ! -s "$c/out.stdout" ]; then # the file step tool prints it
         verdict="failure without a message"
+    elif [ "$name" = play ]; then
+        kept_notes || verdict="the tune file holds no whole notes"
     elif [ "$name" != check ] && ! cmp -s "$target" "$work/old" && ! cmp -s "$target" "$work/new"; then
         verdict="the file is neither the old one nor the new one"
     fi
@@ -96,7 +105,25 @@ judge() {
     fi
 }
 
-cases="finalise settings render check preview listen"
+# The tune file after playing: missing, or the journal or the part file of the first k notes,
+# perhaps followed by the pause line written at the press of the note that failed.
+for k in 0 1 2 3; do
+    "$tool" play "$work/finished$k" "$work" "$k" >/dev/null || exit 1
+    sed -n '33,$p' "$work/finished$k" | head -n -4 >"$work/journal$k"
+    { cat "$work/journal$k"; printf 'PAUSE, .5\r\n'; } >"$work/journal${k}p"
+    { head -n -4 "$work/finished$k"; printf 'PAUSE, .5\r\n'; tail -n 4 "$work/finished$k"; } \
+        >"$work/finished${k}p"
+done
+kept_notes() {
+    [ -e "$target" ] || return 0
+    local kept
+    for kept in "$work"/finished* "$work"/journal*; do
+        cmp -s "$target" "$kept" && return 0
+    done
+    return 1
+}
+
+cases="finalise settings play render check preview listen"
 shm_tunes=$(mktemp -d -p /dev/shm 2>/dev/null) && trap 'rm -rf "$work" "$shm_tunes"' EXIT &&
     [ "$(stat -c %d "$shm_tunes")" != "$(stat -c %d "$work")" ] && cases="$cases finalise-across"
 
