@@ -13,10 +13,16 @@ std::error_code lastError() {
     return {errno, std::generic_category()};
 }
 
+/// A file that cannot be synced (a device, a pipe, a file system without it) has nothing to lose
+/// to a power cut that a sync would save; only a failing disk is an error.
+bool nothingToSync(int error) {
+    return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
 template <typename Call> std::error_code retried(Call call) {
     while (call() != 0) {
         if (errno != EINTR) {
-            return lastError();
+            return nothingToSync(errno) ? std::error_code() : lastError();
         }
     }
     return {};
@@ -29,7 +35,9 @@ std::error_code syncByPath(const std::filesystem::path& path, int flags) {
         fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC); // a file its owner may only write
     }
     if (fd < 0) {
-        return lastError();
+        // A folder the user may write but not read cannot be opened to sync; leave it as it is.
+        const bool unreadable = (flags & O_DIRECTORY) != 0 && (errno == EACCES || errno == EPERM);
+        return unreadable ? std::error_code() : lastError();
     }
     std::error_code error = retried([fd] { return ::fsync(fd); });
     if (::close(fd) != 0 && !error && errno != EINTR) {
