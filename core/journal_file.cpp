@@ -113,6 +113,13 @@ std::error_code JournalFile::close() {
     }
     stopWorker(); // runs a sync still wanted before it stops
     std::error_code error = syncError_;
+    if (partial_) {
+        // The cut after a failed record failed too: one more try, or the file is not whole.
+        partial_ = ::ftruncate(fd_, written_) != 0;
+        if (partial_ && !error) {
+            error = {errno, std::generic_category()};
+        }
+    }
     if (!error) {
         error = syncFileData(fd_);
     }

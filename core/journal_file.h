@@ -28,8 +28,8 @@ class JournalFile : public std::streambuf {
     std::error_code error() const;
     /// True when a failed record could not be cut off again, so the file may end in part of it.
     bool endsInPartialRecord() const { return partial_; }
-    /// Waits for the last sync and closes the file; the first failure of either, or of a sync the
-    /// worker met since the last flush.
+    /// Waits for the last sync and closes the file; the first failure of either, of a sync the
+    /// worker met since the last flush, or of cutting off a failed record once more.
     std::error_code close();
 
   protected:
