@@ -28,7 +28,7 @@ int play(const std::filesystem::path& tune, const std::filesystem::path& program
     ProgramState state;
     state.MaxX = state.MaxY = state.MaxZ = 100;
     state.MaxXYSpeed = state.MaxZSpeed = 3;
-    state.BaseSpeed = static_cast<float>(3 / 8.2);
+    state.BaseSpeed = baseSpeedFor(state.MaxXYSpeed);
     state.PauseMode = 1;
     state.TuneStream.open(tune);
     int status = 0;
