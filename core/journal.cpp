@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "journal.h"
 
+#include "core/journal_file.h"
 #include "platform/failure.h"
 
-#include <fstream>
 #include <ostream>
 
 namespace chimex {
@@ -12,16 +12,19 @@ Journal::Journal() = default;
 Journal::~Journal() = default;
 
 void Journal::open(const std::filesystem::path& path) {
-    auto file = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
-    if (!file->is_open()) {
-        throw Failure("Cannot open the tune file " + path.string() + " for writing");
+    auto file = std::make_unique<JournalFile>(path);
+    if (const auto error = file->error()) {
+        throw Failure("Cannot open the tune file " + path.string() +
+                      " for writing: " + error.message());
     }
-    stream_ = std::move(file);
+    stream_ = std::make_unique<std::ostream>(file.get());
+    file_ = std::move(file);
     path_ = path;
 }
 
 void Journal::attach(std::unique_ptr<std::ostream> stream) {
     stream_ = std::move(stream);
+    file_.reset();
     path_.clear();
 }
 
@@ -38,9 +41,18 @@ std::ostream& Journal::stream() {
 
 void Journal::flush() {
     stream().flush();
-    if (!*stream_) {
-        throw Failure("Cannot write to the tune file " + path_.string());
+    if (*stream_) {
+        return;
     }
+    std::string reason;
+    std::string kept;
+    if (file_) {
+        reason = ": " + file_->error().message();
+        kept = file_->endsInPartialRecord()
+                   ? ". The notes before it are kept, but the file may end in part of this one"
+                   : ". The notes before it are kept whole; this one is not written";
+    }
+    throw Failure("Cannot write to the tune file " + path_.string() + reason + kept);
 }
 
 void Journal::close() {
@@ -48,11 +60,16 @@ void Journal::close() {
         return;
     }
     auto stream = std::move(stream_);
-    if (auto* file = dynamic_cast<std::ofstream*>(stream.get())) {
-        file->close();
-    } else {
-        stream->flush();
+    auto file = std::move(file_);
+    if (file) {
+        // A record that failed was taken back: the file still holds whole notes only.
+        if (const auto error = file->close()) {
+            throw Failure("Cannot finish writing the tune file " + path_.string() + ": " +
+                          error.message());
+        }
+        return;
     }
+    stream->flush();
     if (!*stream) {
         throw Failure("Cannot finish writing the tune file " + path_.string());
     }

@@ -7,9 +7,12 @@
 
 namespace chimex {
 
+class JournalFile;
+
 /// The move journal: the tune file held open for appending while the user plays. Lines are written
-/// by the note planner and note capture; flush() after each record hands them to the operating
-/// system, so a crash keeps every placed note.
+/// by the note planner and note capture; flush() after each record writes it whole to the file (or
+/// not at all) and has it brought to the disk in the background, so a crash or a power cut keeps
+/// every placed note.
 class Journal {
   public:
     Journal();
@@ -25,13 +28,15 @@ class Journal {
     bool isOpen() const;
     /// The open stream; throws Failure when the journal is not open.
     std::ostream& stream();
-    /// Hands what was written to the operating system; throws Failure when a write failed.
+    /// Writes the record since the last flush; throws Failure when that fails, the records before
+    /// it being kept whole. A failed journal still closes, so the tune can be finished.
     void flush();
     /// Closes the file so all lines are on disk; throws Failure when that fails. Closing a closed
     /// journal does nothing.
     void close();
 
   private:
+    std::unique_ptr<JournalFile> file_; ///< the buffer under stream_ when writing a file
     std::unique_ptr<std::ostream> stream_;
     std::filesystem::path path_;
 };

@@ -142,15 +142,16 @@ Draws drawMove(const ProgramState& s, Platform& platform, double distance) {
     return draws;
 }
 
+/// The move is written first: when that fails, the state keeps describing the notes in the file.
 void place(ProgramState& s, const Move& move) {
-    std::ostream& journal = s.TuneStream.stream();
+    writeMoveBlock(s.TuneStream.stream(), move.axis, s.NoteSpeed, s.NoteDuration,
+                   move.positionText);
+    s.TuneStream.flush();
     coordinate(s, move.axis) = move.position;
     float& high = extent(s, move.axis);
     if (move.direction == Direction::Up && move.position > high) {
         high = move.position;
     }
-    writeMoveBlock(journal, move.axis, s.NoteSpeed, s.NoteDuration, move.positionText);
-    s.TuneStream.flush();
     float& top = move.axis == Axis::Z ? s.TopZSpeed : s.TopXYSpeed;
     if (s.NoteSpeed > top) {
         top = s.NoteSpeed;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "atomic_output_file.h"
 
+#include "platform/disk_sync.h"
 #include "platform/failure.h"
 
 #include <random>
@@ -59,12 +60,23 @@ void AtomicOutputFile::commit() {
     if (!stream_) {
         throw Failure("Cannot write " + temporary_.string() + " (disk full?)");
     }
-    std::error_code error;
+    // The data reaches the disk before the rename, so a power cut leaves the old file or the new.
+    std::error_code error = syncFile(temporary_);
+    if (error) {
+        throw Failure("Cannot write " + temporary_.string() + " to the disk: " + error.message());
+    }
     std::filesystem::rename(temporary_, target_, error);
     if (error) {
         throw Failure("Cannot put the output file at " + target_.string() + ": " + error.message());
     }
     committed_ = true;
+    error = syncFolder(folderOf(target_));
+    if (error) {
+        throw Failure("The output file " + target_.string() +
+                      " is written, but its folder cannot be synced to the disk, so a power cut "
+                      "may undo it: " +
+                      error.message());
+    }
 }
 
 } // namespace chimex

@@ -17,8 +17,9 @@ class AtomicOutputFile {
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
     std::ostream& stream() { return stream_; }
-    /// Closes the file and puts it at the target path, replacing what was there. Throws Failure
-    /// when writing or renaming fails; the target is then left as it was.
+    /// Closes the file, syncs it to the disk and renames it to the target path, replacing what was
+    /// there, then syncs the folder. Throws Failure when writing, syncing or renaming fails; the
+    /// target is then left as it was (unless only the folder's sync failed, which says so).
     void commit();
 
   private:

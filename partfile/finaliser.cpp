@@ -2,6 +2,7 @@
 #include "finaliser.h"
 
 #include "partfile/atomic_output_file.h"
+#include "platform/disk_sync.h"
 #include "platform/failure.h"
 
 #include <cerrno>
@@ -167,6 +168,29 @@ void refuseSameFile(const fs::path& tuneFile, const fs::path& temporary) {
                   " itself. Nothing was written; the tune file still holds the journal");
 }
 
+/// The finished file's data must be on the disk before it replaces the journal.
+void syncBeforeRename(const fs::path& finished, const fs::path& tuneFile) {
+    if (const std::error_code error = syncFile(finished)) {
+        throw Failure("Cannot write the finished part file " + quoted(finished) +
+                      " to the disk: " + error.message() + journalKept(tuneFile));
+    }
+}
+
+/// After the rename the folders' new names must reach the disk too, or a power cut may bring the
+/// journal back (or lose both names).
+void syncFoldersAfterRename(const fs::path& tuneFile, const fs::path& from) {
+    std::error_code error = syncFolder(folderOf(tuneFile));
+    if (!error && folderOf(from) != folderOf(tuneFile)) {
+        error = syncFolder(folderOf(from));
+    }
+    if (error) {
+        throw Failure("The part file " + quoted(tuneFile) +
+                      " is finished, but its folder cannot be synced to the disk, so a power cut "
+                      "may undo it: " +
+                      error.message());
+    }
+}
+
 void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::path& temporary,
                    const HeaderValues& values) {
     errno = 0;
@@ -187,6 +211,7 @@ void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::p
         throw Failure("Cannot write the temporary file " + quoted(temporary) + ": " + errnoText() +
                       journalKept(tuneFile));
     }
+    syncBeforeRename(temporary, tuneFile);
 }
 
 /// Copies the finished file to a new file beside the tune file; never overwrites an existing one.
@@ -209,14 +234,20 @@ fs::path copyBesideTuneFile(const fs::path& temporary, const fs::path& tuneFile)
 /// the journal or the finished file at every moment; then the temporary file is removed.
 void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
     const fs::path staging = copyBesideTuneFile(temporary, tuneFile);
-    std::error_code error;
-    fs::rename(staging, tuneFile, error);
+    std::error_code error = syncFile(staging);
+    const char* step = "write to the disk the copy ";
+    if (!error) {
+        fs::rename(staging, tuneFile, error);
+        step = "rename the copy ";
+    }
     if (error) {
         std::error_code ignored;
         fs::remove(staging, ignored); // the same content stays in the temporary file
-        throw Failure("Cannot rename " + quoted(staging) + " to the tune file " + quoted(tuneFile) +
-                      ": " + error.message() + bothKept(tuneFile, temporary));
+        throw Failure(std::string("Cannot ") + step + quoted(staging) +
+                      " of the finished part file: " + error.message() +
+                      bothKept(tuneFile, temporary));
     }
+    syncFoldersAfterRename(tuneFile, staging);
     fs::remove(temporary, error);
     if (error) {
         throw Failure("The part file " + quoted(tuneFile) +
@@ -249,6 +280,8 @@ void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
         throw Failure("Cannot rename the finished part file " + quoted(temporary) +
                       " to the tune file " + quoted(tuneFile) + ": " + error.message() +
                       bothKept(tuneFile, temporary));
+    } else {
+        syncFoldersAfterRename(tuneFile, temporary);
     }
 }
 

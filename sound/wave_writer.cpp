@@ -64,6 +64,9 @@ void WaveWriter::write(std::span<const std::int16_t> samples) {
 }
 
 void WaveWriter::finish() {
+    if (!out_) {
+        throw Failure("Cannot write the WAV file (disk full?)");
+    }
     const std::streampos end = out_.tellp();
     if (start_ == std::streampos(-1) || end == std::streampos(-1) || !out_.seekp(start_)) {
         throw Failure("Cannot go back to the start of the WAV file to write its sizes");

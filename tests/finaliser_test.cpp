@@ -252,6 +252,14 @@ TEST_F(FinaliserPermissions, TuneFolderNotWritable) {
     EXPECT_EQ(readFile(program / "Chimex.tmp"), partFile(journal));
 }
 
+TEST_F(FinaliserPermissions, FoldersThatCannotBeReadToSyncStillFinish) {
+    const fs::path program = scratch.folder("program", fs::perms(0333));
+    const fs::path tune = song(scratch.folder("tunes", fs::perms(0333)));
+    const StepResult result = runner.run({"finalise", tune.string(), program.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(readFile(tune), partFile(journal));
+}
+
 TEST_F(FinaliserPermissions, TuneFolderOnAnotherFileSystemNotWritable) {
     if (!onAnotherFileSystemThanShm("/tmp")) {
         GTEST_SKIP() << "/dev/shm is missing or on the same file system as /tmp";

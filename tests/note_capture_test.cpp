@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "core/note_capture.h"
 #include "core/run_guarded.h"
+#include "partfile/finaliser.h"
 #include "platform/failure.h"
 #include "playing_fixture.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <limits>
+
+#include <sys/resource.h>
 
 using namespace chimex;
 using chimex::test::Playing;
@@ -233,4 +238,62 @@ TEST(RunGuarded, ArithmeticFaultsWriteAndStoreNothing) {
         EXPECT_EQ(p.state.CurX + p.state.CurY + p.state.CurZ, 0.0f) << row.name;
         EXPECT_EQ(p.state.TopXYSpeed + p.state.TopZSpeed, 0.0f) << row.name;
     }
+}
+
+/// A disk that fills up while playing: no file may grow past `bytes` (writes beyond fail).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+  private:
+    rlimit saved_{};
+};
+
+TEST(JournalWriteFailure, KeepsTheNotesBeforeItAndFinishesTheTuneFromThem) {
+    const test::ScratchFolder scratch;
+    const auto tune = scratch.path() / "tune.gxp";
+    ProgramState state;
+    FakePlatform platform;
+    commitSettings(state, 1);
+    state.TuneStream.open(tune);
+    platform.onEndPlaying = [&] {
+        state.TuneStream.close();
+        finalisePartFile(tune, scratch.path(), headerValues(state));
+    };
+    auto playNote = [&](int key, double at) {
+        platform.clockReadings = {at};
+        runGuarded(platform, [&] { keyPress(state, platform, key); });
+        platform.clockReadings = {at + 0.5, at + 0.5};
+        return runGuarded(platform, [&] { keyRelease(state, platform, key); });
+    };
+    ASSERT_TRUE(playNote(12, 10));
+    const std::string kept = test::readFile(tune);
+    const auto placed = std::tuple(state.CurX, state.CurY, state.CurZ, state.HighX, state.HighY,
+                                   state.HighZ, state.TopXYSpeed, state.TopZSpeed);
+    {
+        // Room for the pause line of the next note but not for its move block.
+        const FileSizeLimit full(kept.size() + 16);
+        EXPECT_FALSE(playNote(24, 12));
+    }
+    ASSERT_EQ(platform.failuresReported.size(), 1u);
+    EXPECT_NE(platform.failuresReported[0].find("Cannot write to the tune file"), std::string::npos)
+        << platform.failuresReported[0];
+    EXPECT_NE(platform.failuresReported[0].find("kept whole"), std::string::npos);
+    EXPECT_EQ(test::readFile(tune).rfind(kept + "PAUSE, ", 0), 0u);
+    EXPECT_EQ(std::tuple(state.CurX, state.CurY, state.CurZ, state.HighX, state.HighY, state.HighZ,
+                         state.TopXYSpeed, state.TopZSpeed),
+              placed);
+
+    platform.endPlaying();
+    const auto lines = test::crlfLines(test::readFile(tune));
+    ASSERT_EQ(lines.size(), 36u + 4 + 1);
+    EXPECT_EQ(lines[33].rfind("JS,", 0), 0u);
+    EXPECT_EQ(lines[36], "PAUSE, 1.5");
 }
