@@ -84,16 +84,6 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
     }
 }
 
-/// A file without any write permission is read-only; renaming over it would ignore that.
-bool readOnly(const std::filesystem::path& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const auto permissions = fs::status(path, error).permissions();
-    constexpr auto anyWrite =
-        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return !error && (permissions & anyWrite) == fs::perms::none;
-}
-
 std::string errorText() {
     return std::generic_category().message(errno);
 }
@@ -149,7 +139,7 @@ void writeSettings(std::ostream& out, const ProgramState& state, int pauseState)
 
 void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState) {
     const auto path = platform.programFolder() / settingsFileName;
-    if (readOnly(path)) {
+    if (isReadOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
     }
     // Written beside Chimex.ini and renamed over it, so a crash never leaves it half written.
