@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
-#include "cli/common/scratch_folder.h"
 #include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
 #include "partfile/atomic_output_file.h"
@@ -9,7 +8,7 @@
 #include "platform/failure.h"
 
 #include <cmath>
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -76,29 +75,23 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
     return outcome;
 }
 
+/// The journal is a file without a name, so an interrupted render leaves nothing behind, and
+/// nothing is left to clean up once the output is in place.
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
                              const std::filesystem::path& out, std::ostream& messages,
                              const RenderProgress& progress) {
-    ScratchFolder scratch;
-    HeadlessPlatform platform(scratch.path(), messages);
     ProgramState state;
+    HeadlessPlatform platform({}, messages);
     applySettings(state, settings);
-    const auto journalPath = scratch.path() / "journal.txt";
-    auto spool = std::make_unique<JournalSpool>(journalPath);
+    auto spool = std::make_unique<JournalSpool>();
     state.TuneStream.attach(std::make_unique<std::ostream>(spool.get()));
     const RenderOutcome outcome = playNotes(notes, state, platform, progress);
     state.TuneStream.close();
-    spool->finish();
-    {
-        std::ifstream journal(journalPath, std::ios::binary);
-        if (!journal.is_open()) {
-            throw Failure("Cannot read back the journal " + journalPath.string());
-        }
-        AtomicOutputFile file(out);
-        writePartFile(journal, file.stream(), headerValues(state));
-        file.commit();
-    }
-    scratch.remove();
+    spool->rewind();
+    std::istream journal(spool.get());
+    AtomicOutputFile file(out);
+    writePartFile(journal, file.stream(), headerValues(state));
+    file.commit();
     return outcome;
 }
 
