@@ -16,6 +16,8 @@
 #include "settings/settings_view.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -23,6 +25,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <sstream>
 
 namespace chimex {
 namespace {
@@ -101,31 +104,61 @@ std::optional<std::filesystem::path> optionalPath(const Options& options, const 
     return std::filesystem::path(found->second);
 }
 
-std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& name,
-                                      const Options& options) {
-    char head[4] = {};
-    file.read(head, 4);
-    const std::span<const std::uint8_t> headBytes(reinterpret_cast<const std::uint8_t*>(head),
-                                                  static_cast<std::size_t>(file.gcount()));
-    const bool midi = looksLikeMidi(headBytes);
-    file.clear();
-    file.seekg(0);
+/// A text score held in memory, for a file that had to be read whole to tell what it is.
+class TextScoreInMemory : public NoteSource {
+  public:
+    explicit TextScoreInMemory(std::string text) : text_(std::move(text)), reader_(text_) {}
+    std::optional<ScoreNote> next() override { return reader_.next(); }
+
+  private:
+    std::istringstream text_;
+    TextScoreReader reader_;
+};
+
+bool hasMidiExtension(const std::string& name) {
+    std::string extension = std::filesystem::path(name).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mid" || extension == ".midi";
+}
+
+MidiSelection midiSelection(const Options& options) {
     MidiSelection selection;
     selection.track = wholeNumber(options, "--track", 1, 65535);
     selection.channel = wholeNumber(options, "--channel", 1, 16);
     selection.transpose = wholeNumber(options, "--transpose", -127, 127).value_or(0);
-    if (!midi) {
-        if (options.values.count("--track") || options.values.count("--channel") ||
-            options.values.count("--transpose")) {
-            throw UsageError("--track, --channel and --transpose apply to MIDI files; " + name +
-                             " is a text score");
-        }
+    return selection;
+}
+
+void refuseMidiOptions(const Options& options, const std::string& name) {
+    if (options.values.count("--track") || options.values.count("--channel") ||
+        options.values.count("--transpose")) {
+        throw UsageError("--track, --channel and --transpose apply to MIDI files; " + name +
+                         " is a text score");
+    }
+}
+
+/// Tells a MIDI file from a text score without going back in the file, so that a score can come
+/// from a pipe: a text score never begins with "M", and a MIDI file is read whole anyway.
+std::unique_ptr<NoteSource> openScore(std::istream& file, const std::string& name,
+                                      const Options& options) {
+    const MidiSelection selection = midiSelection(options);
+    const bool midiName = hasMidiExtension(name);
+    if (!midiName && file.peek() != 'M') {
+        refuseMidiOptions(options, name);
         return std::make_unique<TextScoreReader>(file);
     }
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                           std::istreambuf_iterator<char>());
     if (file.bad()) {
-        throw InputFailure(name, 0, "cannot be read");
+        throw InputFailure(name, 0, "cannot be read: " + systemReason());
+    }
+    if (!looksLikeMidi(bytes)) {
+        if (midiName) {
+            throw InputFailure(name, 0, "not a MIDI file (it does not begin with \"MThd\")");
+        }
+        refuseMidiOptions(options, name);
+        return std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end()));
     }
     return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
 }
@@ -137,13 +170,46 @@ SettingsChoice settingsChoice(const Options& options) {
     return choice;
 }
 
-/// Opens the input file; `what` names it in the message ("the score", "the part file").
-std::ifstream openInput(const std::string& name, const std::string& what) {
-    std::ifstream file(name, std::ios::binary);
+/// How an input is read: once from start to end (a pipe will do), or twice (an ordinary file).
+enum class Reading { Once, Twice };
+
+/// Opens the input file; `what` names it in the message ("the score", "the part file"). "-" is
+/// standard input.
+std::ifstream openInput(const std::string& name, const std::string& what, Reading reading) {
+    const std::filesystem::path path = name == "-" ? "/dev/stdin" : name;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) {
+        throw InputFailure(name, 0, "cannot read " + what + ": it is a folder");
+    }
+    if (reading == Reading::Twice && std::filesystem::exists(status) &&
+        !std::filesystem::is_regular_file(status)) {
+        throw InputFailure(name, 0,
+                           "cannot read " + what +
+                               ": it is read a second time, so it must be an ordinary file, not "
+                               "a pipe or device");
+    }
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
     if (!file.is_open()) {
-        throw InputFailure(name, 0, "cannot open " + what);
+        throw InputFailure(name, 0, "cannot open " + what + ": " + systemReason());
     }
     return file;
+}
+
+/// Refuses an output that is one of the inputs (the same file by any path or link): writing it
+/// would destroy the input. Devices and pipes are exempt, as /dev/stdin and /dev/stdout may be
+/// the same terminal.
+void refuseOutputIsInput(const std::filesystem::path& out,
+                         const std::vector<std::filesystem::path>& inputs) {
+    for (const auto& input : inputs) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(input, error) &&
+            std::filesystem::equivalent(input, out, error)) {
+            throw UsageError("the output " + out.string() + " is the input " + input.string() +
+                             "; name another file");
+        }
+    }
 }
 
 /// The command's one input file (`input` names it in messages: "SCORE", "PART file").
@@ -155,12 +221,18 @@ std::string onlyInput(const Options& options, const std::string& command,
     return options.positional.front();
 }
 
-/// The -o OUT that render, preview and listen need.
-std::filesystem::path requiredOutput(const Options& options, const std::string& command) {
+/// The -o OUT that render, preview and listen need; never the input `name` nor the settings file.
+std::filesystem::path requiredOutput(const Options& options, const std::string& command,
+                                     const std::string& name) {
     const auto out = optionalPath(options, "--output");
     if (!out) {
         throw UsageError(command + " needs -o OUT");
     }
+    std::vector<std::filesystem::path> inputs = {name};
+    if (const auto settings = optionalPath(options, "--settings")) {
+        inputs.push_back(*settings);
+    }
+    refuseOutputIsInput(*out, inputs);
     return *out;
 }
 
@@ -177,8 +249,8 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(
         args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
     const std::string name = onlyInput(options, "render", "SCORE");
-    const std::filesystem::path out = requiredOutput(options, "render");
-    std::ifstream file = openInput(name, "the score");
+    const std::filesystem::path out = requiredOutput(options, "render", name);
+    std::ifstream file = openInput(name, "the score", Reading::Once);
     const auto notes = readingInput(name, [&] { return openScore(file, name, options); });
     RenderProgress progress;
     if (console.errIsTerminal) {
@@ -201,7 +273,7 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--settings"}, {"--json"});
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
-    std::ifstream file = openInput(name, "the part file");
+    std::ifstream file = openInput(name, "the part file", Reading::Once);
     const CheckReport report = readingInput(name, [&] { return checkPartFile(file, limits); });
     if (options.flags.count("--json")) {
         printCheckJson(console.out, name, report, limits);
@@ -214,13 +286,13 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
 ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--output", "--settings", "--unit"}, {});
     const std::string name = onlyInput(options, "preview", "PART file");
-    const std::filesystem::path out = requiredOutput(options, "preview");
+    const std::filesystem::path out = requiredOutput(options, "preview", name);
     PreviewOptions preview;
     preview.limits = machineLimits(settingsChoice(options));
     if (options.values.count("--unit")) {
         preview.unit = options.values.at("--unit");
     }
-    std::ifstream file = openInput(name, "the part file");
+    std::ifstream file = openInput(name, "the part file", Reading::Twice);
     AtomicOutputFile output(out);
     const PreviewSummary summary = writePreview(file, name, preview, output.stream(), console.err);
     output.commit();
@@ -233,7 +305,7 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     const Options options =
         parseOptions(args, {"--output", "--steps-per-unit", "--z-steps-per-unit"}, {});
     const std::string name = onlyInput(options, "listen", "PART file");
-    const std::filesystem::path out = requiredOutput(options, "listen");
+    const std::filesystem::path out = requiredOutput(options, "listen", name);
     MotorSteps steps;
     const auto stepsPerUnit = positiveNumber(options, "--steps-per-unit", 1e9);
     if (!stepsPerUnit) {
@@ -242,7 +314,7 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     steps.stepsPerUnit = *stepsPerUnit;
     steps.zStepsPerUnit =
         positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
-    std::ifstream file = openInput(name, "the part file");
+    std::ifstream file = openInput(name, "the part file", Reading::Twice);
     AtomicOutputFile output(out);
     const ListenOutcome outcome = listenToPart(file, name, steps, output.stream(), console.err);
     output.commit();
@@ -343,9 +415,19 @@ std::string helpText() {
     return help;
 }
 
+/// Standard output may be a full disk or a closed pipe: what was printed must have arrived.
+ExitStatus flushOutput(ExitStatus status, Console console) {
+    errno = 0;
+    if (console.out.flush()) {
+        return status;
+    }
+    console.err << "chimex-cli: cannot write standard output: " << systemReason() << "\n";
+    return ExitStatus::OutputFailure;
+}
+
 ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console console) {
     try {
-        return dispatch(arguments, console);
+        return flushOutput(dispatch(arguments, console), console);
     } catch (const UsageError& error) {
         console.err << "chimex-cli: " << error.what() << " (see chimex-cli --help)\n";
         return ExitStatus::Usage;

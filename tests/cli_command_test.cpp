@@ -9,6 +9,8 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace chimex {
 namespace {
 
@@ -88,6 +90,15 @@ TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     EXPECT_THAT(out.str(), HasSubstr("1 notes"));
 }
 
+TEST_F(CommandLine, OutputThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+    write("score.txt", "24 0.5\n");
+    write("target.txt", "old");
+    std::filesystem::create_symlink("target.txt", path("link.txt"));
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("link.txt")}), ExitStatus::Done);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.txt")));
+    EXPECT_THAT(test::readFile(path("target.txt")), HasSubstr("J3,"));
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> args; ///< "@" stands for the scratch folder
@@ -103,6 +114,12 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("part.txt", "PAUSE 2\r\n");
     write("bad.txt", "PAUSE 2\r\nJS, 1\r\nG0 X1\r\n");
     write("cut.mid", test::Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1});
+    write("noise.mid", "24 1\n");
+    write("keep.txt", "kept\r\n");
+    std::filesystem::permissions(path("keep.txt"), std::filesystem::perms(0444));
+    std::filesystem::create_hard_link(path("part.txt"), path("hard.txt"));
+    std::filesystem::create_symlink(path("part.txt"), path("soft.txt"));
+    ::mkfifo(path("fifo").c_str(), 0600);
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -113,6 +130,9 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     EXPECT_EQ(run(args), GetParam().status);
     EXPECT_THAT(err.str(), HasSubstr(GetParam().message));
     EXPECT_FALSE(std::filesystem::exists(path("out.txt")));
+    EXPECT_EQ(test::readFile(path("score.txt")), "1 1\n2 x\n");
+    EXPECT_EQ(test::readFile(path("part.txt")), "PAUSE 2\r\n");
+    EXPECT_EQ(test::readFile(path("keep.txt")), "kept\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -148,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnreadableScore",
                 {"render", "@.", "-o", "@out.txt"},
                 ExitStatus::BadInput,
-                "Cannot read the input"},
+                "cannot read the score: it is a folder"},
         Refusal{"MissingPart",
                 {"check", "@none.txt"},
                 ExitStatus::BadInput,
@@ -175,6 +195,46 @@ INSTANTIATE_TEST_SUITE_P(
                 {"preview", "@part.txt", "-o", "@out.txt", "--settings", "@none.ini"},
                 ExitStatus::BadInput,
                 "does not exist"},
+        Refusal{"OutputIsTheScore",
+                {"render", "@score.txt", "-o", "@score.txt"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"OutputIsTheSettings",
+                {"render", "@good.txt", "-o", "@score.txt", "--settings", "@score.txt"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"PreviewOverHardLink",
+                {"preview", "@part.txt", "-o", "@hard.txt"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"ListenOverSymbolicLink",
+                {"listen", "@soft.txt", "-o", "@part.txt", "--steps-per-unit", "400"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"ReadOnlyOutput",
+                {"render", "@good.txt", "-o", "@keep.txt"},
+                ExitStatus::OutputFailure,
+                "keep.txt: it is read-only"},
+        Refusal{"PreviewReadOnlyOutput",
+                {"preview", "@part.txt", "-o", "@keep.txt"},
+                ExitStatus::OutputFailure,
+                "it is read-only"},
+        Refusal{"OutputIsAFolder",
+                {"render", "@good.txt", "-o", "@."},
+                ExitStatus::OutputFailure,
+                "names a folder"},
+        Refusal{"OutputEndsInASlash",
+                {"render", "@good.txt", "-o", "@sub/"},
+                ExitStatus::OutputFailure,
+                "names a folder"},
+        Refusal{"PreviewFromAPipe",
+                {"preview", "@fifo", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "not a pipe or device"},
+        Refusal{"MidiNameOnText",
+                {"render", "@noise.mid", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "noise.mid: not a MIDI file"},
         Refusal{"UnwritableOutput",
                 {"render", "@good.txt", "-o", "@no/out.txt"},
                 ExitStatus::OutputFailure,

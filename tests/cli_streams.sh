@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# chimex-cli with pipes, devices and processes that die: what a shell user meets and a unit test
+# cannot stage. Usage: cli_streams.sh CHIMEX_CLI
+set -euo pipefail
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+printf '24 0.5\n26 0.5 0.1\n28 1\n' >"$work/score.txt"
+
+# A score from a pipe, and from standard input as "-".
+cat "$work/score.txt" | "$cli" render /dev/stdin -o "$work/piped.txt" 2>"$work/err"
+grep -q ': 3 notes placed' "$work/err" || fail "piped score: $(cat "$work/err")"
+"$cli" render - -o "$work/stdin.txt" <"$work/score.txt" 2>"$work/err"
+cmp -s "$work/piped.txt" "$work/stdin.txt" || fail "standard input: $(cat "$work/err")"
+
+# A device is written through, never replaced by a plain file.
+"$cli" render "$work/score.txt" -o /dev/stdout 2>/dev/null | cmp -s - "$work/piped.txt" ||
+    fail "-o /dev/stdout"
+"$cli" render "$work/score.txt" -o /dev/null 2>/dev/null
+test -c /dev/null || fail "/dev/null is no longer a device"
+
+# A full standard output is a failure of the output.
+status=0
+"$cli" check "$work/piped.txt" --json >/dev/full 2>"$work/err" || status=$?
+test "$status" = 5 || fail "check > /dev/full ended with $status: $(cat "$work/err")"
+
+# A render killed half-way leaves nothing in the temporary folder.
+mkdir "$work/tmp"
+mkfifo "$work/slow"
+TMPDIR="$work/tmp" "$cli" render "$work/slow" -o "$work/killed.txt" 2>/dev/null &
+render=$!
+exec 3>"$work/slow"
+for i in $(seq 1 20000); do echo "$((i % 37)) 0.01"; done >&3
+sleep 0.5
+kill -9 "$render"
+exec 3>&-
+wait "$render" || true
+test -z "$(ls -A "$work/tmp")" || fail "left behind: $(ls -A "$work/tmp")"
+echo "pipes, devices, a full standard output and a killed render handled"
