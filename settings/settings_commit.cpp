@@ -8,10 +8,11 @@ namespace chimex {
 
 namespace {
 
-/// The field's numeric value; a value beyond the single-precision range keeps the setting as it
-/// was, as the settings file reader does, so that no setting ever holds infinity.
+/// The field's numeric value; a value that is not above 0 or lies beyond the single-precision
+/// range keeps the setting as it was, as the settings file reader does, so that no setting ever
+/// holds infinity, zero or a negative value.
 void commitField(SettingsView& view, SettingsField field, float& setting) {
-    if (const auto value = toSingle(numericValue(view.fieldText(field)))) {
+    if (const auto value = settingValue(numericValue(view.fieldText(field)))) {
         setting = *value;
     }
 }

@@ -71,7 +71,7 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
 
     for (const auto& k : settingKeys) {
         if (key == k.name) {
-            if (const auto single = toSingle(numericValue(value))) {
+            if (const auto single = settingValue(numericValue(value))) {
                 state.*k.setting = *single;
             }
             return;

@@ -69,9 +69,9 @@ TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
     EXPECT_THAT(out.str(), HasSubstr("{\"line\": 31, \"message\": \"PAUSE without a number"));
 }
 
-TEST_F(CommandLine, SettingsFileLimitsTheCheck) {
+TEST_F(CommandLine, SettingsFileWithLineFeedsLimitsTheCheck) {
     write("score.txt", "36 1\n");
-    write("small.ini", "MaxX = 2\r\nMaxY = 2\r\nMaxZ = 2\r\nMAxXYSpeed = 1\r\nMAxZSpeed = 1\r\n");
+    write("small.ini", "MaxX = 2\nMaxY = 2\nMaxZ = 2\nMAxXYSpeed = 1\nMAxZSpeed = 1\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
     EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("small.ini")}),
               ExitStatus::Violations);
@@ -120,6 +120,8 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     std::filesystem::create_hard_link(path("part.txt"), path("hard.txt"));
     std::filesystem::create_symlink(path("part.txt"), path("soft.txt"));
     ::mkfifo(path("fifo").c_str(), 0600);
+    write("empty.ini", "");
+    write("slow.ini", "MaxX = 9\r\nMaxY = 9\r\nMaxZ = 9\r\nMAxXYSpeed = -3\r\nMAxZSpeed = 2\r\n");
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -235,6 +237,14 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@noise.mid", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "noise.mid: not a MIDI file"},
+        Refusal{"EmptySettings",
+                {"check", "@part.txt", "--settings", "@empty.ini"},
+                ExitStatus::BadInput,
+                "empty.ini: MaxX must be given a number above 0"},
+        Refusal{"NegativeSpeedSettings",
+                {"render", "@good.txt", "-o", "@out.txt", "--settings", "@slow.ini"},
+                ExitStatus::BadInput,
+                "slow.ini: MAxXYSpeed must be given a number above 0"},
         Refusal{"UnwritableOutput",
                 {"render", "@good.txt", "-o", "@no/out.txt"},
                 ExitStatus::OutputFailure,
