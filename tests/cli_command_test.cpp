@@ -57,6 +57,12 @@ TEST_F(CommandLine, RendersAMidiFileAndChecksTheResultClean) {
     EXPECT_THAT(out.str(), HasSubstr("\"notes\": 3"));
 }
 
+TEST_F(CommandLine, NotesHeldForNoTimeRenderAFileThatChecksClean) {
+    write("score.txt", "24 0\n25 0\n36 0.5\n0 0\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
+    EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Done) << out.str();
+}
+
 TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
     write("score.txt", "24 0.5\n12 1 0.25\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
