@@ -3,6 +3,7 @@
 // the main window's load step (start-up) and the event loop.
 #include "app/frm_chimer.h"
 #include "app/lazy_settings_view.h"
+#include "platform/folder_lock.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
@@ -17,6 +18,15 @@ int main(int argc, char** argv) {
 
     chimex::ProgramState state;
     chimex::QtPlatform platform;
+    // Two copies would share Chimex.tmp and Chimex.ini; the second ends before it opens anything.
+    const chimex::FolderLock lock(platform.programFolder());
+    if (!lock.held()) {
+        platform.messageBox("Chimex Vedadazu is already running from " +
+                                platform.programFolder().string() +
+                                ". Finish the tune there before starting it again.",
+                            "Already running", chimex::MessageStyle::Critical);
+        return 1;
+    }
     chimex::LazySettingsView settings(state, platform);
     chimex::FrmChimer window(state, platform, settings);
     platform.setEndPlayingHandler([&window] { window.unload(); });

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
+#include "platform/folder_lock.h"
 #include "platform/random_source.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <memory>
 
 using namespace chimex;
 
@@ -24,4 +26,13 @@ TEST(RandomSource, StaysBelowOneAndGivesEveryChoiceEvenly) {
     for (int choice = 1; choice <= 6; ++choice) {
         EXPECT_NEAR(counts[static_cast<std::size_t>(choice)], draws / 6, draws / 6 / 50) << choice;
     }
+}
+
+TEST(FolderLock, OneCopyAtATimeUntilTheHolderGoes) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    auto first = std::make_unique<FolderLock>(folder);
+    EXPECT_TRUE(first->held());
+    EXPECT_FALSE(FolderLock(folder).held());
+    first.reset();
+    EXPECT_TRUE(FolderLock(folder).held());
 }
