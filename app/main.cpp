@@ -9,11 +9,19 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <iostream>
+#include <string_view>
+
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it works without a display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << chimex::programName << " " << chimex::programVersion << "\n";
+        return std::cout.flush() ? 0 : 1;
+    }
     Q_INIT_RESOURCE(chimex);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Chimex");
-    QApplication::setApplicationVersion("1.0.0.0");
+    QApplication::setApplicationVersion(chimex::programVersion);
     QApplication::setWindowIcon(QIcon(":/chimex/chimex.png"));
 
     chimex::ProgramState state;

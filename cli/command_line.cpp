@@ -11,6 +11,7 @@
 #include "cli/render/render.h"
 #include "cli/score/midi_voice.h"
 #include "cli/score/text_score_reader.h"
+#include "core/program_state.h"
 #include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
 #include "settings/settings_view.h"
@@ -316,7 +317,17 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
         positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
     std::ifstream file = openInput(name, "the part file", Reading::Twice);
     AtomicOutputFile output(out);
-    const ListenOutcome outcome = listenToPart(file, name, steps, output.stream(), console.err);
+    ListenOutcome outcome;
+    try {
+        outcome = listenToPart(file, name, steps, output.stream(), console.err);
+    } catch (const InputFailure&) {
+        throw;
+    } catch (const Failure& failure) {
+        if (output.stream()) {
+            throw;
+        }
+        throw Failure(out.string() + ": " + failure.what()); // the WAV writer knows no name
+    }
     output.commit();
     console.err << out.string() << ": " << outcome.notes << " notes, "
                 << durationText(outcome.seconds) << "\n";
@@ -329,6 +340,10 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         console.out << helpText();
+        return ExitStatus::Done;
+    }
+    if (args[0] == "--version") {
+        console.out << "chimex-cli (" << programName << ") " << programVersion << "\n";
         return ExitStatus::Done;
     }
     if (args[0] == "render") {
@@ -354,6 +369,7 @@ constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli preview PART -o OUT.svg [--settings FILE] [--unit NAME]
   chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
   chimex-cli --help
+  chimex-cli --version
 
 render  Plays SCORE through the same note capture and note planner as the desktop program (the
         random source in its fixed starting state) and writes the finished part file to OUT,

@@ -127,6 +127,11 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     std::filesystem::create_symlink(path("part.txt"), path("soft.txt"));
     ::mkfifo(path("fifo").c_str(), 0600);
     write("empty.ini", "");
+    write("utf16.txt", std::string("\xFF\xFE\x32\x00\x20\x00\x31\x00", 8));
+    write("control.txt", std::string("2\x01 1\n"));
+    write("day.mid",
+          test::midiFile(
+              0, 96, {test::TrackBuilder().tempo(0, 16777215).on(0, 60).off(500000, 60).end()}));
     write("slow.ini", "MaxX = 9\r\nMaxY = 9\r\nMaxZ = 9\r\nMAxXYSpeed = -3\r\nMAxZSpeed = 2\r\n");
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
@@ -251,11 +256,28 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@good.txt", "-o", "@out.txt", "--settings", "@slow.ini"},
                 ExitStatus::BadInput,
                 "slow.ini: MAxXYSpeed must be given a number above 0"},
+        Refusal{"Utf16Score",
+                {"render", "@utf16.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "utf16.txt: line 1: the score is UTF-16 text"},
+        Refusal{"ControlByteInScore",
+                {"render", "@control.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "not \"2\\x01\""},
+        Refusal{"MidiNoteLongerThanADay",
+                {"render", "@day.mid", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "note 1: held for"},
         Refusal{"UnwritableOutput",
                 {"render", "@good.txt", "-o", "@no/out.txt"},
                 ExitStatus::OutputFailure,
                 "Cannot create"}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(CommandLine, VersionNamesTheProgram) {
+    EXPECT_EQ(run({"--version"}), ExitStatus::Done);
+    EXPECT_EQ(out.str(), "chimex-cli (Chimex Vedadazu) 1.0.0.0\n");
+}
 
 TEST_F(CommandLine, HelpDocumentsEveryExitStatus) {
     EXPECT_EQ(run({"--help"}), ExitStatus::Done);

@@ -25,6 +25,12 @@ status=0
 "$cli" check "$work/piped.txt" --json >/dev/full 2>"$work/err" || status=$?
 test "$status" = 5 || fail "check > /dev/full ended with $status: $(cat "$work/err")"
 
+status=0
+"$cli" listen "$work/piped.txt" -o /dev/full --steps-per-unit 400 2>"$work/err" || status=$?
+test "$status" = 5 && grep -q '/dev/full: .*No space left on device' "$work/err" ||
+    fail "listen -o /dev/full ended with $status: $(cat "$work/err")"
+test -c /dev/full || fail "/dev/full is no longer a device"
+
 # A render killed half-way leaves nothing in the temporary folder.
 mkdir "$work/tmp"
 mkfifo "$work/slow"

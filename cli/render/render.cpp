@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
+#include "cli/common/number_text.h"
 #include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
 #include "partfile/atomic_output_file.h"
@@ -11,19 +12,23 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace chimex {
 namespace {
 
 void checkNote(const ScoreNote& note, long long index) {
-    const auto inRange = [](double t) {
-        return std::isfinite(t) && t >= 0 && t < longestScoreTime;
-    };
-    if (note.key < 0 || note.key >= keyCount || !inRange(note.hold) || !inRange(note.gap)) {
-        throw InputFailure(
-            "note " + std::to_string(index) +
-            ": the key must be 0 to 36 and the times at least 0 and less than 86400 seconds");
+    const std::string where = "note " + std::to_string(index) + ": ";
+    if (note.key < 0 || note.key >= keyCount) {
+        throw InputFailure(where + "key " + std::to_string(note.key) + " is not one of 0 to 36");
+    }
+    for (const auto& [time, what] : {std::pair{note.hold, "held for"}, {note.gap, "a gap of"}}) {
+        if (!(std::isfinite(time) && time >= 0 && time < longestScoreTime)) {
+            throw InputFailure(where + what + " " + shortestText(time) +
+                               " seconds; times must be at least 0 and less than a day (86400 "
+                               "seconds)");
+        }
     }
 }
 
