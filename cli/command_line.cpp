@@ -139,9 +139,31 @@ void refuseMidiOptions(const Options& options, const std::string& name) {
     }
 }
 
+/// The rest of the input; read in one piece when its size is known, so that memory holds it once.
+std::vector<std::uint8_t> wholeInput(std::ifstream& file, const std::string& name) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        const auto start = file.tellg();
+        file.seekg(0, std::ios::end);
+        const auto end = file.tellg();
+        file.seekg(start);
+        if (start >= 0 && end > start) {
+            bytes.reserve(static_cast<std::size_t>(end - start));
+        }
+        file.clear();
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::bad_alloc&) {
+        throw InputFailure(name, 0, "does not fit in the memory this program may use");
+    }
+    if (file.bad()) {
+        throw InputFailure(name, 0, "cannot be read: " + systemReason());
+    }
+    return bytes;
+}
+
 /// Tells a MIDI file from a text score without going back in the file, so that a score can come
 /// from a pipe: a text score never begins with "M", and a MIDI file is read whole anyway.
-std::unique_ptr<NoteSource> openScore(std::istream& file, const std::string& name,
+std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& name,
                                       const Options& options) {
     const MidiSelection selection = midiSelection(options);
     const bool midiName = hasMidiExtension(name);
@@ -149,11 +171,7 @@ std::unique_ptr<NoteSource> openScore(std::istream& file, const std::string& nam
         refuseMidiOptions(options, name);
         return std::make_unique<TextScoreReader>(file);
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                          std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        throw InputFailure(name, 0, "cannot be read: " + systemReason());
-    }
+    std::vector<std::uint8_t> bytes = wholeInput(file, name);
     if (!looksLikeMidi(bytes)) {
         if (midiName) {
             throw InputFailure(name, 0, "not a MIDI file (it does not begin with \"MThd\")");
@@ -161,7 +179,7 @@ std::unique_ptr<NoteSource> openScore(std::istream& file, const std::string& nam
         refuseMidiOptions(options, name);
         return std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end()));
     }
-    return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
+    return std::make_unique<MidiScore>(std::move(bytes), selection);
 }
 
 SettingsChoice settingsChoice(const Options& options) {
@@ -450,6 +468,9 @@ ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console con
     } catch (const InputFailure& failure) {
         console.err << "chimex-cli: " << failure.what() << "\n";
         return ExitStatus::BadInput;
+    } catch (const std::bad_alloc&) {
+        console.err << "chimex-cli: not enough memory to finish; nothing was written\n";
+        return ExitStatus::OutputFailure;
     } catch (const std::exception& failure) {
         console.err << "chimex-cli: " << failure.what() << "\n";
         return ExitStatus::OutputFailure;
