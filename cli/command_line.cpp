@@ -5,6 +5,7 @@
 #include "cli/check/part_check.h"
 #include "cli/common/number_text.h"
 #include "cli/common/settings_choice.h"
+#include "cli/finish/finish_journal.h"
 #include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/preview_svg.h"
@@ -352,6 +353,19 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     return ExitStatus::Done;
 }
 
+ExitStatus runFinish(const std::vector<std::string>& args, Console console) {
+    const Options options = parseOptions(args, {"--output", "--settings"}, {});
+    const std::string name = onlyInput(options, "finish", "JOURNAL");
+    const std::filesystem::path out = requiredOutput(options, "finish", name);
+    const MachineLimits limits = machineLimits(settingsChoice(options));
+    std::ifstream file = openInput(name, "the journal", Reading::Twice);
+    AtomicOutputFile output(out);
+    finishJournal(file, name, limits, output.stream());
+    output.commit();
+    console.err << out.string() << ": finished from the journal " << name << "\n";
+    return ExitStatus::Done;
+}
+
 ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args.empty()) {
         throw UsageError("no command given");
@@ -373,6 +387,9 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args[0] == "preview") {
         return runPreview(args, console);
     }
+    if (args[0] == "finish") {
+        return runFinish(args, console);
+    }
     if (args[0] == "listen") {
         return runListen(args, console);
     }
@@ -386,6 +403,7 @@ constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli check PART [--settings FILE] [--json]
   chimex-cli preview PART -o OUT.svg [--settings FILE] [--unit NAME]
   chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
+  chimex-cli finish JOURNAL -o PART [--settings FILE]
   chimex-cli --help
   chimex-cli --version
 
@@ -422,6 +440,12 @@ listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, 
         20 kHz, which cannot be heard.
         --steps-per-unit N    motor steps per length unit of X and Y (a number above 0)
         --z-steps-per-unit M  the same for Z (default: N)
+
+finish  Turns the journal that the desktop program leaves in the tune file when it ends without
+        finishing it (a crash, a power cut) into the finished part file PART: the header with
+        the extents and fastest speeds the jogs reach, the journal line for line, the footer.
+        Refuses a journal with a line that is not well-formed or a jog outside the limits.
+        --settings FILE  the limits the jogs must keep (default: 96, 48, 6, 3, 2)
 
 Exit status:
   0  done; for check: every check passed

@@ -63,6 +63,29 @@ TEST_F(CommandLine, NotesHeldForNoTimeRenderAFileThatChecksClean) {
     EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Done) << out.str();
 }
 
+TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
+    write("score.txt", "24 0.5\n12 1 0.25\n31 0.3\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt"), "--pause"}),
+              ExitStatus::Done);
+    const auto rendered = test::crlfLines(test::readFile(path("part.txt")));
+    // The journal lies between the 32 lines of header and start sequence and the 4 of the footer.
+    const std::vector<std::string> journal(rendered.begin() + 32, rendered.end() - 4);
+    write("journal.txt", test::crlfText(journal));
+    ASSERT_EQ(run({"finish", path("journal.txt"), "-o", path("finished.txt")}), ExitStatus::Done)
+        << err.str();
+    auto finished = test::crlfLines(test::readFile(path("finished.txt")));
+    ASSERT_EQ(finished.size(), rendered.size());
+    // The highest points are known from the jogs to three decimals only.
+    for (std::size_t line : {8u, 11u, 14u}) {
+        EXPECT_EQ(finished[line].substr(0, 30), rendered[line].substr(0, 30));
+        finished[line] = rendered[line];
+    }
+    EXPECT_EQ(finished, rendered);
+    EXPECT_EQ(run({"check", path("finished.txt")}), ExitStatus::Done) << out.str();
+    EXPECT_EQ(run({"finish", path("finished.txt"), "-o", path("again.txt")}), ExitStatus::BadInput);
+    EXPECT_THAT(err.str(), HasSubstr("finished.txt: a finished part file already"));
+}
+
 TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
     write("score.txt", "24 0.5\n12 1 0.25\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
@@ -268,6 +291,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@day.mid", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "note 1: held for"},
+        Refusal{"FinishMalformedJournal",
+                {"finish", "@bad.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "bad.txt: line 3: not a line of a part file"},
         Refusal{"UnwritableOutput",
                 {"render", "@good.txt", "-o", "@no/out.txt"},
                 ExitStatus::OutputFailure,
