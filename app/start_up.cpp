@@ -38,6 +38,9 @@ bool askForTuneFile(ProgramState& state, Platform& platform) {
         if (!platform.fileExists(tune)) {
             return true;
         }
+        if (const auto leftover = leftoverJournalMessage(tune)) {
+            platform.messageBox(*leftover, unfinishedTitle, MessageStyle::Ok);
+        }
         if (platform.messageBox(fileExistsPrompt, fileExistsTitle, MessageStyle::YesNo) ==
             MessageButton::Yes) {
             return true;

@@ -5,6 +5,8 @@
 #include "partfile/finaliser.h"
 #include "settings/settings_file.h"
 
+#include <fstream>
+
 namespace chimex {
 namespace fs = std::filesystem;
 namespace {
@@ -36,6 +38,25 @@ std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const fs::pat
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> leftoverJournalMessage(const fs::path& tuneFile) {
+    std::ifstream in(tuneFile, std::ios::binary);
+    std::string first;
+    if (!std::getline(in, first)) {
+        return std::nullopt; // empty or unreadable: nothing to keep
+    }
+    if (!first.empty() && first.back() == '\r') {
+        first.pop_back();
+    }
+    if (!first.empty() && !first.starts_with("PAUSE")) {
+        return std::nullopt;
+    }
+    return "\"" + tuneFile.string() +
+           "\" holds the notes of a tune that was not finished: the program ended while it was "
+           "played. Using it again replaces those notes. To keep them, answer No and turn it into "
+           "a part file with:\n\nchimex-cli finish \"" +
+           tuneFile.string() + "\" -o FINISHED.gxp";
 }
 
 } // namespace chimex

@@ -16,4 +16,11 @@ inline constexpr const char* cannotUseTitle = "Choose another name";
 std::optional<std::string> tuneFileRefusal(const std::filesystem::path& chosen,
                                            const std::filesystem::path& programFolder);
 
+inline constexpr const char* unfinishedTitle = "Unfinished tune";
+
+/// The message for a tune file that still holds the journal of a run that ended without
+/// finishing it, or nothing for any other file: it begins as a journal does (a blank line or a
+/// pause line), not with the header of a finished part file.
+std::optional<std::string> leftoverJournalMessage(const std::filesystem::path& tuneFile);
+
 } // namespace chimex

@@ -8,9 +8,6 @@
 namespace chimex {
 namespace {
 
-/// The first line of every finished part file.
-constexpr std::string_view finishedFirstLine = "' file created by Gantrix Chimex software";
-
 void refuseFinished(std::istream& journal, const std::string& name) {
     std::string first;
     std::getline(journal, first);

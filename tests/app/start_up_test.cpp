@@ -198,3 +198,17 @@ TEST_F(StartUp, ALinkIsFollowedOnceSoTheFinishedFileReplacesItsTarget) {
     chooseTuneFile(state, platform);
     EXPECT_EQ(state.TuneFile, (folder / "real" / "tune.gxp").string());
 }
+
+TEST_F(StartUp, AJournalLeftByACrashIsNamedWithTheCommandThatFinishesIt) {
+    const fs::path tune = folder / "crashed.gxp";
+    const std::string journal = "\r\nJS, 1.463\r\n' note duration = 0.5\r\nJ3, .732\r\n";
+    writeFile(tune, journal);
+    platform.dialogAnswers = {tune, std::nullopt};
+    platform.buttonPresses = {MessageButton::Ok, MessageButton::No};
+    EXPECT_FALSE(runStartUp(state, platform, form));
+    EXPECT_EQ(titles(), (std::vector<std::string>{unfinishedTitle, "File exists!", "Try Again"}));
+    EXPECT_NE(platform.messages[0].prompt.find("chimex-cli finish \"" + tune.string() + "\""),
+              std::string::npos)
+        << platform.messages[0].prompt;
+    EXPECT_EQ(readFile(tune), journal);
+}
