@@ -15,6 +15,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 
+#include <exception>
+#include <iostream>
+
 namespace chimex {
 
 FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings)
@@ -80,6 +83,17 @@ void FrmChimer::unload() {
 void FrmChimer::finishTune() {
     if (!unloadChain_.hasRun()) {
         runGuarded(platform_, [&] { unloadChain_.run(); });
+    }
+}
+
+void FrmChimer::finishWithoutWindows() {
+    if (unloadChain_.hasRun()) {
+        return;
+    }
+    try {
+        unloadChain_.run();
+    } catch (const std::exception& failure) {
+        std::cerr << "Chimex: " << failure.what() << "\n";
     }
 }
 

@@ -4,13 +4,29 @@
 #include "app/frm_chimer.h"
 #include "app/lazy_settings_view.h"
 #include "platform/folder_lock.h"
+#include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
+
+namespace {
+
+/// The window whose tune an exit() from inside Qt must finish; a handler of exit() reaches only
+/// what is global.
+chimex::FrmChimer* windowToFinish = nullptr;
+
+void finishOnExit() {
+    if (windowToFinish != nullptr) {
+        windowToFinish->finishWithoutWindows();
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Answered before Qt starts, so that it works without a display.
@@ -41,6 +57,14 @@ int main(int argc, char** argv) {
     if (!window.load()) {
         return 0;
     }
+    // A logout, a closed terminal or Ctrl+C ends playing as "Finished" does.
+    const chimex::EndingSignals endingSignals([&platform] { platform.endPlaying(); });
+    // Qt ends the process with exit() when the display connection breaks; the tune is finished
+    // then, with no window left to touch.
+    windowToFinish = &window;
+    std::atexit(finishOnExit);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    windowToFinish = nullptr;
+    return status;
 }
