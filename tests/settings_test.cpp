@@ -291,8 +291,13 @@ TEST_F(SettingsCommit, ValueNotAboveZeroOrBeyondSingleRangeKeepsThePreviousSetti
     state.MaxZ = 5;
     state.MaxXYSpeed = 4.1f;
     state.MaxZSpeed = 1.5f;
-    view.texts = {"1E39", "48", "-1", "1E400", "0"};
+    view.texts = {"1E39", "48", "-1", std::string(400, '9'), "0"};
     commitSettings(state, platform, view);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_THAT(platform.messages[0].prompt,
+                AllOf(HasSubstr("MaxX: \"1E39\", keeps 50"), HasSubstr("MaxZ: \"-1\", keeps 5"),
+                      HasSubstr("MaxZSpeed: \"0\", keeps 1.5"),
+                      HasSubstr("MaxXYSpeed: \"" + std::string(40, '9') + "...\", keeps 4.1")));
     EXPECT_EQ(settingsOf(state),
               (std::array{50.0f, 48.0f, 5.0f, 4.1f, 1.5f, static_cast<float>(4.1f / 8.2)}));
     EXPECT_EQ(readFile(file), "MaxX = 50\r\nMaxY = 48\r\nMaxZ = 5\r\nMAxXYSpeed = 4.1\r\n"
