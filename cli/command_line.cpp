@@ -413,7 +413,7 @@ render  Plays SCORE through the same note capture and note planner as the deskto
         one note a line, "KEY HOLD [GAP]": KEY 0 to 36, HOLD the seconds the key is held, GAP the
         seconds of silence before the press (0 when left out); blank lines and # comments are
         ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
-        C3 to C6 move by octaves into it.
+        C3 to C6 move by octaves into it. SCORE may be a pipe, or - for standard input.
         --settings FILE  settings file in the form of Chimex.ini (default: INITIAL)
         --pause          write pause lines, as the settings dialog's check box does
         --track N        MIDI: play only track N (from 1)
@@ -445,7 +445,7 @@ finish  Turns the journal that the desktop program leaves in the tune file when 
         finishing it (a crash, a power cut) into the finished part file PART: the header with
         the extents and fastest speeds the jogs reach, the journal line for line, the footer.
         Refuses a journal with a line that is not well-formed or a jog outside the limits.
-        --settings FILE  the limits the jogs must keep (default: 96, 48, 6, 3, 2)
+        --settings FILE  the limits the jogs must keep (default: INITIAL)
 
 Exit status:
   0  done; for check: every check passed
