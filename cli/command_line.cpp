@@ -248,7 +248,7 @@ std::filesystem::path requiredOutput(const Options& options, const std::string& 
     if (!out) {
         throw UsageError(command + " needs -o OUT");
     }
-    std::vector<std::filesystem::path> inputs = {name};
+    std::vector<std::filesystem::path> inputs = {name == "-" ? "/dev/stdin" : name};
     if (const auto settings = optionalPath(options, "--settings")) {
         inputs.push_back(*settings);
     }

@@ -14,6 +14,12 @@ grep -q ': 3 notes placed' "$work/err" || fail "piped score: $(cat "$work/err")"
 "$cli" render - -o "$work/stdin.txt" <"$work/score.txt" 2>"$work/err"
 cmp -s "$work/piped.txt" "$work/stdin.txt" || fail "standard input: $(cat "$work/err")"
 
+# Standard input that is the output file is refused before anything is written.
+cp "$work/score.txt" "$work/same.txt"
+status=0
+"$cli" render - -o "$work/same.txt" <"$work/same.txt" 2>/dev/null || status=$?
+test "$status" = 2 && cmp -s "$work/score.txt" "$work/same.txt" || fail "render - -o its input"
+
 # A device is written through, never replaced by a plain file.
 "$cli" render "$work/score.txt" -o /dev/stdout 2>/dev/null | cmp -s - "$work/piped.txt" ||
     fail "-o /dev/stdout"
