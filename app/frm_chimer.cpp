@@ -76,6 +76,8 @@ bool FrmChimer::load() {
 }
 
 void FrmChimer::unload() {
+    // Ended from outside (a signal) while a key is held: that note is played before finishing.
+    releaseHeldKey();
     finishTune();
     close();
 }

@@ -39,6 +39,17 @@ for signal in TERM HUP INT; do
     finished "$work/$signal.gxp" || fail "SIG$signal left: $(cat -A "$work/$signal.gxp")"
 done
 
+# A key held when the signal comes is played too.
+play_one_note "$work/held.gxp"
+key_position 12
+xdotool mousemove "$key_x" "$key_y" mousedown 1
+sleep 0.3
+kill -s TERM "$program_pid"
+wait_for_program_end || fail "program still running after SIGTERM with a key held"
+xdotool mouseup 1
+[ "$(grep -c "^' note duration = " "$work/held.gxp")" = 2 ] ||
+    fail "the held note is missing: $(cat -A "$work/held.gxp")"
+
 play_one_note "$work/display.gxp"
 stop_x
 xvfb_pid=
