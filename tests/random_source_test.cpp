@@ -7,6 +7,9 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <string>
+
+#include <stdlib.h>
 
 using namespace chimex;
 
@@ -29,10 +32,14 @@ TEST(RandomSource, StaysBelowOneAndGivesEveryChoiceEvenly) {
 }
 
 TEST(FolderLock, OneCopyAtATimeUntilTheHolderGoes) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path();
+    // A folder of its own, so that no other run of the tests holds its lock.
+    std::string pattern = (std::filesystem::temp_directory_path() / "chimex-lock-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path folder = pattern;
     auto first = std::make_unique<FolderLock>(folder);
     EXPECT_TRUE(first->held());
     EXPECT_FALSE(FolderLock(folder).held());
     first.reset();
     EXPECT_TRUE(FolderLock(folder).held());
+    std::filesystem::remove(folder);
 }
