@@ -15,6 +15,9 @@
 #include <QLineEdit>
 #include <QMenuBar>
 
+#include <exception>
+#include <iostream>
+
 namespace chimex {
 
 FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings)
@@ -73,6 +76,8 @@ bool FrmChimer::load() {
 }
 
 void FrmChimer::unload() {
+    // Ended from outside (a signal) while a key is held: that note is played before finishing.
+    releaseHeldKey();
     finishTune();
     close();
 }
@@ -80,6 +85,17 @@ void FrmChimer::unload() {
 void FrmChimer::finishTune() {
     if (!unloadChain_.hasRun()) {
         runGuarded(platform_, [&] { unloadChain_.run(); });
+    }
+}
+
+void FrmChimer::finishWithoutWindows() {
+    if (unloadChain_.hasRun()) {
+        return;
+    }
+    try {
+        unloadChain_.run();
+    } catch (const std::exception& failure) {
+        std::cerr << "Chimex: " << failure.what() << "\n";
     }
 }
 

@@ -34,6 +34,10 @@ class FrmChimer : public QMainWindow {
     /// Finishes the tune file (once) and closes the window. Safe to call from a key release.
     void unload();
 
+    /// Finishes the tune file (once) without touching any window, for a program that ends
+    /// because its display is gone. A failure is written to standard error.
+    void finishWithoutWindows();
+
     NoteKey* key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
 
   protected:

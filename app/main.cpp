@@ -3,26 +3,68 @@
 // the main window's load step (start-up) and the event loop.
 #include "app/frm_chimer.h"
 #include "app/lazy_settings_view.h"
+#include "platform/folder_lock.h"
+#include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"
 
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdlib>
+#include <iostream>
+#include <string_view>
+
+namespace {
+
+/// The window whose tune an exit() from inside Qt must finish; a handler of exit() reaches only
+/// what is global.
+chimex::FrmChimer* windowToFinish = nullptr;
+
+void finishOnExit() {
+    if (windowToFinish != nullptr) {
+        windowToFinish->finishWithoutWindows();
+    }
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it works without a display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << chimex::programName << " " << chimex::programVersion << "\n";
+        return std::cout.flush() ? 0 : 1;
+    }
     Q_INIT_RESOURCE(chimex);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Chimex");
-    QApplication::setApplicationVersion("1.0.0.0");
+    QApplication::setApplicationVersion(chimex::programVersion);
     QApplication::setWindowIcon(QIcon(":/chimex/chimex.png"));
 
     chimex::ProgramState state;
     chimex::QtPlatform platform;
+    // Two copies would share Chimex.tmp and Chimex.ini; the second ends before it opens anything.
+    const chimex::FolderLock lock(platform.programFolder());
+    if (!lock.held()) {
+        platform.messageBox("Chimex Vedadazu is already running from " +
+                                platform.programFolder().string() +
+                                ". Finish the tune there before starting it again.",
+                            "Already running", chimex::MessageStyle::Critical);
+        return 1;
+    }
     chimex::LazySettingsView settings(state, platform);
     chimex::FrmChimer window(state, platform, settings);
     platform.setEndPlayingHandler([&window] { window.unload(); });
     if (!window.load()) {
         return 0;
     }
+    // A logout, a closed terminal or Ctrl+C ends playing as "Finished" does.
+    const chimex::EndingSignals endingSignals([&platform] { platform.endPlaying(); });
+    // Qt ends the process with exit() when the display connection breaks; the tune is finished
+    // then, with no window left to touch.
+    windowToFinish = &window;
+    std::atexit(finishOnExit);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    windowToFinish = nullptr;
+    return status;
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "start_up.h"
 
+#include "app/tune_file_check.h"
 #include "core/note_capture.h"
+#include "partfile/atomic_output_file.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 
@@ -17,16 +19,27 @@ SaveDialogOptions tuneDialogOptions(Platform& platform) {
             tuneDefaultName};
 }
 
-/// Shows the dialog (again after every No) until a name is accepted; false when cancelled.
+/// Shows the dialog (again after every No or refused name) until a name is accepted; false when
+/// cancelled.
 bool askForTuneFile(ProgramState& state, Platform& platform) {
     for (;;) {
         const auto chosen = platform.saveFileDialog(tuneDialogOptions(platform));
         if (!chosen) {
             return false;
         }
-        state.TuneFile = chosen->string();
-        if (!platform.fileExists(*chosen)) {
+        // A link is followed once, here, so that the finished file replaces its target.
+        const std::filesystem::path tune = followLinks(*chosen);
+        if (const auto refusal = tuneFileRefusal(tune, platform.programFolder())) {
+            platform.messageBox(*refusal + " Please choose another name.", cannotUseTitle,
+                                MessageStyle::Ok);
+            continue;
+        }
+        state.TuneFile = tune.string();
+        if (!platform.fileExists(tune)) {
             return true;
+        }
+        if (const auto leftover = leftoverJournalMessage(tune)) {
+            platform.messageBox(*leftover, unfinishedTitle, MessageStyle::Ok);
         }
         if (platform.messageBox(fileExistsPrompt, fileExistsTitle, MessageStyle::YesNo) ==
             MessageButton::Yes) {

@@ -22,8 +22,9 @@ inline constexpr short tuneChosen = 9;
 inline constexpr short noTuneChosen = 1;
 
 /// Asks for the tune file's name until one is accepted: TuneFile = the path as the dialog returns
-/// it and StartStatus = 9. A cancel, or any failure on the way, shows "Try Again" (after the
-/// failure's message) and sets StartStatus = 1.
+/// it, links followed, and StartStatus = 9. A path that cannot hold a tune (tuneFileRefusal) is
+/// refused with a message and the dialog shown again. A cancel, or any failure on the way, shows
+/// "Try Again" (after the failure's message) and sets StartStatus = 1.
 void chooseTuneFile(ProgramState& state, Platform& platform);
 
 /// The main window's load step. Returns true when playing can begin: a tune file was chosen, the

@@ -5,17 +5,21 @@
 #include "cli/check/part_check.h"
 #include "cli/common/number_text.h"
 #include "cli/common/settings_choice.h"
+#include "cli/finish/finish_journal.h"
 #include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/preview_svg.h"
 #include "cli/render/render.h"
 #include "cli/score/midi_voice.h"
 #include "cli/score/text_score_reader.h"
+#include "core/program_state.h"
 #include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
 #include "settings/settings_view.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -23,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <sstream>
 
 namespace chimex {
 namespace {
@@ -101,33 +106,81 @@ std::optional<std::filesystem::path> optionalPath(const Options& options, const 
     return std::filesystem::path(found->second);
 }
 
-std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& name,
-                                      const Options& options) {
-    char head[4] = {};
-    file.read(head, 4);
-    const std::span<const std::uint8_t> headBytes(reinterpret_cast<const std::uint8_t*>(head),
-                                                  static_cast<std::size_t>(file.gcount()));
-    const bool midi = looksLikeMidi(headBytes);
-    file.clear();
-    file.seekg(0);
+/// A text score held in memory, for a file that had to be read whole to tell what it is.
+class TextScoreInMemory : public NoteSource {
+  public:
+    explicit TextScoreInMemory(std::string text) : text_(std::move(text)), reader_(text_) {}
+    std::optional<ScoreNote> next() override { return reader_.next(); }
+
+  private:
+    std::istringstream text_;
+    TextScoreReader reader_;
+};
+
+bool hasMidiExtension(const std::string& name) {
+    std::string extension = std::filesystem::path(name).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mid" || extension == ".midi";
+}
+
+MidiSelection midiSelection(const Options& options) {
     MidiSelection selection;
     selection.track = wholeNumber(options, "--track", 1, 65535);
     selection.channel = wholeNumber(options, "--channel", 1, 16);
     selection.transpose = wholeNumber(options, "--transpose", -127, 127).value_or(0);
-    if (!midi) {
-        if (options.values.count("--track") || options.values.count("--channel") ||
-            options.values.count("--transpose")) {
-            throw UsageError("--track, --channel and --transpose apply to MIDI files; " + name +
-                             " is a text score");
+    return selection;
+}
+
+void refuseMidiOptions(const Options& options, const std::string& name) {
+    if (options.values.count("--track") || options.values.count("--channel") ||
+        options.values.count("--transpose")) {
+        throw UsageError("--track, --channel and --transpose apply to MIDI files; " + name +
+                         " is a text score");
+    }
+}
+
+/// The rest of the input; read in one piece when its size is known, so that memory holds it once.
+std::vector<std::uint8_t> wholeInput(std::ifstream& file, const std::string& name) {
+    std::vector<std::uint8_t> bytes;
+    try {
+        const auto start = file.tellg();
+        file.seekg(0, std::ios::end);
+        const auto end = file.tellg();
+        file.seekg(start);
+        if (start >= 0 && end > start) {
+            bytes.reserve(static_cast<std::size_t>(end - start));
         }
+        file.clear();
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    } catch (const std::bad_alloc&) {
+        throw InputFailure(name, 0, "does not fit in the memory this program may use");
+    }
+    if (file.bad()) {
+        throw InputFailure(name, 0, "cannot be read: " + systemReason());
+    }
+    return bytes;
+}
+
+/// Tells a MIDI file from a text score without going back in the file, so that a score can come
+/// from a pipe: a text score never begins with "M", and a MIDI file is read whole anyway.
+std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& name,
+                                      const Options& options) {
+    const MidiSelection selection = midiSelection(options);
+    const bool midiName = hasMidiExtension(name);
+    if (!midiName && file.peek() != 'M') {
+        refuseMidiOptions(options, name);
         return std::make_unique<TextScoreReader>(file);
     }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                          std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        throw InputFailure(name, 0, "cannot be read");
+    std::vector<std::uint8_t> bytes = wholeInput(file, name);
+    if (!looksLikeMidi(bytes)) {
+        if (midiName) {
+            throw InputFailure(name, 0, "not a MIDI file (it does not begin with \"MThd\")");
+        }
+        refuseMidiOptions(options, name);
+        return std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end()));
     }
-    return std::make_unique<NoteListSource>(reduceToOneVoice(readMidiFile(bytes), selection));
+    return std::make_unique<MidiScore>(std::move(bytes), selection);
 }
 
 SettingsChoice settingsChoice(const Options& options) {
@@ -137,13 +190,46 @@ SettingsChoice settingsChoice(const Options& options) {
     return choice;
 }
 
-/// Opens the input file; `what` names it in the message ("the score", "the part file").
-std::ifstream openInput(const std::string& name, const std::string& what) {
-    std::ifstream file(name, std::ios::binary);
+/// How an input is read: once from start to end (a pipe will do), or twice (an ordinary file).
+enum class Reading { Once, Twice };
+
+/// Opens the input file; `what` names it in the message ("the score", "the part file"). "-" is
+/// standard input.
+std::ifstream openInput(const std::string& name, const std::string& what, Reading reading) {
+    const std::filesystem::path path = name == "-" ? "/dev/stdin" : name;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) {
+        throw InputFailure(name, 0, "cannot read " + what + ": it is a folder");
+    }
+    if (reading == Reading::Twice && std::filesystem::exists(status) &&
+        !std::filesystem::is_regular_file(status)) {
+        throw InputFailure(name, 0,
+                           "cannot read " + what +
+                               ": it is read a second time, so it must be an ordinary file, not "
+                               "a pipe or device");
+    }
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
     if (!file.is_open()) {
-        throw InputFailure(name, 0, "cannot open " + what);
+        throw InputFailure(name, 0, "cannot open " + what + ": " + systemReason());
     }
     return file;
+}
+
+/// Refuses an output that is one of the inputs (the same file by any path or link): writing it
+/// would destroy the input. Devices and pipes are exempt, as /dev/stdin and /dev/stdout may be
+/// the same terminal.
+void refuseOutputIsInput(const std::filesystem::path& out,
+                         const std::vector<std::filesystem::path>& inputs) {
+    for (const auto& input : inputs) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(input, error) &&
+            std::filesystem::equivalent(input, out, error)) {
+            throw UsageError("the output " + out.string() + " is the input " + input.string() +
+                             "; name another file");
+        }
+    }
 }
 
 /// The command's one input file (`input` names it in messages: "SCORE", "PART file").
@@ -155,12 +241,18 @@ std::string onlyInput(const Options& options, const std::string& command,
     return options.positional.front();
 }
 
-/// The -o OUT that render, preview and listen need.
-std::filesystem::path requiredOutput(const Options& options, const std::string& command) {
+/// The -o OUT that render, preview and listen need; never the input `name` nor the settings file.
+std::filesystem::path requiredOutput(const Options& options, const std::string& command,
+                                     const std::string& name) {
     const auto out = optionalPath(options, "--output");
     if (!out) {
         throw UsageError(command + " needs -o OUT");
     }
+    std::vector<std::filesystem::path> inputs = {name == "-" ? "/dev/stdin" : name};
+    if (const auto settings = optionalPath(options, "--settings")) {
+        inputs.push_back(*settings);
+    }
+    refuseOutputIsInput(*out, inputs);
     return *out;
 }
 
@@ -177,8 +269,8 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(
         args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
     const std::string name = onlyInput(options, "render", "SCORE");
-    const std::filesystem::path out = requiredOutput(options, "render");
-    std::ifstream file = openInput(name, "the score");
+    const std::filesystem::path out = requiredOutput(options, "render", name);
+    std::ifstream file = openInput(name, "the score", Reading::Once);
     const auto notes = readingInput(name, [&] { return openScore(file, name, options); });
     RenderProgress progress;
     if (console.errIsTerminal) {
@@ -201,7 +293,7 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--settings"}, {"--json"});
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
-    std::ifstream file = openInput(name, "the part file");
+    std::ifstream file = openInput(name, "the part file", Reading::Once);
     const CheckReport report = readingInput(name, [&] { return checkPartFile(file, limits); });
     if (options.flags.count("--json")) {
         printCheckJson(console.out, name, report, limits);
@@ -214,13 +306,13 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
 ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
     const Options options = parseOptions(args, {"--output", "--settings", "--unit"}, {});
     const std::string name = onlyInput(options, "preview", "PART file");
-    const std::filesystem::path out = requiredOutput(options, "preview");
+    const std::filesystem::path out = requiredOutput(options, "preview", name);
     PreviewOptions preview;
     preview.limits = machineLimits(settingsChoice(options));
     if (options.values.count("--unit")) {
         preview.unit = options.values.at("--unit");
     }
-    std::ifstream file = openInput(name, "the part file");
+    std::ifstream file = openInput(name, "the part file", Reading::Twice);
     AtomicOutputFile output(out);
     const PreviewSummary summary = writePreview(file, name, preview, output.stream(), console.err);
     output.commit();
@@ -233,7 +325,7 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     const Options options =
         parseOptions(args, {"--output", "--steps-per-unit", "--z-steps-per-unit"}, {});
     const std::string name = onlyInput(options, "listen", "PART file");
-    const std::filesystem::path out = requiredOutput(options, "listen");
+    const std::filesystem::path out = requiredOutput(options, "listen", name);
     MotorSteps steps;
     const auto stepsPerUnit = positiveNumber(options, "--steps-per-unit", 1e9);
     if (!stepsPerUnit) {
@@ -242,12 +334,35 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     steps.stepsPerUnit = *stepsPerUnit;
     steps.zStepsPerUnit =
         positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
-    std::ifstream file = openInput(name, "the part file");
+    std::ifstream file = openInput(name, "the part file", Reading::Twice);
     AtomicOutputFile output(out);
-    const ListenOutcome outcome = listenToPart(file, name, steps, output.stream(), console.err);
+    ListenOutcome outcome;
+    try {
+        outcome = listenToPart(file, name, steps, output.stream(), console.err);
+    } catch (const InputFailure&) {
+        throw;
+    } catch (const Failure& failure) {
+        if (output.stream()) {
+            throw;
+        }
+        throw Failure(out.string() + ": " + failure.what()); // the WAV writer knows no name
+    }
     output.commit();
     console.err << out.string() << ": " << outcome.notes << " notes, "
                 << durationText(outcome.seconds) << "\n";
+    return ExitStatus::Done;
+}
+
+ExitStatus runFinish(const std::vector<std::string>& args, Console console) {
+    const Options options = parseOptions(args, {"--output", "--settings"}, {});
+    const std::string name = onlyInput(options, "finish", "JOURNAL");
+    const std::filesystem::path out = requiredOutput(options, "finish", name);
+    const MachineLimits limits = machineLimits(settingsChoice(options));
+    std::ifstream file = openInput(name, "the journal", Reading::Twice);
+    AtomicOutputFile output(out);
+    finishJournal(file, name, limits, output.stream());
+    output.commit();
+    console.err << out.string() << ": finished from the journal " << name << "\n";
     return ExitStatus::Done;
 }
 
@@ -259,6 +374,10 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
         console.out << helpText();
         return ExitStatus::Done;
     }
+    if (args[0] == "--version") {
+        console.out << "chimex-cli (" << programName << ") " << programVersion << "\n";
+        return ExitStatus::Done;
+    }
     if (args[0] == "render") {
         return runRender(args, console);
     }
@@ -267,6 +386,9 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     }
     if (args[0] == "preview") {
         return runPreview(args, console);
+    }
+    if (args[0] == "finish") {
+        return runFinish(args, console);
     }
     if (args[0] == "listen") {
         return runListen(args, console);
@@ -281,7 +403,9 @@ constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli check PART [--settings FILE] [--json]
   chimex-cli preview PART -o OUT.svg [--settings FILE] [--unit NAME]
   chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
+  chimex-cli finish JOURNAL -o PART [--settings FILE]
   chimex-cli --help
+  chimex-cli --version
 
 render  Plays SCORE through the same note capture and note planner as the desktop program (the
         random source in its fixed starting state) and writes the finished part file to OUT,
@@ -289,7 +413,7 @@ render  Plays SCORE through the same note capture and note planner as the deskto
         one note a line, "KEY HOLD [GAP]": KEY 0 to 36, HOLD the seconds the key is held, GAP the
         seconds of silence before the press (0 when left out); blank lines and # comments are
         ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
-        C3 to C6 move by octaves into it.
+        C3 to C6 move by octaves into it. SCORE may be a pipe, or - for standard input.
         --settings FILE  settings file in the form of Chimex.ini (default: INITIAL)
         --pause          write pause lines, as the settings dialog's check box does
         --track N        MIDI: play only track N (from 1)
@@ -317,6 +441,12 @@ listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, 
         --steps-per-unit N    motor steps per length unit of X and Y (a number above 0)
         --z-steps-per-unit M  the same for Z (default: N)
 
+finish  Turns the journal that the desktop program leaves in the tune file when it ends without
+        finishing it (a crash, a power cut) into the finished part file PART: the header with
+        the extents and fastest speeds the jogs reach, the journal line for line, the footer.
+        Refuses a journal with a line that is not well-formed or a jog outside the limits.
+        --settings FILE  the limits the jogs must keep (default: INITIAL)
+
 Exit status:
   0  done; for check: every check passed
   1  check: violations found, each listed with its line number (file: for the whole file)
@@ -343,15 +473,28 @@ std::string helpText() {
     return help;
 }
 
+/// Standard output may be a full disk or a closed pipe: what was printed must have arrived.
+ExitStatus flushOutput(ExitStatus status, Console console) {
+    errno = 0;
+    if (console.out.flush()) {
+        return status;
+    }
+    console.err << "chimex-cli: cannot write standard output: " << systemReason() << "\n";
+    return ExitStatus::OutputFailure;
+}
+
 ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console console) {
     try {
-        return dispatch(arguments, console);
+        return flushOutput(dispatch(arguments, console), console);
     } catch (const UsageError& error) {
         console.err << "chimex-cli: " << error.what() << " (see chimex-cli --help)\n";
         return ExitStatus::Usage;
     } catch (const InputFailure& failure) {
         console.err << "chimex-cli: " << failure.what() << "\n";
         return ExitStatus::BadInput;
+    } catch (const std::bad_alloc&) {
+        console.err << "chimex-cli: not enough memory to finish; nothing was written\n";
+        return ExitStatus::OutputFailure;
     } catch (const std::exception& failure) {
         console.err << "chimex-cli: " << failure.what() << "\n";
         return ExitStatus::OutputFailure;

@@ -9,10 +9,5 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const chimex::Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
     const auto status = chimex::runCommandLine(arguments, console);
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "chimex-cli: cannot write to standard output\n";
-        return static_cast<int>(chimex::ExitStatus::OutputFailure);
-    }
     return static_cast<int>(status);
 }

@@ -9,6 +9,10 @@
 
 namespace chimex {
 
+/// The program's name and version, as both programs report them.
+inline constexpr const char* programName = "Chimex Vedadazu";
+inline constexpr const char* programVersion = "1.0.0.0";
+
 /// The one record through which the whole program exchanges its data. The application owns one
 /// instance for the run and hands it to every routine that works on it. Lengths are in the
 /// machine's length unit, speeds in length units per second, times in seconds.

@@ -7,10 +7,12 @@
 namespace chimex {
 
 /// A file that appears at its path whole or not at all: written under a fresh name beside it and
-/// renamed into place by commit(). Without commit the partial file is removed.
+/// renamed into place by commit(). Without commit the partial file is removed. A symbolic link is
+/// followed, so its target is replaced and the link kept; a device or FIFO is written directly.
 class AtomicOutputFile {
   public:
-    /// Throws Failure when the file beside `target` cannot be created.
+    /// Throws Failure when `target` names a folder or a read-only file, or when the file beside
+    /// it cannot be created; nothing has been written then.
     explicit AtomicOutputFile(std::filesystem::path target);
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
@@ -24,12 +26,26 @@ class AtomicOutputFile {
 
   private:
     std::filesystem::path target_;
-    std::filesystem::path temporary_;
+    std::filesystem::path temporary_; ///< empty when writing directly to a device or FIFO
     std::ofstream stream_;
     bool committed_ = false;
 };
 
 /// A name beside `target` that no file has yet: ".NAME.XXXXXXXXXX.tmp".
 std::filesystem::path freshSiblingPath(const std::filesystem::path& target);
+
+/// The path with every symbolic link along the way followed (also one whose target does not
+/// exist yet), so that replacing the result keeps the links. Throws Failure on a link loop.
+std::filesystem::path followLinks(const std::filesystem::path& path);
+
+/// True for an existing file without any write permission. Renaming over it would ignore that,
+/// even for root, so whoever replaces a file asks this first.
+bool isReadOnly(const std::filesystem::path& path);
+
+/// Throws Failure when `path` cannot name a file to write: it is a folder, or ends in "/".
+void refuseFolder(const std::filesystem::path& path);
+
+/// The system's reason for the last failed call, as the user reads it.
+std::string systemReason();
 
 } // namespace chimex

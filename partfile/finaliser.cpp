@@ -256,19 +256,10 @@ void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
     }
 }
 
-/// A file without any write permission is read-only; renaming over it would ignore that.
-bool readOnly(const fs::path& path) {
-    std::error_code error;
-    const auto permissions = fs::status(path, error).permissions();
-    constexpr auto anyWrite =
-        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return !error && (permissions & anyWrite) == fs::perms::none;
-}
-
 /// Renaming over the tune file replaces it in one step; unlike deleting it first, a failure never
 /// leaves its path empty.
 void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
-    if (readOnly(tuneFile)) {
+    if (isReadOnly(tuneFile)) {
         throw Failure("Cannot replace the tune file " + quoted(tuneFile) + ": it is read-only" +
                       bothKept(tuneFile, temporary));
     }

@@ -77,7 +77,7 @@ std::string confirmationPrompt(const HeaderValues& v) {
 } // namespace
 
 void writeHeader(std::ostream& out, const HeaderValues& v) {
-    writeLine(out, "' file created by Gantrix Chimex software");
+    writeLine(out, finishedFirstLine);
     writeLine(out, "' Chimex Vedadazu 1.0.0.0");
     writeLine(out, "' User takes responsibility for the effects and outcomes of the use of this "
                    "program.");

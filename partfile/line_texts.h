@@ -39,6 +39,9 @@ struct HeaderValues {
     float TopZSpeed = 0;
 };
 
+/// The first line of every finished part file; a journal never begins with it.
+inline constexpr const char* finishedFirstLine = "' file created by Gantrix Chimex software";
+
 /// Writes the text followed by CR LF, nothing added. The stream should be opened in binary mode.
 void writeLine(std::ostream& out, std::string_view text);
 

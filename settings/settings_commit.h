@@ -6,6 +6,7 @@
 #include "settings/settings_view.h"
 
 #include <functional>
+#include <string>
 
 namespace chimex {
 
@@ -13,11 +14,14 @@ namespace chimex {
 void settingsDialogLoaded(ProgramState& state);
 
 /// The dialog's fields into the state: the five settings, BaseSpeed from MaxXYSpeed, the extents
-/// reset, PauseMode 1 when the box is checked. Writes nothing.
-void applySettingsFields(ProgramState& state, SettingsView& view);
+/// reset, PauseMode 1 when the box is checked. Writes nothing. A field whose text is not a number
+/// above 0 that fits keeps its setting; the result then names each such field and the value it
+/// keeps, for the user (empty when every field was taken).
+std::string applySettingsFields(ProgramState& state, SettingsView& view);
 
-/// Runs when the settings dialog closes, however it closes: applySettingsFields, then the settings
-/// file written. Throws Failure when the file cannot be written.
+/// Runs when the settings dialog closes, however it closes: applySettingsFields, a message naming
+/// the fields not taken, then the settings file written. Throws Failure when the file cannot be
+/// written.
 void commitSettings(ProgramState& state, Platform& platform, SettingsView& view);
 
 /// The settings steps between start-up and the first note, in order: `read` loads the settings

@@ -71,7 +71,7 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
 
     for (const auto& k : settingKeys) {
         if (key == k.name) {
-            if (const auto single = toSingle(numericValue(value))) {
+            if (const auto single = settingValue(numericValue(value))) {
                 state.*k.setting = *single;
             }
             return;
@@ -82,16 +82,6 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
             view.setPauseState(*pause);
         }
     }
-}
-
-/// A file without any write permission is read-only; renaming over it would ignore that.
-bool readOnly(const std::filesystem::path& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const auto permissions = fs::status(path, error).permissions();
-    constexpr auto anyWrite =
-        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return !error && (permissions & anyWrite) == fs::perms::none;
 }
 
 std::string errorText() {
@@ -149,7 +139,7 @@ void writeSettings(std::ostream& out, const ProgramState& state, int pauseState)
 
 void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState) {
     const auto path = platform.programFolder() / settingsFileName;
-    if (readOnly(path)) {
+    if (isReadOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
     }
     // Written beside Chimex.ini and renamed over it, so a crash never leaves it half written.

@@ -22,7 +22,8 @@ void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseS
 
 /// The reader's work on an open settings text: applies every recognised line, then sets the five
 /// fields from the settings. Lines end at CR (a LF right after it belongs to the line end); a
-/// UTF-8 byte-order mark at the start is ignored. Values beyond the single-precision range, an
+/// UTF-8 byte-order mark at the start is ignored. Values not above 0 or beyond the
+/// single-precision range, an
 /// ADDPAUSE that does not round to 0, 1 or 2, and recognised keys without "=" are skipped.
 void readSettings(std::istream& in, ProgramState& state, SettingsView& view);
 

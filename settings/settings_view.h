@@ -12,6 +12,12 @@ enum class SettingsField { MaxX, MaxY, MaxZ, MaxXYSpeed, MaxZSpeed };
 /// The texts the settings dialog's fields start with, in SettingsField order.
 inline constexpr std::array<const char*, 5> initialFieldTexts = {"96", "48", "6", "3", "2"};
 
+/// The setting a field holds, as the user reads it in a message.
+inline const char* settingsFieldName(SettingsField field) {
+    constexpr const char* names[] = {"MaxX", "MaxY", "MaxZ", "MaxXYSpeed", "MaxZSpeed"};
+    return names[static_cast<int>(field)];
+}
+
 /// The settings dialog as the settings logic sees it. The Qt dialog implements it; the first
 /// touch of a field or the check box loads (creates) the dialog, whose load step sets
 /// PauseMode = -1. Check box states: 0 unchecked, 1 checked, 2 greyed.

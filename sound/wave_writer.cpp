@@ -4,7 +4,9 @@
 #include "platform/failure.h"
 
 #include <array>
+#include <cerrno>
 #include <string>
+#include <system_error>
 
 namespace chimex {
 namespace {
@@ -65,7 +67,9 @@ void WaveWriter::write(std::span<const std::int16_t> samples) {
 
 void WaveWriter::finish() {
     if (!out_) {
-        throw Failure("Cannot write the WAV file (disk full?)");
+        // A full disk is found here: the samples were written in blocks without a check.
+        throw Failure("Cannot write the WAV file: " +
+                      std::generic_category().message(errno != 0 ? errno : EIO));
     }
     const std::streampos end = out_.tellp();
     if (start_ == std::streampos(-1) || end == std::streampos(-1) || !out_.seekp(start_)) {

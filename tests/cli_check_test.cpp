@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Damage{"BeyondTheLimit", 36, "J3, 96.000", 36, "X moves to 96, outside 0 to 96"},
         Damage{"BelowZero", 41, "J3,,, -.5", 41, "Z moves to -0.5, outside 0 to 6"},
-        Damage{"OntoZero", 36, "J3, .000", 36, "X moves to 0, outside 0 to 96"},
+        Damage{"OntoZero", 41, "J3, .000", 41, "X moves to 0, outside 0 to 96"},
         Damage{"WrongHeaderExtent", 9, "' Maximum X-axis value for this file is 5", 9,
                "the header states 5 as the maximum X-axis value, but the file reaches 0.765"},
         Damage{"WrongFastestSpeed", 19, "' Fastest Z-axis jog speed is 0.7", 19,

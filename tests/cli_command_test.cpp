@@ -9,6 +9,8 @@
 
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace chimex {
 namespace {
 
@@ -55,6 +57,35 @@ TEST_F(CommandLine, RendersAMidiFileAndChecksTheResultClean) {
     EXPECT_THAT(out.str(), HasSubstr("\"notes\": 3"));
 }
 
+TEST_F(CommandLine, NotesHeldForNoTimeRenderAFileThatChecksClean) {
+    write("score.txt", "24 0\n25 0\n36 0.5\n0 0\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
+    EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Done) << out.str();
+}
+
+TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
+    write("score.txt", "24 0.5\n12 1 0.25\n31 0.3\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt"), "--pause"}),
+              ExitStatus::Done);
+    const auto rendered = test::crlfLines(test::readFile(path("part.txt")));
+    // The journal lies between the 32 lines of header and start sequence and the 4 of the footer.
+    const std::vector<std::string> journal(rendered.begin() + 32, rendered.end() - 4);
+    write("journal.txt", test::crlfText(journal));
+    ASSERT_EQ(run({"finish", path("journal.txt"), "-o", path("finished.txt")}), ExitStatus::Done)
+        << err.str();
+    auto finished = test::crlfLines(test::readFile(path("finished.txt")));
+    ASSERT_EQ(finished.size(), rendered.size());
+    // The highest points are known from the jogs to three decimals only.
+    for (std::size_t line : {8u, 11u, 14u}) {
+        EXPECT_EQ(finished[line].substr(0, 30), rendered[line].substr(0, 30));
+        finished[line] = rendered[line];
+    }
+    EXPECT_EQ(finished, rendered);
+    EXPECT_EQ(run({"check", path("finished.txt")}), ExitStatus::Done) << out.str();
+    EXPECT_EQ(run({"finish", path("finished.txt"), "-o", path("again.txt")}), ExitStatus::BadInput);
+    EXPECT_THAT(err.str(), HasSubstr("finished.txt: a finished part file already"));
+}
+
 TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
     write("score.txt", "24 0.5\n12 1 0.25\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
@@ -67,9 +98,9 @@ TEST_F(CommandLine, CheckListsViolationsAndExitsWithOne) {
     EXPECT_THAT(out.str(), HasSubstr("{\"line\": 31, \"message\": \"PAUSE without a number"));
 }
 
-TEST_F(CommandLine, SettingsFileLimitsTheCheck) {
+TEST_F(CommandLine, SettingsFileWithLineFeedsLimitsTheCheck) {
     write("score.txt", "36 1\n");
-    write("small.ini", "MaxX = 2\r\nMaxY = 2\r\nMaxZ = 2\r\nMAxXYSpeed = 1\r\nMAxZSpeed = 1\r\n");
+    write("small.ini", "MaxX = 2\nMaxY = 2\nMaxZ = 2\nMAxXYSpeed = 1\nMAxZSpeed = 1\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt")}), ExitStatus::Done);
     EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("small.ini")}),
               ExitStatus::Violations);
@@ -88,6 +119,15 @@ TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     EXPECT_THAT(out.str(), HasSubstr("1 notes"));
 }
 
+TEST_F(CommandLine, OutputThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
+    write("score.txt", "24 0.5\n");
+    write("target.txt", "old");
+    std::filesystem::create_symlink("target.txt", path("link.txt"));
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("link.txt")}), ExitStatus::Done);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.txt")));
+    EXPECT_THAT(test::readFile(path("target.txt")), HasSubstr("J3,"));
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> args; ///< "@" stands for the scratch folder
@@ -103,6 +143,19 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("part.txt", "PAUSE 2\r\n");
     write("bad.txt", "PAUSE 2\r\nJS, 1\r\nG0 X1\r\n");
     write("cut.mid", test::Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1});
+    write("noise.mid", "24 1\n");
+    write("keep.txt", "kept\r\n");
+    std::filesystem::permissions(path("keep.txt"), std::filesystem::perms(0444));
+    std::filesystem::create_hard_link(path("part.txt"), path("hard.txt"));
+    std::filesystem::create_symlink(path("part.txt"), path("soft.txt"));
+    ::mkfifo(path("fifo").c_str(), 0600);
+    write("empty.ini", "");
+    write("utf16.txt", std::string("\xFF\xFE\x32\x00\x20\x00\x31\x00", 8));
+    write("control.txt", std::string("2\x01 1\n"));
+    write("day.mid",
+          test::midiFile(
+              0, 96, {test::TrackBuilder().tempo(0, 16777215).on(0, 60).off(500000, 60).end()}));
+    write("slow.ini", "MaxX = 9\r\nMaxY = 9\r\nMaxZ = 9\r\nMAxXYSpeed = -3\r\nMAxZSpeed = 2\r\n");
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -113,6 +166,9 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     EXPECT_EQ(run(args), GetParam().status);
     EXPECT_THAT(err.str(), HasSubstr(GetParam().message));
     EXPECT_FALSE(std::filesystem::exists(path("out.txt")));
+    EXPECT_EQ(test::readFile(path("score.txt")), "1 1\n2 x\n");
+    EXPECT_EQ(test::readFile(path("part.txt")), "PAUSE 2\r\n");
+    EXPECT_EQ(test::readFile(path("keep.txt")), "kept\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -148,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"UnreadableScore",
                 {"render", "@.", "-o", "@out.txt"},
                 ExitStatus::BadInput,
-                "Cannot read the input"},
+                "cannot read the score: it is a folder"},
         Refusal{"MissingPart",
                 {"check", "@none.txt"},
                 ExitStatus::BadInput,
@@ -175,11 +231,80 @@ INSTANTIATE_TEST_SUITE_P(
                 {"preview", "@part.txt", "-o", "@out.txt", "--settings", "@none.ini"},
                 ExitStatus::BadInput,
                 "does not exist"},
+        Refusal{"OutputIsTheScore",
+                {"render", "@score.txt", "-o", "@score.txt"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"OutputIsTheSettings",
+                {"render", "@good.txt", "-o", "@score.txt", "--settings", "@score.txt"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"PreviewOverHardLink",
+                {"preview", "@part.txt", "-o", "@hard.txt"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"ListenOverSymbolicLink",
+                {"listen", "@soft.txt", "-o", "@part.txt", "--steps-per-unit", "400"},
+                ExitStatus::Usage,
+                "is the input"},
+        Refusal{"ReadOnlyOutput",
+                {"render", "@good.txt", "-o", "@keep.txt"},
+                ExitStatus::OutputFailure,
+                "keep.txt: it is read-only"},
+        Refusal{"PreviewReadOnlyOutput",
+                {"preview", "@part.txt", "-o", "@keep.txt"},
+                ExitStatus::OutputFailure,
+                "it is read-only"},
+        Refusal{"OutputIsAFolder",
+                {"render", "@good.txt", "-o", "@."},
+                ExitStatus::OutputFailure,
+                "names a folder"},
+        Refusal{"OutputEndsInASlash",
+                {"render", "@good.txt", "-o", "@sub/"},
+                ExitStatus::OutputFailure,
+                "names a folder"},
+        Refusal{"PreviewFromAPipe",
+                {"preview", "@fifo", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "not a pipe or device"},
+        Refusal{"MidiNameOnText",
+                {"render", "@noise.mid", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "noise.mid: not a MIDI file"},
+        Refusal{"EmptySettings",
+                {"check", "@part.txt", "--settings", "@empty.ini"},
+                ExitStatus::BadInput,
+                "empty.ini: MaxX must be given a number above 0"},
+        Refusal{"NegativeSpeedSettings",
+                {"render", "@good.txt", "-o", "@out.txt", "--settings", "@slow.ini"},
+                ExitStatus::BadInput,
+                "slow.ini: MAxXYSpeed must be given a number above 0"},
+        Refusal{"Utf16Score",
+                {"render", "@utf16.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "utf16.txt: line 1: the score is UTF-16 text"},
+        Refusal{"ControlByteInScore",
+                {"render", "@control.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "not \"2\\x01\""},
+        Refusal{"MidiNoteLongerThanADay",
+                {"render", "@day.mid", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "note 1: held for"},
+        Refusal{"FinishMalformedJournal",
+                {"finish", "@bad.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "bad.txt: line 3: not a line of a part file"},
         Refusal{"UnwritableOutput",
                 {"render", "@good.txt", "-o", "@no/out.txt"},
                 ExitStatus::OutputFailure,
                 "Cannot create"}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(CommandLine, VersionNamesTheProgram) {
+    EXPECT_EQ(run({"--version"}), ExitStatus::Done);
+    EXPECT_EQ(out.str(), "chimex-cli (Chimex Vedadazu) 1.0.0.0\n");
+}
 
 TEST_F(CommandLine, HelpDocumentsEveryExitStatus) {
     EXPECT_EQ(run({"--help"}), ExitStatus::Done);

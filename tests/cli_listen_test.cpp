@@ -294,7 +294,12 @@ INSTANTIATE_TEST_SUITE_P(
                                     "JS, 0.001\r\nJ3, 60\r\n",
                                     {"--steps-per-unit", "5"},
                                     ExitStatus::OutputFailure,
-                                    "longer than a WAV file can hold"}),
+                                    "longer than a WAV file can hold"},
+                      ListenRefusal{"BeyondWholeSeconds",
+                                    "JS, 1\r\nJ3, 3.4e38\r\n",
+                                    {"--steps-per-unit", "5"},
+                                    ExitStatus::OutputFailure,
+                                    "runs for 3.4e+38 seconds"}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace

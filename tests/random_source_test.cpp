@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
+#include "platform/folder_lock.h"
 #include "platform/random_source.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <memory>
+#include <string>
+
+#include <stdlib.h>
 
 using namespace chimex;
 
@@ -24,4 +29,17 @@ TEST(RandomSource, StaysBelowOneAndGivesEveryChoiceEvenly) {
     for (int choice = 1; choice <= 6; ++choice) {
         EXPECT_NEAR(counts[static_cast<std::size_t>(choice)], draws / 6, draws / 6 / 50) << choice;
     }
+}
+
+TEST(FolderLock, OneCopyAtATimeUntilTheHolderGoes) {
+    // A folder of its own, so that no other run of the tests holds its lock.
+    std::string pattern = (std::filesystem::temp_directory_path() / "chimex-lock-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path folder = pattern;
+    auto first = std::make_unique<FolderLock>(folder);
+    EXPECT_TRUE(first->held());
+    EXPECT_FALSE(FolderLock(folder).held());
+    first.reset();
+    EXPECT_TRUE(FolderLock(folder).held());
+    std::filesystem::remove(folder);
 }

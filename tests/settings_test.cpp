@@ -135,6 +135,10 @@ TEST(SettingsReader, LinesAndValues) {
          "MaxX = 3\r\nMaxX = 1E39\r\nMaxY = -1e39\r\n",
          {"3", "0", "0", "0", "0"},
          0},
+        {"not above 0 is skipped",
+         "MaxX = 5\r\nMaxX = -1\r\nMaxY = 0\r\nMaxZ = -1E-50\r\n",
+         {"5", "0", "0", "0", "0"},
+         0},
         {"byte-order mark", "\xEF\xBB\xBFMaxX = 5\r\n", {"5", "0", "0", "0", "0"}, 0},
         {"lines ended by CR alone", "MaxX = 4\rMaxY = 5\r", {"4", "5", "0", "0", "0"}, 0},
         {"last line without line end", "MaxX = 4\r\nMaxY = 5", {"4", "5", "0", "0", "0"}, 0},
@@ -192,7 +196,7 @@ TEST_F(SettingsFiles, ReadBackWhatTheWriterWrote) {
     state.MaxX = 0.3658537f;
     state.MaxY = 12345678;
     state.MaxZ = 0.00001f;
-    state.MaxXYSpeed = -2.5f;
+    state.MaxXYSpeed = 2.5f;
     state.MaxZSpeed = 0;
     writeSettingsFile(state, platform, 2);
 
@@ -200,7 +204,7 @@ TEST_F(SettingsFiles, ReadBackWhatTheWriterWrote) {
     FakeSettingsView readView(readBack);
     readSettingsFile(readBack, platform, readView);
     EXPECT_EQ(readView.texts,
-              (std::array<std::string, 5>{"0.3658537", "1.234568E+07", "1E-05", "-2.5", "0"}));
+              (std::array<std::string, 5>{"0.3658537", "1.234568E+07", "1E-05", "2.5", "0"}));
     EXPECT_EQ(readView.pause, 2);
 }
 
@@ -282,15 +286,22 @@ TEST_F(SettingsCommit, FieldTexts) {
     EXPECT_EQ(settingsOf(state), (std::array{0.0f, 12.0f, 2.5f, 0.0f, 0.0f, 0.0f}));
 }
 
-TEST_F(SettingsCommit, ValueBeyondSingleRangeKeepsThePreviousSetting) {
+TEST_F(SettingsCommit, ValueNotAboveZeroOrBeyondSingleRangeKeepsThePreviousSetting) {
     state.MaxX = 50;
+    state.MaxZ = 5;
     state.MaxXYSpeed = 4.1f;
-    view.texts = {"1E39", "48", "-1E39", "1E400", "2"};
+    state.MaxZSpeed = 1.5f;
+    view.texts = {"1E39", "48", "-1", std::string(400, '9'), "0"};
     commitSettings(state, platform, view);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_THAT(platform.messages[0].prompt,
+                AllOf(HasSubstr("MaxX: \"1E39\", keeps 50"), HasSubstr("MaxZ: \"-1\", keeps 5"),
+                      HasSubstr("MaxZSpeed: \"0\", keeps 1.5"),
+                      HasSubstr("MaxXYSpeed: \"" + std::string(40, '9') + "...\", keeps 4.1")));
     EXPECT_EQ(settingsOf(state),
-              (std::array{50.0f, 48.0f, 0.0f, 4.1f, 2.0f, static_cast<float>(4.1f / 8.2)}));
-    EXPECT_EQ(readFile(file), "MaxX = 50\r\nMaxY = 48\r\nMaxZ = 0\r\nMAxXYSpeed = 4.1\r\n"
-                              "MAxZSpeed = 2\r\nADdPause = 0\r\n");
+              (std::array{50.0f, 48.0f, 5.0f, 4.1f, 1.5f, static_cast<float>(4.1f / 8.2)}));
+    EXPECT_EQ(readFile(file), "MaxX = 50\r\nMaxY = 48\r\nMaxZ = 5\r\nMAxXYSpeed = 4.1\r\n"
+                              "MAxZSpeed = 1.5\r\nADdPause = 0\r\n");
 }
 
 TEST_F(SettingsCommit, WriterFailureReachesTheCaller) {

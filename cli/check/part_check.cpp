@@ -53,7 +53,9 @@ class Replay {
         extent.low = std::min(extent.low, move.target);
         extent.high = std::max(extent.high, move.target);
         const bool startPoint = !move.singleAxis && move.target == 0;
-        if ((move.target <= 0 && !startPoint) || move.target >= limit) {
+        // A jog of length 0 leaves the tool where it stands, as a note held for no time does.
+        const bool stays = move.target == move.from;
+        if (!stays && ((move.target <= 0 && !startPoint) || move.target >= limit)) {
             violation(move.line, std::string(axisLetter(move.axis)) + " moves to " +
                                      shortestText(move.target) + ", outside 0 to " +
                                      shortestText(limit));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "listen_wave.h"
 
+#include "cli/common/number_text.h"
 #include "cli/common/rewind_part.h"
 
 #include "platform/failure.h"
@@ -129,8 +130,11 @@ ListenOutcome listenToPart(std::istream& part, const std::string& name, const Mo
     ListenOutcome outcome = timePart(part, name, steps, err);
     outcome.samples = sampleAt(outcome.seconds);
     if (outcome.seconds >= static_cast<double>(waveMaxSamples) / waveSampleRate) {
-        throw Failure(name + " runs for " + std::to_string(std::llround(outcome.seconds)) +
-                      " seconds, longer than a WAV file can hold (" +
+        // Beyond the range of a whole number of seconds, the length is written as a number.
+        const std::string length = outcome.seconds < 1e15
+                                       ? std::to_string(std::llround(outcome.seconds))
+                                       : shortestText(outcome.seconds);
+        throw Failure(name + " runs for " + length + " seconds, longer than a WAV file can hold (" +
                       std::to_string(waveMaxSamples / waveSampleRate) + " seconds)");
     }
     rewindPart(part, name);

@@ -324,7 +324,6 @@ PreviewSummary writePreview(std::istream& part, const std::string& name,
     SegmentSpool spool(viewCount * bandCount);
     drawEvents(part, name, layout, bands, spool);
     writeSvg(svg, name, summary, options, layout, spool);
-    spool.remove();
     return summary;
 }
 

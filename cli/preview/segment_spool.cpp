@@ -12,17 +12,13 @@ SegmentSpool::SegmentSpool(int piles) : piles_(static_cast<std::size_t>(piles)) 
 void SegmentSpool::add(int pile, std::string_view segment) {
     Pile& p = piles_[static_cast<std::size_t>(pile)];
     if (!p.file) {
-        const auto path = folder_.path() / (std::to_string(pile) + ".path");
-        p.file = std::make_unique<std::fstream>(path, std::ios::binary | std::ios::in |
-                                                          std::ios::out | std::ios::trunc);
-        if (!p.file->is_open()) {
-            throw Failure("Cannot create the scratch file " + path.string());
-        }
+        p.file = std::make_unique<ScratchFile>();
+        p.stream = std::make_unique<std::iostream>(p.file.get());
     }
     if (p.count > 0) {
-        *p.file << (p.count % segmentsPerLine == 0 ? "\r\n" : " ");
+        *p.stream << (p.count % segmentsPerLine == 0 ? "\r\n" : " ");
     }
-    *p.file << segment;
+    *p.stream << segment;
     ++p.count;
 }
 
@@ -31,14 +27,9 @@ void SegmentSpool::copy(int pile, std::ostream& out, std::string_view split) {
     if (!p.file) {
         return;
     }
-    p.file->flush();
-    p.file->seekg(0);
-    if (!*p.file) {
-        throw Failure("Cannot read back the scratch file of pile " + std::to_string(pile) + " in " +
-                      folder_.path().string() + " (disk full?)");
-    }
+    p.file->rewind();
     std::string line;
-    for (long long lines = 1; std::getline(*p.file, line); ++lines) {
+    for (long long lines = 1; std::getline(*p.stream, line); ++lines) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
@@ -48,10 +39,10 @@ void SegmentSpool::copy(int pile, std::ostream& out, std::string_view split) {
         }
         out << line;
     }
-    if (p.file->bad()) {
-        throw Failure("Cannot read back the scratch file of pile " + std::to_string(pile) + " in " +
-                      folder_.path().string());
+    if (p.stream->bad()) {
+        throw Failure("Cannot read back the scratch file of pile " + std::to_string(pile));
     }
+    p.stream.reset();
     p.file.reset();
 }
 

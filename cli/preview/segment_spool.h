@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli/common/scratch_folder.h"
+#include "cli/common/scratch_file.h"
 
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <ostream>
 #include <string_view>
@@ -15,8 +15,7 @@ namespace chimex {
 /// the segments arrive: memory stays flat while every segment is kept.
 class SegmentSpool {
   public:
-    /// Piles 0 to piles - 1, in a scratch folder of their own. Throws Failure when the folder
-    /// cannot be made.
+    /// Piles 0 to piles - 1, each a scratch file made when its first segment comes.
     explicit SegmentSpool(int piles);
 
     /// Adds one segment's path data ("M1 2H3") to `pile`.
@@ -31,16 +30,14 @@ class SegmentSpool {
     static constexpr long long segmentsPerLine = 8;
     static constexpr long long segmentsPerSplit = 2000;
     static_assert(segmentsPerSplit % segmentsPerLine == 0);
-    /// Removes the scratch folder now.
-    void remove() { folder_.remove(); }
 
   private:
     struct Pile {
-        std::unique_ptr<std::fstream> file;
+        std::unique_ptr<ScratchFile> file;
+        std::unique_ptr<std::iostream> stream;
         long long count = 0;
     };
 
-    ScratchFolder folder_;
     std::vector<Pile> piles_;
 };
 

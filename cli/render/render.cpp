@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
-#include "cli/common/scratch_folder.h"
+#include "cli/common/number_text.h"
 #include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
 #include "partfile/atomic_output_file.h"
@@ -9,22 +9,26 @@
 #include "platform/failure.h"
 
 #include <cmath>
-#include <fstream>
+#include <istream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace chimex {
 namespace {
 
 void checkNote(const ScoreNote& note, long long index) {
-    const auto inRange = [](double t) {
-        return std::isfinite(t) && t >= 0 && t < longestScoreTime;
-    };
-    if (note.key < 0 || note.key >= keyCount || !inRange(note.hold) || !inRange(note.gap)) {
-        throw InputFailure(
-            "note " + std::to_string(index) +
-            ": the key must be 0 to 36 and the times at least 0 and less than 86400 seconds");
+    const std::string where = "note " + std::to_string(index) + ": ";
+    if (note.key < 0 || note.key >= keyCount) {
+        throw InputFailure(where + "key " + std::to_string(note.key) + " is not one of 0 to 36");
+    }
+    for (const auto& [time, what] : {std::pair{note.hold, "held for"}, {note.gap, "a gap of"}}) {
+        if (!(std::isfinite(time) && time >= 0 && time < longestScoreTime)) {
+            throw InputFailure(where + what + " " + shortestText(time) +
+                               " seconds; times must be at least 0 and less than a day (86400 "
+                               "seconds)");
+        }
     }
 }
 
@@ -76,29 +80,23 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
     return outcome;
 }
 
+/// The journal is a file without a name, so an interrupted render leaves nothing behind, and
+/// nothing is left to clean up once the output is in place.
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
                              const std::filesystem::path& out, std::ostream& messages,
                              const RenderProgress& progress) {
-    ScratchFolder scratch;
-    HeadlessPlatform platform(scratch.path(), messages);
     ProgramState state;
+    HeadlessPlatform platform({}, messages);
     applySettings(state, settings);
-    const auto journalPath = scratch.path() / "journal.txt";
-    auto spool = std::make_unique<JournalSpool>(journalPath);
+    auto spool = std::make_unique<JournalSpool>();
     state.TuneStream.attach(std::make_unique<std::ostream>(spool.get()));
     const RenderOutcome outcome = playNotes(notes, state, platform, progress);
     state.TuneStream.close();
-    spool->finish();
-    {
-        std::ifstream journal(journalPath, std::ios::binary);
-        if (!journal.is_open()) {
-            throw Failure("Cannot read back the journal " + journalPath.string());
-        }
-        AtomicOutputFile file(out);
-        writePartFile(journal, file.stream(), headerValues(state));
-        file.commit();
-    }
-    scratch.remove();
+    spool->rewind();
+    std::istream journal(spool.get());
+    AtomicOutputFile file(out);
+    writePartFile(journal, file.stream(), headerValues(state));
+    file.commit();
     return outcome;
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/failure.h"
 
+#include <algorithm>
 #include <string>
 
 namespace chimex {
@@ -75,46 +76,21 @@ std::size_t dataLength(std::uint8_t status) {
     return kind == 0xC || kind == 0xD ? 1 : 2;
 }
 
-void readMetaEvent(ByteCursor& in, MidiFile& file, std::uint64_t tick, bool& endOfTrack) {
-    const std::uint8_t type = in.byte();
-    const std::uint32_t length = in.variableLength();
-    const auto data = in.take(length);
-    if (type == 0x2F) {
-        endOfTrack = true;
-    } else if (type == 0x51) {
-        if (length != 3) {
-            in.fail("a tempo event must hold three bytes");
-        }
-        const std::uint32_t tempo = std::uint32_t{data[0]} << 16 | data[1] << 8 | data[2];
-        if (tempo == 0) {
-            in.fail("a tempo of 0 microseconds per quarter note");
-        }
-        file.tempos.push_back({tick, tempo});
-    }
-}
+/// What one event of a track is, to its reader.
+enum class TrackEvent { Note, Tempo, Other, End };
 
-void readChannelEvent(ByteCursor& in, MidiFile& file, std::uint64_t tick, std::uint8_t status,
-                      int track) {
-    std::uint8_t data[2] = {0, 0};
-    for (std::size_t i = 0; i < dataLength(status); ++i) {
-        data[i] = in.byte();
-        if (data[i] & 0x80u) {
-            in.fail("a status byte stands where a data byte belongs");
-        }
-    }
-    const int kind = status >> 4;
-    if (kind == 0x8 || kind == 0x9) {
-        file.notes.push_back({tick, static_cast<std::uint16_t>(track),
-                              static_cast<std::uint8_t>(status & 0x0Fu), data[0],
-                              kind == 0x9 && data[1] != 0});
-    }
-}
+} // namespace
 
-void readTrack(ByteCursor in, MidiFile& file, int track) {
-    std::uint64_t tick = 0;
-    std::uint8_t runningStatus = 0;
-    bool endOfTrack = false;
-    while (!in.atEnd() && !endOfTrack) {
+/// Reads a track chunk event by event, keeping only the running status and the tick.
+struct MidiTrackReader::Parser {
+    Parser(const MidiTrackChunk& chunk)
+        : in(chunk.bytes, chunk.offset, "track " + std::to_string(chunk.index + 1)),
+          track(chunk.index) {}
+
+    TrackEvent next() {
+        if (in.atEnd() || endOfTrack) {
+            return TrackEvent::End;
+        }
         tick += in.variableLength();
         std::uint8_t status = in.peek();
         if (status & 0x80u) {
@@ -125,17 +101,97 @@ void readTrack(ByteCursor in, MidiFile& file, int track) {
             status = runningStatus;
         }
         if (status == 0xFF) {
-            readMetaEvent(in, file, tick, endOfTrack);
-        } else if (status == 0xF0 || status == 0xF7) {
+            return metaEvent();
+        }
+        if (status == 0xF0 || status == 0xF7) {
             in.take(in.variableLength());
-        } else if (status > 0xF0) {
+            return TrackEvent::Other;
+        }
+        if (status > 0xF0) {
             in.fail("status byte " + std::to_string(status) + " cannot stand in a MIDI file");
-        } else {
-            runningStatus = status;
-            readChannelEvent(in, file, tick, status, track);
+        }
+        runningStatus = status;
+        return channelEvent(status);
+    }
+
+    TrackEvent metaEvent() {
+        const std::uint8_t type = in.byte();
+        const std::uint32_t length = in.variableLength();
+        const auto data = in.take(length);
+        if (type == 0x2F) {
+            endOfTrack = true;
+        } else if (type == 0x51) {
+            if (length != 3) {
+                in.fail("a tempo event must hold three bytes");
+            }
+            tempo.tick = tick;
+            tempo.microsecondsPerQuarter = std::uint32_t{data[0]} << 16 | data[1] << 8 | data[2];
+            if (tempo.microsecondsPerQuarter == 0) {
+                in.fail("a tempo of 0 microseconds per quarter note");
+            }
+            return TrackEvent::Tempo;
+        }
+        return TrackEvent::Other;
+    }
+
+    TrackEvent channelEvent(std::uint8_t status) {
+        std::uint8_t data[2] = {0, 0};
+        for (std::size_t i = 0; i < dataLength(status); ++i) {
+            data[i] = in.byte();
+            if (data[i] & 0x80u) {
+                in.fail("a status byte stands where a data byte belongs");
+            }
+        }
+        const int kind = status >> 4;
+        if (kind != 0x8 && kind != 0x9) {
+            return TrackEvent::Other;
+        }
+        note = {tick, static_cast<std::uint16_t>(track), static_cast<std::uint8_t>(status & 0x0Fu),
+                data[0], kind == 0x9 && data[1] != 0};
+        return TrackEvent::Note;
+    }
+
+    ByteCursor in;
+    int track;
+    std::uint64_t tick = 0;
+    std::uint8_t runningStatus = 0;
+    bool endOfTrack = false;
+    MidiNoteEvent note;
+    MidiTempoEvent tempo;
+};
+
+MidiTrackReader::MidiTrackReader(const MidiTrackChunk& chunk)
+    : parser_(std::make_unique<Parser>(chunk)) {}
+MidiTrackReader::~MidiTrackReader() = default;
+MidiTrackReader::MidiTrackReader(MidiTrackReader&&) noexcept = default;
+MidiTrackReader& MidiTrackReader::operator=(MidiTrackReader&&) noexcept = default;
+
+std::optional<MidiNoteEvent> MidiTrackReader::nextNote() {
+    for (;;) {
+        switch (parser_->next()) {
+        case TrackEvent::Note:
+            return parser_->note;
+        case TrackEvent::End:
+            return std::nullopt;
+        case TrackEvent::Tempo:
+        case TrackEvent::Other:
+            break;
         }
     }
-    file.endTick = std::max(file.endTick, tick);
+}
+
+namespace {
+
+/// Checks the whole track and collects its tempo changes and its end; the notes are read later.
+void readTrack(const MidiTrackChunk& chunk, MidiFile& file) {
+    MidiTrackReader::Parser parser(chunk);
+    for (TrackEvent event = parser.next(); event != TrackEvent::End; event = parser.next()) {
+        if (event == TrackEvent::Tempo) {
+            file.tempos.push_back(parser.tempo);
+        }
+    }
+    file.endTick = std::max(file.endTick, parser.tick);
+    file.tracks.push_back(chunk);
 }
 
 void readDivision(std::uint16_t division, MidiFile& file, const ByteCursor& in) {
@@ -214,8 +270,7 @@ MidiFile readMidiFile(std::span<const std::uint8_t> bytes) {
         }
         const bool isTrack = id[0] == 'M' && id[1] == 'T' && id[2] == 'r' && id[3] == 'k';
         if (isTrack) {
-            readTrack(ByteCursor(bytes.subspan(position + 8, length), position + 8, where), file,
-                      track);
+            readTrack({bytes.subspan(position + 8, length), position + 8, track}, file);
             ++track;
         }
         position += 8 + std::size_t{length};

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <queue>
 #include <string>
+#include <utility>
 
 namespace chimex {
 namespace {
@@ -59,7 +61,7 @@ int highestSounding(const SoundingCounts& counts) {
     return -1000;
 }
 
-std::vector<MidiNoteEvent> selectedEvents(const MidiFile& file, const MidiSelection& selection) {
+void checkSelection(const MidiFile& file, const MidiSelection& selection) {
     if (selection.transpose < -pitchOffset || selection.transpose > pitchOffset) {
         throw InputFailure("--transpose " + std::to_string(selection.transpose) +
                            ": at most 127 semitones either way");
@@ -68,21 +70,67 @@ std::vector<MidiNoteEvent> selectedEvents(const MidiFile& file, const MidiSelect
         throw InputFailure("--track " + std::to_string(*selection.track) +
                            ": the file has tracks 1 to " + std::to_string(file.trackCount));
     }
-    std::vector<MidiNoteEvent> events;
-    for (const auto& e : file.notes) {
-        if ((!selection.track || e.track + 1 == *selection.track) &&
-            (!selection.channel || e.channel + 1 == *selection.channel)) {
-            events.push_back(e);
-        }
-    }
-    // At one tick releases go first, so a note struck again at the moment it ends sounds again.
-    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) {
-        return a.tick != b.tick ? a.tick < b.tick : !a.on && b.on;
-    });
-    return events;
 }
 
-/// Collects the notes of the voice: a note runs from its start until the winner changes.
+/// The selected note events of all tracks merged in time order, one tick at a time, read from the
+/// file as they are needed: memory grows with the tracks, not with the notes.
+class MergedNotes {
+  public:
+    MergedNotes(const MidiFile& file, const MidiSelection& selection)
+        : channel_(selection.channel) {
+        for (const MidiTrackChunk& chunk : file.tracks) {
+            if (!selection.track || chunk.index + 1 == *selection.track) {
+                readers_.emplace_back(chunk);
+                queue(readers_.size() - 1);
+            }
+        }
+    }
+
+    /// The events of the next tick that has any, in track order with releases first, so that a
+    /// note struck again at the moment it ends sounds again. False after the last.
+    bool nextTick(std::vector<MidiNoteEvent>& group) {
+        group.clear();
+        if (waiting_.empty()) {
+            return false;
+        }
+        const std::uint64_t tick = waiting_.top().event.tick;
+        while (!waiting_.empty() && waiting_.top().event.tick == tick) {
+            const Waiting next = waiting_.top();
+            waiting_.pop();
+            group.push_back(next.event);
+            queue(next.reader);
+        }
+        std::stable_partition(group.begin(), group.end(), [](const auto& e) { return !e.on; });
+        return true;
+    }
+
+  private:
+    struct Waiting {
+        MidiNoteEvent event;
+        std::size_t reader = 0;
+        /// Earliest tick first, then the earlier track.
+        bool operator<(const Waiting& other) const {
+            return event.tick != other.event.tick ? event.tick > other.event.tick
+                                                  : reader > other.reader;
+        }
+    };
+
+    void queue(std::size_t reader) {
+        for (auto e = readers_[reader].nextNote(); e; e = readers_[reader].nextNote()) {
+            if (!channel_ || e->channel + 1 == *channel_) {
+                waiting_.push({*e, reader});
+                return;
+            }
+        }
+    }
+
+    std::optional<int> channel_;
+    std::vector<MidiTrackReader> readers_;
+    std::priority_queue<Waiting> waiting_;
+};
+
+/// Turns changes of the winning note into notes: a note runs from its start until the winner
+/// changes. Each change ends at most one note, which waits in `ended` until it is taken.
 class VoiceBuilder {
   public:
     explicit VoiceBuilder(const MidiFile& file) : clock_(file) {}
@@ -93,29 +141,82 @@ class VoiceBuilder {
         }
         const double now = clock_.seconds(tick);
         if (current_ != none) {
-            const double gap = notes_.empty() ? 0.0 : start_ - lastEnd_;
-            notes_.push_back({keyForNote(current_), now - start_, gap});
+            const double gap = first_ ? 0.0 : start_ - lastEnd_;
+            ended = ScoreNote{keyForNote(current_), now - start_, gap};
+            first_ = false;
             lastEnd_ = now;
         }
         current_ = winner;
         start_ = now;
     }
-    std::vector<ScoreNote> finish(std::uint64_t endTick) {
-        change(endTick, none, false);
-        return std::move(notes_);
-    }
 
     static constexpr int none = -1000;
+    std::optional<ScoreNote> ended;
 
   private:
     TempoClock clock_;
-    std::vector<ScoreNote> notes_;
     int current_ = none;
+    bool first_ = true;
     double start_ = 0;
     double lastEnd_ = 0;
 };
 
 } // namespace
+
+struct MidiVoice::State {
+    State(const MidiFile& file, const MidiSelection& selection)
+        : file(file), transpose(selection.transpose), events(file, selection), voice(file) {}
+
+    /// Plays the next tick's presses and releases; false after the last tick.
+    bool playTick() {
+        if (!events.nextTick(group)) {
+            return false;
+        }
+        std::array<bool, SoundingCounts{}.size()> struck{};
+        for (const MidiNoteEvent& event : group) {
+            const auto pitch = static_cast<std::size_t>(event.key + transpose + pitchOffset);
+            if (event.on) {
+                ++counts[pitch];
+                struck[pitch] = true;
+            } else if (counts[pitch] > 0) {
+                --counts[pitch];
+            }
+        }
+        const int winner = highestSounding(counts);
+        const bool struckAgain =
+            winner != VoiceBuilder::none && struck[static_cast<std::size_t>(winner + pitchOffset)];
+        lastTick = group.front().tick;
+        voice.change(lastTick, winner, struckAgain);
+        return true;
+    }
+
+    const MidiFile& file;
+    int transpose;
+    MergedNotes events;
+    VoiceBuilder voice;
+    SoundingCounts counts{};
+    std::vector<MidiNoteEvent> group;
+    std::uint64_t lastTick = 0;
+    bool finished = false;
+};
+
+MidiVoice::MidiVoice(const MidiFile& file, const MidiSelection& selection) {
+    checkSelection(file, selection);
+    state_ = std::make_unique<State>(file, selection);
+}
+
+MidiVoice::~MidiVoice() = default;
+
+std::optional<ScoreNote> MidiVoice::next() {
+    State& s = *state_;
+    while (!s.voice.ended && !s.finished) {
+        if (!s.playTick()) {
+            s.voice.change(std::max(s.file.endTick, s.lastTick), VoiceBuilder::none, false);
+            s.finished = true;
+        }
+    }
+    return std::exchange(s.voice.ended, std::nullopt);
+}
 
 int keyForNote(int note) {
     while (note < lowestKeyNote) {
@@ -128,36 +229,12 @@ int keyForNote(int note) {
 }
 
 std::vector<ScoreNote> reduceToOneVoice(const MidiFile& file, const MidiSelection& selection) {
-    const std::vector<MidiNoteEvent> events = selectedEvents(file, selection);
-    SoundingCounts counts{};
-    VoiceBuilder voice(file);
-    std::size_t i = 0;
-    while (i < events.size()) {
-        const std::uint64_t tick = events[i].tick;
-        std::array<bool, counts.size()> struck{};
-        for (; i < events.size() && events[i].tick == tick; ++i) {
-            const auto pitch =
-                static_cast<std::size_t>(events[i].key + selection.transpose + pitchOffset);
-            if (events[i].on) {
-                ++counts[pitch];
-                struck[pitch] = true;
-            } else if (counts[pitch] > 0) {
-                --counts[pitch];
-            }
-        }
-        const int winner = highestSounding(counts);
-        const bool struckAgain =
-            winner != VoiceBuilder::none && struck[static_cast<std::size_t>(winner + pitchOffset)];
-        voice.change(tick, winner, struckAgain);
+    MidiVoice voice(file, selection);
+    std::vector<ScoreNote> notes;
+    for (auto note = voice.next(); note; note = voice.next()) {
+        notes.push_back(*note);
     }
-    return voice.finish(std::max(file.endTick, events.empty() ? 0 : events.back().tick));
-}
-
-std::optional<ScoreNote> NoteListSource::next() {
-    if (next_ == notes_.size()) {
-        return std::nullopt;
-    }
-    return notes_[next_++];
+    return notes;
 }
 
 } // namespace chimex

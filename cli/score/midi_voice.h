@@ -4,6 +4,7 @@
 #include "cli/score/midi_file.h"
 #include "cli/score/score_note.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,21 +24,42 @@ struct MidiSelection {
 /// A MIDI note moved by whole octaves into C3 to C6, as a key index 0 to 36.
 int keyForNote(int note);
 
-/// Reduces the selected notes to one voice: at every moment the highest sounding note wins, a new
-/// press of the winning note starts a new note, and silence becomes the gap before the next note.
-/// Times follow the tempo map (120 beats a minute until the first tempo event) or the SMPTE
-/// division. Throws Failure when the selection names a track the file does not have.
-std::vector<ScoreNote> reduceToOneVoice(const MidiFile& file, const MidiSelection& selection);
-
-/// Hands out the notes of a reduced MIDI file in order.
-class NoteListSource : public NoteSource {
+/// The selected notes reduced to one voice, note by note as they are asked for, so that memory
+/// does not grow with the song: at every moment the highest sounding note wins, a new press of
+/// the winning note starts a new note, and silence becomes the gap before the next note. Times
+/// follow the tempo map (120 beats a minute until the first tempo event) or the SMPTE division.
+/// The file must outlive the voice. Throws Failure when the selection names a track the file does
+/// not have.
+class MidiVoice : public NoteSource {
   public:
-    explicit NoteListSource(std::vector<ScoreNote> notes) : notes_(std::move(notes)) {}
+    MidiVoice(const MidiFile& file, const MidiSelection& selection);
+    ~MidiVoice() override;
     std::optional<ScoreNote> next() override;
 
   private:
-    std::vector<ScoreNote> notes_;
-    std::size_t next_ = 0;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+/// All notes of the MidiVoice at once. Reduces the selected notes to one voice: at every moment the
+/// highest sounding note wins, a new press of the winning note starts a new note, and silence
+/// becomes the gap before the next note. Times follow the tempo map (120 beats a minute until the
+/// first tempo event) or the SMPTE division. Throws Failure when the selection names a track the
+/// file does not have.
+std::vector<ScoreNote> reduceToOneVoice(const MidiFile& file, const MidiSelection& selection);
+
+/// The voice of a MIDI file that holds the file's bytes itself. Throws Failure for a damaged file
+/// or a selection the file does not have.
+class MidiScore : public NoteSource {
+  public:
+    MidiScore(std::vector<std::uint8_t> bytes, const MidiSelection& selection)
+        : bytes_(std::move(bytes)), file_(readMidiFile(bytes_)), voice_(file_, selection) {}
+    std::optional<ScoreNote> next() override { return voice_.next(); }
+
+  private:
+    std::vector<std::uint8_t> bytes_;
+    MidiFile file_;
+    MidiVoice voice_;
 };
 
 } // namespace chimex

@@ -19,8 +19,25 @@ constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
     throw InputFailure({}, line, what);
 }
 
+/// The text in quotes, cut at 40 bytes, with control and non-ASCII bytes as \xNN: a NUL would end
+/// the message early.
 std::string quoted(std::string_view text) {
-    return "\"" + std::string(text.substr(0, 40)) + (text.size() > 40 ? "...\"" : "\"");
+    static const char hex[] = "0123456789ABCDEF";
+    std::string shown = "\"";
+    for (const char c : text.substr(0, 40)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            shown += {'\\', 'x', hex[byte >> 4], hex[byte & 0xF]};
+        } else {
+            shown += c;
+        }
+    }
+    return shown + (text.size() > 40 ? "...\"" : "\"");
+}
+
+/// UTF-16 text begins with the byte-order mark FF FE or FE FF.
+bool looksLikeUtf16(std::string_view line) {
+    return line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF");
 }
 
 bool isBlank(char c) {
@@ -91,6 +108,9 @@ std::optional<ScoreNote> TextScoreReader::next() {
         const long long number = lines_.lineNumber();
         if (number == 1 && line.starts_with(byteOrderMark)) {
             line.remove_prefix(byteOrderMark.size());
+        }
+        if (number == 1 && looksLikeUtf16(line)) {
+            fail(number, "the score is UTF-16 text; save it as ASCII or UTF-8 text");
         }
         if (lines_.wasCut()) {
             fail(number, "the line is too long");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/start_up.h"
+#include "app/tune_file_check.h"
 #include "fake_modal_settings_view.h"
 #include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <sys/stat.h>
 
 using namespace chimex;
 namespace fs = std::filesystem;
@@ -151,6 +154,61 @@ TEST_F(StartUp, AFailingDialogTakesTheFailurePath) {
 
 TEST_F(StartUp, ATuneFileThatCannotBeOpenedIsAFailure) {
     platform.dialogAnswers = {folder / "no such folder" / "t.gxp"};
-    EXPECT_THROW(runStartUp(state, platform, form), Failure);
+    try {
+        runStartUp(state, platform, form);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("for writing: No such file or directory"),
+                  std::string::npos)
+            << failure.what();
+    }
     EXPECT_TRUE(fs::exists(folder / "Chimex.ini")); // the settings were saved before
+}
+
+TEST_F(StartUp, PathsThatCannotHoldATuneAreRefusedAndTheDialogShownAgain) {
+    const fs::path good = folder / "good.gxp";
+    writeFile(folder / "Chimex.ini", "MaxX = 5\r\n");
+    writeFile(folder / "locked.gxp", "kept");
+    fs::permissions(folder / "locked.gxp", fs::perms(0444));
+    fs::create_directory(folder / "sub.gxp");
+    fs::create_symlink("/dev/zero", folder / "zero.gxp");
+    const std::string fifo = (folder / "fifo.gxp").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* name :
+         {"Chimex.ini", "Chimex.tmp", "locked.gxp", "sub.gxp", "zero.gxp", "fifo.gxp"}) {
+        ProgramState s;
+        FakePlatform p;
+        p.folder = folder;
+        p.useRealFiles = true;
+        p.dialogAnswers = {folder / name, good};
+        chooseTuneFile(s, p);
+        ASSERT_EQ(p.messages.size(), 1u) << name;
+        EXPECT_EQ(p.messages[0].title, cannotUseTitle) << name;
+        const std::string named = name == std::string("zero.gxp") ? "/dev/zero" : name;
+        EXPECT_NE(p.messages[0].prompt.find(named), std::string::npos) << p.messages[0].prompt;
+        EXPECT_EQ(s.TuneFile, good.string()) << name;
+    }
+    EXPECT_EQ(readFile(folder / "Chimex.ini"), "MaxX = 5\r\n");
+}
+
+TEST_F(StartUp, ALinkIsFollowedOnceSoTheFinishedFileReplacesItsTarget) {
+    fs::create_directory(folder / "real");
+    fs::create_symlink("real/tune.gxp", folder / "link.gxp");
+    platform.dialogAnswers = {folder / "link.gxp"};
+    chooseTuneFile(state, platform);
+    EXPECT_EQ(state.TuneFile, (folder / "real" / "tune.gxp").string());
+}
+
+TEST_F(StartUp, AJournalLeftByACrashIsNamedWithTheCommandThatFinishesIt) {
+    const fs::path tune = folder / "crashed.gxp";
+    const std::string journal = "\r\nJS, 1.463\r\n' note duration = 0.5\r\nJ3, .732\r\n";
+    writeFile(tune, journal);
+    platform.dialogAnswers = {tune, std::nullopt};
+    platform.buttonPresses = {MessageButton::Ok, MessageButton::No};
+    EXPECT_FALSE(runStartUp(state, platform, form));
+    EXPECT_EQ(titles(), (std::vector<std::string>{unfinishedTitle, "File exists!", "Try Again"}));
+    EXPECT_NE(platform.messages[0].prompt.find("chimex-cli finish \"" + tune.string() + "\""),
+              std::string::npos)
+        << platform.messages[0].prompt;
+    EXPECT_EQ(readFile(tune), journal);
 }

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace chimex {
+
+inline constexpr const char* cannotUseTitle = "Choose another name";
+
+/// Why the chosen path cannot be the tune file, or nothing when it can: it exists and is not an
+/// ordinary file (a folder, device or pipe would be copied without end or hang the program), it
+/// is read-only, or it is one of the program's own files in `programFolder` (the settings file,
+/// the finaliser's temporary file). `chosen` has its links followed already.
+std::optional<std::string> tuneFileRefusal(const std::filesystem::path& chosen,
+                                           const std::filesystem::path& programFolder);
+
+inline constexpr const char* unfinishedTitle = "Unfinished tune";
+
+/// The message for a tune file that still holds the journal of a run that ended without
+/// finishing it, or nothing for any other file: it begins as a journal does (a blank line or a
+/// pause line), not with the header of a finished part file.
+std::optional<std::string> leftoverJournalMessage(const std::filesystem::path& tuneFile);
+
+} // namespace chimex

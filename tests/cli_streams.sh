@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# chimex-cli with pipes, devices and processes that die: what a shell user meets and a unit test
+# cannot stage. Usage: cli_streams.sh CHIMEX_CLI
+set -euo pipefail
+cli=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+printf '24 0.5\n26 0.5 0.1\n28 1\n' >"$work/score.txt"
+
+# A score from a pipe, and from standard input as "-".
+cat "$work/score.txt" | "$cli" render /dev/stdin -o "$work/piped.txt" 2>"$work/err"
+grep -q ': 3 notes placed' "$work/err" || fail "piped score: $(cat "$work/err")"
+"$cli" render - -o "$work/stdin.txt" <"$work/score.txt" 2>"$work/err"
+cmp -s "$work/piped.txt" "$work/stdin.txt" || fail "standard input: $(cat "$work/err")"
+
+# Standard input that is the output file is refused before anything is written.
+cp "$work/score.txt" "$work/same.txt"
+status=0
+"$cli" render - -o "$work/same.txt" <"$work/same.txt" 2>/dev/null || status=$?
+test "$status" = 2 && cmp -s "$work/score.txt" "$work/same.txt" || fail "render - -o its input"
+
+# A device is written through, never replaced by a plain file.
+"$cli" render "$work/score.txt" -o /dev/stdout 2>/dev/null | cmp -s - "$work/piped.txt" ||
+    fail "-o /dev/stdout"
+"$cli" render "$work/score.txt" -o /dev/null 2>/dev/null
+test -c /dev/null || fail "/dev/null is no longer a device"
+
+# A full standard output is a failure of the output.
+status=0
+"$cli" check "$work/piped.txt" --json >/dev/full 2>"$work/err" || status=$?
+test "$status" = 5 || fail "check > /dev/full ended with $status: $(cat "$work/err")"
+
+status=0
+"$cli" listen "$work/piped.txt" -o /dev/full --steps-per-unit 400 2>"$work/err" || status=$?
+test "$status" = 5 && grep -q '/dev/full: .*No space left on device' "$work/err" ||
+    fail "listen -o /dev/full ended with $status: $(cat "$work/err")"
+test -c /dev/full || fail "/dev/full is no longer a device"
+
+# A MIDI file of 2,000,000 note events renders in about its own size of memory (the parsed
+# song took 20 times its size). Address Sanitizer reserves more than any such limit.
+if [ -z "${ASAN_OPTIONS:-}" ]; then
+    perl -e 'my $body = "\x00\x90\x3c\x40";
+        for my $i (0 .. 999999) { my $k = 60 + $i % 12; $body .= pack("C6", 1, $k, 64, 1, $k, 0) }
+        $body .= "\x00\xff\x2f\x00";
+        print "MThd", pack("NnnnA4N", 6, 0, 1, 96, "MTrk", length $body), $body' >"$work/big.mid"
+    (ulimit -v 110000 && "$cli" render "$work/big.mid" -o "$work/big.txt" 2>"$work/err") ||
+        fail "MIDI under 110 MB: $(cat "$work/err")"
+fi
+
+# A render killed half-way leaves nothing in the temporary folder.
+mkdir "$work/tmp"
+mkfifo "$work/slow"
+TMPDIR="$work/tmp" "$cli" render "$work/slow" -o "$work/killed.txt" 2>/dev/null &
+render=$!
+exec 3>"$work/slow"
+for i in $(seq 1 20000); do echo "$((i % 37)) 0.01"; done >&3
+sleep 0.5
+kill -9 "$render"
+exec 3>&-
+wait "$render" || true
+test -z "$(ls -A "$work/tmp")" || fail "left behind: $(ls -A "$work/tmp")"
+echo "pipes, devices, a full standard output, a large MIDI file and a killed render handled"
