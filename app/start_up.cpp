@@ -13,7 +13,7 @@ namespace chimex {
 namespace {
 
 SaveDialogOptions tuneDialogOptions(Platform& platform) {
-    return {tuneDialogTitle, platform.programFolder(), tuneFilterDescription, tuneFilterPattern,
+    return {tuneDialogTitle, platform.folders().tunes, tuneFilterDescription, tuneFilterPattern,
             tuneDefaultName};
 }
 
@@ -62,7 +62,7 @@ bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& sett
         return false;
     }
     // The sounds load only now that a tune is coming, and finish while the settings dialog is up.
-    platform.preloadSounds(soundPaths(platform.programFolder()));
+    platform.preloadSounds(soundPaths(platform.folders().notes));
     settleSettings(
         state,
         [&] {
