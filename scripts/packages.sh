@@ -1,6 +1,6 @@
 # Debian 12 packages the project needs. Sourced by the set-up script.
-# To build and run the desktop program (help2man and librsvg2-bin make its manual pages and icons):
-CHIMEX_BUILD_PACKAGES="cmake g++ make qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev help2man librsvg2-bin"
+# To build and run the desktop program (librsvg2-bin draws the icons of the installed program):
+CHIMEX_BUILD_PACKAGES="cmake g++ make qt6-base-dev qt6-multimedia-dev libgtest-dev libgmock-dev libbenchmark-dev librsvg2-bin"
 # To build the Debian package (dpkg-shlibdeps finds its dependencies, file finds the programs):
 CHIMEX_PACKAGE_PACKAGES="dpkg-dev file"
 # To run the whole test suite (windows under Xvfb, sound on a null sink, fuzzing with clang,
