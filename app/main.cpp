@@ -3,6 +3,7 @@
 // the main window's load step (start-up) and the event loop.
 #include "app/frm_chimer.h"
 #include "app/lazy_settings_view.h"
+#include "app/program_help.h"
 #include "platform/folder_lock.h"
 #include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <string_view>
+#include <system_error>
 
 namespace {
 
@@ -29,26 +31,36 @@ void finishOnExit() {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Answered before Qt starts, so that it works without a display.
+    // Answered before Qt starts, so that they work without a display.
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::cout << chimex::programName << " " << chimex::programVersion << "\n";
         return std::cout.flush() ? 0 : 1;
+    }
+    if (chimex::answerHelp(argc, argv, std::cout, std::cerr)) {
+        return 0;
     }
     Q_INIT_RESOURCE(chimex);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Chimex");
     QApplication::setApplicationVersion(chimex::programVersion);
+    QApplication::setDesktopFileName("org.chimex.vedadazu"); // the installed menu entry
     QApplication::setWindowIcon(QIcon(":/chimex/chimex.png"));
 
     chimex::ProgramState state;
     chimex::QtPlatform platform;
     // Two copies would share Chimex.tmp and Chimex.ini; the second ends before it opens anything.
-    const chimex::FolderLock lock(platform.programFolder());
+    const std::filesystem::path lockFolder = platform.folders().state;
+    std::error_code noFolder;
+    std::filesystem::create_directories(lockFolder, noFolder);
+    const chimex::FolderLock lock(lockFolder);
     if (!lock.held()) {
-        platform.messageBox("Chimex Vedadazu is already running from " +
-                                platform.programFolder().string() +
-                                ". Finish the tune there before starting it again.",
-                            "Already running", chimex::MessageStyle::Critical);
+        const std::string why = noFolder ? "cannot create the folder " + lockFolder.string() +
+                                               ": " + noFolder.message() + "."
+                                         : "it is already running with the files in " +
+                                               lockFolder.string() +
+                                               ". Finish the tune there before starting it again.";
+        platform.messageBox("Chimex Vedadazu cannot start: " + why, "Already running",
+                            chimex::MessageStyle::Critical);
         return 1;
     }
     chimex::LazySettingsView settings(state, platform);

@@ -15,7 +15,7 @@ namespace chimex {
 namespace {
 
 SaveDialogOptions tuneDialogOptions(Platform& platform) {
-    return {tuneDialogTitle, platform.programFolder(), tuneFilterDescription, tuneFilterPattern,
+    return {tuneDialogTitle, platform.folders().tunes, tuneFilterDescription, tuneFilterPattern,
             tuneDefaultName};
 }
 
@@ -29,7 +29,7 @@ bool askForTuneFile(ProgramState& state, Platform& platform) {
         }
         // A link is followed once, here, so that the finished file replaces its target.
         const std::filesystem::path tune = followLinks(*chosen);
-        if (const auto refusal = tuneFileRefusal(tune, platform.programFolder())) {
+        if (const auto refusal = tuneFileRefusal(tune, platform.folders())) {
             platform.messageBox(*refusal + " Please choose another name.", cannotUseTitle,
                                 MessageStyle::Ok);
             continue;
@@ -75,7 +75,7 @@ bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& sett
         return false;
     }
     // The sounds load only now that a tune is coming, and finish while the settings dialog is up.
-    platform.preloadSounds(soundPaths(platform.programFolder()));
+    platform.preloadSounds(soundPaths(platform.folders().notes));
     settleSettings(
         state,
         [&] {

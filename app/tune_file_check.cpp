@@ -22,7 +22,7 @@ bool samePlace(const fs::path& a, const fs::path& b) {
 
 } // namespace
 
-std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const fs::path& programFolder) {
+std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const ProgramFolders& folders) {
     const std::string name = "\"" + chosen.string() + "\"";
     std::error_code error;
     const auto status = fs::status(chosen, error);
@@ -32,10 +32,9 @@ std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const fs::pat
     if (isReadOnly(chosen)) {
         return name + " is read-only and cannot be replaced by your tune.";
     }
-    for (const char* own : {settingsFileName, temporaryFileName}) {
-        if (samePlace(chosen, programFolder / own)) {
-            return name + " is the program's own file and cannot hold a tune.";
-        }
+    if (samePlace(chosen, folders.settings / settingsFileName) ||
+        samePlace(chosen, folders.state / temporaryFileName)) {
+        return name + " is the program's own file and cannot hold a tune.";
     }
     return std::nullopt;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/program_folders.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,10 +13,10 @@ inline constexpr const char* cannotUseTitle = "Choose another name";
 
 /// Why the chosen path cannot be the tune file, or nothing when it can: it exists and is not an
 /// ordinary file (a folder, device or pipe would be copied without end or hang the program), it
-/// is read-only, or it is one of the program's own files in `programFolder` (the settings file,
-/// the finaliser's temporary file). `chosen` has its links followed already.
+/// is read-only, or it is one of the program's own files (the settings file, the finaliser's
+/// temporary file). `chosen` has its links followed already.
 std::optional<std::string> tuneFileRefusal(const std::filesystem::path& chosen,
-                                           const std::filesystem::path& programFolder);
+                                           const ProgramFolders& folders);
 
 inline constexpr const char* unfinishedTitle = "Unfinished tune";
 

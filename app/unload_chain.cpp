@@ -2,6 +2,7 @@
 #include "unload_chain.h"
 
 #include "partfile/finaliser.h"
+#include "platform/program_folders.h"
 
 namespace chimex {
 
@@ -15,7 +16,9 @@ void UnloadChain::run() {
         return;
     }
     state_.TuneStream.close();
-    finalisePartFile(state_.TuneFile, platform_.programFolder(), headerValues(state_));
+    const auto temporaryFolder = platform_.folders().state;
+    createFolder(temporaryFolder);
+    finalisePartFile(state_.TuneFile, temporaryFolder, headerValues(state_));
 }
 
 } // namespace chimex

@@ -15,6 +15,7 @@
 #include "core/program_state.h"
 #include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
+#include "platform/program_folders.h"
 #include "settings/settings_view.h"
 
 #include <algorithm>
@@ -186,6 +187,9 @@ std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& na
 SettingsChoice settingsChoice(const Options& options) {
     SettingsChoice choice;
     choice.file = optionalPath(options, "--settings");
+    if (!choice.file) {
+        choice.file = desktopSettingsFile();
+    }
     choice.pause = options.flags.count("--pause") != 0;
     return choice;
 }
@@ -372,6 +376,7 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         console.out << helpText();
+        console.err << "\n" << foldersInUse(findProgramFolders(executableFolder(), userFolders()));
         return ExitStatus::Done;
     }
     if (args[0] == "--version") {
@@ -414,7 +419,8 @@ render  Plays SCORE through the same note capture and note planner as the deskto
         seconds of silence before the press (0 when left out); blank lines and # comments are
         ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
         C3 to C6 move by octaves into it. SCORE may be a pipe, or - for standard input.
-        --settings FILE  settings file in the form of Chimex.ini (default: INITIAL)
+        --settings FILE  settings file in the form of Chimex.ini (default: the desktop
+                         program's Chimex.ini, see Files; without one INITIAL)
         --pause          write pause lines, as the settings dialog's check box does
         --track N        MIDI: play only track N (from 1)
         --channel N      MIDI: play only channel N (1 to 16)
@@ -424,14 +430,14 @@ check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, exten
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
         strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, and
         the header states the extents and fastest speeds the jogs reach.
-        --settings FILE  the limits to check against (default: INITIAL)
+        --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
 
 preview Draws PART as an SVG picture: the travel box from the settings with the tool path in a
         top view (X and Y) and a side view (X and Z), each jog in the colour of the key whose
         note its speed sounds, the start and end marked, a time line of which axis jogs when and
         the pauses, and the extents and running time. Warns about jogs that end outside the box.
-        --settings FILE  the travel box and speeds (default: INITIAL)
+        --settings FILE  the travel box and speeds (default: as for render)
         --unit NAME      the machine's length unit for the labels (default: units)
 
 listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
@@ -470,7 +476,9 @@ std::string helpText() {
     for (auto at = help.find(placeholder); at != std::string::npos; at = help.find(placeholder)) {
         help.replace(at, placeholder.size(), initial);
     }
-    return help;
+    return help + "\n" + folderRuleHelp() +
+           "  chimex-cli reads the Chimex.ini of the desktop program found by the same rule from\n"
+           "  its own folder.\n";
 }
 
 /// Standard output may be a full disk or a closed pipe: what was printed must have arrived.

@@ -51,14 +51,14 @@ float roundedTime(double seconds, std::string_view what) {
 
 } // namespace
 
-std::filesystem::path soundPath(const std::filesystem::path& programFolder, int keyIndex) {
-    return programFolder / "notes" / (std::to_string(keyIndex) + ".wav");
+std::filesystem::path soundPath(const std::filesystem::path& notesFolder, int keyIndex) {
+    return notesFolder / (std::to_string(keyIndex) + ".wav");
 }
 
-std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& programFolder) {
+std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& notesFolder) {
     std::vector<std::filesystem::path> paths;
     for (int key = 0; key < keyCount; ++key) {
-        paths.push_back(soundPath(programFolder, key));
+        paths.push_back(soundPath(notesFolder, key));
     }
     return paths;
 }
@@ -74,7 +74,7 @@ float keySpeed(float baseSpeed, int keyIndex) {
 
 void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
     requireKey(keyIndex);
-    keyPress(state, platform, keyIndex, soundPath(platform.programFolder(), keyIndex));
+    keyPress(state, platform, keyIndex, soundPath(platform.folders().notes, keyIndex));
 }
 
 void keyPress(ProgramState& state, Platform& platform, int keyIndex,

@@ -11,10 +11,10 @@ namespace chimex {
 
 inline constexpr int keyCount = 37;
 
-/// <program folder>/notes/<index>.wav
-std::filesystem::path soundPath(const std::filesystem::path& programFolder, int keyIndex);
+/// <notes folder>/<index>.wav
+std::filesystem::path soundPath(const std::filesystem::path& notesFolder, int keyIndex);
 /// soundPath() of every key, in key order.
-std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& programFolder);
+std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& notesFolder);
 
 /// 2^(index/12) x baseSpeed formed in double precision, rounded through the three-decimal form.
 float keySpeed(float baseSpeed, int keyIndex);
@@ -22,7 +22,7 @@ float keySpeed(float baseSpeed, int keyIndex);
 /// A mouse press on key `keyIndex`: starts the clock and the key's sound; in pause mode after the
 /// first note appends the pause line. Throws Failure on an arithmetic fault.
 void keyPress(ProgramState& state, Platform& platform, int keyIndex);
-/// As above with the key's sound file given, soundPath(programFolder, keyIndex) built ahead by a
+/// As above with the key's sound file given, soundPath(notesFolder, keyIndex) built ahead by a
 /// caller that presses keys at a high rate: building a path costs more than the rest of a press.
 void keyPress(ProgramState& state, Platform& platform, int keyIndex,
               const std::filesystem::path& sound);

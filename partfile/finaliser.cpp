@@ -289,9 +289,9 @@ void writePartFile(std::istream& journal, std::ostream& out, const HeaderValues&
     }
 }
 
-void finalisePartFile(const fs::path& tuneFile, const fs::path& programFolder,
+void finalisePartFile(const fs::path& tuneFile, const fs::path& temporaryFolder,
                       const HeaderValues& values) {
-    const fs::path temporary = programFolder / temporaryFileName;
+    const fs::path temporary = temporaryFolder / temporaryFileName;
     std::ifstream journal = openJournal(tuneFile);
     refuseSameFile(tuneFile, temporary);
     buildPartFile(journal, tuneFile, temporary, values);

@@ -8,7 +8,7 @@
 
 namespace chimex {
 
-/// Name of the temporary file the finaliser builds in the program folder.
+/// Name of the temporary file the finaliser builds in the program's state folder.
 inline constexpr const char* temporaryFileName = "Chimex.tmp";
 
 /// Writes the finished part file: lines 1 to 32, the journal read line by line (a line ends at CR,
@@ -17,9 +17,9 @@ inline constexpr const char* temporaryFileName = "Chimex.tmp";
 void writePartFile(std::istream& journal, std::ostream& out, const HeaderValues& values);
 
 /// Turns the closed journal at `tuneFile` into the finished part file, built as Chimex.tmp in
-/// `programFolder` and then put at `tuneFile`'s path so that the path always holds either the
+/// `temporaryFolder` and then put at `tuneFile`'s path so that the path always holds either the
 /// journal or the finished file. Throws Failure naming the file and the operation that failed.
 void finalisePartFile(const std::filesystem::path& tuneFile,
-                      const std::filesystem::path& programFolder, const HeaderValues& values);
+                      const std::filesystem::path& temporaryFolder, const HeaderValues& values);
 
 } // namespace chimex

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/program_folders.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -34,8 +36,8 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
-    /// The folder that holds the program; sound files, settings and the temporary file live there.
-    virtual std::filesystem::path programFolder() const = 0;
+    /// Where the sound files, the settings and the temporary file live; fixed for the whole run.
+    virtual ProgramFolders folders() const = 0;
     /// True only for an existing ordinary file (folders and hidden files count as absent).
     virtual bool fileExists(const std::filesystem::path& path) const = 0;
     /// Seconds since local midnight, with at least millisecond resolution.

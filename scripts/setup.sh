@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (when they are missing), then configures and
-# builds one preset. Usage: scripts/setup.sh PRESET [test]   ("test" adds the test tooling)
+# builds one preset: all of it, or only the targets named.
+# Usage: scripts/setup.sh PRESET [test|package] [TARGET...]
+#   ("test" adds the test tooling, "package" what building the Debian package needs)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 preset=${1:-default}
+shift || true
 source "$root/scripts/packages.sh"
 packages="$CHIMEX_BUILD_PACKAGES"
-if [ "${2:-}" = test ]; then
-    packages="$packages $CHIMEX_TEST_PACKAGES"
-fi
+case "${1:-}" in
+test) packages="$packages $CHIMEX_TEST_PACKAGES"; shift ;;
+package) packages="$packages $CHIMEX_PACKAGE_PACKAGES"; shift ;;
+esac
+targets=()
+for target in "$@"; do
+    targets+=(--target "$target")
+done
 
 missing=""
 for p in $packages; do
@@ -32,4 +40,4 @@ fi
 
 cd "$root"
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j "$(nproc)"
+cmake --build --preset "$preset" -j "$(nproc)" "${targets[@]}"

@@ -5,6 +5,7 @@
 #include "partfile/atomic_output_file.h"
 #include "partfile/number_forms.h"
 #include "platform/failure.h"
+#include "platform/program_folders.h"
 
 #include <cerrno>
 #include <cmath>
@@ -112,7 +113,7 @@ void readSettings(std::istream& in, ProgramState& state, SettingsView& view) {
 }
 
 void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& view) {
-    const auto path = platform.programFolder() / settingsFileName;
+    const auto path = platform.folders().settings / settingsFileName;
     if (!platform.fileExists(path)) {
         return;
     }
@@ -138,12 +139,14 @@ void writeSettings(std::ostream& out, const ProgramState& state, int pauseState)
 }
 
 void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState) {
-    const auto path = platform.programFolder() / settingsFileName;
+    const auto folder = platform.folders().settings;
+    const auto path = folder / settingsFileName;
     if (isReadOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
     }
     // Written beside Chimex.ini and renamed over it, so a crash never leaves it half written.
     try {
+        createFolder(folder);
         AtomicOutputFile out(path);
         writeSettings(out.stream(), state, pauseState);
         out.commit();

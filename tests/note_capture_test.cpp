@@ -57,7 +57,8 @@ TEST(KeySpeed, RisesBySemitonesFromBaseSpeed) {
 }
 
 TEST(NoteCapture, PressLoopsTheKeysSoundAndReleaseStopsIt) {
-    EXPECT_EQ(soundPath("/fake/program", 7), std::filesystem::path("/fake/program/notes/7.wav"));
+    EXPECT_EQ(soundPath("/fake/program/notes", 7),
+              std::filesystem::path("/fake/program/notes/7.wav"));
     Playing p;
     commitSettings(p.state, 1);
     play(p, 36, 10, 10.5);

@@ -219,8 +219,14 @@ TEST_F(SettingsFiles, WriterFailureNamesTheFileAndKeepsTheOldOne) {
     }
     EXPECT_EQ(readFile(file), "MaxX = 5\r\n");
 
-    platform.folder = scratch.path() / "missing";
-    EXPECT_THROW(writeSettingsFile(state, platform, 0), Failure);
+    // A settings folder that cannot be made (a file stands in its way) fails naming the folder.
+    platform.folder = file / "below";
+    try {
+        writeSettingsFile(state, platform, 0);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_THAT(failure.what(), HasSubstr("Cannot create the folder"));
+    }
 }
 
 TEST(SettingsWriterPermissions, ProgramFolderNotWritable) {
@@ -305,7 +311,8 @@ TEST_F(SettingsCommit, ValueNotAboveZeroOrBeyondSingleRangeKeepsThePreviousSetti
 }
 
 TEST_F(SettingsCommit, WriterFailureReachesTheCaller) {
-    platform.folder = scratch.path() / "missing";
+    writeFile(file, "");
+    platform.folder = file / "below";
     EXPECT_THROW(commitSettings(state, platform, view), Failure);
     EXPECT_EQ(state.MaxX, 96.0f) << "the settings are committed before the file is written";
 }

@@ -2,6 +2,7 @@
 #include "settings_choice.h"
 
 #include "platform/failure.h"
+#include "platform/program_folders.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 #include "settings/settings_view.h"
@@ -80,6 +81,16 @@ void applySettings(ProgramState& state, const SettingsChoice& choice) {
             }
             applySettingsFields(state, fields);
         });
+}
+
+std::optional<std::filesystem::path> desktopSettingsFile() {
+    const auto path =
+        findProgramFolders(executableFolder(), userFolders()).settings / settingsFileName;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    return path;
 }
 
 MachineLimits machineLimits(const SettingsChoice& choice) {

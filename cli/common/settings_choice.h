@@ -22,6 +22,10 @@ struct SettingsChoice {
 /// when it cannot be read.
 void applySettings(ProgramState& state, const SettingsChoice& choice);
 
+/// The desktop program's Chimex.ini, found from chimex-cli's own folder by the desktop program's
+/// rule; nothing when there is none.
+std::optional<std::filesystem::path> desktopSettingsFile();
+
 /// The limits the chosen settings give (the dialog's initial values when no file is chosen).
 MachineLimits machineLimits(const SettingsChoice& choice = {});
 

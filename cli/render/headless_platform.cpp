@@ -17,8 +17,8 @@ void HeadlessPlatform::scriptClock(std::initializer_list<double> readings) {
     }
 }
 
-std::filesystem::path HeadlessPlatform::programFolder() const {
-    return folder_;
+ProgramFolders HeadlessPlatform::folders() const {
+    return portableFolders(folder_);
 }
 
 bool HeadlessPlatform::fileExists(const std::filesystem::path& path) const {

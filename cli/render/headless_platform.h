@@ -22,7 +22,8 @@ class HeadlessPlatform : public Platform {
     void scriptClock(std::initializer_list<double> readings);
     bool playingEnded() const { return playingEnded_; }
 
-    std::filesystem::path programFolder() const override;
+    /// The portable layout in the scratch folder.
+    ProgramFolders folders() const override;
     bool fileExists(const std::filesystem::path& path) const override;
     /// Throws Failure when the script has run out: the renderer feeds every reading it causes.
     double clock() override;

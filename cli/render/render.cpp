@@ -44,7 +44,7 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
                         const RenderProgress& progress) {
     RenderOutcome outcome;
     // Built once for the whole render: building a path costs more than the rest of a press.
-    const std::vector<std::filesystem::path> sounds = soundPaths(platform.programFolder());
+    const std::vector<std::filesystem::path> sounds = soundPaths(platform.folders().notes);
     const auto press = [&](int key) {
         keyPress(state, platform, key, sounds[static_cast<std::size_t>(key)]);
     };

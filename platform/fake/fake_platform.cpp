@@ -11,8 +11,8 @@ void FakePlatform::failIfAsked(const std::string& operation) const {
     }
 }
 
-std::filesystem::path FakePlatform::programFolder() const {
-    return folder;
+ProgramFolders FakePlatform::folders() const {
+    return portableFolders(folder);
 }
 
 bool FakePlatform::fileExists(const std::filesystem::path& path) const {

@@ -52,7 +52,8 @@ class FakePlatform : public Platform {
     int endProgramCalls = 0;
     bool soundPlaying = false;
 
-    std::filesystem::path programFolder() const override;
+    /// The portable layout in `folder`.
+    ProgramFolders folders() const override;
     bool fileExists(const std::filesystem::path& path) const override;
     double clock() override;
     float randomNumber() override;

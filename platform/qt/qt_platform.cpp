@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "qt_platform.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -34,6 +33,7 @@ QString nameFilter(const SaveDialogOptions& options) {
 
 QtPlatform::QtPlatform(std::function<void(int)> exitProgram)
     : exitProgram_(std::move(exitProgram)),
+      folders_(findProgramFolders(executableFolder(), userFolders())),
       startOfDay_(QTime::currentTime().msecsSinceStartOfDay() / 1000.0) {
     steady_.start();
 }
@@ -53,8 +53,8 @@ void QtPlatform::preloadSounds(const std::vector<std::filesystem::path>& paths) 
     }
 }
 
-std::filesystem::path QtPlatform::programFolder() const {
-    return QCoreApplication::applicationDirPath().toStdString();
+ProgramFolders QtPlatform::folders() const {
+    return folders_;
 }
 
 bool QtPlatform::fileExists(const std::filesystem::path& path) const {

@@ -13,7 +13,7 @@
 
 namespace chimex {
 
-/// The platform services taken from Qt: the executable's folder, files, the clock, QSoundEffect
+/// The platform services taken from Qt: the program's folders, files, the clock, QSoundEffect
 /// sounds, QMessageBox and Qt's own save-file dialog. Needs a QApplication.
 class QtPlatform : public Platform {
   public:
@@ -24,7 +24,8 @@ class QtPlatform : public Platform {
     void setEndPlayingHandler(std::function<void()> handler);
     const SoundBank& sounds() const { return sounds_; }
 
-    std::filesystem::path programFolder() const override;
+    /// The layout of the executable's folder, decided when the platform is made.
+    ProgramFolders folders() const override;
     bool fileExists(const std::filesystem::path& path) const override;
     double clock() override;
     float randomNumber() override;
@@ -45,6 +46,7 @@ class QtPlatform : public Platform {
   private:
     std::function<void(int)> exitProgram_;
     std::function<void()> endPlayingHandler_;
+    ProgramFolders folders_;
     RandomSource random_;
     /// Clock readings run on a steady timer from the time of day at start, so a change of the
     /// wall clock (daylight saving, a time sync) never stretches or shrinks a note.

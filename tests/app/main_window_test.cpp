@@ -140,7 +140,7 @@ class MainWindowTest : public QObject {
         QFETCH(int, key);
         start();
         QTest::mousePress(handle(), Qt::LeftButton, {}, at(x, y));
-        QCOMPARE(platform_->soundsStarted.back(), soundPath(folder(), key));
+        QCOMPARE(platform_->soundsStarted.back(), soundPath(folder() / "notes", key));
         QVERIFY(window_->key(key)->isHeld());
         QTest::mouseRelease(handle(), Qt::LeftButton, {}, at(x, y));
         QCOMPARE(state_->NoteSpeed, keySpeed(state_->BaseSpeed, key));
@@ -155,7 +155,7 @@ class MainWindowTest : public QObject {
         play(24, Qt::RightButton);
         play(12, Qt::MiddleButton);
         QCOMPARE(soundStarts(), 2);
-        QCOMPARE(platform_->soundsStarted[0], soundPath(folder(), 24));
+        QCOMPARE(platform_->soundsStarted[0], soundPath(folder() / "notes", 24));
         QCOMPARE(linesOf(tune()).size(), std::size_t{8});
     }
 

@@ -66,10 +66,13 @@ class QtPlatformTest : public QObject {
         QCOMPARE(platform.fileExists(dir.filePath(name).toStdString()), exists);
     }
 
-    void programFolderIsTheExecutablesFolder() {
+    void foldersFollowTheExecutablesFolder() {
+        // The test program has no notes/ beside it, so it counts as installed in <prefix>/tests.
         QtPlatform platform;
-        QCOMPARE(QString::fromStdString(platform.programFolder().string()),
-                 QCoreApplication::applicationDirPath());
+        const QString prefix = QDir::cleanPath(QCoreApplication::applicationDirPath() + "/..");
+        QCOMPARE(QString::fromStdString(platform.folders().notes.string()),
+                 prefix + "/share/chimex/notes");
+        QVERIFY(platform.folders().installed);
     }
 
     void clockAndRandomNumbers() {

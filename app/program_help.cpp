@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "program_help.h"
+
+#include "platform/program_folders.h"
+
+#include <string_view>
+
+namespace chimex {
+
+namespace {
+
+constexpr const char* usage = R"(Usage: chimex [--help]
+
+Chimex Vedadazu: play a tune on a 37-key on-screen piano keyboard and get it back as a part file
+for a Gantrix CNC router. The program asks for the tune file's name (a .gxp part file), then shows
+the Tool Settings dialog with the router's travel limits and fastest jog speeds. Every key held
+with the mouse sounds its note and becomes one jog move of one axis, at the speed whose stepper
+hum sounds that pitch, for as long as the key was held. Finished (or closing the window) turns the
+tune file into the finished part file. chimex-cli renders, checks, previews and plays part files
+without a window.
+
+Options:
+  -h, --help  show this help and the files this copy uses
+
+)";
+
+} // namespace
+
+bool answerHelp(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            out << usage << folderRuleHelp() << std::flush;
+            err << "\n" << foldersInUse(findProgramFolders(executableFolder(), userFolders()));
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace chimex
