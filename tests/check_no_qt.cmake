@@ -5,6 +5,7 @@ file(GLOB_RECURSE sources
     ${ROOT}/settings/*.h ${ROOT}/settings/*.cpp
     ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
     ${ROOT}/sound/*.h ${ROOT}/sound/*.cpp
+    ${ROOT}/take/*.h ${ROOT}/take/*.cpp
     ${ROOT}/cli/*.h ${ROOT}/cli/*.cpp)
 list(FILTER sources EXCLUDE REGEX "/platform/qt/")
 foreach(source IN LISTS sources)
