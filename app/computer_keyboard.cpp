@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#include "computer_keyboard.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+
+namespace chimex {
+namespace {
+
+/// X11 and Wayland report the Linux input code plus 8 as the native scan code.
+constexpr quint32 evdevOffset = 8;
+
+/// The key's position: from the scan code where the platform reports positions, otherwise from
+/// what it types, read as a US layout.
+int positionOf(const QKeyEvent& event) {
+    const QString platform = QGuiApplication::platformName();
+    if ((platform == "xcb" || platform.startsWith("wayland")) &&
+        event.nativeScanCode() > evdevOffset) {
+        return static_cast<int>(event.nativeScanCode() - evdevOffset);
+    }
+    switch (event.key()) {
+    case Qt::Key_Left:
+        return KeyMap::octaveDown;
+    case Qt::Key_Right:
+        return KeyMap::octaveUp;
+    default:
+        return event.key() < 128 ? KeyMap::positionOf(static_cast<char>(event.key())) : 0;
+    }
+}
+
+} // namespace
+
+ComputerKeyboard::ComputerKeyboard(KeyHandler press, KeyHandler release, QObject* parent)
+    : QObject(parent), press_(std::move(press)), release_(std::move(release)) {}
+
+bool ComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+        return QObject::eventFilter(watched, event);
+    }
+    const auto& key = static_cast<const QKeyEvent&>(*event);
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return false;
+    }
+    const int position = positionOf(key);
+    const bool mapped = KeyMap::isMapped(position);
+    if (!mapped || key.isAutoRepeat()) {
+        return mapped;
+    }
+    if (event->type() == QEvent::KeyRelease) {
+        keyUp(position);
+    } else {
+        keyDown(position);
+    }
+    return true;
+}
+
+void ComputerKeyboard::keyDown(int position) {
+    if (map_.shiftOctave(position)) {
+        emit octaveShifted();
+        return;
+    }
+    const auto pianoKey = map_.pianoKey(position);
+    if (pianoKey && !down_.contains(position)) {
+        down_[position] = *pianoKey;
+        press_(*pianoKey);
+    }
+}
+
+void ComputerKeyboard::keyUp(int position) {
+    const auto found = down_.find(position);
+    if (found != down_.end()) {
+        const int pianoKey = found->second;
+        down_.erase(found);
+        release_(pianoKey);
+    }
+}
+
+} // namespace chimex
