@@ -3,9 +3,15 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QTimer>
 
 namespace chimex {
 namespace {
+
+/// Milliseconds: no auto-repeat starts sooner after a press; how long a release waits for the
+/// press of an auto-repeat that Qt did not mark.
+constexpr quint64 shortestRepeatDelay = 150;
+constexpr int repeatWait = 8;
 
 /// X11 and Wayland report the Linux input code plus 8 as the native scan code.
 constexpr quint32 evdevOffset = 8;
@@ -47,21 +53,53 @@ bool ComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
         return mapped;
     }
     if (event->type() == QEvent::KeyRelease) {
-        keyUp(position);
+        keyRelease(position, key.timestamp());
     } else {
-        keyDown(position);
+        keyPress(position, key.timestamp());
     }
     return true;
 }
 
-void ComputerKeyboard::keyDown(int position) {
+// Qt marks an auto-repeat (a release and a press with the same time stamp) only when both are
+// already queued; when the press comes late, a release after a hold that an auto-repeat could
+// follow waits a moment for it.
+void ComputerKeyboard::keyRelease(int position, quint64 time) {
+    const auto found = down_.find(position);
+    if (found == down_.end()) {
+        return;
+    }
+    if (time < found->second.pressedAt + shortestRepeatDelay) {
+        keyUp(position);
+        return;
+    }
+    pendingUp_[position] = time;
+    QTimer::singleShot(repeatWait, this, [this, position] {
+        if (pendingUp_.erase(position)) {
+            keyUp(position);
+        }
+    });
+}
+
+void ComputerKeyboard::keyPress(int position, quint64 time) {
+    if (const auto pending = pendingUp_.find(position); pending != pendingUp_.end()) {
+        const bool repeat = pending->second == time;
+        pendingUp_.erase(pending);
+        if (repeat) {
+            return;
+        }
+        keyUp(position);
+    }
+    keyDown(position, time);
+}
+
+void ComputerKeyboard::keyDown(int position, quint64 time) {
     if (map_.shiftOctave(position)) {
         emit octaveShifted();
         return;
     }
     const auto pianoKey = map_.pianoKey(position);
     if (pianoKey && !down_.contains(position)) {
-        down_[position] = *pianoKey;
+        down_[position] = {*pianoKey, time};
         press_(*pianoKey);
     }
 }
@@ -69,7 +107,7 @@ void ComputerKeyboard::keyDown(int position) {
 void ComputerKeyboard::keyUp(int position) {
     const auto found = down_.find(position);
     if (found != down_.end()) {
-        const int pianoKey = found->second;
+        const int pianoKey = found->second.pianoKey;
         down_.erase(found);
         release_(pianoKey);
     }

@@ -23,7 +23,10 @@ class ComputerKeyboard : public QObject {
 
     const KeyMap& map() const { return map_; }
     /// The window lost the keyboard: the keys down now will send no release.
-    void forgetKeysDown() { down_.clear(); }
+    void forgetKeysDown() {
+        down_.clear();
+        pendingUp_.clear();
+    }
 
   signals:
     /// The octave shift changed, and with it the keys' labels.
@@ -33,13 +36,21 @@ class ComputerKeyboard : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void keyDown(int position);
+    void keyPress(int position, quint64 time);
+    void keyRelease(int position, quint64 time);
+    void keyDown(int position, quint64 time);
     void keyUp(int position);
+
+    struct Down {
+        int pianoKey;
+        quint64 pressedAt; ///< the press's time stamp, milliseconds
+    };
 
     KeyHandler press_;
     KeyHandler release_;
     KeyMap map_;
-    std::map<int, int> down_; ///< position -> the piano key its press played
+    std::map<int, Down> down_;         ///< position -> the piano key its press played
+    std::map<int, quint64> pendingUp_; ///< released positions -> the release's time stamp
 };
 
 } // namespace chimex
