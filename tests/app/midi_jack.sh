@@ -52,6 +52,7 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 grep -q "MIDI input from chimex-test-sender" "$work/program.log" || fail "the sender was not found"
+"$work/program/chimex" --list-midi | grep -qx "chimex-test-sender:out" || fail "--list-midi"
 echo go >&3
 wait "$sender_pid" || fail "sender"
 sender_pid=
