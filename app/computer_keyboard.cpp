@@ -44,18 +44,19 @@ bool ComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
     const auto& key = static_cast<const QKeyEvent&>(*event);
-    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
-        return false;
+    const bool press = event->type() == QEvent::KeyPress;
+    if (press && (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        return false; // a shortcut; its release still ends a note begun before it
     }
     const int position = positionOf(key);
     const bool mapped = KeyMap::isMapped(position);
     if (!mapped || key.isAutoRepeat()) {
         return mapped;
     }
-    if (event->type() == QEvent::KeyRelease) {
-        keyRelease(position, key.timestamp());
-    } else {
+    if (press) {
         keyPress(position, key.timestamp());
+    } else {
+        keyRelease(position, key.timestamp());
     }
     return true;
 }

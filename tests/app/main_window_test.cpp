@@ -310,6 +310,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(linesOf(tune()).size(), std::size_t{7 * 4});
     }
 
+    void ctrlKeysPlayNothingButEndANote() {
+        start();
+        QTest::keyClick(handle(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyPress(handle(), Qt::Key_X);
+        QTest::keyRelease(handle(), Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(playedKeys(), std::vector<int>{2});
+    }
+
     void losingTheFocusReleasesTheComputerKey() {
         start();
         QTest::keyPress(handle(), Qt::Key_C);
