@@ -2,7 +2,6 @@
 #include "cli/score/midi_file.h"
 #include "cli/score/midi_voice.h"
 #include "partfile/number_forms.h"
-#include "platform/failure.h"
 #include "take/midi_take_writer.h"
 #include "take/take.h"
 
@@ -50,35 +49,10 @@ TEST(MidiTake, EveryTimeSurvivesTheThreeDecimalsWhenReadBack) {
     }
 }
 
-TEST(Take, EachReleaseIsANoteWithTheGapOfItsPress) {
-    Take take;
-    take.press(5.0f); // before the first note: no gap
-    take.release(3, 0.5f);
-    take.press(0.25f);
-    take.release(4, 0.75f);
-    take.release(4, 1.0f); // the second button's release follows at once
-    const std::vector<TakeNote> expected = {{3, 0, 0.5f}, {4, 0.25f, 0.75f}, {4, 0, 1.0f}};
-    ASSERT_EQ(take.notes().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(take.notes()[i].key, expected[i].key);
-        EXPECT_EQ(take.notes()[i].gap, expected[i].gap);
-        EXPECT_EQ(take.notes()[i].hold, expected[i].hold);
-    }
-}
-
 TEST(Take, LiesBesideTheTuneFileAndNeverReplacesIt) {
     EXPECT_EQ(takePath("/tunes/first song.gxp"), "/tunes/first song.mid");
     EXPECT_EQ(takePath("/tunes/Chimex"), "/tunes/Chimex.mid");
     EXPECT_EQ(takePath("/tunes/song.MID"), "/tunes/song.MID.mid");
-}
-
-TEST(Take, ASaveThatCannotBeWrittenSaysWhere) {
-    try {
-        saveMidiTake("/nonexistent-folder/song.mid", {});
-        FAIL();
-    } catch (const Failure& failure) {
-        EXPECT_NE(std::string(failure.what()).find("song.mid"), std::string::npos);
-    }
 }
 
 } // namespace
