@@ -395,6 +395,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
         window_->unload();
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
+        // The take keeps the note that found no room (note 48 struck), so a render stops there too.
+        QVERIFY(test::readFile(folder() / "tune.mid").find("\x90\x30\x64") != std::string::npos);
     }
 
     void aPressWhoseReleaseOfTheHeldKeyEndsTheRunDoesNothingMore() {
