@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "frm_chimer.h"
 
+#include "app/computer_keyboard.h"
 #include "app/keyboard_layout.h"
 #include "app/note_key.h"
 #include "app/start_up.h"
 #include "core/note_capture.h"
 #include "core/run_guarded.h"
+#include "take/midi_take_writer.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,7 +23,8 @@
 namespace chimex {
 
 FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings)
-    : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform) {
+    : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform),
+      midiKeys_([this](int index) { pressKey(index); }, [this](int index) { releaseKey(index); }) {
     setObjectName("frmChimer");
     setWindowTitle("Chimex");
     setWindowIcon(QIcon(":/chimex/chimex.png"));
@@ -46,6 +49,17 @@ FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView&
 
     buildKeyboard(client);
     txtSpeed_->setFocus();
+
+    keyboard_ = new ComputerKeyboard([this](int index) { pressKey(index); },
+                                     [this](int index) { releaseKey(index); }, this);
+    for (QWidget* target : std::initializer_list<QWidget*>{this, txtSpeed_}) {
+        target->installEventFilter(keyboard_);
+    }
+    for (NoteKey* note : keys_) {
+        note->installEventFilter(keyboard_);
+    }
+    connect(keyboard_, &ComputerKeyboard::octaveShifted, this, &FrmChimer::showKeyLabels);
+    showKeyLabels();
 }
 
 FrmChimer::~FrmChimer() {
@@ -72,6 +86,7 @@ void FrmChimer::buildKeyboard(QWidget* client) {
 bool FrmChimer::load() {
     bool ready = false;
     runGuarded(platform_, [&] { ready = runStartUp(state_, platform_, settings_); });
+    takeWanted_ = ready;
     return ready;
 }
 
@@ -85,6 +100,53 @@ void FrmChimer::unload() {
 void FrmChimer::finishTune() {
     if (!unloadChain_.hasRun()) {
         runGuarded(platform_, [&] { unloadChain_.run(); });
+    }
+    saveTake();
+}
+
+void FrmChimer::recordRelease() {
+    if (releasing_) {
+        take_.release(*releasing_, state_.NoteDuration);
+        releasing_.reset();
+    }
+}
+
+void FrmChimer::saveTake() {
+    if (!takeWanted_ || takeSaved_) {
+        return;
+    }
+    takeSaved_ = true;
+    recordRelease();
+    try {
+        saveMidiTake(takePath(state_.TuneFile), take_.notes());
+    } catch (const std::exception& failure) {
+        platform_.messageBox(
+            std::string("The notes as played could not be kept as a MIDI file.\n\n") +
+                failure.what(),
+            "Chimex", MessageStyle::Critical);
+    }
+}
+
+void FrmChimer::showKeyLabels() {
+    const auto labels = keyboard_->map().labels();
+    for (int index = 0; index < keyCount; ++index) {
+        key(index)->setLabel(QString::fromStdString(labels[static_cast<std::size_t>(index)]));
+    }
+}
+
+void FrmChimer::pressKey(int index) {
+    if (inHandler_) {
+        return; // a message box of a key handler is open: the mouse could not play now either
+    }
+    if (heldKey_ == index) {
+        releaseHeldKey();
+    }
+    keyPressed(index);
+}
+
+void FrmChimer::releaseKey(int index) {
+    if (!inHandler_) {
+        keyReleased(index, true);
     }
 }
 
@@ -112,7 +174,10 @@ void FrmChimer::keyPressed(int index) {
     heldKey_ = index;
     key(index)->setHeld(true);
     inHandler_ = true;
-    runGuarded(platform_, [&] { keyPress(state_, platform_, index); });
+    runGuarded(platform_, [&] {
+        keyPress(state_, platform_, index);
+        take_.press(pauseBeforeNote(state_));
+    });
     inHandler_ = false;
 }
 
@@ -130,7 +195,9 @@ void FrmChimer::keyReleased(int index, bool lastButton) {
     txtSpeed_->setFocus();
     // The planner may unload the window from in here; nothing touches the window afterwards.
     inHandler_ = true;
+    releasing_ = index;
     runGuarded(platform_, [&] { keyRelease(state_, platform_, index); });
+    recordRelease();
     inHandler_ = false;
 }
 
@@ -152,6 +219,7 @@ void FrmChimer::closeEvent(QCloseEvent* event) {
 void FrmChimer::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
         releaseHeldKey();
+        keyboard_->forgetKeysDown();
     }
     QMainWindow::changeEvent(event);
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/midi_keys.h"
 #include "app/modal_settings_view.h"
 #include "app/unload_chain.h"
 #include "core/note_capture.h"
 #include "core/program_state.h"
 #include "platform/platform.h"
+#include "take/take.h"
 
 #include <QMainWindow>
 
@@ -18,6 +20,7 @@ class QLineEdit;
 
 namespace chimex {
 
+class ComputerKeyboard;
 class NoteKey;
 
 /// The main window: the 37-key keyboard and the menu item "Finished". Its load step is the
@@ -37,8 +40,16 @@ class FrmChimer : public QMainWindow {
     /// Finishes the tune file (once) without touching any window, for a program that ends
     /// because its display is gone. A failure is written to standard error.
     void finishWithoutWindows();
+    /// A press from the computer keyboard or a MIDI keyboard. It goes where a mouse press goes;
+    /// a key that already sounds is released first, so the press starts a new note.
+    void pressKey(int index);
+    /// A release from the computer keyboard or a MIDI keyboard: releases the key if it sounds.
+    void releaseKey(int index);
+    /// A note message from a MIDI keyboard (see MidiKeys).
+    void midiNote(int note, bool on) { midiKeys_.note(note, on); }
 
     NoteKey* key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
+    const Take& take() const { return take_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -52,6 +63,11 @@ class FrmChimer : public QMainWindow {
     /// The window lost the mouse while a key was held: that key is released.
     void releaseHeldKey();
     void finishTune();
+    /// Adds the note whose release is under way (when the run ended inside it) to the take.
+    void recordRelease();
+    /// Writes the take beside the tune file, once; a failure is shown and playing is not lost.
+    void saveTake();
+    void showKeyLabels();
 
     ProgramState& state_;
     Platform& platform_;
@@ -60,6 +76,12 @@ class FrmChimer : public QMainWindow {
     std::array<NoteKey*, keyCount> keys_{};
     std::optional<int> heldKey_;
     bool inHandler_ = false;
+    ComputerKeyboard* keyboard_ = nullptr;
+    MidiKeys midiKeys_;
+    Take take_;
+    std::optional<int> releasing_;
+    bool takeWanted_ = false;
+    bool takeSaved_ = false;
     QLineEdit* txtSpeed_ = nullptr;
     QLabel* label1_ = nullptr;
     QAction* mnuFinished_ = nullptr;

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The desktop program: builds the Qt platform, the two windows and the program state, then runs
-// the main window's load step (start-up) and the event loop.
+// the main window's load step (start-up) and the event loop, with MIDI input once it is shown.
 #include "app/frm_chimer.h"
 #include "app/lazy_settings_view.h"
 #include "app/program_help.h"
+#include "app/program_options.h"
 #include "platform/folder_lock.h"
+#include "platform/midi/rtmidi_input.h"
 #include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"
 
@@ -37,6 +39,15 @@ int main(int argc, char** argv) {
         return std::cout.flush() ? 0 : 1;
     }
     if (chimex::answerHelp(argc, argv, std::cout, std::cerr)) {
+        return 0;
+    }
+    const chimex::ProgramOptions options = chimex::readProgramOptions(argc, argv);
+    if (options.problem) {
+        std::cerr << "chimex: " << *options.problem << "\n";
+        return 2;
+    }
+    if (options.listMidi) {
+        chimex::RtMidiInput::listSources(std::cout, std::cerr);
         return 0;
     }
     Q_INIT_RESOURCE(chimex);
@@ -76,6 +87,8 @@ int main(int argc, char** argv) {
     windowToFinish = &window;
     std::atexit(finishOnExit);
     window.show();
+    chimex::RtMidiInput midi(options.midiFilter, std::cerr);
+    midi.start([&window](int note, bool on) { window.midiNote(note, on); });
     const int status = QApplication::exec();
     windowToFinish = nullptr;
     return status;

@@ -26,6 +26,13 @@ void NoteKey::setHeld(bool held) {
     }
 }
 
+void NoteKey::setLabel(const QString& label) {
+    if (label_ != label) {
+        label_ = label;
+        update();
+    }
+}
+
 void NoteKey::mousePressEvent(QMouseEvent* event) {
     event->accept();
     emit notePressed(index_);
@@ -51,6 +58,14 @@ void NoteKey::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), face);
     painter.setPen(QColor(90, 90, 90));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (!label_.isEmpty()) {
+        // Small, grey and at the foot of the key, where the held colour still shows around it.
+        QFont font = painter.font();
+        font.setPixelSize(10);
+        painter.setFont(font);
+        painter.setPen(black ? QColor(200, 200, 200) : QColor(90, 90, 90));
+        painter.drawText(rect().adjusted(0, 0, 0, -4), Qt::AlignHCenter | Qt::AlignBottom, label_);
+    }
     if (hasFocus()) {
         painter.setPen(QPen(black ? Qt::white : Qt::black, 1, Qt::DotLine));
         painter.drawRect(rect().adjusted(3, 3, -4, -4));

@@ -19,6 +19,9 @@ class NoteKey : public QPushButton {
     /// Shows the key pressed while its note sounds.
     void setHeld(bool held);
     bool isHeld() const { return held_; }
+    /// The computer key that plays this key, shown small at its foot; empty for none.
+    void setLabel(const QString& label);
+    QString label() const { return label_; }
 
   signals:
     void notePressed(int index);
@@ -34,6 +37,7 @@ class NoteKey : public QPushButton {
   private:
     int index_;
     bool held_ = false;
+    QString label_;
 };
 
 } // namespace chimex

@@ -9,7 +9,7 @@ namespace chimex {
 
 namespace {
 
-constexpr const char* usage = R"(Usage: chimex [--help]
+constexpr const char* usage = R"(Usage: chimex [--midi-in NAME] | --list-midi | --version | --help
 
 Chimex Vedadazu: play a tune on a 37-key on-screen piano keyboard and get it back as a part file
 for a Gantrix CNC router. The program asks for the tune file's name (a .gxp part file), then shows
@@ -19,8 +19,15 @@ hum sounds that pitch, for as long as the key was held. Finished (or closing the
 tune file into the finished part file. chimex-cli renders, checks, previews and plays part files
 without a window.
 
+Keys can also be played from the computer keyboard (two rows of letter keys, by their position)
+and from every MIDI keyboard present. When the tune file is finished, the notes as played are
+also written beside it as a MIDI file of the same name ending in .mid.
+
 Options:
-  -h, --help  show this help and the files this copy uses
+  --midi-in NAME  take MIDI notes only from the sources whose name contains NAME
+  --list-midi     print the MIDI sources present and end
+  --version       print the version and end
+  -h, --help      show this help and the files this copy uses
 
 )";
 

@@ -72,6 +72,10 @@ float keySpeed(float baseSpeed, int keyIndex) {
     return roundThroughThreeDecimals(speed);
 }
 
+float pauseBeforeNote(const ProgramState& state) {
+    return roundedTime(elapsed(state.NoteEnd, state.NoteStart), "the pause before the note");
+}
+
 void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
     requireKey(keyIndex);
     keyPress(state, platform, keyIndex, soundPath(platform.folders().notes, keyIndex));
@@ -80,13 +84,9 @@ void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
 void keyPress(ProgramState& state, Platform& platform, int keyIndex,
               const std::filesystem::path& sound) {
     requireKey(keyIndex);
-    const double now = readClock(platform);
+    state.NoteStart = readClock(platform);
     const bool writesPause = state.PauseMode > 1;
-    float gap = 0;
-    if (writesPause) {
-        gap = roundedTime(elapsed(state.NoteEnd, now), "the pause before the note");
-    }
-    state.NoteStart = now;
+    const float gap = writesPause ? pauseBeforeNote(state) : 0.0f;
     platform.startSound(sound);
     if (writesPause) {
         std::ostream& journal = state.TuneStream.stream();

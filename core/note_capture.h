@@ -27,6 +27,11 @@ void keyPress(ProgramState& state, Platform& platform, int keyIndex);
 void keyPress(ProgramState& state, Platform& platform, int keyIndex,
               const std::filesystem::path& sound);
 
+/// The silence before the note just pressed: NoteEnd to NoteStart across midnight, rounded
+/// through the three-decimal form (the PauseLength a pause line carries). Throws Failure on an
+/// arithmetic fault.
+float pauseBeforeNote(const ProgramState& state);
+
 /// A mouse release: stops the sound, fixes speed and duration, advances the pause mode and runs
 /// the note planner. (Moving the focus to txtSpeed is the window's job.)
 void keyRelease(ProgramState& state, Platform& platform, int keyIndex);

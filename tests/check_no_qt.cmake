@@ -5,8 +5,9 @@ file(GLOB_RECURSE sources
     ${ROOT}/settings/*.h ${ROOT}/settings/*.cpp
     ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
     ${ROOT}/sound/*.h ${ROOT}/sound/*.cpp
+    ${ROOT}/take/*.h ${ROOT}/take/*.cpp
     ${ROOT}/cli/*.h ${ROOT}/cli/*.cpp)
-list(FILTER sources EXCLUDE REGEX "/platform/qt/")
+list(FILTER sources EXCLUDE REGEX "/platform/(qt|midi)/")
 foreach(source IN LISTS sources)
     file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")
     if(hits)

@@ -218,16 +218,6 @@ std::optional<ScoreNote> MidiVoice::next() {
     return std::exchange(s.voice.ended, std::nullopt);
 }
 
-int keyForNote(int note) {
-    while (note < lowestKeyNote) {
-        note += 12;
-    }
-    while (note > highestKeyNote) {
-        note -= 12;
-    }
-    return note - lowestKeyNote;
-}
-
 std::vector<ScoreNote> reduceToOneVoice(const MidiFile& file, const MidiSelection& selection) {
     MidiVoice voice(file, selection);
     std::vector<ScoreNote> notes;

@@ -3,6 +3,7 @@
 
 #include "cli/score/midi_file.h"
 #include "cli/score/score_note.h"
+#include "core/key_notes.h"
 
 #include <memory>
 #include <optional>
@@ -10,19 +11,12 @@
 
 namespace chimex {
 
-/// The lowest and highest MIDI notes of the keyboard: C3 (key 0) and C6 (key 36).
-inline constexpr int lowestKeyNote = 48;
-inline constexpr int highestKeyNote = 84;
-
 /// Which part of a MIDI file to play.
 struct MidiSelection {
     std::optional<int> track;   ///< track chunk, from 1; all tracks when not given
     std::optional<int> channel; ///< MIDI channel 1 to 16; all channels when not given
     int transpose = 0;          ///< semitones added to every note before anything else
 };
-
-/// A MIDI note moved by whole octaves into C3 to C6, as a key index 0 to 36.
-int keyForNote(int note);
 
 /// The selected notes reduced to one voice, note by note as they are asked for, so that memory
 /// does not grow with the song: at every moment the highest sounding note wins, a new press of

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -69,6 +70,32 @@ class MainWindowTest : public QObject {
     }
 
     int soundStarts() const { return static_cast<int>(platform_->soundsStarted.size()); }
+
+    /// The keys whose notes were planned so far, from the take.
+    std::vector<int> playedKeys() const {
+        std::vector<int> keys;
+        for (const TakeNote& note : window_->take().notes()) {
+            keys.push_back(note.key);
+        }
+        return keys;
+    }
+
+    /// A computer key let go; its release becomes final once the events queued with it are seen.
+    void keyUp(Qt::Key key) {
+        QTest::keyRelease(handle(), key);
+        QCoreApplication::processEvents();
+    }
+    void keyClick(Qt::Key key) {
+        QTest::keyPress(handle(), key);
+        keyUp(key);
+    }
+
+    /// A key event straight to the focused widget, as the platform sends an auto-repeat.
+    void sendKey(QEvent::Type type, Qt::Key key, bool autoRepeat, quint64 time = 0) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString(), autoRepeat);
+        event.setTimestamp(time);
+        QApplication::sendEvent(QApplication::focusWidget(), &event);
+    }
 
   private slots:
     void init() {
@@ -208,6 +235,120 @@ class MainWindowTest : public QObject {
         QCOMPARE(linesOf(tune()).size(), std::size_t{4});
     }
 
+    void computerKeysPlayByPosition_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<std::vector<int>>("keys");
+        QTest::newRow("lower row from C") << "zsxm" << std::vector<int>{0, 1, 2, 11};
+        QTest::newRow("upper row an octave up") << "q2p" << std::vector<int>{12, 13, 28};
+        QTest::newRow("octave up") << ">z>q" << std::vector<int>{12, 36};
+        QTest::newRow("at most two octaves up") << ">>>zq" << std::vector<int>{24, 36};
+        QTest::newRow("no key above the top C") << ">9p<9" << std::vector<int>{25};
+        QTest::newRow("not below the lowest octave") << "<z" << std::vector<int>{0};
+    }
+    void computerKeysPlayByPosition() {
+        QFETCH(QString, typed);
+        QFETCH(std::vector<int>, keys);
+        start();
+        for (const QChar c : typed) {
+            const auto key = c == '>'   ? Qt::Key_Right
+                             : c == '<' ? Qt::Key_Left
+                                        : static_cast<Qt::Key>(c.toUpper().unicode());
+            keyClick(key);
+        }
+        QCOMPARE(playedKeys(), keys);
+        QVERIFY(window_->findChild<QLineEdit*>("txtSpeed")->text().isEmpty());
+    }
+
+    void keysShowTheirComputerKeyAtTheOctave() {
+        start();
+        QCOMPARE(window_->key(0)->label(), QString("Z"));
+        QCOMPARE(window_->key(13)->label(), QString("2"));
+        QVERIFY(window_->key(29)->label().isEmpty());
+        keyClick(Qt::Key_Right);
+        QVERIFY(window_->key(0)->label().isEmpty());
+        QCOMPARE(window_->key(12)->label(), QString("Z"));
+        QCOMPARE(window_->key(36)->label(), QString("I"));
+    }
+
+    void autoRepeatPlaysNothingMore() {
+        start();
+        QTest::keyPress(handle(), Qt::Key_Z);
+        sendKey(QEvent::KeyRelease, Qt::Key_Z, true);
+        sendKey(QEvent::KeyPress, Qt::Key_Z, true);
+        QVERIFY(window_->key(0)->isHeld());
+        keyUp(Qt::Key_Z);
+        // Unmarked: a release and a press with one time stamp after a long hold, then the release.
+        sendKey(QEvent::KeyPress, Qt::Key_X, false, 1000);
+        sendKey(QEvent::KeyRelease, Qt::Key_X, false, 1700);
+        QCoreApplication::processEvents();
+        sendKey(QEvent::KeyPress, Qt::Key_X, false, 1700);
+        QVERIFY(window_->key(2)->isHeld());
+        sendKey(QEvent::KeyRelease, Qt::Key_X, false, 1740);
+        QTRY_VERIFY(!window_->key(2)->isHeld());
+        QCOMPARE(soundStarts(), 2);
+        QCOMPARE(playedKeys(), (std::vector<int>{0, 2}));
+    }
+
+    void theLastNoteWins() {
+        start();
+        QTest::keyPress(handle(), Qt::Key_Z);
+        QTest::keyPress(handle(), Qt::Key_X); // releases Z's key 0 first
+        keyUp(Qt::Key_Z);
+        QVERIFY(window_->key(2)->isHeld());
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(7));
+        keyUp(Qt::Key_X);
+        QTest::mouseRelease(handle(), Qt::LeftButton, {}, centreOf(7));
+        window_->midiNote(60, true);
+        window_->midiNote(36, true); // two octaves below the keyboard: key 0
+        window_->midiNote(60, false);
+        QVERIFY(window_->key(0)->isHeld());
+        window_->midiNote(36, true); // struck again: a new note
+        window_->midiNote(36, false);
+        window_->midiNote(100, true); // above it: key 28
+        window_->midiNote(100, false);
+        QCOMPARE(playedKeys(), (std::vector<int>{0, 2, 7, 12, 0, 0, 28}));
+        QCOMPARE(linesOf(tune()).size(), std::size_t{7 * 4});
+    }
+
+    void ctrlKeysPlayNothingButEndANote() {
+        start();
+        QTest::keyClick(handle(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyPress(handle(), Qt::Key_X);
+        QTest::keyRelease(handle(), Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(playedKeys(), std::vector<int>{2});
+    }
+
+    void losingTheFocusReleasesTheComputerKey() {
+        start();
+        QTest::keyPress(handle(), Qt::Key_C);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(!window_->key(4)->isHeld());
+        keyUp(Qt::Key_C);
+        QCOMPARE(playedKeys(), std::vector<int>{4});
+    }
+
+    void theTakeIsKeptBesideTheTuneFile() {
+        start();
+        keyClick(Qt::Key_Q);
+        play(3);
+        window_->unload();
+        QCOMPARE(playedKeys(), (std::vector<int>{12, 3}));
+        QCOMPARE(test::readFile(folder() / "tune.mid").substr(0, 4), std::string("MThd"));
+    }
+
+    void aTakeThatCannotBeWrittenIsReported() {
+        std::filesystem::create_directory(folder() / "tune.mid");
+        start();
+        play(3);
+        window_->unload();
+        QCOMPARE(linesOf(tune()).size(), std::size_t{40});
+        QVERIFY(platform_->messages.back().prompt.starts_with(
+            "The notes as played could not be kept as a MIDI file."));
+    }
+
     void aFailingKeyHandlerIsReportedNotThrown() {
         start();
         platform_->failing = {"startSound"};
@@ -254,6 +395,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
         window_->unload();
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
+        // The take keeps the note that found no room (note 48 struck), so a render stops there too.
+        QVERIFY(test::readFile(folder() / "tune.mid").find("\x90\x30\x64") != std::string::npos);
     }
 
     void aPressWhoseReleaseOfTheHeldKeyEndsTheRunDoesNothingMore() {

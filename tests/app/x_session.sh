@@ -44,11 +44,12 @@ window_geometry() {
 }
 
 # Starts the program copied from $1 (the run folder) into $work/program, under the command that
-# follows, if any (e.g. strace ...); sets program_pid.
+# follows, if any (e.g. strace ...), with the arguments in the array program_args, if any; sets
+# program_pid.
 start_program() {
     mkdir -p "$work/program"
     cp -r "$1/chimex" "$1/notes" "$work/program/"
-    "${@:2}" "$work/program/chimex" >"$work/program.log" 2>&1 &
+    "${@:2}" "$work/program/chimex" "${program_args[@]}" >"$work/program.log" 2>&1 &
     program_pid=$!
 }
 
@@ -107,4 +108,23 @@ wait_for_program_end() {
         sleep 0.1
     done
     echo "the program did not end"; kill "$program_pid"; return 1
+}
+
+# Compares part files $1 and $2 line by line: the same text, numbers within 0.002.
+same_part_file() {
+    awk -v other="$2" '
+        function differ(a, b) { print "line " NR ": " a " | " b; bad = 1 }
+        {
+            if ((getline line < other) <= 0) { print "shorter: " other; bad = 1; exit }
+            a = $0; b = line; gsub(/\r/, "", a); gsub(/\r/, "", b)
+            na = split(a, x, /[ ,]/); nb = split(b, y, /[ ,]/)
+            if (na != nb) { differ(a, b); next }
+            for (i = 1; i <= na; i++) {
+                if (x[i] == y[i]) continue
+                if (x[i] ~ /^-?[0-9.]+$/ && y[i] ~ /^-?[0-9.]+$/ &&
+                    x[i] - y[i] <= 0.002 && y[i] - x[i] <= 0.002) continue
+                differ(a, b); break
+            }
+        }
+        END { if (!bad && (getline line < other) > 0) { print "longer: " other; bad = 1 }; exit bad }' "$1"
 }

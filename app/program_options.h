@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace chimex {
+
+/// The desktop program's own options; every other argument is left to Qt.
+struct ProgramOptions {
+    bool listMidi = false;              ///< --list-midi: print the MIDI sources and end
+    std::string midiFilter;             ///< --midi-in NAME: only sources whose name contains NAME
+    std::optional<std::string> problem; ///< what is wrong with the command line
+};
+
+ProgramOptions readProgramOptions(int argc, const char* const* argv);
+
+} // namespace chimex

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+
+namespace chimex {
+
+/// Note messages from MIDI keyboards.
+class MidiInput {
+  public:
+    /// A MIDI note number 0 to 127; `on` for a note-on with velocity above 0, false for a
+    /// note-off or a note-on with velocity 0.
+    using NoteHandler = std::function<void(int note, bool on)>;
+
+    virtual ~MidiInput() = default;
+    /// Starts listening; `handler` is called on the thread that called start(), one message at a
+    /// time, in the order the messages arrived.
+    virtual void start(NoteHandler handler) = 0;
+};
+
+} // namespace chimex
