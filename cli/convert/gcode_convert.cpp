@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: MIT
+#include "gcode_convert.h"
+
+#include "cli/common/scratch_folder.h"
+#include "cli/gcode/gcode_writer.h"
+#include "partfile/atomic_output_file.h"
+#include "platform/failure.h"
+
+#include <fstream>
+
+namespace chimex {
+namespace {
+
+std::ifstream openRead(const std::filesystem::path& path, const std::string& name) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        throw InputFailure(name, 0, "cannot open the part file");
+    }
+    return in;
+}
+
+/// Checks the file and throws InputFailure at its first violation.
+CheckReport checkOrRefuse(const std::filesystem::path& path, const std::string& name,
+                          const MachineLimits& limits, const std::string& what) {
+    std::ifstream in = openRead(path, name);
+    CheckReport report;
+    try {
+        report = checkPartFile(in, limits);
+    } catch (const InputFailure& failure) {
+        throw failure.inFile(name);
+    }
+    if (report.clean()) {
+        return report;
+    }
+    const PartIssue& first = report.violations.front();
+    const std::string more = report.violations.size() > 1
+                                 ? " (and " + std::to_string(report.violations.size() - 1) +
+                                       " more violations; chimex-cli check lists them)"
+                                 : "";
+    throw InputFailure(what + name, first.line, first.message + more);
+}
+
+std::array<double, headerItemCount> headerOf(const CheckReport& report) {
+    return {report.extents[0].high, report.extents[0].low,  report.extents[1].high,
+            report.extents[1].low,  report.extents[2].high, report.extents[2].low,
+            report.fastestXYSpeed,  report.fastestZSpeed};
+}
+
+} // namespace
+
+long long writeGcode(std::istream& part, const CheckReport& report, const GcodeFormat& format,
+                     std::ostream& out) {
+    PartFileReader reader(
+        part, [](const PartIssue& issue) { throw InputFailure({}, issue.line, issue.message); });
+    GcodeWriter writer(out, format);
+    writer.writeStart(headerOf(report));
+    long long notes = 0;
+    while (const auto event = reader.next()) {
+        if (event->kind == PartEventKind::Pause) {
+            writer.writeDwell(event->seconds);
+        } else if (event->speed) {
+            writer.writeMove(event->axis, event->target, *event->speed);
+            notes += event->singleAxis ? 1 : 0;
+        }
+        // A move at the machine's own speed goes nowhere here (the check refuses any other):
+        // the start move to 0, 0, 0 of a part file, which the G-code's own start has made.
+    }
+    writer.writeEnd();
+    return notes;
+}
+
+long long convertPartFile(const std::filesystem::path& part, const std::string& name,
+                          const GcodeFormat& format, const MachineLimits& limits,
+                          const std::filesystem::path& out) {
+    const CheckReport report = checkOrRefuse(part, name, limits, "");
+    ScratchFolder scratch;
+    const auto written = scratch.path() / "tune.gcode";
+    long long notes = 0;
+    {
+        std::ifstream in = openRead(part, name);
+        std::ofstream gcode(written, std::ios::binary | std::ios::trunc);
+        notes = writeGcode(in, report, format, gcode);
+        if (!gcode.flush()) {
+            throw Failure("Cannot write the G-code to " + written.string());
+        }
+    }
+    checkOrRefuse(written, name, limits, "the G-code written from ");
+    {
+        std::ifstream in = openRead(written, written.string());
+        AtomicOutputFile file(out);
+        file.stream() << in.rdbuf();
+        file.commit();
+    }
+    scratch.remove();
+    return notes;
+}
+
+} // namespace chimex
