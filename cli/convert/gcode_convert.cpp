@@ -6,6 +6,7 @@
 #include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace chimex {
@@ -32,7 +33,10 @@ CheckReport checkOrRefuse(const std::filesystem::path& path, const std::string& 
     if (report.clean()) {
         return report;
     }
-    const PartIssue& first = report.violations.front();
+    // A line says more than what the file as a whole lacks (line 0, listed first).
+    const auto lined = std::find_if(report.violations.begin(), report.violations.end(),
+                                    [](const PartIssue& issue) { return issue.line > 0; });
+    const PartIssue& first = lined != report.violations.end() ? *lined : report.violations.front();
     const std::string more = report.violations.size() > 1
                                  ? " (and " + std::to_string(report.violations.size() - 1) +
                                        " more violations; chimex-cli check lists them)"
