@@ -208,7 +208,8 @@ TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
                              "(a (b) c)\r\n"
                              "G1 X1E2 F60\r\n"
                              "M3 S1000\r\n"
-                             "G0 X1 X2\r\n";
+                             "G0 X1 X2\r\n"
+                             "G4 P86401\r\n";
     std::vector<std::string> found;
     for (const PartIssue& issue : check(text).violations) {
         if (issue.line > 0) {
@@ -225,7 +226,8 @@ TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
                                    "\"(a (b) c)\"",
                                    "9: not G-code that chimex-cli reads: \"E2\"",
                                    "10: not G-code that chimex-cli reads: \"M3\"",
-                                   "11: not G-code that chimex-cli reads: \"X2\""));
+                                   "11: not G-code that chimex-cli reads: \"X2\"",
+                                   "12: a dwell longer than a day: \"G4 P86401\""));
 }
 
 TEST(TunedSpeeds, AreThePitchOverTheStepsMovedDownByOctavesToFit) {

@@ -4,6 +4,7 @@
 #include "cli/gcode/gcode_format.h"
 
 #include <cctype>
+#include <cmath>
 #include <string>
 
 namespace chimex {
@@ -40,6 +41,12 @@ std::optional<double> readGcodeNumber(std::string_view text) {
         return std::nullopt;
     }
     return readPartNumber(text);
+}
+
+/// A day, the longest pause a tune holds; controllers read P as a 32-bit whole number of
+/// milliseconds or less.
+double longestDwell(bool milliseconds) {
+    return milliseconds ? 86400e3 : 86400;
 }
 
 bool isNumberChar(char c) {
@@ -93,6 +100,8 @@ void GcodeReader::readLine(std::string_view text) {
     const bool moves = words.axes[0] || words.axes[1] || words.axes[2];
     if (words.dwell != words.dwellValue.has_value() || (words.dwell && moves)) {
         issue("G4 takes P and nothing else, and P belongs to G4: " + shown(line));
+    } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(dwellMilliseconds_))) {
+        issue("a dwell longer than a day: " + shown(line));
     } else if (words.dwell) {
         PartEvent pause;
         pause.kind = PartEventKind::Pause;
