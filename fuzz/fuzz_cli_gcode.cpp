@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Any text as a part file: when it passes the check, its G-code in each dialect holds no inf, NaN
-// or exponent, has lines GRBL can take, and reads back to the same notes and, within the G-code's
-// rounding, the same extents.
+// or exponent, has lines GRBL can take, and reads back to at least the same notes and, within
+// the G-code's rounding, the same extents.
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
 #include "fuzz_check.h"
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         writeGcode(in, report, {dialect, LengthUnit::Millimetre}, out);
         checkCodeLines(out.str());
         const CheckReport again = check(out.str());
-        CHIMEX_FUZZ_CHECK(again.notes == report.notes);
+        // A hand-made jog of several axes that goes somewhere becomes one G1 line per axis.
+        CHIMEX_FUZZ_CHECK(again.notes >= report.notes);
         for (std::size_t axis = 0; axis < 3; ++axis) {
             CHIMEX_FUZZ_CHECK(std::fabs(again.extents[axis].high - report.extents[axis].high) <=
                               0.00005 + 1e-9);

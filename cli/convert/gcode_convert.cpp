@@ -62,12 +62,13 @@ long long writeGcode(std::istream& part, const CheckReport& report, const GcodeF
     while (const auto event = reader.next()) {
         if (event->kind == PartEventKind::Pause) {
             writer.writeDwell(event->seconds);
-        } else if (event->speed) {
+        } else if (event->speed && (event->singleAxis || event->target != event->from)) {
             writer.writeMove(event->axis, event->target, *event->speed);
             notes += event->singleAxis ? 1 : 0;
         }
-        // A move at the machine's own speed goes nowhere here (the check refuses any other):
-        // the start move to 0, 0, 0 of a part file, which the G-code's own start has made.
+        // Left out: moves of several axes that go nowhere, as the part file's start move to
+        // 0, 0, 0 does once the G-code's own start has made it, and moves at the machine's own
+        // speed, which go nowhere either (the check refuses any other). A note of length 0 stays.
     }
     writer.writeEnd();
     return notes;
