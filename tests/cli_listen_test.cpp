@@ -266,7 +266,7 @@ TEST_F(Listen, MovesAtTheMachinesOwnSpeedAreSilentAndUntimed) {
         listen("PAUSE 2\r\nJ3, 5\r\nJS,&oldJogXYSpeed \r\nJ3, 6\r\n", {"--steps-per-unit", "100"}),
         ExitStatus::Done);
     EXPECT_THAT(err.str(), HasSubstr("warning: 2 moves at the machine's own jog speed (no JS line "
-                                     "sets it); not timed (first at line 2)"));
+                                     "sets it, or G0); not timed (first at line 2)"));
     EXPECT_EQ(written().samples.size(), 2u * 44100u);
 }
 

@@ -70,7 +70,7 @@ class Replay {
             if (distance > 0) {
                 violation(move.line, std::string(axisLetter(move.axis)) +
                                          " moves at the machine's own jog speed, which cannot be "
-                                         "checked (no JS line sets it before)");
+                                         "checked (no JS line sets it before, or a G0 move)");
             }
             return;
         }
