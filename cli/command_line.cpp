@@ -343,8 +343,12 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
             console.err << "\r" << placed << " notes placed" << std::flush;
         };
     }
-    ScratchFolder scratch;
-    const std::filesystem::path part = gcode ? scratch.path() / "tune.txt" : out;
+    // G-code is converted from the part file, which waits in a scratch folder meanwhile.
+    std::optional<ScratchFolder> scratch;
+    if (gcode) {
+        scratch.emplace();
+    }
+    const std::filesystem::path part = gcode ? scratch->path() / "tune.txt" : out;
     const RenderOutcome outcome = readingInput(name, [&] {
         return renderPartFile(*notes, settingsChoice(options), part, console.err, progress, tuning);
     });
@@ -352,7 +356,9 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
         convertPartFile(part, "the rendered part file", *gcode,
                         machineLimits(settingsChoice(options)), out);
     }
-    scratch.remove();
+    if (scratch) {
+        scratch->remove();
+    }
     if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
         console.err << "\r";
     }
