@@ -4,7 +4,9 @@
 #include "cli/check/check_output.h"
 #include "cli/check/part_check.h"
 #include "cli/common/number_text.h"
+#include "cli/common/scratch_folder.h"
 #include "cli/common/settings_choice.h"
+#include "cli/convert/gcode_convert.h"
 #include "cli/finish/finish_journal.h"
 #include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_layout.h"
@@ -269,11 +271,70 @@ template <typename Work> auto readingInput(const std::string& name, Work work) {
     }
 }
 
+/// --dialect and --unit, both needed to write G-code.
+GcodeFormat gcodeFormat(const Options& options) {
+    const auto dialect = options.values.find("--dialect");
+    const auto unit = options.values.find("--unit");
+    if (dialect == options.values.end() || unit == options.values.end()) {
+        throw UsageError("G-code needs --dialect grbl|linuxcnc|marlin and --unit mm|in");
+    }
+    GcodeFormat format;
+    const auto named = dialectNamed(dialect->second);
+    if (!named) {
+        throw UsageError("--dialect takes grbl, linuxcnc or marlin, not \"" + dialect->second +
+                         "\"");
+    }
+    format.dialect = *named;
+    if (unit->second != "mm" && unit->second != "in") {
+        throw UsageError("--unit takes mm or in, not \"" + unit->second + "\"");
+    }
+    format.unit = unit->second == "in" ? LengthUnit::Inch : LengthUnit::Millimetre;
+    if (format.dialect == GcodeDialect::Marlin && format.unit == LengthUnit::Inch) {
+        throw UsageError(
+            "Marlin works in millimetres: settings in inches cannot be written for it");
+    }
+    return format;
+}
+
+/// --format gcode with its --dialect and --unit, or nothing for a part file.
+std::optional<GcodeFormat> outputFormat(const Options& options) {
+    const auto format = options.values.find("--format");
+    const bool gcode = format != options.values.end() && format->second == "gcode";
+    if (format != options.values.end() && !gcode && format->second != "part") {
+        throw UsageError("--format takes part or gcode, not \"" + format->second + "\"");
+    }
+    if (!gcode) {
+        if (options.values.count("--dialect") || options.values.count("--unit")) {
+            throw UsageError("--dialect and --unit go with --format gcode");
+        }
+        return std::nullopt;
+    }
+    return gcodeFormat(options);
+}
+
+/// --steps-per-unit N and --z-steps-per-unit M for tuned feeds; nothing without them.
+std::optional<MotorTuning> motorTuning(const Options& options) {
+    const auto steps = positiveNumber(options, "--steps-per-unit", 1e9);
+    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", 1e9);
+    if (!steps) {
+        if (zSteps) {
+            throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
+        }
+        return std::nullopt;
+    }
+    return MotorTuning{*steps, zSteps.value_or(*steps)};
+}
+
 ExitStatus runRender(const std::vector<std::string>& args, Console console) {
-    const Options options = parseOptions(
-        args, {"--output", "--settings", "--track", "--channel", "--transpose"}, {"--pause"});
+    const Options options =
+        parseOptions(args,
+                     {"--output", "--settings", "--track", "--channel", "--transpose", "--format",
+                      "--dialect", "--unit", "--steps-per-unit", "--z-steps-per-unit"},
+                     {"--pause"});
     const std::string name = onlyInput(options, "render", "SCORE");
     const std::filesystem::path out = requiredOutput(options, "render", name);
+    const std::optional<GcodeFormat> gcode = outputFormat(options);
+    const std::optional<MotorTuning> tuning = motorTuning(options);
     std::ifstream file = openInput(name, "the score", Reading::Once);
     const auto notes = readingInput(name, [&] { return openScore(file, name, options); });
     RenderProgress progress;
@@ -282,14 +343,31 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
             console.err << "\r" << placed << " notes placed" << std::flush;
         };
     }
+    // G-code is converted from the part file, which waits in a scratch folder meanwhile.
+    std::optional<ScratchFolder> scratch;
+    if (gcode) {
+        scratch.emplace();
+    }
+    const std::filesystem::path part = gcode ? scratch->path() / "tune.txt" : out;
     const RenderOutcome outcome = readingInput(name, [&] {
-        return renderPartFile(*notes, settingsChoice(options), out, console.err, progress);
+        return renderPartFile(*notes, settingsChoice(options), part, console.err, progress, tuning);
     });
+    if (gcode) {
+        convertPartFile(part, "the rendered part file", *gcode,
+                        machineLimits(settingsChoice(options)), out);
+    }
+    if (scratch) {
+        scratch->remove();
+    }
     if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
         console.err << "\r";
     }
     console.err << out.string() << ": " << outcome.notesPlaced << " notes placed"
                 << (outcome.noRoom ? "; stopped at the note that found no room\n" : "\n");
+    if (tuning) {
+        console.err << outcome.notesLowered
+                    << " notes moved down by octaves to fit their axis's fastest speed\n";
+    }
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
 
@@ -305,6 +383,19 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
         printCheckReport(console.out, name, report, limits);
     }
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
+}
+
+ExitStatus runConvert(const std::vector<std::string>& args, Console console) {
+    const Options options =
+        parseOptions(args, {"--output", "--settings", "--dialect", "--unit"}, {});
+    const std::string name = onlyInput(options, "convert", "PART file");
+    const std::filesystem::path out = requiredOutput(options, "convert", name);
+    const GcodeFormat format = gcodeFormat(options);
+    openInput(name, "the part file", Reading::Twice); // refuses what cannot be read again
+    const long long notes =
+        convertPartFile(name, name, format, machineLimits(settingsChoice(options)), out);
+    console.err << out.string() << ": " << notes << " notes\n";
+    return ExitStatus::Done;
 }
 
 ExitStatus runPreview(const std::vector<std::string>& args, Console console) {
@@ -386,6 +477,9 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args[0] == "render") {
         return runRender(args, console);
     }
+    if (args[0] == "convert") {
+        return runConvert(args, console);
+    }
     if (args[0] == "check") {
         return runCheck(args, console);
     }
@@ -405,6 +499,9 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
 constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
+                                 [--format part|gcode --dialect D --unit mm|in]
+                                 [--steps-per-unit N [--z-steps-per-unit M]]
+  chimex-cli convert PART -o OUT --dialect D --unit mm|in [--settings FILE]
   chimex-cli check PART [--settings FILE] [--json]
   chimex-cli preview PART -o OUT.svg [--settings FILE] [--unit NAME]
   chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
@@ -425,6 +522,24 @@ render  Plays SCORE through the same note capture and note planner as the deskto
         --track N        MIDI: play only track N (from 1)
         --channel N      MIDI: play only channel N (1 to 16)
         --transpose N    MIDI: shift every note by N semitones first
+        --format gcode   write G-code instead of a part file (see convert); needs --dialect
+                         grbl, linuxcnc or marlin and --unit mm or in (Marlin: mm only)
+        --steps-per-unit N    tune each key's feed to its true pitch (C3 = 130.81 Hz) on motors
+                         of N steps per length unit: speed = pitch / N, moved down by octaves
+                         while faster than the axis's fastest speed (such notes are counted)
+        --z-steps-per-unit M  the same for Z (default: N)
+
+convert Writes the part file PART as G-code, move for move: the header comments state the
+        extents and fastest feeds, an operator stop (M0) comes before the move to 0, 0, 0, then
+        each jog is one G1 at its speed in units a minute and each pause a dwell (G4 P: seconds;
+        for Marlin milliseconds). The part file must pass check against the settings, and so
+        must the G-code written; otherwise nothing is written.
+        --dialect D      grbl, linuxcnc or marlin
+        --unit U         the machine's length unit: mm (G21) or in (G20)
+        --settings FILE  the limits to check against (default: INITIAL)
+
+check, preview and listen also read the G-code that render and convert write, told apart from a
+part file by its content.
 
 check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies

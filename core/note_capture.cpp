@@ -98,8 +98,13 @@ void keyPress(ProgramState& state, Platform& platform, int keyIndex,
 
 void keyRelease(ProgramState& state, Platform& platform, int keyIndex) {
     requireKey(keyIndex);
-    platform.stopSound();
     const float speed = keySpeed(state.BaseSpeed, keyIndex);
+    keyRelease(state, platform, keyIndex, speed, speed);
+}
+
+void keyRelease(ProgramState& state, Platform& platform, int keyIndex, float speed, float zSpeed) {
+    requireKey(keyIndex);
+    platform.stopSound();
     const double end = readClock(platform);
     // The duration runs to a second reading, not to NoteEnd.
     const double durationEnd = readClock(platform);
@@ -111,7 +116,7 @@ void keyRelease(ProgramState& state, Platform& platform, int keyIndex) {
     if (state.PauseMode > 0) {
         state.PauseMode = 2;
     }
-    planNote(state, platform);
+    planNote(state, platform, zSpeed);
 }
 
 } // namespace chimex

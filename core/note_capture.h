@@ -35,5 +35,8 @@ float pauseBeforeNote(const ProgramState& state);
 /// A mouse release: stops the sound, fixes speed and duration, advances the pause mode and runs
 /// the note planner. (Moving the focus to txtSpeed is the window's job.)
 void keyRelease(ProgramState& state, Platform& platform, int keyIndex);
+/// As above with the note's speeds given instead of the key's: `speed` for X and Y moves,
+/// `zSpeed` for Z moves (feeds tuned to the motors, which need no rounding to three decimals).
+void keyRelease(ProgramState& state, Platform& platform, int keyIndex, float speed, float zSpeed);
 
 } // namespace chimex

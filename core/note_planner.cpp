@@ -95,10 +95,21 @@ std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction dir
     return Move{axis, direction, position, written};
 }
 
-std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice, double distance) {
-    if (choice.axis == Axis::Z && s.NoteSpeed > s.MaxZSpeed) {
+/// The note's speed and distance on X and Y, and on Z.
+struct NoteTravel {
+    float speed;
+    double distance;
+    float zSpeed;
+    double zDistance;
+};
+
+std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice,
+                              const NoteTravel& travel) {
+    const bool z = choice.axis == Axis::Z;
+    if (z && travel.zSpeed > s.MaxZSpeed) {
         return std::nullopt;
     }
+    const double distance = z ? travel.zDistance : travel.distance;
     if (auto move = tryDirection(s, choice.axis, choice.first, distance)) {
         return move;
     }
@@ -117,9 +128,9 @@ std::int32_t drawChoice(Platform& platform) {
 /// When six draws all fail (six Z draws for a note too fast for Z happen one time in 729), the
 /// choices in table order, so that "no room" means the note fits nowhere. No random number is
 /// drawn, so the sequence after the note is the same as without the fallback.
-void fallBackInTableOrder(const ProgramState& s, double distance, Draws& draws) {
+void fallBackInTableOrder(const ProgramState& s, const NoteTravel& travel, Draws& draws) {
     for (std::int32_t choice = 1; choice <= maxDraws && !draws.move; ++choice) {
-        draws.move = tryChoice(s, choices[static_cast<std::size_t>(choice - 1)], distance);
+        draws.move = tryChoice(s, choices[static_cast<std::size_t>(choice - 1)], travel);
         if (draws.move) {
             draws.lastChoice = choice;
         }
@@ -128,24 +139,22 @@ void fallBackInTableOrder(const ProgramState& s, double distance, Draws& draws) 
 
 /// Up to six draws, then the fallback; touches nothing of the state, so a fault leaves it as it
 /// was.
-Draws drawMove(const ProgramState& s, Platform& platform, double distance) {
+Draws drawMove(const ProgramState& s, Platform& platform, const NoteTravel& travel) {
     Draws draws;
     for (int tries = 1; tries <= maxDraws; ++tries) {
         draws.lastChoice = drawChoice(platform);
-        draws.move =
-            tryChoice(s, choices[static_cast<std::size_t>(draws.lastChoice - 1)], distance);
+        draws.move = tryChoice(s, choices[static_cast<std::size_t>(draws.lastChoice - 1)], travel);
         if (draws.move) {
             return draws;
         }
     }
-    fallBackInTableOrder(s, distance, draws);
+    fallBackInTableOrder(s, travel, draws);
     return draws;
 }
 
 /// The move is written first: when that fails, the state keeps describing the notes in the file.
-void place(ProgramState& s, const Move& move) {
-    writeMoveBlock(s.TuneStream.stream(), move.axis, s.NoteSpeed, s.NoteDuration,
-                   move.positionText);
+void place(ProgramState& s, const Move& move, float speed) {
+    writeMoveBlock(s.TuneStream.stream(), move.axis, speed, s.NoteDuration, move.positionText);
     s.TuneStream.flush();
     coordinate(s, move.axis) = move.position;
     float& high = extent(s, move.axis);
@@ -153,29 +162,38 @@ void place(ProgramState& s, const Move& move) {
         high = move.position;
     }
     float& top = move.axis == Axis::Z ? s.TopZSpeed : s.TopXYSpeed;
-    if (s.NoteSpeed > top) {
-        top = s.NoteSpeed;
+    if (speed > top) {
+        top = speed;
     }
+}
+
+/// Exact in double: the product of two singles needs at most 48 significant bits.
+double noteDistance(float duration, float speed) {
+    const double distance = static_cast<double>(duration) * static_cast<double>(speed);
+    if (!std::isfinite(distance)) {
+        overflow("the note's distance (duration " + std::to_string(duration) + " x speed " +
+                 std::to_string(speed) + ") is not a finite number");
+    }
+    return distance;
 }
 
 } // namespace
 
 void planNote(ProgramState& state, Platform& platform) {
-    // Exact in double: the product of two singles needs at most 48 significant bits.
-    const double distance =
-        static_cast<double>(state.NoteDuration) * static_cast<double>(state.NoteSpeed);
-    if (!std::isfinite(distance)) {
-        overflow("the note's distance (duration " + std::to_string(state.NoteDuration) +
-                 " x speed " + std::to_string(state.NoteSpeed) + ") is not a finite number");
-    }
-    const Draws draws = drawMove(state, platform, distance);
+    planNote(state, platform, state.NoteSpeed);
+}
+
+void planNote(ProgramState& state, Platform& platform, float zSpeed) {
+    const NoteTravel travel{state.NoteSpeed, noteDistance(state.NoteDuration, state.NoteSpeed),
+                            zSpeed, noteDistance(state.NoteDuration, zSpeed)};
+    const Draws draws = drawMove(state, platform, travel);
     state.MoveChoice = draws.lastChoice;
     if (!draws.move) {
         platform.messageBox(notEnoughRoomMessage, "Not enough room", MessageStyle::Critical);
         platform.endPlaying();
         return;
     }
-    place(state, *draws.move);
+    place(state, *draws.move, draws.move->axis == Axis::Z ? zSpeed : state.NoteSpeed);
 }
 
 } // namespace chimex

@@ -17,5 +17,8 @@ inline constexpr const char* notEnoughRoomMessage =
 /// no-room message and calls platform.endPlaying().
 /// Throws Failure naming an arithmetic fault (a result that is infinite or not a number).
 void planNote(ProgramState& state, Platform& platform);
+/// As above with Z moves at `zSpeed` instead of NoteSpeed, for a Z motor tuned apart from X and
+/// Y: the Z gate, the distance, the speed line and TopZSpeed take it.
+void planNote(ProgramState& state, Platform& platform, float zSpeed);
 
 } // namespace chimex

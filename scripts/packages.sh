@@ -7,5 +7,6 @@ CHIMEX_PACKAGE_PACKAGES="dpkg-dev file"
 # To run the whole test suite (windows under Xvfb, sound on a null sink, MIDI through a JACK
 # server on its dummy back end, fuzzing with clang, reading the previews and sounds of chimex-cli
 # with librsvg, libxml2 and sox, tracing with strace, checking the package with lintian,
-# desktop-file-validate and appstreamcli, injecting I/O faults with libfiu):
-CHIMEX_TEST_PACKAGES="xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils jackd2 sox imagemagick clang libclang-rt-14-dev libxml2-utils strace $CHIMEX_PACKAGE_PACKAGES lintian desktop-file-utils appstream libfiu-dev fiu-utils"
+# desktop-file-validate and appstreamcli, injecting I/O faults with libfiu, reading chimex-cli's
+# LinuxCNC G-code with LinuxCNC's own interpreter rs274):
+CHIMEX_TEST_PACKAGES="xvfb xauth xdotool x11-utils pulseaudio pulseaudio-utils jackd2 sox imagemagick clang libclang-rt-14-dev libxml2-utils strace $CHIMEX_PACKAGE_PACKAGES lintian desktop-file-utils appstream libfiu-dev fiu-utils linuxcnc-uspace"

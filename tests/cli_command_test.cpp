@@ -156,6 +156,8 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
           test::midiFile(
               0, 96, {test::TrackBuilder().tempo(0, 16777215).on(0, 60).off(500000, 60).end()}));
     write("slow.ini", "MaxX = 9\r\nMaxY = 9\r\nMaxZ = 9\r\nMAxXYSpeed = -3\r\nMAxZSpeed = 2\r\n");
+    write("bad.ngc", "(a G-code file)\r\nG91\r\n");
+    write("far.txt", "PAUSE 2\r\nJS, 1\r\nJ3, 200\r\n");
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -295,6 +297,30 @@ INSTANTIATE_TEST_SUITE_P(
                 {"finish", "@bad.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "bad.txt: line 3: not a line of a part file"},
+        Refusal{"GcodeWithoutDialect",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--unit", "mm"},
+                ExitStatus::Usage,
+                "G-code needs --dialect grbl|linuxcnc|marlin and --unit mm|in"},
+        Refusal{"DialectWithoutGcode",
+                {"render", "@good.txt", "-o", "@out.txt", "--dialect", "grbl"},
+                ExitStatus::Usage,
+                "--dialect and --unit go with --format gcode"},
+        Refusal{"MarlinInInches",
+                {"convert", "@part.txt", "-o", "@out.txt", "--dialect", "marlin", "--unit", "in"},
+                ExitStatus::Usage,
+                "Marlin works in millimetres"},
+        Refusal{"ZStepsAlone",
+                {"render", "@good.txt", "-o", "@out.txt", "--z-steps-per-unit", "400"},
+                ExitStatus::Usage,
+                "--z-steps-per-unit goes with --steps-per-unit"},
+        Refusal{"ConvertOutsideTravel",
+                {"convert", "@far.txt", "-o", "@out.txt", "--dialect", "grbl", "--unit", "in"},
+                ExitStatus::BadInput,
+                "far.txt: line 3: X moves to 200, outside 0 to 96 (and "},
+        Refusal{"ListenGcodeOutsideSubset",
+                {"listen", "@bad.ngc", "-o", "@out.txt", "--steps-per-unit", "80"},
+                ExitStatus::BadInput,
+                "bad.ngc: line 2: not G-code that chimex-cli reads: \"G91\""},
         Refusal{"UnwritableOutput",
                 {"render", "@good.txt", "-o", "@no/out.txt"},
                 ExitStatus::OutputFailure,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
 #include "cli/common/scratch_folder.h"
+#include "sound/key_pitch.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -168,6 +169,32 @@ TEST_F(Listen, EachJogHumsAtItsStepRateForItsTime) {
     EXPECT_THAT(err.str(), Not(HasSubstr("warning")));
 }
 
+TEST_F(Listen, GcodeWithTunedFeedsSoundsEachKeysPitch) {
+    const std::vector<int> keys = {0, 5, 9, 14, 19, 24};
+    std::ofstream score(path("score.txt"));
+    for (const int key : keys) {
+        score << key << " 0.6 0.4\n";
+    }
+    score.close();
+    ASSERT_EQ(runCommandLine({"render", path("score.txt"), "-o", path("tune.gcode"), "--pause",
+                              "--format", "gcode", "--dialect", "marlin", "--unit", "mm",
+                              "--steps-per-unit", "400"},
+                             {out, err, false}),
+              ExitStatus::Done);
+    EXPECT_THAT(err.str(), HasSubstr("0 notes moved down by octaves"));
+    ASSERT_EQ(runCommandLine(
+                  {"listen", path("tune.gcode"), "-o", path("out.wav"), "--steps-per-unit", "400"},
+                  {out, err, false}),
+              ExitStatus::Done);
+    const Wave wave = written();
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const double from = 2.0 + static_cast<double>(i); // after the start pause, a note a second
+        const double pitch = keyFrequency(keys[i]);
+        EXPECT_NEAR(pitchBetween(wave, from, from + 0.6, pitch) / pitch, 1.0, 0.005)
+            << "key " << keys[i];
+    }
+}
+
 /// Phase in radians, at `at` seconds, of the component at `frequency` Hz measured over the
 /// tenth of a second before `at` (or after it).
 double phaseAt(const Wave& wave, double at, double frequency, bool before) {
@@ -239,7 +266,7 @@ TEST_F(Listen, MovesAtTheMachinesOwnSpeedAreSilentAndUntimed) {
         listen("PAUSE 2\r\nJ3, 5\r\nJS,&oldJogXYSpeed \r\nJ3, 6\r\n", {"--steps-per-unit", "100"}),
         ExitStatus::Done);
     EXPECT_THAT(err.str(), HasSubstr("warning: 2 moves at the machine's own jog speed (no JS line "
-                                     "sets it); not timed (first at line 2)"));
+                                     "sets it, or G0); not timed (first at line 2)"));
     EXPECT_EQ(written().samples.size(), 2u * 44100u);
 }
 

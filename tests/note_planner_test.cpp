@@ -128,6 +128,21 @@ TEST_P(Placement, TakesTheFirstAllowedDirectionOfTheDrawnAxis) {
 INSTANTIATE_TEST_SUITE_P(NotePlanner, Placement, testing::ValuesIn(placementCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(NotePlanner, AZSpeedOfItsOwnGatesTimesAndNamesTheZMoves) {
+    Playing p;
+    setLimits(p.state, 10, 10, 10, 2);
+    setNote(p.state, 1, 0.5f);
+    p.platform.randomNumbers = {0.9f, 0.9f, 0.0f}; // Z up; the second note's Z draw is spent
+
+    planNote(p.state, p.platform, 1.5f);
+    planNote(p.state, p.platform, 2.5f);
+
+    EXPECT_EQ(p.text(), "\r\nJS,, 1.5\r\n' note duration = 0.5\r\nJ3,,, .750\r\n"
+                        "\r\nJS, 1\r\n' note duration = 0.5\r\nJ3, .500\r\n");
+    EXPECT_EQ(p.state.TopZSpeed, 1.5f);
+    EXPECT_EQ(p.state.TopXYSpeed, 1.0f);
+}
+
 TEST(NotePlanner, ExtentsAndFastestSpeedsRiseOnlyForStrictlyGreaterValues) {
     struct Step {
         float speed, duration, draw;

@@ -17,8 +17,6 @@ namespace chimex {
 
 namespace {
 
-constexpr double c3Frequency = 130.8127826502993; // A4 = 440 Hz, 21 semitones below middle A
-
 struct Loop {
     int periods;
     int samples;
@@ -32,10 +30,6 @@ Loop loopFor(int keyIndex, double seconds) {
 }
 
 } // namespace
-
-double keyFrequency(int keyIndex) {
-    return c3Frequency * std::pow(2.0, keyIndex / 12.0);
-}
 
 double loopFrequency(int keyIndex, double seconds) {
     const Loop loop = loopFor(keyIndex, seconds);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "sound/key_pitch.h"
 #include "sound/wave_writer.h"
 
 #include <cstdint>
@@ -14,9 +15,6 @@ inline constexpr int noteSampleRate = waveSampleRate;
 /// Largest sample magnitude as a share of full scale; leaves about 10 dB for several sounds at
 /// once.
 inline constexpr double notePeakLevel = 0.3;
-
-/// Equal-tempered pitch of key `keyIndex` in Hz: key 0 is C3 (130.81 Hz), key 36 is C6.
-double keyFrequency(int keyIndex);
 
 /// One loop of the key's tone: about `seconds` long and a whole number of periods, so that playing
 /// it over and over has no click. The tone is a buzzy pulse-like wave with a resonance, like the

@@ -2,6 +2,7 @@
 #include "part_check.h"
 
 #include "cli/common/number_text.h"
+#include "cli/gcode/move_file_reader.h"
 #include "partfile/number_forms.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ class Replay {
             if (distance > 0) {
                 violation(move.line, std::string(axisLetter(move.axis)) +
                                          " moves at the machine's own jog speed, which cannot be "
-                                         "checked (no JS line sets it before)");
+                                         "checked (no JS line sets it before, or a G0 move)");
             }
             return;
         }
@@ -154,7 +155,7 @@ void compareHeader(const std::array<HeaderEntry, headerItemCount>& header, Check
 
 CheckReport checkPartFile(std::istream& in, const MachineLimits& limits) {
     CheckReport report;
-    PartFileReader reader(
+    MoveFileReader reader(
         in, [&report](const PartIssue& issue) { report.violations.push_back(issue); });
     Replay replay(limits, report);
     while (const auto event = reader.next()) {

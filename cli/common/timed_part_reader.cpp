@@ -73,7 +73,7 @@ std::optional<TimedEvent> TimedPartReader::timed(const PartEvent& event) {
 
 void TimedPartReader::printWarnings(std::ostream& err) const {
     printWarning(err, ownSpeed_,
-                 "moves at the machine's own jog speed (no JS line sets it); not timed");
+                 "moves at the machine's own jog speed (no JS line sets it, or G0); not timed");
     printWarning(err, neverArrives_, "moves at a speed that never gets there; not timed");
     printWarning(err, negativePauses_, "pauses of negative length; left out");
 }

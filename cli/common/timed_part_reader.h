@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/common/warning_tally.h"
-#include "partfile/part_file_reader.h"
+#include "cli/gcode/move_file_reader.h"
 
 #include <optional>
 #include <ostream>
@@ -45,7 +45,7 @@ class TimedPartReader {
     std::optional<TimedEvent> timed(const PartEvent& event);
 
     std::string name_;
-    PartFileReader reader_;
+    MoveFileReader reader_;
     long long line_ = 0;
     double clock_ = 0;       ///< when the current line started
     double lineSeconds_ = 0; ///< how long the current line lasts so far

@@ -34,6 +34,13 @@ void checkNote(const ScoreNote& note, long long index) {
 
 constexpr long long progressEvery = 1 << 16;
 
+/// Whether the placed note's speed was moved down by octaves; the last draw (MoveChoice 1 to 6)
+/// names the axis it went on.
+bool wasLowered(const TunedSpeeds& tuned, int key, std::int32_t moveChoice) {
+    const auto i = static_cast<std::size_t>(key);
+    return moveChoice >= 5 ? tuned.zLowered[i] : tuned.xyLowered[i];
+}
+
 } // namespace
 
 // The clock is scripted so that differences come out exact whatever precision note capture
@@ -41,12 +48,20 @@ constexpr long long progressEvery = 1 << 16;
 // which that press measures the gap) and then the hold (the duration reading). Hence one note of
 // look-ahead.
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
-                        const RenderProgress& progress) {
+                        const RenderProgress& progress, const TunedSpeeds* tuned) {
     RenderOutcome outcome;
     // Built once for the whole render: building a path costs more than the rest of a press.
     const std::vector<std::filesystem::path> sounds = soundPaths(platform.folders().notes);
     const auto press = [&](int key) {
         keyPress(state, platform, key, sounds[static_cast<std::size_t>(key)]);
+    };
+    const auto release = [&](int key) {
+        if (tuned) {
+            const auto i = static_cast<std::size_t>(key);
+            keyRelease(state, platform, key, tuned->xy[i], tuned->z[i]);
+        } else {
+            keyRelease(state, platform, key);
+        }
     };
     std::optional<ScoreNote> current = notes.next();
     long long index = 1;
@@ -61,12 +76,13 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
             checkNote(*following, index + 1);
         }
         platform.scriptClock({following ? -following->gap : 0.0, current->hold});
-        keyRelease(state, platform, current->key);
+        release(current->key);
         if (platform.playingEnded()) {
             outcome.noRoom = true;
             break;
         }
         ++outcome.notesPlaced;
+        outcome.notesLowered += tuned && wasLowered(*tuned, current->key, state.MoveChoice) ? 1 : 0;
         if (progress && outcome.notesPlaced % progressEvery == 0) {
             progress(outcome.notesPlaced);
         }
@@ -84,13 +100,20 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
 /// nothing is left to clean up once the output is in place.
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
                              const std::filesystem::path& out, std::ostream& messages,
-                             const RenderProgress& progress) {
+                             const RenderProgress& progress,
+                             const std::optional<MotorTuning>& tuning) {
     ProgramState state;
     HeadlessPlatform platform({}, messages);
     applySettings(state, settings);
+    std::optional<TunedSpeeds> tuned;
+    if (tuning) {
+        tuned = tunedSpeeds(tuning->stepsPerUnit, tuning->zStepsPerUnit, state.MaxXYSpeed,
+                            state.MaxZSpeed);
+    }
     auto spool = std::make_unique<JournalSpool>();
     state.TuneStream.attach(std::make_unique<std::ostream>(spool.get()));
-    const RenderOutcome outcome = playNotes(notes, state, platform, progress);
+    const RenderOutcome outcome =
+        playNotes(notes, state, platform, progress, tuned ? &*tuned : nullptr);
     state.TuneStream.close();
     spool->rewind();
     std::istream journal(spool.get());

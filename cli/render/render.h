@@ -3,6 +3,7 @@
 
 #include "cli/common/settings_choice.h"
 #include "cli/render/headless_platform.h"
+#include "cli/render/tuned_speeds.h"
 #include "cli/score/score_note.h"
 #include "core/program_state.h"
 
@@ -14,7 +15,14 @@ namespace chimex {
 
 struct RenderOutcome {
     long long notesPlaced = 0;
-    bool noRoom = false; ///< the planner found no room for a note and playing ended there
+    bool noRoom = false;        ///< the planner found no room for a note and playing ended there
+    long long notesLowered = 0; ///< tuned notes placed an octave or more below their pitch
+};
+
+/// Motor steps per length unit, for feeds tuned to the keys' pitches.
+struct MotorTuning {
+    double stepsPerUnit = 0;  ///< X and Y
+    double zStepsPerUnit = 0; ///< Z
 };
 
 /// Called now and then with the number of notes placed so far.
@@ -24,15 +32,17 @@ using RenderProgress = std::function<void(long long notesPlaced)>;
 /// with a clock scripted so that each note is held exactly its hold time and the silence before it
 /// is exactly its gap. Stops early when the planner ends playing for lack of room. The program
 /// state must be set up as start-up leaves it (applySettings, the tune stream open). Throws
-/// InputFailure for a note out of range, Failure for an arithmetic fault.
+/// InputFailure for a note out of range, Failure for an arithmetic fault. With `tuned`, each note
+/// jogs at its key's tuned speeds instead of the key speed.
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
-                        const RenderProgress& progress = {});
+                        const RenderProgress& progress = {}, const TunedSpeeds* tuned = nullptr);
 
 /// The whole render: settings, the journal in a scratch folder, then the finished part file put at
 /// `out` whole. `messages` receives the planner's message. Nothing is written at `out` when a
-/// failure is thrown.
+/// failure is thrown. With `tuning`, feeds are tuned to the keys' pitches (see TunedSpeeds).
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
                              const std::filesystem::path& out, std::ostream& messages,
-                             const RenderProgress& progress = {});
+                             const RenderProgress& progress = {},
+                             const std::optional<MotorTuning>& tuning = {});
 
 } // namespace chimex

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/check/part_check.h"
+#include "cli/gcode/gcode_format.h"
+
+#include <filesystem>
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace chimex {
+
+/// Writes the moves and pauses of a part file as G-code, move for move: the header states the
+/// extents and fastest feeds the moves reach, the operator stop and the move to 0, 0, 0 come
+/// first, and each jog becomes one G1 at its speed. `part` is read once and must already have
+/// passed the check (a move at the machine's own speed that goes somewhere cannot be written).
+/// Returns the number of notes (jogs of one axis) written.
+long long writeGcode(std::istream& part, const CheckReport& report, const GcodeFormat& format,
+                     std::ostream& out);
+
+/// The whole conversion of the part file at `part` (named `name` in messages) to `out`, whole or
+/// not at all: the part file is checked against `limits` first, and the G-code written is checked
+/// against them again before it is put in place, so that rounding cannot put a move onto the
+/// travel's edge. Throws InputFailure naming the first violation (and how many there are).
+long long convertPartFile(const std::filesystem::path& part, const std::string& name,
+                          const GcodeFormat& format, const MachineLimits& limits,
+                          const std::filesystem::path& out);
+
+} // namespace chimex

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+#include "gcode_writer.h"
+
+#include <cmath>
+#include <string>
+
+namespace chimex {
+namespace {
+
+std::string feedText(double speed) {
+    return gcodeNumber(speed * 60);
+}
+
+} // namespace
+
+GcodeWriter::GcodeWriter(std::ostream& out, const GcodeFormat& format)
+    : out_(out), format_(format) {}
+
+void GcodeWriter::line(std::string_view text) {
+    out_ << text << "\r\n";
+}
+
+// Every line stays below 80 characters, the longest GRBL takes; the texts hold no parentheses,
+// which would nest inside a comment.
+void GcodeWriter::comment(std::string_view text) {
+    if (format_.dialect == GcodeDialect::Marlin) {
+        line("; " + std::string(text));
+    } else {
+        line("(" + std::string(text) + ")");
+    }
+}
+
+void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) {
+    const bool inch = format_.unit == LengthUnit::Inch;
+    comment(std::string(gcodeFirstComment) + std::string(dialectName(format_.dialect)));
+    comment("User takes responsibility for the effects and outcomes");
+    comment("of the use of this program.");
+    comment("The machine will begin by moving to the 0,0,0 point, pause for");
+    comment("2 seconds, and then start moving to play the song.");
+    comment("Read the values below and make sure that your machine can");
+    comment("safely move within that range.");
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const bool feed = i >= static_cast<std::size_t>(HeaderItem::FastestXY);
+        comment(
+            std::string(gcodeHeaderTexts[i]) +
+            (feed ? feedText(header[i]) + (inch ? " in/min" : " mm/min") : gcodeNumber(header[i])));
+    }
+    // Marlin works in millimetres only and knows neither G21 nor G94 unless built to.
+    if (format_.dialect == GcodeDialect::Marlin) {
+        line("G90");
+    } else {
+        line(inch ? "G20 G90 G94" : "G21 G90 G94");
+    }
+    comment("Check the extents above, then resume to move to 0, 0, 0");
+    comment("and start the song, or stop the program to cancel.");
+    line("M0");
+    line("G0 X0 Y0 Z0");
+}
+
+void GcodeWriter::writeMove(Axis axis, double target, double speed) {
+    line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + feedText(speed));
+}
+
+void GcodeWriter::writeDwell(double seconds) {
+    if (format_.dialect == GcodeDialect::Marlin) {
+        line("G4 P" + gcodeNumber(seconds * 1000, 0));
+    } else {
+        line("G4 P" + gcodeNumber(seconds, 3));
+    }
+}
+
+void GcodeWriter::writeEnd() {
+    // Marlin has no program end: M2 is unknown to it and M30 deletes a file from the SD card.
+    if (format_.dialect == GcodeDialect::Marlin) {
+        comment("End of the song.");
+    } else {
+        line("M2");
+    }
+}
+
+} // namespace chimex

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/gcode/gcode_format.h"
+#include "partfile/axis.h"
+#include "partfile/line_texts.h"
+
+#include <array>
+#include <ostream>
+#include <string_view>
+
+namespace chimex {
+
+/// Writes a tune as G-code for one controller: absolute positions, feeds per minute, each move one
+/// line, CR LF line ends. Speeds are given in length units a second, as the part file has them.
+class GcodeWriter {
+  public:
+    GcodeWriter(std::ostream& out, const GcodeFormat& format);
+
+    /// The header comments (`header` in HeaderItem order, speeds a second), the units and modes,
+    /// the operator stop with what it is for, and the move to 0, 0, 0.
+    void writeStart(const std::array<double, headerItemCount>& header);
+    /// One axis to `target` at `speed`, a G1 line.
+    void writeMove(Axis axis, double target, double speed);
+    /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds.
+    void writeDwell(double seconds);
+    /// The program end the controller needs.
+    void writeEnd();
+
+  private:
+    void line(std::string_view text);
+    void comment(std::string_view text);
+
+    std::ostream& out_;
+    GcodeFormat format_;
+};
+
+} // namespace chimex

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#include "move_file_reader.h"
+
+#include <cctype>
+
+namespace chimex {
+
+bool looksLikeGcode(std::istream& in) {
+    const auto start = in.tellg();
+    char head[4096];
+    in.read(head, sizeof head);
+    const std::string_view text(head, static_cast<std::size_t>(in.gcount()));
+    in.clear();
+    in.seekg(start);
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[first])));
+    if (c == '(' || c == ';' || c == '%') {
+        return true;
+    }
+    const bool digitNext =
+        first + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[first + 1]));
+    return (c == 'G' || c == 'M' || c == 'N') && digitNext;
+}
+
+MoveFileReader::MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue) {
+    if (looksLikeGcode(in)) {
+        gcode_ = std::make_unique<GcodeReader>(in, std::move(onIssue));
+    } else {
+        part_ = std::make_unique<PartFileReader>(in, std::move(onIssue));
+    }
+}
+
+} // namespace chimex

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/gcode/gcode_reader.h"
+#include "partfile/part_file_reader.h"
+
+#include <istream>
+#include <memory>
+
+namespace chimex {
+
+/// True when the text in `in` is G-code rather than a part file: its first character other than
+/// blanks and line ends opens a comment ('(' or ';'), is '%', or is G, M or N before a digit.
+/// Leaves the stream where it was (it must be seekable).
+bool looksLikeGcode(std::istream& in);
+
+/// Reads a part file or the G-code chimex-cli writes, told apart by content, as one stream of
+/// events (see PartFileReader and GcodeReader).
+class MoveFileReader {
+  public:
+    MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue);
+
+    std::optional<PartEvent> next() { return part_ ? part_->next() : gcode_->next(); }
+    const std::array<HeaderEntry, headerItemCount>& header() const {
+        return part_ ? part_->header() : gcode_->header();
+    }
+    long long linesRead() const { return part_ ? part_->linesRead() : gcode_->linesRead(); }
+    bool isGcode() const { return gcode_ != nullptr; }
+
+  private:
+    std::unique_ptr<PartFileReader> part_;
+    std::unique_ptr<GcodeReader> gcode_;
+};
+
+} // namespace chimex

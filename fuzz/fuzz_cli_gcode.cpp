@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+// Any text as a part file: when it passes the check, its G-code in each dialect holds no inf, NaN
+// or exponent, has lines GRBL can take, and reads back to at least the same notes and, within
+// the G-code's rounding, the same extents.
+#include "cli/common/settings_choice.h"
+#include "cli/convert/gcode_convert.h"
+#include "fuzz_check.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+using namespace chimex;
+
+namespace {
+
+CheckReport check(const std::string& text) {
+    std::istringstream in(text);
+    return checkPartFile(in, machineLimits());
+}
+
+void checkCodeLines(const std::string& gcode) {
+    std::istringstream lines(gcode);
+    for (std::string line; std::getline(lines, line);) {
+        CHIMEX_FUZZ_CHECK(line.size() < 80);
+        if (line.starts_with("G") || line.starts_with("M")) {
+            CHIMEX_FUZZ_CHECK(line.find_first_of("eEaIi") == std::string::npos);
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string part(reinterpret_cast<const char*>(data), size);
+    const CheckReport report = check(part);
+    if (!report.clean()) {
+        return 0;
+    }
+    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+        std::istringstream in(part);
+        std::ostringstream out;
+        writeGcode(in, report, {dialect, LengthUnit::Millimetre}, out);
+        checkCodeLines(out.str());
+        const CheckReport again = check(out.str());
+        // A hand-made jog of several axes that goes somewhere becomes one G1 line per axis.
+        CHIMEX_FUZZ_CHECK(again.notes >= report.notes);
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            CHIMEX_FUZZ_CHECK(std::fabs(again.extents[axis].high - report.extents[axis].high) <=
+                              0.00005 + 1e-9);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: MIT
+#include "cli/check/part_check.h"
+#include "cli/common/settings_choice.h"
+#include "cli/convert/gcode_convert.h"
+#include "cli/render/tuned_speeds.h"
+#include "partfile/line_texts.h"
+#include "platform/failure.h"
+#include "text_files.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace chimex {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+/// A finished part file: X to 0.765 at 1.463, a pause of 0.3 seconds, Z to 0.878 at 0.732.
+std::string samplePart() {
+    std::ostringstream out;
+    writeHeader(out, {0.7651491f, 0, 0.8784f, 0, 0, 0, 1.463f, 0.732f});
+    writeMoveBlock(out, Axis::X, 1.463f, 0.523f, 0.7651491f);
+    writePauseLine(out, 0.31f);
+    writeMoveBlock(out, Axis::Z, 0.732f, 1.2f, 0.8784f);
+    writeFooter(out);
+    return out.str();
+}
+
+CheckReport check(const std::string& text) {
+    std::istringstream in(text);
+    return checkPartFile(in, machineLimits());
+}
+
+std::string gcodeOf(const std::string& part, const GcodeFormat& format) {
+    std::istringstream in(part);
+    std::ostringstream out;
+    writeGcode(in, check(part), format, out);
+    return out.str();
+}
+
+struct DialectCase {
+    const char* name;
+    GcodeFormat format;
+    std::vector<std::string> lines; ///< the lines after the first comment and before the moves
+    const char* moves;              ///< the start pause, the notes and the program end
+};
+
+const std::vector<std::string> commonHeader = {
+    "User takes responsibility for the effects and outcomes",
+    "of the use of this program.",
+    "The machine will begin by moving to the 0,0,0 point, pause for",
+    "2 seconds, and then start moving to play the song.",
+    "Read the values below and make sure that your machine can",
+    "safely move within that range.",
+    "Maximum X-axis value for this file is 0.765",
+    "Minimum X-axis value for this file is 0",
+    "Maximum Y-axis value for this file is 0",
+    "Minimum Y-axis value for this file is 0",
+    "Maximum Z-axis value for this file is 0.878",
+    "Minimum Z-axis value for this file is 0",
+};
+
+class Dialects : public ::testing::TestWithParam<DialectCase> {};
+
+TEST_P(Dialects, WriteWhatTheirControllerAccepts) {
+    const DialectCase& c = GetParam();
+    const bool marlin = c.format.dialect == GcodeDialect::Marlin;
+    const auto comment = [marlin](const std::string& text) {
+        return marlin ? "; " + text : "(" + text + ")";
+    };
+    std::vector<std::string> expected = {
+        comment("file created by Gantrix Chimex software, G-code for " +
+                std::string(dialectName(c.format.dialect)))};
+    for (const auto& line : commonHeader) {
+        expected.push_back(comment(line));
+    }
+    for (const auto& line : c.lines) {
+        expected.push_back(line.starts_with("G") || line.starts_with("M") ? line : comment(line));
+    }
+    const std::string text = gcodeOf(samplePart(), c.format);
+    EXPECT_EQ(text, test::crlfText(expected) + c.moves);
+    for (const auto& line : test::crlfLines(text)) {
+        EXPECT_LT(line.size(), 80u) << line; // GRBL's longest line
+    }
+}
+
+const std::vector<std::string> stop = {"Check the extents above, then resume to move to 0, 0, 0",
+                                       "and start the song, or stop the program to cancel.", "M0",
+                                       "G0 X0 Y0 Z0"};
+
+std::vector<std::string> join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gcode, Dialects,
+    ::testing::Values(
+        DialectCase{"LinuxCncInches",
+                    {GcodeDialect::LinuxCnc, LengthUnit::Inch},
+                    join({"Fastest X and Y axis feed is 87.78 in/min",
+                          "Fastest Z-axis feed is 43.92 in/min", "G20 G90 G94"},
+                         stop),
+                    "G4 P2\r\nG1 X0.765 F87.78\r\nG4 P0.3\r\nG1 Z0.878 F43.92\r\nM2\r\n"},
+        DialectCase{"GrblMillimetres",
+                    {GcodeDialect::Grbl, LengthUnit::Millimetre},
+                    join({"Fastest X and Y axis feed is 87.78 mm/min",
+                          "Fastest Z-axis feed is 43.92 mm/min", "G21 G90 G94"},
+                         stop),
+                    "G4 P2\r\nG1 X0.765 F87.78\r\nG4 P0.3\r\nG1 Z0.878 F43.92\r\nM2\r\n"},
+        // Marlin: millimetres only, no G21 or G94, dwells in milliseconds, no M2 or M30 (which
+        // deletes a file on the SD card).
+        DialectCase{"MarlinMillimetres",
+                    {GcodeDialect::Marlin, LengthUnit::Millimetre},
+                    join({"Fastest X and Y axis feed is 87.78 mm/min",
+                          "Fastest Z-axis feed is 43.92 mm/min", "G90"},
+                         stop),
+                    "G4 P2000\r\nG1 X0.765 F87.78\r\nG4 P300\r\nG1 Z0.878 F43.92\r\n"
+                    "; End of the song.\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GcodeReading, ReportsWhatThePartFileReports) {
+    const CheckReport part = check(samplePart());
+    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+        const CheckReport gcode = check(gcodeOf(samplePart(), {dialect, LengthUnit::Millimetre}));
+        EXPECT_TRUE(gcode.clean()) << gcode.violations.front().message;
+        EXPECT_EQ(gcode.notes, part.notes);
+        EXPECT_EQ(gcode.pauses, part.pauses);
+        EXPECT_EQ(gcode.extents[0].high, part.extents[0].high);
+        EXPECT_EQ(gcode.extents[2].high, part.extents[2].high);
+        EXPECT_EQ(gcode.fastestXYSpeed, part.fastestXYSpeed);
+        EXPECT_EQ(gcode.fastestZSpeed, part.fastestZSpeed);
+        EXPECT_NEAR(gcode.runningSeconds, part.runningSeconds, 1e-9);
+    }
+}
+
+struct SameDamage {
+    const char* name;
+    const char* partFrom;
+    const char* partTo;
+    const char* partAt; ///< the part file's line that moves, where a speed is reported
+    const char* gcodeFrom;
+    const char* gcodeTo;
+    const char* marlinFrom; ///< Marlin's dwells are in milliseconds
+    const char* marlinTo;
+};
+
+class GcodeDamage : public ::testing::TestWithParam<SameDamage> {};
+
+/// The violations reported at the line that holds `text`, and that line's number.
+std::vector<std::string> violationsAt(const std::string& file, const std::string& text) {
+    const auto lines = test::crlfLines(file);
+    const auto at = std::find(lines.begin(), lines.end(), text) - lines.begin() + 1;
+    std::vector<std::string> messages;
+    for (const PartIssue& issue : check(file).violations) {
+        if (issue.line == at) {
+            messages.push_back(issue.message);
+        }
+    }
+    return messages;
+}
+
+void replace(std::string& text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+}
+
+TEST_P(GcodeDamage, IsFoundAtItsLineAsInThePartFile) {
+    const SameDamage& d = GetParam();
+    std::string part = samplePart();
+    replace(part, d.partFrom, d.partTo);
+    const auto partViolations = violationsAt(part, d.partAt);
+    ASSERT_FALSE(partViolations.empty());
+    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+        const bool marlin = dialect == GcodeDialect::Marlin;
+        std::string gcode = gcodeOf(samplePart(), {dialect, LengthUnit::Millimetre});
+        replace(gcode, marlin ? d.marlinFrom : d.gcodeFrom, marlin ? d.marlinTo : d.gcodeTo);
+        EXPECT_EQ(violationsAt(gcode, marlin ? d.marlinTo : d.gcodeTo), partViolations)
+            << dialectName(dialect);
+        EXPECT_EQ(check(gcode).violations.size(), check(part).violations.size());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gcode, GcodeDamage,
+    ::testing::Values(SameDamage{"OutsideTravel", "J3, .765", "J3, 97", "J3, 97",
+                                 "G1 X0.765 F87.78", "G1 X97 F87.78", "G1 X0.765 F87.78",
+                                 "G1 X97 F87.78"},
+                      SameDamage{"TooFast", "JS,, 0.732", "JS,, 2.5", "J3,,, .878",
+                                 "G1 Z0.878 F43.92", "G1 Z0.878 F150", "G1 Z0.878 F43.92",
+                                 "G1 Z0.878 F150"},
+                      SameDamage{"NegativePause", "PAUSE, .3", "PAUSE, -1.5", "PAUSE, -1.5",
+                                 "G4 P0.3", "G4 P-1.5", "G4 P300", "G4 P-1500"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
+    const std::string text = "(file created by Gantrix Chimex software, G-code for GRBL)\r\n"
+                             "X1\r\n"
+                             "G91\r\n"
+                             "G1 X1\r\n"
+                             "N10 G1 X1 F60\r\n"
+                             "G4\r\n"
+                             "G1 X1 F0\r\n"
+                             "(a (b) c)\r\n"
+                             "G1 X1E2 F60\r\n"
+                             "M3 S1000\r\n"
+                             "G0 X1 X2\r\n"
+                             "G4 P86401\r\n";
+    std::vector<std::string> found;
+    for (const PartIssue& issue : check(text).violations) {
+        if (issue.line > 0) {
+            found.push_back(std::to_string(issue.line) + ": " + issue.message);
+        }
+    }
+    EXPECT_THAT(found, ElementsAre("2: X, Y or Z without G0 or G1",
+                                   "3: not G-code that chimex-cli reads: \"G91\"",
+                                   "4: G1 before an F word sets the feed",
+                                   "5: not G-code that chimex-cli reads: \"N10\"",
+                                   "6: G4 takes P and nothing else, and P belongs to G4: \"G4\"",
+                                   "7: the feed F must be above 0: \"G1 X1 F0\"",
+                                   "8: a comment must close with ')' before another '(': "
+                                   "\"(a (b) c)\"",
+                                   "9: not G-code that chimex-cli reads: \"E2\"",
+                                   "10: not G-code that chimex-cli reads: \"M3\"",
+                                   "11: not G-code that chimex-cli reads: \"X2\"",
+                                   "12: a dwell longer than a day: \"G4 P86401\""));
+}
+
+TEST(TunedSpeeds, AreThePitchOverTheStepsMovedDownByOctavesToFit) {
+    // 80 steps per unit for X and Y, 400 for Z; fastest speeds 3 and 0.5.
+    const TunedSpeeds speeds = tunedSpeeds(80, 400, 3, 0.5f);
+    EXPECT_FLOAT_EQ(speeds.xy[0], 130.81278f / 80);
+    EXPECT_FALSE(speeds.xyLowered[0]);
+    EXPECT_FLOAT_EQ(speeds.xy[36], 1046.5023f / 80 / 8); // 13.08 is three octaves too fast
+    EXPECT_TRUE(speeds.xyLowered[36]);
+    EXPECT_FLOAT_EQ(speeds.z[24], 523.25113f / 400 / 4);
+    EXPECT_TRUE(speeds.zLowered[24]);
+    // No octave fits a fastest speed of 0: X and Y refuse, Z is left for the planner to refuse.
+    EXPECT_THROW(tunedSpeeds(80, 80, 0, 2), InputFailure);
+    EXPECT_GT(tunedSpeeds(80, 80, 3, 0).z[0], 0.0f);
+}
+
+} // namespace
+} // namespace chimex
