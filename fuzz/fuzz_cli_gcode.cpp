@@ -4,6 +4,7 @@
 // the G-code's rounding, the same extents.
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
+#include "cli/gcode/move_file_reader.h"
 #include "fuzz_check.h"
 
 #include <cmath>
@@ -35,6 +36,10 @@ void checkCodeLines(const std::string& gcode) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string part(reinterpret_cast<const char*>(data), size);
+    std::istringstream content(part);
+    if (looksLikeGcode(content)) {
+        return 0; // the check reads G-code too; only part files are converted
+    }
     const CheckReport report = check(part);
     if (!report.clean()) {
         return 0;
@@ -42,11 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
         std::istringstream in(part);
         std::ostringstream out;
-        writeGcode(in, report, {dialect, LengthUnit::Millimetre}, out);
+        const long long written = writeGcode(in, report, {dialect, LengthUnit::Millimetre}, out);
         checkCodeLines(out.str());
         const CheckReport again = check(out.str());
-        // A hand-made jog of several axes that goes somewhere becomes one G1 line per axis.
-        CHIMEX_FUZZ_CHECK(again.notes >= report.notes);
+        // A hand-made jog of several axes that goes somewhere becomes one G1 line per axis. A jog
+        // at the machine's own speed goes nowhere (the check refuses any other) and is left out,
+        // though the check of the part file counts a single-axis one as a note.
+        CHIMEX_FUZZ_CHECK(again.notes >= written);
+        CHIMEX_FUZZ_CHECK(written <= report.notes);
         for (std::size_t axis = 0; axis < 3; ++axis) {
             CHIMEX_FUZZ_CHECK(std::fabs(again.extents[axis].high - report.extents[axis].high) <=
                               0.00005 + 1e-9);
