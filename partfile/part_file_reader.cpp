@@ -103,10 +103,10 @@ std::optional<double> readPartNumber(std::string_view text) {
     return text[0] == '-' ? -value : value;
 }
 
-PartFileReader::PartFileReader(std::istream& in, IssueHandler onIssue)
+MoveEventReader::MoveEventReader(std::istream& in, IssueHandler onIssue)
     : lines_(in), onIssue_(std::move(onIssue)) {}
 
-std::optional<PartEvent> PartFileReader::next() {
+std::optional<PartEvent> MoveEventReader::next() {
     std::string_view line;
     while (pending_.empty() && lines_.next(line)) {
         if (lines_.wasCut()) {
@@ -124,9 +124,12 @@ std::optional<PartEvent> PartFileReader::next() {
     return event;
 }
 
-void PartFileReader::issue(std::string message) {
+void MoveEventReader::issue(std::string message) {
     onIssue_({lines_.lineNumber(), std::move(message)});
 }
+
+PartFileReader::PartFileReader(std::istream& in, IssueHandler onIssue)
+    : MoveEventReader(in, std::move(onIssue)) {}
 
 void PartFileReader::readLine(std::string_view text) {
     const std::string_view line = trim(text);

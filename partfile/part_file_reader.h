@@ -38,19 +38,13 @@ struct PartIssue {
     std::string message;
 };
 
-/// Reads a part file of this program's format as a stream of events, replaying positions from
-/// 0, 0, 0 and jog speeds from their JS lines. Lines that are not well-formed are handed to the
-/// issue handler and otherwise skipped. Memory does not grow with the file.
-///
-/// Well-formed lines: blank; a comment (starting with '); "JS" with one or two arguments; "J3"
-/// with one to three; "PAUSE" with a number of seconds; "INPUT ..."; "IF ... THEN ..."; a variable
-/// assignment "&name = ...". Arguments are separated by commas; an empty one leaves its speed or
-/// axis unchanged; a JS argument may be a variable (the speed then is the machine's own).
-class PartFileReader {
+/// What the readers of part files and of G-code share: lines pulled one at a time until a line
+/// yields events, over-long lines reported as issues, the header values and the replayed position.
+class MoveEventReader {
   public:
     using IssueHandler = std::function<void(const PartIssue&)>;
 
-    PartFileReader(std::istream& in, IssueHandler onIssue);
+    virtual ~MoveEventReader() = default;
 
     /// The next event, nothing at the end of the file. Throws InputFailure when reading fails.
     std::optional<PartEvent> next();
@@ -59,21 +53,41 @@ class PartFileReader {
     const std::array<HeaderEntry, headerItemCount>& header() const { return header_; }
     long long linesRead() const { return lines_.lineNumber(); }
 
-  private:
-    void readLine(std::string_view line);
-    void readComment(std::string_view line);
-    void readJogSpeeds(std::string_view arguments);
-    void readJog(std::string_view arguments);
-    void readPause(std::string_view arguments);
+  protected:
+    MoveEventReader(std::istream& in, IssueHandler onIssue);
+
+    /// Turns one line into events on `pending_` (or none), or reports it through issue().
+    virtual void readLine(std::string_view line) = 0;
     void issue(std::string message);
 
     LineReader lines_;
     IssueHandler onIssue_;
     std::array<HeaderEntry, headerItemCount> header_;
     std::array<double, 3> position_{0, 0, 0};
+    std::deque<PartEvent> pending_;
+};
+
+/// Reads a part file of this program's format as a stream of events, replaying positions from
+/// 0, 0, 0 and jog speeds from their JS lines. Lines that are not well-formed are handed to the
+/// issue handler and otherwise skipped. Memory does not grow with the file.
+///
+/// Well-formed lines: blank; a comment (starting with '); "JS" with one or two arguments; "J3"
+/// with one to three; "PAUSE" with a number of seconds; "INPUT ..."; "IF ... THEN ..."; a variable
+/// assignment "&name = ...". Arguments are separated by commas; an empty one leaves its speed or
+/// axis unchanged; a JS argument may be a variable (the speed then is the machine's own).
+class PartFileReader : public MoveEventReader {
+  public:
+    PartFileReader(std::istream& in, IssueHandler onIssue);
+
+  private:
+    void readLine(std::string_view line) override;
+    void readComment(std::string_view line);
+    void readJogSpeeds(std::string_view arguments);
+    void readJog(std::string_view arguments);
+    void readPause(std::string_view arguments);
+
     std::optional<double> xySpeed_;
     std::optional<double> zSpeed_;
-    std::deque<PartEvent> pending_;
 };
 
 /// Reads a number as the part file writes it: optional sign, digits with at most one ".", optional

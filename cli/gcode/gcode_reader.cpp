@@ -55,30 +55,8 @@ bool isNumberChar(char c) {
 
 } // namespace
 
-GcodeReader::GcodeReader(std::istream& in, PartFileReader::IssueHandler onIssue)
-    : lines_(in), onIssue_(std::move(onIssue)) {}
-
-std::optional<PartEvent> GcodeReader::next() {
-    std::string_view line;
-    while (pending_.empty() && lines_.next(line)) {
-        if (lines_.wasCut()) {
-            issue("the line is longer than " + std::to_string(LineReader::maxLength) +
-                  " characters");
-            continue;
-        }
-        readLine(line);
-    }
-    if (pending_.empty()) {
-        return std::nullopt;
-    }
-    PartEvent event = pending_.front();
-    pending_.pop_front();
-    return event;
-}
-
-void GcodeReader::issue(std::string message) {
-    onIssue_({lines_.lineNumber(), std::move(message)});
-}
+GcodeReader::GcodeReader(std::istream& in, IssueHandler onIssue)
+    : MoveEventReader(in, std::move(onIssue)) {}
 
 void GcodeReader::readLine(std::string_view text) {
     const std::string_view line = trim(text);
