@@ -5,7 +5,9 @@
 #include "core/program_state.h"
 #include "platform/platform.h"
 
+#include <array>
 #include <memory>
+#include <string>
 
 namespace chimex {
 
@@ -36,6 +38,7 @@ class LazySettingsView : public ModalSettingsView {
     ProgramState& state_;
     Platform& platform_;
     std::unique_ptr<FrmSettings> dialog_;
+    std::array<std::string, 5> opened_; ///< the fields' texts when the dialog was shown
 };
 
 } // namespace chimex

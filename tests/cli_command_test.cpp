@@ -107,6 +107,19 @@ TEST_F(CommandLine, SettingsFileWithLineFeedsLimitsTheCheck) {
     EXPECT_THAT(out.str(), HasSubstr("faster than the X and Y limit 1"));
 }
 
+TEST_F(CommandLine, LimitsOfZeroOrLessKeepTheirAxesStill) {
+    write("x.ini", "MaxX = 50\nMaxY = 0\nMaxZ = -5\nMAxXYSpeed = 3\nMAxZSpeed = 0\n");
+    write("score.txt", "0 0.1\n5 0.2\n36 0.3\n");
+    ASSERT_EQ(
+        run({"render", path("score.txt"), "-o", path("part.txt"), "--settings", path("x.ini")}),
+        ExitStatus::Done)
+        << err.str();
+    const std::string part = test::readFile(path("part.txt"));
+    EXPECT_EQ(part.find("J3,,"), std::string::npos);
+    EXPECT_NE(part.find("J3, "), std::string::npos);
+    EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("x.ini")}), ExitStatus::Done);
+}
+
 TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     write("tiny.ini", "MaxX = 1\r\nMaxY = 1\r\nMaxZ = 1\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\n");
     write("score.txt", "0 0.1\n36 5\n0 0.1\n");
@@ -150,6 +163,7 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     std::filesystem::create_symlink(path("part.txt"), path("soft.txt"));
     ::mkfifo(path("fifo").c_str(), 0600);
     write("empty.ini", "");
+    write("huge.ini", "MaxZ = 1E39\nMAxXYSpeed = 3\n");
     write("utf16.txt", std::string("\xFF\xFE\x32\x00\x20\x00\x31\x00", 8));
     write("control.txt", std::string("2\x01 1\n"));
     write("day.mid",
@@ -276,7 +290,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"EmptySettings",
                 {"check", "@part.txt", "--settings", "@empty.ini"},
                 ExitStatus::BadInput,
-                "empty.ini: MaxX must be given a number above 0"},
+                "empty.ini: MAxXYSpeed must be given a number above 0"},
+        Refusal{"HugeSettings",
+                {"check", "@part.txt", "--settings", "@huge.ini"},
+                ExitStatus::BadInput,
+                "huge.ini: MaxZ must be given a number that fits"},
+        Refusal{"SettingsFromAPipe",
+                {"check", "@part.txt", "--settings", "@fifo"},
+                ExitStatus::BadInput,
+                "fifo: cannot be read: it is not an ordinary file"},
+        Refusal{"SettingsAreAFolder",
+                {"check", "@part.txt", "--settings", "@."},
+                ExitStatus::BadInput,
+                "cannot be read: it is a folder"},
         Refusal{"NegativeSpeedSettings",
                 {"render", "@good.txt", "-o", "@out.txt", "--settings", "@slow.ini"},
                 ExitStatus::BadInput,
