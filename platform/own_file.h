@@ -18,4 +18,9 @@ bool somethingAt(const std::filesystem::path& path);
 /// a link that leads nowhere or in a loop, no permission, or longer than `limit` bytes.
 std::optional<std::string> readOrdinaryFile(const std::filesystem::path& path, std::size_t limit);
 
+/// At most the first `count` bytes of the ordinary file at `path`, opened and refused as
+/// readOrdinaryFile does; nothing when nothing stands there.
+std::optional<std::string> readOrdinaryFileStart(const std::filesystem::path& path,
+                                                 std::size_t count);
+
 } // namespace chimex
