@@ -7,6 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+
 #include <sstream>
 
 #include <sys/stat.h>
@@ -14,6 +17,7 @@
 namespace chimex {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 class CommandLine : public ::testing::Test {
@@ -118,6 +122,32 @@ TEST_F(CommandLine, LimitsOfZeroOrLessKeepTheirAxesStill) {
     EXPECT_EQ(part.find("J3,,"), std::string::npos);
     EXPECT_NE(part.find("J3, "), std::string::npos);
     EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("x.ini")}), ExitStatus::Done);
+}
+
+TEST_F(CommandLine, ADesktopSettingsFileThatCannotBeReadIsRefusedNotSkipped) {
+    // The tests' own folder has no notes/ beside it: the desktop program's Chimex.ini is looked
+    // for in $XDG_CONFIG_HOME/chimex/.
+    const std::filesystem::path ini =
+        std::filesystem::path(path("config")) / "chimex" / "Chimex.ini";
+    std::filesystem::create_directories(ini.parent_path());
+    write("part.txt", "PAUSE 2\r\n");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
+    const std::pair<std::function<void()>, const char*> kinds[] = {
+        {[&] { ::mkfifo(ini.c_str(), 0600); }, "not an ordinary file"},
+        {[&] { std::filesystem::create_directory(ini); }, "it is a folder"},
+        {[&] { std::filesystem::create_symlink("gone.ini", ini); }, "does not exist"},
+        {[&] { std::filesystem::create_symlink("Chimex.ini", ini); }, "symbolic links"},
+    };
+    for (const auto& [make, reason] : kinds) {
+        make();
+        err.str("");
+        EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::BadInput) << reason;
+        EXPECT_THAT(err.str(), AllOf(HasSubstr("Chimex.ini: cannot be read"), HasSubstr(reason)));
+        std::filesystem::remove(ini);
+    }
+    old ? ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
