@@ -8,9 +8,7 @@
 #include "platform/own_file.h"
 #include "platform/program_folders.h"
 
-#include <cerrno>
 #include <cmath>
-#include <fstream>
 #include <istream>
 #include <ostream>
 #include <sstream>
