@@ -99,7 +99,9 @@ void FrmChimer::unload() {
 
 void FrmChimer::finishTune() {
     if (!unloadChain_.hasRun()) {
+        finishing_ = true;
         runGuarded(platform_, [&] { unloadChain_.run(); });
+        finishing_ = false;
     }
     saveTake();
 }
@@ -111,20 +113,46 @@ void FrmChimer::recordRelease() {
     }
 }
 
-void FrmChimer::saveTake() {
+std::optional<FrmChimer::TakeMessage> FrmChimer::keepTake() {
     if (!takeWanted_ || takeSaved_) {
-        return;
+        return std::nullopt;
     }
     takeSaved_ = true;
     recordRelease();
+    if (take_.notes().empty()) {
+        return std::nullopt; // nothing played: an earlier take stays as it is
+    }
     try {
-        saveMidiTake(takePath(state_.TuneFile), take_.notes());
+        const auto usual = takePath(state_.TuneFile);
+        const auto path = takeDestination(state_.TuneFile);
+        saveMidiTake(path, take_.notes());
+        if (path != usual) {
+            return TakeMessage{"The notes as played are kept as a MIDI file in \"" + path.string() +
+                                   "\": \"" + usual.string() +
+                                   "\" was not written by Chimex Vedadazu and is left as it is.",
+                               MessageStyle::Ok};
+        }
     } catch (const std::exception& failure) {
-        platform_.messageBox(
+        return TakeMessage{
             std::string("The notes as played could not be kept as a MIDI file.\n\n") +
                 failure.what(),
-            "Chimex", MessageStyle::Critical);
+            MessageStyle::Critical};
     }
+    return std::nullopt;
+}
+
+void FrmChimer::saveTake() {
+    const auto message = keepTake();
+    if (!message) {
+        return;
+    }
+    if (finishing_) {
+        // The tune file could not be finished and that failure is being reported now (its report
+        // ends the program): this message goes with it, after it.
+        platform_.reportUnhandledFailure(message->text);
+        return;
+    }
+    platform_.messageBox(message->text, "Chimex", message->style);
 }
 
 void FrmChimer::showKeyLabels() {
@@ -151,13 +179,15 @@ void FrmChimer::releaseKey(int index) {
 }
 
 void FrmChimer::finishWithoutWindows() {
-    if (unloadChain_.hasRun()) {
-        return;
+    if (!unloadChain_.hasRun()) {
+        try {
+            unloadChain_.run();
+        } catch (const std::exception& failure) {
+            std::cerr << "Chimex: " << failure.what() << "\n";
+        }
     }
-    try {
-        unloadChain_.run();
-    } catch (const std::exception& failure) {
-        std::cerr << "Chimex: " << failure.what() << "\n";
+    if (const auto message = keepTake()) {
+        std::cerr << "Chimex: " << message->text << "\n";
     }
 }
 

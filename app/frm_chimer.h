@@ -13,6 +13,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 class QAction;
 class QLabel;
@@ -65,7 +66,16 @@ class FrmChimer : public QMainWindow {
     void finishTune();
     /// Adds the note whose release is under way (when the run ended inside it) to the take.
     void recordRelease();
-    /// Writes the take beside the tune file, once; a failure is shown and playing is not lost.
+    /// What the user is told about the take: where it went when not to its usual name, or why it
+    /// could not be written.
+    struct TakeMessage {
+        std::string text;
+        MessageStyle style;
+    };
+    /// Writes the take beside the tune file, once, when a note was played; never over a file the
+    /// program did not write.
+    std::optional<TakeMessage> keepTake();
+    /// keepTake, its message shown; a failure is shown and playing is not lost.
     void saveTake();
     void showKeyLabels();
 
@@ -82,6 +92,7 @@ class FrmChimer : public QMainWindow {
     std::optional<int> releasing_;
     bool takeWanted_ = false;
     bool takeSaved_ = false;
+    bool finishing_ = false; ///< the unload chain is running
     QLineEdit* txtSpeed_ = nullptr;
     QLabel* label1_ = nullptr;
     QAction* mnuFinished_ = nullptr;

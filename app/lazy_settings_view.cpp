@@ -28,11 +28,12 @@ void LazySettingsView::load() {
 }
 
 void LazySettingsView::showModal() {
+    opened_ = fieldTexts(*this);
     dialog().exec();
 }
 
 void LazySettingsView::commit() {
-    runGuarded(platform_, [this] { commitSettings(state_, platform_, *this); });
+    runGuarded(platform_, [this] { commitSettings(state_, platform_, *this, opened_); });
 }
 
 std::string LazySettingsView::fieldText(SettingsField field) {

@@ -5,7 +5,9 @@
 #include "core/program_state.h"
 #include "platform/platform.h"
 
+#include <array>
 #include <memory>
+#include <string>
 
 namespace chimex {
 
@@ -36,6 +38,10 @@ class LazySettingsView : public ModalSettingsView {
     ProgramState& state_;
     Platform& platform_;
     std::unique_ptr<FrmSettings> dialog_;
+    /// The fields' texts when the dialog was shown (the initial ones until then).
+    std::array<std::string, 5> opened_{initialFieldTexts[0], initialFieldTexts[1],
+                                       initialFieldTexts[2], initialFieldTexts[3],
+                                       initialFieldTexts[4]};
 };
 
 } // namespace chimex

@@ -3,9 +3,11 @@
 
 #include "partfile/atomic_output_file.h"
 #include "partfile/finaliser.h"
+#include "platform/failure.h"
+#include "platform/own_file.h"
 #include "settings/settings_file.h"
 
-#include <fstream>
+#include <string_view>
 
 namespace chimex {
 namespace fs = std::filesystem;
@@ -18,6 +20,13 @@ bool samePlace(const fs::path& a, const fs::path& b) {
         return fs::equivalent(a, b, error);
     }
     return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
+}
+
+/// True for text that begins as the program's own journal does: a move block (a blank line, then
+/// an X-and-Y or Z speed line) or a pause line, each line ended by CR LF.
+bool startsAsJournal(std::string_view text) {
+    return text.starts_with("\r\nJS, ") || text.starts_with("\r\nJS,, ") ||
+           text.starts_with("PAUSE, ");
 }
 
 } // namespace
@@ -40,15 +49,13 @@ std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const Program
 }
 
 std::optional<std::string> leftoverJournalMessage(const fs::path& tuneFile) {
-    std::ifstream in(tuneFile, std::ios::binary);
-    std::string first;
-    if (!std::getline(in, first)) {
-        return std::nullopt; // empty or unreadable: nothing to keep
+    std::optional<std::string> start;
+    try {
+        start = readOrdinaryFileStart(tuneFile, 64);
+    } catch (const InputFailure&) {
+        return std::nullopt; // unreadable: nothing to keep
     }
-    if (!first.empty() && first.back() == '\r') {
-        first.pop_back();
-    }
-    if (!first.empty() && !first.starts_with("PAUSE")) {
+    if (!start || !startsAsJournal(*start)) {
         return std::nullopt;
     }
     return "\"" + tuneFile.string() +

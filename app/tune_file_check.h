@@ -21,8 +21,8 @@ std::optional<std::string> tuneFileRefusal(const std::filesystem::path& chosen,
 inline constexpr const char* unfinishedTitle = "Unfinished tune";
 
 /// The message for a tune file that still holds the journal of a run that ended without
-/// finishing it, or nothing for any other file: it begins as a journal does (a blank line or a
-/// pause line), not with the header of a finished part file.
+/// finishing it, or nothing for any other file: it begins with the lines the program writes into
+/// a journal (a blank line and a speed line, or a pause line), not with anything else.
 std::optional<std::string> leftoverJournalMessage(const std::filesystem::path& tuneFile);
 
 } // namespace chimex

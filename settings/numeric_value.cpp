@@ -139,12 +139,4 @@ std::optional<float> toSingle(double value) {
     return static_cast<float>(value);
 }
 
-std::optional<float> settingValue(double value) {
-    const auto single = toSingle(value);
-    if (!single || !(*single > 0)) {
-        return std::nullopt;
-    }
-    return single;
-}
-
 } // namespace chimex

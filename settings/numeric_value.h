@@ -16,8 +16,4 @@ double numericValue(std::string_view text);
 /// that no setting ever holds infinity.
 std::optional<float> toSingle(double value);
 
-/// A travel limit or jog speed: the value in single precision when it is above 0, else nothing.
-/// Zero or a negative value would make every move or speed meaningless for the machine.
-std::optional<float> settingValue(double value);
-
 } // namespace chimex

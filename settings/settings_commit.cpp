@@ -6,6 +6,8 @@
 
 #include "partfile/number_forms.h"
 
+#include <array>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -13,22 +15,34 @@ namespace chimex {
 
 namespace {
 
-/// The field's numeric value; a value that is not above 0 or lies beyond the single-precision
-/// range keeps the setting as it was, as the settings file reader does, so that no setting ever
-/// holds infinity, zero or a negative value. Returns false then.
-bool commitField(const std::string& text, float& setting) {
-    if (const auto value = settingValue(numericValue(text))) {
-        setting = *value;
-        return true;
+using FieldTexts = std::array<std::string, 5>;
+
+/// The value a field's text stands for, when it may be committed: every number that fits in
+/// single precision, zero and negative included (an axis with a limit of 0 or less is never
+/// moved); MaxXYSpeed only above 0, since every key's speed is a share of it.
+std::optional<float> acceptedValue(SettingsField field, const std::string& text) {
+    const auto value = toSingle(numericValue(text));
+    if (value && field == SettingsField::MaxXYSpeed && !(*value > 0)) {
+        return std::nullopt;
     }
-    return false;
+    return value;
 }
 
-/// Names the fields whose text was not taken, with the value each keeps.
-std::string keptValuesText(const std::string& refused) {
-    return "These values are not numbers above 0 that fit, so the settings keep their previous "
-           "values:" +
-           refused;
+/// What a refused field keeps: the value it showed when the dialog opened, or its initial value
+/// when that could not be committed either.
+float keptValue(SettingsField field, const FieldTexts& opened) {
+    const auto i = static_cast<std::size_t>(field);
+    if (const auto value = acceptedValue(field, opened[i])) {
+        return *value;
+    }
+    return *acceptedValue(field, initialFieldTexts[i]);
+}
+
+std::string refusalLine(SettingsField field, const std::string& text, float kept) {
+    const bool tooSlow = field == SettingsField::MaxXYSpeed && toSingle(numericValue(text));
+    return "\n" + std::string(settingsFieldName(field)) + ": \"" + text.substr(0, 40) +
+           (text.size() > 40 ? "...\"" : "\"") + (tooSlow ? " is not above 0" : " is too large") +
+           ", keeps " + plainForm(kept);
 }
 
 } // namespace
@@ -37,7 +51,7 @@ void settingsDialogLoaded(ProgramState& state) {
     state.PauseMode = -1;
 }
 
-std::string applySettingsFields(ProgramState& state, SettingsView& view) {
+std::string applySettingsFields(ProgramState& state, SettingsView& view, const FieldTexts& opened) {
     const std::pair<SettingsField, float ProgramState::*> fields[] = {
         {SettingsField::MaxX, &ProgramState::MaxX},
         {SettingsField::MaxY, &ProgramState::MaxY},
@@ -47,9 +61,11 @@ std::string applySettingsFields(ProgramState& state, SettingsView& view) {
     std::string refused;
     for (const auto& [field, setting] : fields) {
         const std::string text = view.fieldText(field);
-        if (!commitField(text, state.*setting)) {
-            refused += "\n" + std::string(settingsFieldName(field)) + ": \"" + text.substr(0, 40) +
-                       (text.size() > 40 ? "...\"" : "\"") + ", keeps " + plainForm(state.*setting);
+        if (const auto value = acceptedValue(field, text)) {
+            state.*setting = *value;
+        } else {
+            state.*setting = keptValue(field, opened);
+            refused += refusalLine(field, text, state.*setting);
         }
     }
     state.BaseSpeed = baseSpeedFor(state.MaxXYSpeed);
@@ -58,11 +74,15 @@ std::string applySettingsFields(ProgramState& state, SettingsView& view) {
     if (view.pauseState() == 1) {
         state.PauseMode = 1;
     }
-    return refused.empty() ? refused : keptValuesText(refused);
+    return refused.empty() ? refused
+                           : "These values cannot be used, so the settings keep the values the "
+                             "dialog opened with:" +
+                                 refused;
 }
 
-void commitSettings(ProgramState& state, Platform& platform, SettingsView& view) {
-    const std::string refused = applySettingsFields(state, view);
+void commitSettings(ProgramState& state, Platform& platform, SettingsView& view,
+                    const FieldTexts& opened) {
+    const std::string refused = applySettingsFields(state, view, opened);
     if (!refused.empty()) {
         platform.messageBox(refused, "Tool Settings", MessageStyle::Ok);
     }

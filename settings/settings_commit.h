@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "settings/settings_view.h"
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -14,15 +15,19 @@ namespace chimex {
 void settingsDialogLoaded(ProgramState& state);
 
 /// The dialog's fields into the state: the five settings, BaseSpeed from MaxXYSpeed, the extents
-/// reset, PauseMode 1 when the box is checked. Writes nothing. A field whose text is not a number
-/// above 0 that fits keeps its setting; the result then names each such field and the value it
+/// reset, PauseMode 1 when the box is checked. Writes nothing. Every number that fits in single
+/// precision is taken, zero and negative included, except a MaxXYSpeed not above 0. A field not
+/// taken gets the value of its text in `opened` (the texts the dialog opened with), or its initial
+/// value when that is not taken either; the result then names each such field and the value it
 /// keeps, for the user (empty when every field was taken).
-std::string applySettingsFields(ProgramState& state, SettingsView& view);
+std::string applySettingsFields(ProgramState& state, SettingsView& view,
+                                const std::array<std::string, 5>& opened);
 
 /// Runs when the settings dialog closes, however it closes: applySettingsFields, a message naming
 /// the fields not taken, then the settings file written. Throws Failure when the file cannot be
 /// written.
-void commitSettings(ProgramState& state, Platform& platform, SettingsView& view);
+void commitSettings(ProgramState& state, Platform& platform, SettingsView& view,
+                    const std::array<std::string, 5>& opened);
 
 /// The settings steps between start-up and the first note, in order: `read` loads the settings
 /// dialog and reads the settings file into it, `close` stands for the dialog's time on screen and

@@ -5,13 +5,13 @@
 #include "partfile/atomic_output_file.h"
 #include "partfile/number_forms.h"
 #include "platform/failure.h"
+#include "platform/own_file.h"
 #include "platform/program_folders.h"
 
-#include <cerrno>
 #include <cmath>
-#include <fstream>
 #include <istream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -22,15 +22,19 @@ namespace {
 
 struct Key {
     const char* name;
+    const char* written; ///< the key as the writer writes it
     float ProgramState::*setting;
 };
 
 /// The recognised keys in the order they are compared; ADDPAUSE, the sixth, sets the check box.
-constexpr Key settingKeys[] = {{"MAXX", &ProgramState::MaxX},
-                               {"MAXY", &ProgramState::MaxY},
-                               {"MAXZ", &ProgramState::MaxZ},
-                               {"MAXXYSPEED", &ProgramState::MaxXYSpeed},
-                               {"MAXZSPEED", &ProgramState::MaxZSpeed}};
+constexpr Key settingKeys[] = {{"MAXX", "MaxX", &ProgramState::MaxX},
+                               {"MAXY", "MaxY", &ProgramState::MaxY},
+                               {"MAXZ", "MaxZ", &ProgramState::MaxZ},
+                               {"MAXXYSPEED", "MAxXYSpeed", &ProgramState::MaxXYSpeed},
+                               {"MAXZSPEED", "MAxZSpeed", &ProgramState::MaxZSpeed}};
+
+/// Far longer than any settings file the program writes; a longer one is not read at all.
+constexpr std::size_t longestSettingsFile = 1 << 20;
 
 constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
@@ -61,7 +65,10 @@ std::optional<int> pauseStateOf(double value) {
     return static_cast<int>(rounded);
 }
 
-void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
+/// Applies one line; a recognised key whose value does not fit in single precision is added
+/// to `refused` instead.
+void applyLine(std::string_view line, ProgramState& state, SettingsView& view,
+               std::vector<std::string>& refused) {
     const auto firstCut = line.find('=');
     if (firstCut == std::string_view::npos) {
         return; // no value piece: nothing to apply, whatever the key
@@ -72,8 +79,10 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
 
     for (const auto& k : settingKeys) {
         if (key == k.name) {
-            if (const auto single = settingValue(numericValue(value))) {
+            if (const auto single = toSingle(numericValue(value))) {
                 state.*k.setting = *single;
+            } else {
+                refused.emplace_back(k.written);
             }
             return;
         }
@@ -85,48 +94,47 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
     }
 }
 
-std::string errorText() {
-    return std::generic_category().message(errno);
-}
-
 } // namespace
 
-void readSettings(std::istream& in, ProgramState& state, SettingsView& view) {
+std::vector<std::string> readSettings(std::istream& in, ProgramState& state, SettingsView& view) {
+    std::vector<std::string> refused;
     std::string line;
     bool first = true;
-    while (std::getline(in, line, '\r')) {
-        if (in.peek() == '\n') {
-            in.get();
-        }
-        std::string_view text = line;
-        if (first && text.starts_with(byteOrderMark)) {
-            text.remove_prefix(byteOrderMark.size());
+    // A line ends at CR LF, CR or LF, so that a file edited on any system reads the same.
+    while (std::getline(in, line, '\n')) {
+        std::string_view rest = line;
+        if (first && rest.starts_with(byteOrderMark)) {
+            rest.remove_prefix(byteOrderMark.size());
         }
         first = false;
-        applyLine(text, state, view);
+        for (auto cut = rest.find('\r'); cut != std::string_view::npos; cut = rest.find('\r')) {
+            applyLine(rest.substr(0, cut), state, view, refused);
+            rest.remove_prefix(cut + 1);
+        }
+        if (!rest.empty() || line.empty() || line.back() != '\r') {
+            applyLine(rest, state, view, refused);
+        }
     }
     view.setFieldText(SettingsField::MaxX, plainForm(state.MaxX));
     view.setFieldText(SettingsField::MaxY, plainForm(state.MaxY));
     view.setFieldText(SettingsField::MaxZ, plainForm(state.MaxZ));
     view.setFieldText(SettingsField::MaxXYSpeed, plainForm(state.MaxXYSpeed));
     view.setFieldText(SettingsField::MaxZSpeed, plainForm(state.MaxZSpeed));
+    return refused;
+}
+
+std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::path& path,
+                                                         ProgramState& state, SettingsView& view) {
+    const auto text = readOrdinaryFile(path, longestSettingsFile);
+    if (!text) {
+        return std::nullopt;
+    }
+    std::istringstream lines(*text);
+    return readSettings(lines, state, view);
 }
 
 void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& view) {
-    const auto path = platform.folders().settings / settingsFileName;
-    if (!platform.fileExists(path)) {
-        return;
-    }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        throw InputFailure("Cannot open the settings file " + path.string() +
-                           " for reading: " + errorText());
-    }
-    readSettings(in, state, view);
-    if (in.bad()) {
-        throw InputFailure("Cannot read the settings file " + path.string());
-    }
+    readSettingsFile(platform.folders().settings / settingsFileName, state, view);
 }
 
 void writeSettings(std::ostream& out, const ProgramState& state, int pauseState) {
@@ -143,6 +151,12 @@ void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseS
     const auto path = folder / settingsFileName;
     if (isReadOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
+    }
+    std::error_code error;
+    if (somethingAt(path) && !std::filesystem::is_regular_file(path, error)) {
+        // A FIFO would block the writer; a folder or a broken link is not the program's file.
+        throw Failure("Cannot save the settings file " + path.string() +
+                      ": it is not an ordinary file");
     }
     // Written beside Chimex.ini and renamed over it, so a crash never leaves it half written.
     try {

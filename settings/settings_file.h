@@ -7,25 +7,35 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace chimex {
 
 inline constexpr const char* settingsFileName = "Chimex.ini";
 
-/// Reads Chimex.ini from the program folder, when it exists, into MaxX..MaxZSpeed and the dialog's
-/// fields and check box. Without a file nothing is touched. Throws InputFailure when reading fails.
+/// Reads Chimex.ini from the program folder, when anything stands there, into MaxX..MaxZSpeed and
+/// the dialog's fields and check box. Without a file nothing is touched. Throws InputFailure
+/// naming the file and the reason when it cannot be read (also a folder, FIFO or broken link).
 void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& view);
+
+/// The one settings file reader of both programs: readSettings on the file at `path`, read
+/// without ever waiting on a FIFO or device. Nothing when nothing stands at `path`; otherwise the
+/// keys readSettings refused. Throws InputFailure as above.
+std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::path& path,
+                                                         ProgramState& state, SettingsView& view);
 
 /// Replaces Chimex.ini with the six lines for the five settings and the pause state; written
 /// beside it and renamed into place. Throws Failure naming the file when that fails.
 void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState);
 
 /// The reader's work on an open settings text: applies every recognised line, then sets the five
-/// fields from the settings. Lines end at CR (a LF right after it belongs to the line end); a
-/// UTF-8 byte-order mark at the start is ignored. Values not above 0 or beyond the
-/// single-precision range, an
-/// ADDPAUSE that does not round to 0, 1 or 2, and recognised keys without "=" are skipped.
-void readSettings(std::istream& in, ProgramState& state, SettingsView& view);
+/// fields from the settings. Lines end at CR LF, CR or LF; a UTF-8 byte-order mark at the start is
+/// ignored. Zero and negative values are taken as they are. Values beyond the single-precision
+/// range, an ADDPAUSE that does not round to 0, 1 or 2, and recognised keys without "=" are
+/// skipped. Returns the keys (as the writer writes them) skipped for a value that does not fit.
+std::vector<std::string> readSettings(std::istream& in, ProgramState& state, SettingsView& view);
 
 /// The six lines of the settings file, each ended by CR LF.
 void writeSettings(std::ostream& out, const ProgramState& state, int pauseState);

@@ -30,6 +30,13 @@ class SettingsView {
     virtual void setPauseState(int state) = 0;
 };
 
+/// The texts of the five fields, in SettingsField order.
+inline std::array<std::string, 5> fieldTexts(SettingsView& view) {
+    return {view.fieldText(SettingsField::MaxX), view.fieldText(SettingsField::MaxY),
+            view.fieldText(SettingsField::MaxZ), view.fieldText(SettingsField::MaxXYSpeed),
+            view.fieldText(SettingsField::MaxZSpeed)};
+}
+
 /// The dialog's fields and check box without a window, starting with the initial texts and an
 /// unticked box: what chimex-cli works with.
 class SettingsFields : public SettingsView {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace chimex {
 namespace {
@@ -46,6 +47,40 @@ void putEvent(std::string& bytes, std::uint32_t delta, std::uint8_t status, int 
     bytes += static_cast<char>(value);
 }
 
+/// FNV-1a, 64 bits, as 16 hexadecimal digits: seals the events after the mark.
+std::string sealOf(std::string_view bytes) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i, hash >>= 4) {
+        text[static_cast<std::size_t>(i)] = digits[hash & 0xF];
+    }
+    return text;
+}
+
+/// The text event that opens the track: the program's name and the seal of the events after it,
+/// so that a take edited elsewhere no longer counts as one the program may replace.
+std::string markEvent(std::string_view events) {
+    const std::string text = std::string(takeMarkText) + sealOf(events);
+    std::string mark;
+    putDelta(mark, 0);
+    mark += "\xFF\x01";
+    putDelta(mark, static_cast<std::uint32_t>(text.size()));
+    return mark + text;
+}
+
+std::string fileHeader() {
+    std::string header = "MThd";
+    putBigEndian(header, 6, 4);
+    putBigEndian(header, 0, 2); // format 0
+    putBigEndian(header, 1, 2); // one track
+    putBigEndian(header, takeTicksPerQuarter, 2);
+    return header;
+}
+
 std::string trackEvents(const std::vector<TakeNote>& notes) {
     std::string track;
     putDelta(track, 0);
@@ -65,16 +100,33 @@ std::string trackEvents(const std::vector<TakeNote>& notes) {
 } // namespace
 
 void writeMidiTake(std::ostream& out, const std::vector<TakeNote>& notes) {
-    std::string file = "MThd";
-    putBigEndian(file, 6, 4);
-    putBigEndian(file, 0, 2); // format 0
-    putBigEndian(file, 1, 2); // one track
-    putBigEndian(file, takeTicksPerQuarter, 2);
-    const std::string track = trackEvents(notes);
+    std::string file = fileHeader();
+    const std::string events = trackEvents(notes);
+    const std::string track = markEvent(events) + events;
     file += "MTrk";
     putBigEndian(file, static_cast<std::uint32_t>(track.size()), 4);
     file += track;
     out.write(file.data(), static_cast<std::streamsize>(file.size()));
+}
+
+bool isOwnTake(std::string_view file) {
+    const std::string header = fileHeader() + "MTrk";
+    const std::size_t trackStart = header.size() + 4;
+    if (!file.starts_with(header) || file.size() < trackStart) {
+        return false;
+    }
+    std::uint32_t length = 0;
+    for (std::size_t i = header.size(); i < trackStart; ++i) {
+        length = (length << 8) | static_cast<std::uint8_t>(file[i]);
+    }
+    if (length != file.size() - trackStart) {
+        return false;
+    }
+    const std::size_t markSize = markEvent({}).size();
+    if (file.size() < trackStart + markSize) {
+        return false;
+    }
+    return file.substr(trackStart, markSize) == markEvent(file.substr(trackStart + markSize));
 }
 
 void saveMidiTake(const std::filesystem::path& path, const std::vector<TakeNote>& notes) {

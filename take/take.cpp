@@ -1,11 +1,33 @@
 // SPDX-License-Identifier: MIT
 #include "take.h"
 
+#include "platform/failure.h"
+#include "platform/own_file.h"
+#include "take/midi_take_writer.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string>
 
 namespace chimex {
+namespace {
+
+/// The names tried for a take, counting the usual one, before giving up.
+constexpr int mostTakeNames = 999;
+
+/// Longer than a take of a day of playing; a longer file is not one.
+constexpr std::size_t longestTake = 64 << 20;
+
+bool holdsOwnTake(const std::filesystem::path& path) {
+    try {
+        const auto bytes = readOrdinaryFile(path, longestTake);
+        return bytes && isOwnTake(*bytes);
+    } catch (const InputFailure&) {
+        return false; // a folder, FIFO, unreadable or overlong file is not a take of ours
+    }
+}
+
+} // namespace
 
 void Take::press(float gap) {
     gap_ = notes_.empty() ? 0.0f : gap;
@@ -24,6 +46,21 @@ std::filesystem::path takePath(const std::filesystem::path& tuneFile) {
         return std::filesystem::path(tuneFile) += ".mid";
     }
     return std::filesystem::path(tuneFile).replace_extension(".mid");
+}
+
+std::filesystem::path takeDestination(const std::filesystem::path& tuneFile) {
+    const auto usual = takePath(tuneFile);
+    for (int n = 1; n <= mostTakeNames; ++n) {
+        const auto candidate =
+            n == 1 ? usual
+                   : std::filesystem::path(usual).replace_filename(usual.stem().string() + " (" +
+                                                                   std::to_string(n) + ").mid");
+        if (!somethingAt(candidate) || holdsOwnTake(candidate)) {
+            return candidate;
+        }
+    }
+    throw Failure("Every name from " + usual.string() + " to \"" + usual.stem().string() + " (" +
+                  std::to_string(mostTakeNames) + ").mid\" holds a file of your own");
 }
 
 } // namespace chimex

@@ -33,4 +33,10 @@ class Take {
 /// itself ends in ".mid", so the take never replaces it).
 std::filesystem::path takePath(const std::filesystem::path& tuneFile);
 
+/// Where the take of `tuneFile` is written: takePath() when nothing stands there or it holds an
+/// earlier take of the program (see isOwnTake); otherwise the first of "NAME (2).mid",
+/// "NAME (3).mid", ... for which the same holds, so a file the program did not write is never
+/// replaced. Throws Failure when no such name is left.
+std::filesystem::path takeDestination(const std::filesystem::path& tuneFile);
+
 } // namespace chimex

@@ -7,6 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
+
 #include <sstream>
 
 #include <sys/stat.h>
@@ -14,6 +17,7 @@
 namespace chimex {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 class CommandLine : public ::testing::Test {
@@ -107,6 +111,45 @@ TEST_F(CommandLine, SettingsFileWithLineFeedsLimitsTheCheck) {
     EXPECT_THAT(out.str(), HasSubstr("faster than the X and Y limit 1"));
 }
 
+TEST_F(CommandLine, LimitsOfZeroOrLessKeepTheirAxesStill) {
+    write("x.ini", "MaxX = 50\nMaxY = 0\nMaxZ = -5\nMAxXYSpeed = 3\nMAxZSpeed = 0\n");
+    write("score.txt", "0 0.1\n5 0.2\n36 0.3\n");
+    ASSERT_EQ(
+        run({"render", path("score.txt"), "-o", path("part.txt"), "--settings", path("x.ini")}),
+        ExitStatus::Done)
+        << err.str();
+    const std::string part = test::readFile(path("part.txt"));
+    EXPECT_EQ(part.find("J3,,"), std::string::npos);
+    EXPECT_NE(part.find("J3, "), std::string::npos);
+    EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("x.ini")}), ExitStatus::Done);
+}
+
+TEST_F(CommandLine, ADesktopSettingsFileThatCannotBeReadIsRefusedNotSkipped) {
+    // The tests' own folder has no notes/ beside it: the desktop program's Chimex.ini is looked
+    // for in $XDG_CONFIG_HOME/chimex/.
+    const std::filesystem::path ini =
+        std::filesystem::path(path("config")) / "chimex" / "Chimex.ini";
+    std::filesystem::create_directories(ini.parent_path());
+    write("part.txt", "PAUSE 2\r\n");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", path("config").c_str(), 1);
+    const std::pair<std::function<void()>, const char*> kinds[] = {
+        {[&] { ::mkfifo(ini.c_str(), 0600); }, "not an ordinary file"},
+        {[&] { std::filesystem::create_directory(ini); }, "it is a folder"},
+        {[&] { std::filesystem::create_symlink("gone.ini", ini); }, "does not exist"},
+        {[&] { std::filesystem::create_symlink("Chimex.ini", ini); }, "symbolic links"},
+    };
+    for (const auto& [make, reason] : kinds) {
+        make();
+        err.str("");
+        EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::BadInput) << reason;
+        EXPECT_THAT(err.str(), AllOf(HasSubstr("Chimex.ini: cannot be read"), HasSubstr(reason)));
+        std::filesystem::remove(ini);
+    }
+    old ? ::setenv("XDG_CONFIG_HOME", kept.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     write("tiny.ini", "MaxX = 1\r\nMaxY = 1\r\nMaxZ = 1\r\nMAxXYSpeed = 3\r\nMAxZSpeed = 2\r\n");
     write("score.txt", "0 0.1\n36 5\n0 0.1\n");
@@ -150,6 +193,7 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     std::filesystem::create_symlink(path("part.txt"), path("soft.txt"));
     ::mkfifo(path("fifo").c_str(), 0600);
     write("empty.ini", "");
+    write("huge.ini", "MaxZ = 1E39\nMAxXYSpeed = 3\n");
     write("utf16.txt", std::string("\xFF\xFE\x32\x00\x20\x00\x31\x00", 8));
     write("control.txt", std::string("2\x01 1\n"));
     write("day.mid",
@@ -276,7 +320,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"EmptySettings",
                 {"check", "@part.txt", "--settings", "@empty.ini"},
                 ExitStatus::BadInput,
-                "empty.ini: MaxX must be given a number above 0"},
+                "empty.ini: MAxXYSpeed must be given a number above 0"},
+        Refusal{"HugeSettings",
+                {"check", "@part.txt", "--settings", "@huge.ini"},
+                ExitStatus::BadInput,
+                "huge.ini: MaxZ must be given a number that fits"},
+        Refusal{"SettingsFromAPipe",
+                {"check", "@part.txt", "--settings", "@fifo"},
+                ExitStatus::BadInput,
+                "fifo: cannot be read: it is not an ordinary file"},
+        Refusal{"SettingsAreAFolder",
+                {"check", "@part.txt", "--settings", "@."},
+                ExitStatus::BadInput,
+                "cannot be read: it is a folder"},
         Refusal{"NegativeSpeedSettings",
                 {"render", "@good.txt", "-o", "@out.txt", "--settings", "@slow.ini"},
                 ExitStatus::BadInput,

@@ -50,7 +50,7 @@ std::string desktopPartFile(const Scenario& s, const std::filesystem::path& fold
         },
         [&] {
             view.pause = s.pause ? 1 : view.pause;
-            commitSettings(state, platform, view);
+            commitSettings(state, platform, view, fieldTexts(view));
         });
     const auto tune = folder / "tune.txt";
     state.TuneStream.open(tune);

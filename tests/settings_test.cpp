@@ -10,8 +10,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <sstream>
 
@@ -104,6 +107,7 @@ TEST(SettingsReader, LinesAndValues) {
         std::string text;
         Fields fields;
         int pause;
+        std::vector<std::string> refused = {};
     };
     const Fields zeros{"0", "0", "0", "0", "0"};
     const Case cases[] = {
@@ -131,18 +135,22 @@ TEST(SettingsReader, LinesAndValues) {
          "MaxX = 3\r\nMaxX\r\nMAXX 4\r\n",
          {"3", "0", "0", "0", "0"},
          0},
-        {"beyond single range is skipped",
-         "MaxX = 3\r\nMaxX = 1E39\r\nMaxY = -1e39\r\n",
+        {"beyond single range is skipped and named",
+         "MaxX = 3\r\nMaxX = 1E39\r\nMAXXYSPEED = -1e39\r\n",
          {"3", "0", "0", "0", "0"},
-         0},
-        {"not above 0 is skipped",
-         "MaxX = 5\r\nMaxX = -1\r\nMaxY = 0\r\nMaxZ = -1E-50\r\n",
-         {"5", "0", "0", "0", "0"},
+         0,
+         {"MaxX", "MAxXYSpeed"}},
+        {"zero and negative are taken",
+         "MaxX = 5\r\nMaxX = -1\r\nMaxY = 0\r\nMaxZ = -5\r\nMAxXYSpeed = -0.732\r\n",
+         {"-1", "0", "-5", "-0.732", "0"},
          0},
         {"byte-order mark", "\xEF\xBB\xBFMaxX = 5\r\n", {"5", "0", "0", "0", "0"}, 0},
         {"lines ended by CR alone", "MaxX = 4\rMaxY = 5\r", {"4", "5", "0", "0", "0"}, 0},
         {"last line without line end", "MaxX = 4\r\nMaxY = 5", {"4", "5", "0", "0", "0"}, 0},
-        {"a LF alone does not end a line", "MaxX = 4\nMaxY = 5\n", {"4", "0", "0", "0", "0"}, 0},
+        {"CR LF, LF and CR mixed",
+         "MaxX = 4\nMaxY = 5\r\nMaxZ = 6\rMAxXYSpeed = 7\n\nMAxZSpeed = 8",
+         {"4", "5", "6", "7", "8"},
+         0},
         {"ADDPAUSE 0.5 rounds to 0", "ADdPause = 1\r\nADdPause = 0.5\r\n", zeros, 0},
         {"ADDPAUSE 1.5 rounds to 2", "ADdPause = 1.5\r\n", zeros, 2},
         {"ADDPAUSE 2.5 rounds to 2", "ADdPause = 2.5\r\n", zeros, 2},
@@ -155,7 +163,7 @@ TEST(SettingsReader, LinesAndValues) {
     for (const auto& c : cases) {
         ReadResult r;
         std::istringstream in(c.text);
-        readSettings(in, r.state, r.view);
+        EXPECT_EQ(readSettings(in, r.state, r.view), c.refused) << c.name;
         EXPECT_EQ(r.view.texts, c.fields) << c.name;
         EXPECT_EQ(r.view.pause, c.pause) << c.name;
         EXPECT_EQ(r.state.PauseMode, -1) << c.name << ": the dialog was loaded";
@@ -189,6 +197,30 @@ TEST_F(SettingsFiles, ExistingFileLoadsTheDialog) {
     EXPECT_EQ(state.PauseMode, -1);
     EXPECT_EQ(state.MaxY, 30.0f);
     EXPECT_EQ(view.texts, (std::array<std::string, 5>{"0", "30", "0", "0", "0"}));
+}
+
+TEST_F(SettingsFiles, WhatIsNoOrdinaryFileFailsWithItsReasonAndIsNotReplaced) {
+    struct Case {
+        std::function<void()> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {[&] { ::mkfifo(file.c_str(), 0600); }, "not an ordinary file"},
+        {[&] { fs::create_directory(file); }, "it is a folder"},
+        {[&] { fs::create_symlink("missing.ini", file); }, "a link to a file that does not exist"},
+        {[&] { fs::create_symlink("Chimex.ini", file); }, "Too many levels of symbolic links"},
+    };
+    for (const auto& c : cases) {
+        c.make();
+        try {
+            readSettingsFile(state, platform, view);
+            ADD_FAILURE() << c.reason;
+        } catch (const InputFailure& failure) {
+            EXPECT_THAT(failure.what(), AllOf(HasSubstr("Chimex.ini"), HasSubstr(c.reason)));
+        }
+        EXPECT_THROW(writeSettingsFile(state, platform, 0), Failure) << c.reason;
+        fs::remove(file);
+    }
 }
 
 TEST_F(SettingsFiles, ReadBackWhatTheWriterWrote) {
@@ -257,7 +289,7 @@ TEST_F(SettingsCommit, InitialValues) {
     state.HighX = state.HighY = state.HighZ = 5;
     state.LowX = state.LowY = state.LowZ = 1;
     state.CurX = 7;
-    commitSettings(state, platform, view);
+    commitSettings(state, platform, view, view.texts);
     EXPECT_EQ(settingsOf(state),
               (std::array{96.0f, 48.0f, 6.0f, 3.0f, 2.0f, static_cast<float>(3.0 / 8.2)}));
     for (float extent :
@@ -280,40 +312,62 @@ TEST_F(SettingsCommit, PauseBox) {
         ProgramState s;
         FakeSettingsView v(s);
         v.pause = c.box;
-        commitSettings(s, platform, v);
+        commitSettings(s, platform, v, v.texts);
         EXPECT_EQ(s.PauseMode, c.pauseMode) << c.box;
         EXPECT_THAT(readFile(file), HasSubstr("ADdPause = " + std::to_string(c.box) + "\r\n"));
     }
 }
 
 TEST_F(SettingsCommit, FieldTexts) {
-    view.texts = {"", "12,5", "2.5", "0", "abc"};
-    commitSettings(state, platform, view);
-    EXPECT_EQ(settingsOf(state), (std::array{0.0f, 12.0f, 2.5f, 0.0f, 0.0f, 0.0f}));
+    const std::array<std::string, 5> opened{initialFieldTexts[0], initialFieldTexts[1],
+                                            initialFieldTexts[2], initialFieldTexts[3],
+                                            initialFieldTexts[4]};
+    view.texts = {"", "12,5", "-2.5", "abc", "0"};
+    commitSettings(state, platform, view, opened);
+    EXPECT_EQ(settingsOf(state),
+              (std::array{0.0f, 12.0f, -2.5f, 3.0f, 0.0f, static_cast<float>(3.0 / 8.2)}));
+    EXPECT_EQ(readFile(file), "MaxX = 0\r\nMaxY = 12\r\nMaxZ = -2.5\r\nMAxXYSpeed = 3\r\n"
+                              "MAxZSpeed = 0\r\nADdPause = 0\r\n");
 }
 
-TEST_F(SettingsCommit, ValueNotAboveZeroOrBeyondSingleRangeKeepsThePreviousSetting) {
-    state.MaxX = 50;
-    state.MaxZ = 5;
-    state.MaxXYSpeed = 4.1f;
-    state.MaxZSpeed = 1.5f;
-    view.texts = {"1E39", "48", "-1", std::string(400, '9'), "0"};
-    commitSettings(state, platform, view);
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_THAT(platform.messages[0].prompt,
-                AllOf(HasSubstr("MaxX: \"1E39\", keeps 50"), HasSubstr("MaxZ: \"-1\", keeps 5"),
-                      HasSubstr("MaxZSpeed: \"0\", keeps 1.5"),
-                      HasSubstr("MaxXYSpeed: \"" + std::string(40, '9') + "...\", keeps 4.1")));
-    EXPECT_EQ(settingsOf(state),
-              (std::array{50.0f, 48.0f, 5.0f, 4.1f, 1.5f, static_cast<float>(4.1f / 8.2)}));
-    EXPECT_EQ(readFile(file), "MaxX = 50\r\nMaxY = 48\r\nMaxZ = 5\r\nMAxXYSpeed = 4.1\r\n"
-                              "MAxZSpeed = 1.5\r\nADdPause = 0\r\n");
+TEST_F(SettingsCommit, RefusedValueKeepsWhatTheDialogOpenedWith) {
+    struct Case {
+        std::array<std::string, 5> opened;
+        std::array<std::string, 5> typed;
+        std::array<float, 5> committed;
+        std::vector<const char*> named;
+    };
+    const Case cases[] = {
+        {{"50", "48", "5", "4.1", "1.5"},
+         {"1E39", "-5", "-1", std::string(400, '9'), "0"},
+         {50, -5, -1, 4.1f, 0},
+         {"MaxX: \"1E39\" is too large, keeps 50",
+          "MaxXYSpeed: \"9999999999999999999999999999999999999999...\" is too large, keeps 4.1"}},
+        // Opened with a speed not above 0 (a file saying so): the initial 3 is kept.
+        {{"1E39", "48", "6", "0", "2"},
+         {"-1E39", "48", "6", "-0.732", "2"},
+         {96, 48, 6, 3, 2},
+         {"MaxX: \"-1E39\" is too large, keeps 96",
+          "MaxXYSpeed: \"-0.732\" is not above 0, keeps 3"}},
+    };
+    for (const auto& c : cases) {
+        ProgramState s;
+        FakeSettingsView v(s);
+        v.texts = c.typed;
+        platform.messages.clear();
+        commitSettings(s, platform, v, c.opened);
+        EXPECT_EQ((std::array{s.MaxX, s.MaxY, s.MaxZ, s.MaxXYSpeed, s.MaxZSpeed}), c.committed);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        for (const char* named : c.named) {
+            EXPECT_THAT(platform.messages[0].prompt, HasSubstr(named));
+        }
+    }
 }
 
 TEST_F(SettingsCommit, WriterFailureReachesTheCaller) {
     writeFile(file, "");
     platform.folder = file / "below";
-    EXPECT_THROW(commitSettings(state, platform, view), Failure);
+    EXPECT_THROW(commitSettings(state, platform, view, view.texts), Failure);
     EXPECT_EQ(state.MaxX, 96.0f) << "the settings are committed before the file is written";
 }
 

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace chimex {
 namespace {
@@ -20,13 +24,16 @@ std::string midiBytes(const std::vector<TakeNote>& notes) {
 
 TEST(MidiTake, IsAFormat0FileOfTheNotesOneAfterTheOther) {
     // Key 24 (note 72) held 1 ms, then key 0 (note 48) held 0 ms after a gap of 2 ms.
+    // The track opens with the program's mark, sealed by the events after it.
     const std::string expected("MThd\0\0\0\6\0\0\0\1\x05\xDC"
-                               "MTrk\0\0\0\x1B"
+                               "MTrk\0\0\0\x44"
+                               "\0\xFF\x01\x25"
+                               "Chimex Vedadazu take 2f01e505adad2ca2"
                                "\0\xFF\x51\x03\x07\xA1\x20"
                                "\0\x90\x48\x64\x03\x80\x48\x40"
                                "\x06\x90\x30\x64\x01\x80\x30\x40"
                                "\0\xFF\x2F\0",
-                               49);
+                               90);
     EXPECT_EQ(midiBytes({{24, 0, 0.001f}, {0, 0.002f, 0}}), expected);
 }
 
@@ -47,6 +54,40 @@ TEST(MidiTake, EveryTimeSurvivesTheThreeDecimalsWhenReadBack) {
         EXPECT_EQ(roundThroughThreeDecimals(read[i].hold), notes[i].hold) << i;
         EXPECT_EQ(roundThroughThreeDecimals(read[i].gap), notes[i].gap) << i;
     }
+}
+
+TEST(MidiTake, OnlyAnUnchangedTakeCountsAsTheProgramsOwn) {
+    const std::string take = midiBytes({{24, 0, 0.5f}});
+    std::string edited = take;
+    edited[edited.size() - 6] = '\x30'; // another note
+    const std::string longer = take + std::string(1, '\0');
+    const std::pair<std::string, bool> files[] = {
+        {take, true},    {midiBytes({}), true},       {edited, false},
+        {longer, false}, {take.substr(0, 30), false}, {"MThd", false},
+        {"", false},
+    };
+    for (const auto& [bytes, own] : files) {
+        EXPECT_EQ(isOwnTake(bytes), own) << bytes.size();
+    }
+}
+
+TEST(Take, GoesWhereNoFileOfTheUsersIsReplaced) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("take_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto tune = folder / "song.gxp";
+    const auto put = [](const std::filesystem::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    };
+    EXPECT_EQ(takeDestination(tune), folder / "song.mid") << "nothing there";
+    put(folder / "song.mid", midiBytes({{1, 0, 1}}));
+    EXPECT_EQ(takeDestination(tune), folder / "song.mid") << "an earlier take";
+    put(folder / "song.mid", "MThd the user's own song");
+    ::mkfifo((folder / "song (2).mid").c_str(), 0600);
+    std::filesystem::create_directory(folder / "song (3).mid");
+    put(folder / "song (4).mid", midiBytes({}));
+    EXPECT_EQ(takeDestination(tune), folder / "song (4).mid");
+    std::filesystem::remove_all(folder);
 }
 
 TEST(Take, LiesBesideTheTuneFileAndNeverReplacesIt) {

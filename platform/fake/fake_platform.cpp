@@ -100,6 +100,15 @@ void FakePlatform::endPlaying() {
 
 void FakePlatform::reportUnhandledFailure(std::string_view message) {
     calls.push_back("reportUnhandledFailure " + std::string(message));
+    if (endPlayingFirst && !reporting_) {
+        const auto at = failuresReported.size();
+        reporting_ = true;
+        endPlaying();
+        reporting_ = false;
+        failuresReported.emplace(failuresReported.begin() + static_cast<std::ptrdiff_t>(at),
+                                 message);
+        return;
+    }
     failuresReported.emplace_back(message);
 }
 

@@ -40,6 +40,9 @@ class FakePlatform : public Platform {
 
     /// Run inside endPlaying(), as the main window's unload would (finish the tune file).
     std::function<void()> onEndPlaying;
+    /// reportUnhandledFailure() ends playing first, as the desktop program does; a failure
+    /// reported meanwhile is listed after the one being reported.
+    bool endPlayingFirst = false;
 
     std::vector<std::string> calls;
     std::vector<Message> messages;
@@ -69,6 +72,7 @@ class FakePlatform : public Platform {
 
   private:
     void failIfAsked(const std::string& operation) const;
+    bool reporting_ = false;
     RandomSource random_;
 };
 

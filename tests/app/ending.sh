@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program under Xvfb ended while playing by a signal (a logout, a closed terminal,
-# Ctrl+C) and by the loss of its display: each time the tune file must be the finished part file.
+# Ctrl+C) and by the loss of its display: each time the tune file must be the finished part file,
+# with its take beside it.
 # Usage: ending.sh RUN_FOLDER
 set -euo pipefail
 run_folder=$1
@@ -28,7 +29,8 @@ play_one_note() {
 finished() {
     [ "$(head -1 "$1" | tr -d '\r')" = "' file created by Gantrix Chimex software" ] &&
         grep -q "^' note duration = " "$1" &&
-        [ "$(tail -3 "$1" | head -1 | tr -d '\r')" = "' Finally restore the original settings" ]
+        [ "$(tail -3 "$1" | head -1 | tr -d '\r')" = "' Finally restore the original settings" ] &&
+        [ "$(head -c 4 "${1%.gxp}.mid")" = MThd ]
 }
 
 start_x

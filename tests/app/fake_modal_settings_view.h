@@ -22,11 +22,12 @@ class FakeModalSettingsView : public test::FakeDialogFields<ModalSettingsView> {
     void load() override { loadOnce(); }
     void showModal() override {
         load();
+        const auto opened = fieldTexts(*this);
         ++shows;
         if (whileShown) {
             whileShown();
         }
-        commitSettings(state_, platform_, *this);
+        commitSettings(state_, platform_, *this, opened);
     }
 
   private:

@@ -5,6 +5,7 @@
 #include "core/note_capture.h"
 #include "fake_modal_settings_view.h"
 #include "platform/fake/fake_platform.h"
+#include "take/midi_take_writer.h"
 #include "text_files.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QWindow>
 
 #include <memory>
+#include <sstream>
 
 using namespace chimex;
 
@@ -339,8 +341,56 @@ class MainWindowTest : public QObject {
         QCOMPARE(test::readFile(folder() / "tune.mid").substr(0, 4), std::string("MThd"));
     }
 
+    void aFileOfTheUsersIsNeverReplacedByTheTake() {
+        test::writeFile(folder() / "tune.mid", "MThd the user's own song");
+        start();
+        window_->unload();
+        QVERIFY(!std::filesystem::exists(folder() / "tune (2).mid")); // nothing played, no take
+        QVERIFY(platform_->messages.empty());
+        cleanup();
+        init();
+        test::writeFile(folder() / "tune.mid", "MThd the user's own song");
+        start();
+        play(3);
+        window_->unload();
+        QCOMPARE(test::readFile(folder() / "tune.mid"), std::string("MThd the user's own song"));
+        QVERIFY(platform_->messages.back().prompt.starts_with(
+            "The notes as played are kept as a MIDI file in \"" +
+            (folder() / "tune (2).mid").string()));
+        const std::string take = test::readFile(folder() / "tune (2).mid");
+        QVERIFY(isOwnTake(take));
+        // Played again: the program's own take is replaced, the user's file still kept.
+        cleanup();
+        init();
+        test::writeFile(folder() / "tune.mid", "MThd the user's own song");
+        test::writeFile(folder() / "tune (2).mid", take);
+        start();
+        play(5);
+        window_->unload();
+        QVERIFY(test::readFile(folder() / "tune (2).mid") != take);
+        QVERIFY(!std::filesystem::exists(folder() / "tune (3).mid"));
+    }
+
+    void aTuneThatCannotBeFinishedIsReportedBeforeTheTake() {
+        test::writeFile(folder() / "tune.mid", "MThd the user's own song");
+        start();
+        platform_->endPlayingFirst = true;
+        play(3);
+        std::filesystem::remove(tune()); // the finaliser finds no journal to read
+        window_->close();
+        QCOMPARE(platform_->failuresReported.size(), std::size_t{2});
+        QVERIFY(platform_->failuresReported[0].find("tune.gxp") != std::string::npos);
+        QVERIFY(platform_->failuresReported[1].starts_with("The notes as played are kept"));
+        QVERIFY(platform_->messages.empty());
+        QVERIFY(std::filesystem::exists(folder() / "tune (2).mid"));
+    }
+
     void aTakeThatCannotBeWrittenIsReported() {
-        std::filesystem::create_directory(folder() / "tune.mid");
+        // An earlier take made read-only: it is the take's place, but cannot be replaced.
+        std::ostringstream earlier;
+        writeMidiTake(earlier, {{1, 0, 1}});
+        test::writeFile(folder() / "tune.mid", earlier.str());
+        std::filesystem::permissions(folder() / "tune.mid", std::filesystem::perms(0444));
         start();
         play(3);
         window_->unload();

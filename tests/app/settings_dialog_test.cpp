@@ -208,6 +208,11 @@ class SettingsDialogTest : public QObject {
                                      << "3" << 0.0f << static_cast<float>(3 / 8.2);
         QTest::newRow("decimal comma") << "12,5"
                                        << "4.1" << 12.0f << static_cast<float>(4.1f / 8.2);
+        QTest::newRow("negative limit") << "-5"
+                                        << "3" << -5.0f << static_cast<float>(3 / 8.2);
+        // Refused: each keeps what the dialog opened with.
+        QTest::newRow("too large, speed 0") << "1E39"
+                                            << "0" << 96.0f << static_cast<float>(3 / 8.2);
     }
     void typedTextsCommitTheirLeadingNumber() {
         QFETCH(QString, maxX);

@@ -212,3 +212,22 @@ TEST_F(StartUp, AJournalLeftByACrashIsNamedWithTheCommandThatFinishesIt) {
         << platform.messages[0].prompt;
     EXPECT_EQ(readFile(tune), journal);
 }
+
+TEST(LeftoverJournal, OnlyTheProgramsOwnJournalLinesCount) {
+    const std::pair<const char*, bool> starts[] = {
+        {"\r\nJS, 1.463\r\n' note duration = 0.5\r\nJ3, .732\r\n", true},
+        {"\r\nJS,, 1.463\r\n' note duration = 0.5\r\nJ3,,, .732\r\n", true},
+        {"PAUSE, .250\r\n", true},
+        {"\r\nDear diary,\r\n", false},
+        {"\n\nJS, 1\n", false},
+        {"PAUSE 2\r\n", false},
+        {"PAUSED\r\n", false},
+        {"", false},
+    };
+    test::ScratchFolder scratch;
+    const fs::path file = scratch.path() / "tune.gxp";
+    for (const auto& [text, journal] : starts) {
+        writeFile(file, text);
+        EXPECT_EQ(leftoverJournalMessage(file).has_value(), journal) << '"' << text << '"';
+    }
+}
