@@ -8,6 +8,7 @@ namespace {
 /// tied the clocks was handled, and not much later than that.
 constexpr double mostAhead = 1;
 constexpr double mostBehind = 10;
+constexpr double halfDay = 43200;
 
 } // namespace
 
@@ -16,12 +17,18 @@ double EventClock::reading(double stamp, double clockNow) {
         const double at = stamp + *offset_;
         if (at <= clockNow + mostAhead && at >= clockNow - mostBehind) {
             lastStamp_ = stamp;
+            lastReading_ = at;
             return at;
         }
     }
-    offset_ = clockNow - stamp;
+    // Tied afresh at the clock, yet not before the source's last event: a clock that stands
+    // behind it has not passed midnight unless it is half a day behind.
+    const bool behind = offset_ && clockNow < lastReading_ && lastReading_ - clockNow < halfDay;
+    const double at = behind ? lastReading_ : clockNow;
+    offset_ = at - stamp;
     lastStamp_ = stamp;
-    return clockNow;
+    lastReading_ = at;
+    return at;
 }
 
 } // namespace chimex

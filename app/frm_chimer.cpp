@@ -191,6 +191,15 @@ void FrmChimer::finishWithoutWindows() {
     } catch (const std::exception& failure) {
         std::cerr << "Chimex: " << failure.what() << "\n";
     }
+    if (takeWanted_ && !takeSaved_) {
+        takeSaved_ = true;
+        try {
+            saveMidiTake(takePath(state_.TuneFile), take_.notes());
+        } catch (const std::exception& failure) {
+            std::cerr << "Chimex: the notes as played could not be kept as a MIDI file: "
+                      << failure.what() << "\n";
+        }
+    }
 }
 
 void FrmChimer::keyPressed(int index, EventStamp stamp) {
