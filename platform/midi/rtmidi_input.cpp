@@ -136,7 +136,9 @@ void RtMidiInput::start(NoteHandler handler) {
             alsa_->lister = std::make_unique<RtMidiIn>(api, clientName);
             alsa_->lister->setErrorCallback(reportRtMidiError, &log_);
         } catch (const std::exception& failure) {
-            alsa_.reset();
+            if (api == RtMidi::LINUX_ALSA) {
+                alsa_.reset();
+            }
             problems += (problems.empty() ? "" : "; ") + std::string(failure.what());
         }
     }
