@@ -75,10 +75,11 @@ held=$(awk '/^Key(Press|Release) event/ { kind = $1 }
     END { print last[52] / 1000, last[11] / 1000, last[24] / 1000 }' "$work/xev.log")
 durations=$(sed -n "s/^' note duration = //p" <<<"$body" | head -4 | tr '\n' ' ')
 echo "held by the X server's stamps: $held; recorded: $durations"
-# Each recorded hold lies within a millisecond of the stamps' hold; the mouse's within 3 ms of
-# xdotool's sleep (nothing else can see its stamps).
+# Each recorded hold lies within a millisecond of the stamps' hold. No other client sees the
+# mouse's stamps (the program holds the pointer while a button is down): its hold is only bound
+# by xdotool's sleep, which a busy machine may stretch by some milliseconds.
 awk -v d="$durations" -v h="$held" 'BEGIN { split(d, t, " "); split(h, w, " "); w[4] = 0.3
-    for (i = 1; i <= 4; i++) { e = t[i] - w[i]; if (e > 0.001 + (i == 4) * 0.002 || e < -0.001) exit 1 } }' ||
+    for (i = 1; i <= 4; i++) { e = t[i] - w[i]; if (e > (i < 4 ? 0.001 : 0.01) || e < -0.001) exit 1 } }' ||
     fail "durations $durations, held $held"
 
 "$run_folder/chimex-cli" render "$work/tunes/keys.mid" -o "$work/rendered.gxp" \
