@@ -3,15 +3,16 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 namespace chimex {
 namespace {
 
-/// Milliseconds: no auto-repeat starts sooner after a press; how long a release waits for the
-/// press of an auto-repeat that Qt did not mark.
+/// Milliseconds: no auto-repeat starts sooner after a press.
 constexpr quint64 shortestRepeatDelay = 150;
-constexpr int repeatWait = 8;
 
 /// X11 and Wayland report the Linux input code plus 8 as the native scan code.
 constexpr quint32 evdevOffset = 8;
@@ -36,8 +37,26 @@ int positionOf(const QKeyEvent& event) {
 
 } // namespace
 
+std::optional<bool> displayKeyDown(int position) {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    const int code = position + static_cast<int>(evdevOffset);
+    if (x11 == nullptr || code < 0 || code > 255) {
+        return std::nullopt;
+    }
+    xcb_connection_t* connection = x11->connection();
+    xcb_query_keymap_reply_t* reply =
+        xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
+    if (reply == nullptr) {
+        return std::nullopt;
+    }
+    const bool down = (reply->keys[code / 8] >> (code % 8)) & 1;
+    std::free(reply);
+    return down;
+}
+
 ComputerKeyboard::ComputerKeyboard(KeyHandler press, KeyHandler release, QObject* parent)
-    : QObject(parent), press_(std::move(press)), release_(std::move(release)) {}
+    : QObject(parent), press_(std::move(press)), release_(std::move(release)),
+      keyDownNow_(displayKeyDown) {}
 
 bool ComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
@@ -61,34 +80,43 @@ bool ComputerKeyboard::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-// Qt marks an auto-repeat (a release and a press with the same time stamp) only when both are
-// already queued; when the press comes late, a release after a hold that an auto-repeat could
-// follow waits a moment for it.
+bool ComputerKeyboard::stillDown(int position) const {
+    return keyDownNow_ && keyDownNow_(position).value_or(false);
+}
+
+// An X11 auto-repeat is a release and a press with one time stamp; Qt marks it only when both
+// are already queued. A release after a hold long enough to repeat, of a key the display still
+// has down, is such a repeat unless the press that must follow has a later stamp; either way
+// the note ends at the release's own time stamp.
 void ComputerKeyboard::keyRelease(int position, quint64 time) {
+    if (heldAway_.contains(position)) {
+        if (!stillDown(position)) {
+            heldAway_.erase(position); // let go at last, not an auto-repeat's release
+        }
+        return;
+    }
     const auto found = down_.find(position);
     if (found == down_.end()) {
         return;
     }
-    if (time < found->second.pressedAt + shortestRepeatDelay) {
-        keyUp(position);
+    if (time >= found->second.pressedAt + shortestRepeatDelay && stillDown(position)) {
+        pendingUp_[position] = time;
         return;
     }
-    pendingUp_[position] = time;
-    QTimer::singleShot(repeatWait, this, [this, position] {
-        if (pendingUp_.erase(position)) {
-            keyUp(position);
-        }
-    });
+    keyUp(position, time);
 }
 
 void ComputerKeyboard::keyPress(int position, quint64 time) {
     if (const auto pending = pendingUp_.find(position); pending != pendingUp_.end()) {
-        const bool repeat = pending->second == time;
+        const quint64 upTime = pending->second;
         pendingUp_.erase(pending);
-        if (repeat) {
+        if (upTime == time) {
             return;
         }
-        keyUp(position);
+        keyUp(position, upTime);
+    }
+    if (heldAway_.contains(position)) {
+        return; // still held from before the keyboard was lost
     }
     keyDown(position, time);
 }
@@ -101,17 +129,33 @@ void ComputerKeyboard::keyDown(int position, quint64 time) {
     const auto pianoKey = map_.pianoKey(position);
     if (pianoKey && !down_.contains(position)) {
         down_[position] = {*pianoKey, time};
-        press_(*pianoKey);
+        press_(*pianoKey, time);
     }
 }
 
-void ComputerKeyboard::keyUp(int position) {
+void ComputerKeyboard::keyUp(int position, quint64 time) {
     const auto found = down_.find(position);
     if (found != down_.end()) {
         const int pianoKey = found->second.pianoKey;
         down_.erase(found);
-        release_(pianoKey);
+        release_(pianoKey, time);
     }
+}
+
+void ComputerKeyboard::forgetKeysDown() {
+    const auto pending = pendingUp_;
+    pendingUp_.clear();
+    for (const auto& [position, time] : pending) {
+        keyUp(position, time);
+    }
+    for (const auto& entry : down_) {
+        heldAway_.insert(entry.first);
+    }
+    down_.clear();
+}
+
+void ComputerKeyboard::keyboardRegained() {
+    std::erase_if(heldAway_, [this](int position) { return !stillDown(position); });
 }
 
 } // namespace chimex

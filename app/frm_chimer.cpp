@@ -24,7 +24,8 @@ namespace chimex {
 
 FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings)
     : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform),
-      midiKeys_([this](int index) { pressKey(index); }, [this](int index) { releaseKey(index); }) {
+      midiKeys_([this](int index, MidiTime time) { pressKey(index, midiStamp(time)); },
+                [this](int index, MidiTime time) { releaseKey(index, midiStamp(time)); }) {
     setObjectName("frmChimer");
     setWindowTitle("Chimex");
     setWindowIcon(QIcon(":/chimex/chimex.png"));
@@ -50,8 +51,9 @@ FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView&
     buildKeyboard(client);
     txtSpeed_->setFocus();
 
-    keyboard_ = new ComputerKeyboard([this](int index) { pressKey(index); },
-                                     [this](int index) { releaseKey(index); }, this);
+    keyboard_ = new ComputerKeyboard(
+        [this](int index, quint64 time) { pressKey(index, displayStamp(time)); },
+        [this](int index, quint64 time) { releaseKey(index, displayStamp(time)); }, this);
     for (QWidget* target : std::initializer_list<QWidget*>{this, txtSpeed_}) {
         target->installEventFilter(keyboard_);
     }
@@ -72,8 +74,11 @@ void FrmChimer::buildKeyboard(QWidget* client) {
     for (int index = 0; index < keyCount; ++index) {
         auto* key = new NoteKey(index, client);
         keys_[static_cast<std::size_t>(index)] = key;
-        connect(key, &NoteKey::notePressed, this, &FrmChimer::keyPressed);
-        connect(key, &NoteKey::noteReleased, this, &FrmChimer::keyReleased);
+        connect(key, &NoteKey::notePressed, this,
+                [this](int index, quint64 time) { keyPressed(index, displayStamp(time)); });
+        connect(key, &NoteKey::noteReleased, this, [this](int index, bool last, quint64 time) {
+            keyReleased(index, last, displayStamp(time));
+        });
         setTabOrder(previous, key);
         previous = key;
     }
@@ -162,25 +167,52 @@ void FrmChimer::showKeyLabels() {
     }
 }
 
-void FrmChimer::pressKey(int index) {
+EventStamp FrmChimer::displayStamp(quint64 milliseconds) {
+    // X11 has no event at time 0; an event made up inside the program has no time of its own.
+    if (milliseconds == 0) {
+        return {};
+    }
+    return {&displayClock_, static_cast<double>(milliseconds) / 1000};
+}
+
+EventStamp FrmChimer::midiStamp(const MidiTime& time) {
+    if (time.base < 0) {
+        return {};
+    }
+    return {&midiClocks_[time.base], time.seconds};
+}
+
+double FrmChimer::readingOf(const EventStamp& stamp) {
+    const double now = platform_.clock();
+    return stamp.source ? stamp.source->reading(stamp.seconds, now) : now;
+}
+
+void FrmChimer::pressKey(int index, EventStamp stamp) {
     if (inHandler_) {
         return; // a message box of a key handler is open: the mouse could not play now either
     }
     if (heldKey_ == index) {
-        releaseHeldKey();
+        releaseHeldKey(stamp);
     }
-    keyPressed(index);
+    keyPressed(index, stamp);
 }
 
-void FrmChimer::releaseKey(int index) {
+void FrmChimer::releaseKey(int index, EventStamp stamp) {
     if (!inHandler_) {
-        keyReleased(index, true);
+        keyReleased(index, true, stamp);
     }
 }
 
 void FrmChimer::finishWithoutWindows() {
     if (!unloadChain_.hasRun()) {
         try {
+            if (heldKey_ && !inHandler_) {
+                // As at a signal, the held note is played; no window is touched.
+                releasing_ = *heldKey_;
+                heldKey_.reset();
+                keyReleaseAt(state_, platform_, *releasing_, platform_.clock());
+                recordRelease();
+            }
             unloadChain_.run();
         } catch (const std::exception& failure) {
             std::cerr << "Chimex: " << failure.what() << "\n";
@@ -191,12 +223,12 @@ void FrmChimer::finishWithoutWindows() {
     }
 }
 
-void FrmChimer::keyPressed(int index) {
+void FrmChimer::keyPressed(int index, EventStamp stamp) {
     if (unloadChain_.hasRun()) {
         return;
     }
     if (heldKey_ && *heldKey_ != index) {
-        releaseHeldKey();
+        releaseHeldKey(stamp);
         if (unloadChain_.hasRun()) {
             return; // that release ended the run (no room): the tune file is already finished
         }
@@ -205,13 +237,13 @@ void FrmChimer::keyPressed(int index) {
     key(index)->setHeld(true);
     inHandler_ = true;
     runGuarded(platform_, [&] {
-        keyPress(state_, platform_, index);
+        keyPressAt(state_, platform_, index, readingOf(stamp));
         take_.press(pauseBeforeNote(state_));
     });
     inHandler_ = false;
 }
 
-void FrmChimer::keyReleased(int index, bool lastButton) {
+void FrmChimer::keyReleased(int index, bool lastButton, EventStamp stamp) {
     if (heldKey_ != index) {
         return; // already released when the window lost the mouse
     }
@@ -226,18 +258,18 @@ void FrmChimer::keyReleased(int index, bool lastButton) {
     // The planner may unload the window from in here; nothing touches the window afterwards.
     inHandler_ = true;
     releasing_ = index;
-    runGuarded(platform_, [&] { keyRelease(state_, platform_, index); });
+    runGuarded(platform_, [&] { keyReleaseAt(state_, platform_, index, readingOf(stamp)); });
     recordRelease();
     inHandler_ = false;
 }
 
-void FrmChimer::releaseHeldKey() {
+void FrmChimer::releaseHeldKey(EventStamp stamp) {
     // While a key handler runs, its message box takes the mouse; the handler's own outcome (the
     // run ends or the real release follows) settles the held key.
     if (!heldKey_ || inHandler_) {
         return;
     }
-    keyReleased(*heldKey_, true);
+    keyReleased(*heldKey_, true, stamp);
 }
 
 void FrmChimer::closeEvent(QCloseEvent* event) {
@@ -247,9 +279,14 @@ void FrmChimer::closeEvent(QCloseEvent* event) {
 }
 
 void FrmChimer::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
-        releaseHeldKey();
-        keyboard_->forgetKeysDown();
+    if (event->type() == QEvent::ActivationChange) {
+        if (isActiveWindow()) {
+            keyboard_->keyboardRegained();
+        } else {
+            // A release that waited for its auto-repeat ends its note at its own time first.
+            keyboard_->forgetKeysDown();
+            releaseHeldKey();
+        }
     }
     QMainWindow::changeEvent(event);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/event_clock.h"
 #include "app/midi_keys.h"
 #include "app/modal_settings_view.h"
 #include "app/unload_chain.h"
@@ -12,6 +13,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -38,16 +40,11 @@ class FrmChimer : public QMainWindow {
     /// Finishes the tune file (once) and closes the window. Safe to call from a key release.
     void unload();
 
-    /// Finishes the tune file (once) without touching any window, for a program that ends
-    /// because its display is gone. A failure is written to standard error.
+    /// Ends the held note and finishes the tune file (once) without touching any window, for a
+    /// program that ends because its display is gone. A failure is written to standard error.
     void finishWithoutWindows();
-    /// A press from the computer keyboard or a MIDI keyboard. It goes where a mouse press goes;
-    /// a key that already sounds is released first, so the press starts a new note.
-    void pressKey(int index);
-    /// A release from the computer keyboard or a MIDI keyboard: releases the key if it sounds.
-    void releaseKey(int index);
-    /// A note message from a MIDI keyboard (see MidiKeys).
-    void midiNote(int note, bool on) { midiKeys_.note(note, on); }
+    /// A note message from a MIDI keyboard (see MidiKeys), timed by the message's own time.
+    void midiNote(int note, bool on, MidiTime time = {}) { midiKeys_.note(note, on, time); }
 
     NoteKey* key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
     const Take& take() const { return take_; }
@@ -58,11 +55,23 @@ class FrmChimer : public QMainWindow {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    /// The event's time stamp in milliseconds from the display server (0 for none).
+    EventStamp displayStamp(quint64 milliseconds);
+    EventStamp midiStamp(const MidiTime& time);
+    /// The clock reading of the event; may throw, so it is read inside runGuarded().
+    double readingOf(const EventStamp& stamp);
+
     void buildKeyboard(QWidget* client);
-    void keyPressed(int index);
-    void keyReleased(int index, bool lastButton);
-    /// The window lost the mouse while a key was held: that key is released.
-    void releaseHeldKey();
+    /// A press from the computer keyboard or a MIDI keyboard. It goes where a mouse press goes;
+    /// a key that already sounds is released first, so the press starts a new note.
+    void pressKey(int index, EventStamp stamp);
+    /// A release from the computer keyboard or a MIDI keyboard: releases the key if it sounds.
+    void releaseKey(int index, EventStamp stamp);
+    void keyPressed(int index, EventStamp stamp);
+    void keyReleased(int index, bool lastButton, EventStamp stamp);
+    /// The held key, if any, is released at `stamp` (by default now, as when the window lost
+    /// the mouse).
+    void releaseHeldKey(EventStamp stamp = {});
     void finishTune();
     /// Adds the note whose release is under way (when the run ended inside it) to the take.
     void recordRelease();
@@ -88,6 +97,8 @@ class FrmChimer : public QMainWindow {
     bool inHandler_ = false;
     ComputerKeyboard* keyboard_ = nullptr;
     MidiKeys midiKeys_;
+    EventClock displayClock_;              ///< the mouse's and the computer keyboard's stamps
+    std::map<int, EventClock> midiClocks_; ///< by MIDI time base
     Take take_;
     std::optional<int> releasing_;
     bool takeWanted_ = false;

@@ -88,7 +88,9 @@ int main(int argc, char** argv) {
     std::atexit(finishOnExit);
     window.show();
     chimex::RtMidiInput midi(options.midiFilter, std::cerr);
-    midi.start([&window](int note, bool on) { window.midiNote(note, on); });
+    midi.start([&window](int note, bool on, chimex::MidiTime time) {
+        window.midiNote(note, on, time);
+    });
     const int status = QApplication::exec();
     windowToFinish = nullptr;
     return status;

@@ -5,13 +5,13 @@
 
 namespace chimex {
 
-void MidiKeys::note(int note, bool on) {
+void MidiKeys::note(int note, bool on, MidiTime time) {
     if (on) {
         sounding_ = note;
-        press_(keyForNote(note));
+        press_(keyForNote(note), time);
     } else if (sounding_ == note) {
         sounding_.reset();
-        release_(keyForNote(note));
+        release_(keyForNote(note), time);
     }
 }
 

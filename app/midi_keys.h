@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/midi_input.h"
+
 #include <functional>
 #include <optional>
 
@@ -11,11 +13,11 @@ namespace chimex {
 /// that key only while its own note is the one that sounds.
 class MidiKeys {
   public:
-    using KeyHandler = std::function<void(int keyIndex)>;
+    using KeyHandler = std::function<void(int keyIndex, MidiTime time)>;
     MidiKeys(KeyHandler press, KeyHandler release)
         : press_(std::move(press)), release_(std::move(release)) {}
 
-    void note(int note, bool on);
+    void note(int note, bool on, MidiTime time = {});
 
   private:
     KeyHandler press_;

@@ -35,12 +35,12 @@ void NoteKey::setLabel(const QString& label) {
 
 void NoteKey::mousePressEvent(QMouseEvent* event) {
     event->accept();
-    emit notePressed(index_);
+    emit notePressed(index_, event->timestamp());
 }
 
 void NoteKey::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
-    emit noteReleased(index_, event->buttons() == Qt::NoButton);
+    emit noteReleased(index_, event->buttons() == Qt::NoButton, event->timestamp());
 }
 
 void NoteKey::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -24,9 +24,10 @@ class NoteKey : public QPushButton {
     QString label() const { return label_; }
 
   signals:
-    void notePressed(int index);
+    /// `time` is the mouse event's time stamp, milliseconds.
+    void notePressed(int index, quint64 time);
     /// `lastButton` is false while another mouse button is still down on the key.
-    void noteReleased(int index, bool lastButton);
+    void noteReleased(int index, bool lastButton, quint64 time);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -26,12 +26,15 @@ void requireKey(int keyIndex) {
     }
 }
 
-double readClock(Platform& platform) {
-    const double reading = platform.clock();
+double finiteTime(double reading) {
     if (!std::isfinite(reading)) {
         overflow("the clock reading is not a finite number");
     }
     return reading;
+}
+
+double readClock(Platform& platform) {
+    return finiteTime(platform.clock());
 }
 
 /// Seconds from `from` to `to`, both seconds since midnight; a day is added when the clock passed
@@ -47,6 +50,33 @@ float roundedTime(double seconds, std::string_view what) {
         overflow(std::string(what) + " is beyond the single-precision range");
     }
     return roundThroughThreeDecimals(seconds);
+}
+
+void startNote(ProgramState& state, Platform& platform, double time,
+               const std::filesystem::path& sound) {
+    state.NoteStart = time;
+    const bool writesPause = state.PauseMode > 1;
+    const float gap = writesPause ? pauseBeforeNote(state) : 0.0f;
+    platform.startSound(sound);
+    if (writesPause) {
+        std::ostream& journal = state.TuneStream.stream();
+        state.PauseLength = gap;
+        writePauseLine(journal, gap);
+        state.TuneStream.flush();
+    }
+}
+
+void endNote(ProgramState& state, Platform& platform, double end, double durationEnd, float speed,
+             float zSpeed) {
+    const float duration =
+        roundedTime(elapsed(state.NoteStart, durationEnd), "the duration of the note");
+    state.NoteSpeed = speed;
+    state.NoteEnd = end;
+    state.NoteDuration = duration;
+    if (state.PauseMode > 0) {
+        state.PauseMode = 2;
+    }
+    planNote(state, platform, zSpeed);
 }
 
 } // namespace
@@ -84,16 +114,12 @@ void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
 void keyPress(ProgramState& state, Platform& platform, int keyIndex,
               const std::filesystem::path& sound) {
     requireKey(keyIndex);
-    state.NoteStart = readClock(platform);
-    const bool writesPause = state.PauseMode > 1;
-    const float gap = writesPause ? pauseBeforeNote(state) : 0.0f;
-    platform.startSound(sound);
-    if (writesPause) {
-        std::ostream& journal = state.TuneStream.stream();
-        state.PauseLength = gap;
-        writePauseLine(journal, gap);
-        state.TuneStream.flush();
-    }
+    startNote(state, platform, readClock(platform), sound);
+}
+
+void keyPressAt(ProgramState& state, Platform& platform, int keyIndex, double time) {
+    requireKey(keyIndex);
+    startNote(state, platform, finiteTime(time), soundPath(platform.folders().notes, keyIndex));
 }
 
 void keyRelease(ProgramState& state, Platform& platform, int keyIndex) {
@@ -107,16 +133,15 @@ void keyRelease(ProgramState& state, Platform& platform, int keyIndex, float spe
     platform.stopSound();
     const double end = readClock(platform);
     // The duration runs to a second reading, not to NoteEnd.
-    const double durationEnd = readClock(platform);
-    const float duration =
-        roundedTime(elapsed(state.NoteStart, durationEnd), "the duration of the note");
-    state.NoteSpeed = speed;
-    state.NoteEnd = end;
-    state.NoteDuration = duration;
-    if (state.PauseMode > 0) {
-        state.PauseMode = 2;
-    }
-    planNote(state, platform, zSpeed);
+    endNote(state, platform, end, readClock(platform), speed, zSpeed);
+}
+
+void keyReleaseAt(ProgramState& state, Platform& platform, int keyIndex, double time) {
+    requireKey(keyIndex);
+    const double end = finiteTime(time);
+    const float speed = keySpeed(state.BaseSpeed, keyIndex);
+    platform.stopSound();
+    endNote(state, platform, end, end, speed, speed);
 }
 
 } // namespace chimex

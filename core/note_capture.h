@@ -26,6 +26,9 @@ void keyPress(ProgramState& state, Platform& platform, int keyIndex);
 /// caller that presses keys at a high rate: building a path costs more than the rest of a press.
 void keyPress(ProgramState& state, Platform& platform, int keyIndex,
               const std::filesystem::path& sound);
+/// A press whose time is known: `time` is the press event's own time as a clock reading (seconds
+/// since midnight), taken instead of reading the clock.
+void keyPressAt(ProgramState& state, Platform& platform, int keyIndex, double time);
 
 /// The silence before the note just pressed: NoteEnd to NoteStart across midnight, rounded
 /// through the three-decimal form (the PauseLength a pause line carries). Throws Failure on an
@@ -38,5 +41,8 @@ void keyRelease(ProgramState& state, Platform& platform, int keyIndex);
 /// As above with the note's speeds given instead of the key's: `speed` for X and Y moves,
 /// `zSpeed` for Z moves (feeds tuned to the motors, which need no rounding to three decimals).
 void keyRelease(ProgramState& state, Platform& platform, int keyIndex, float speed, float zSpeed);
+/// A release whose time is known: NoteEnd is `time` (a clock reading, as for keyPressAt) and the
+/// duration runs from NoteStart to it, with no clock reading.
+void keyReleaseAt(ProgramState& state, Platform& platform, int keyIndex, double time);
 
 } // namespace chimex

@@ -83,6 +83,15 @@ TEST(NoteCapture, ReleaseTimesTheNoteAndPlansIt) {
     EXPECT_EQ(p.state.NoteSpeed, 1.463f);
     EXPECT_EQ(p.state.PauseMode, 2);
     EXPECT_EQ(p.text(), "\r\nJS, 1.463\r\n' note duration = 0.523\r\nJ3, .765\r\n");
+
+    // Given the events' own times, no clock is read and the duration runs to the release's time.
+    p.platform.failing = {"clock"};
+    p.platform.randomNumbers = {0.2f};
+    keyPressAt(p.state, p.platform, 24, 101.25);
+    keyReleaseAt(p.state, p.platform, 24, 101.5);
+    EXPECT_EQ(p.state.PauseLength, 0.75f);
+    EXPECT_EQ(p.state.NoteEnd, 101.5);
+    EXPECT_EQ(p.state.NoteDuration, 0.25f);
 }
 
 TEST(NoteCapture, DurationAndPauseAreClockDifferencesInDoublePrecision) {

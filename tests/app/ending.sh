@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program under Xvfb ended while playing by a signal (a logout, a closed terminal,
 # Ctrl+C) and by the loss of its display: each time the tune file must be the finished part file,
-# with its take beside it.
+# with the note of a key held at that moment, and its take beside it.
 # Usage: ending.sh RUN_FOLDER
 set -euo pipefail
 run_folder=$1
@@ -52,9 +52,16 @@ xdotool mouseup 1
 [ "$(grep -c "^' note duration = " "$work/held.gxp")" = 2 ] ||
     fail "the held note is missing: $(cat -A "$work/held.gxp")"
 
+# So is a key held when the display goes; the take is kept beside the tune as at a signal.
 play_one_note "$work/display.gxp"
+key_position 12
+xdotool mousemove "$key_x" "$key_y" mousedown 1
+sleep 0.3
 stop_x
 xvfb_pid=
 wait_for_program_end || true # Qt ends with status 1 when its display is gone
 finished "$work/display.gxp" || fail "lost display left: $(cat -A "$work/display.gxp")"
+[ "$(grep -c "^' note duration = " "$work/display.gxp")" = 2 ] ||
+    fail "the note held when the display went is missing: $(cat -A "$work/display.gxp")"
+[ "$(head -c 4 "$work/display.mid")" = MThd ] || fail "no take after the display went"
 echo "PASS"
