@@ -19,13 +19,14 @@
 #include "platform/failure.h"
 #include "platform/program_folders.h"
 #include "settings/settings_view.h"
+#include "sound/key_pitch.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -120,6 +121,26 @@ class TextScoreInMemory : public NoteSource {
     TextScoreReader reader_;
 };
 
+/// A note source whose first note is read at once, so that an empty one is known before playing.
+class PeekedNotes : public NoteSource {
+  public:
+    explicit PeekedNotes(std::unique_ptr<NoteSource> notes)
+        : notes_(std::move(notes)), first_(notes_->next()) {}
+    bool empty() const { return !first_; }
+    std::optional<ScoreNote> next() override {
+        if (!peeked_) {
+            return notes_->next();
+        }
+        peeked_ = false;
+        return first_;
+    }
+
+  private:
+    std::unique_ptr<NoteSource> notes_;
+    std::optional<ScoreNote> first_;
+    bool peeked_ = true;
+};
+
 bool hasMidiExtension(const std::string& name) {
     std::string extension = std::filesystem::path(name).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -143,7 +164,12 @@ void refuseMidiOptions(const Options& options, const std::string& name) {
     }
 }
 
-/// The rest of the input; read in one piece when its size is known, so that memory holds it once.
+/// A MIDI file of 8 million notes takes 24 MB; an input far beyond that is no score but an
+/// endless stream, and is refused before it fills the memory.
+constexpr std::size_t largestScore = std::size_t{256} << 20;
+
+/// The rest of the input, at most largestScore bytes; the memory is taken in one piece when the
+/// size is known, so that it holds the input once.
 std::vector<std::uint8_t> wholeInput(std::ifstream& file, const std::string& name) {
     std::vector<std::uint8_t> bytes;
     try {
@@ -152,10 +178,17 @@ std::vector<std::uint8_t> wholeInput(std::ifstream& file, const std::string& nam
         const auto end = file.tellg();
         file.seekg(start);
         if (start >= 0 && end > start) {
-            bytes.reserve(static_cast<std::size_t>(end - start));
+            bytes.reserve(std::min(static_cast<std::size_t>(end - start), largestScore + 1));
         }
         file.clear();
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        std::vector<char> chunk(64 * 1024);
+        do {
+            file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + file.gcount());
+            if (bytes.size() > largestScore) {
+                throw InputFailure(name, 0, "larger than 256 MB, far larger than any score");
+            }
+        } while (file);
     } catch (const std::bad_alloc&) {
         throw InputFailure(name, 0, "does not fit in the memory this program may use");
     }
@@ -183,7 +216,15 @@ std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& na
         refuseMidiOptions(options, name);
         return std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end()));
     }
-    return std::make_unique<MidiScore>(std::move(bytes), selection);
+    if (!selection.track && !selection.channel) {
+        return std::make_unique<MidiScore>(std::move(bytes), selection);
+    }
+    auto notes =
+        std::make_unique<PeekedNotes>(std::make_unique<MidiScore>(std::move(bytes), selection));
+    if (notes->empty()) {
+        throw InputFailure(name, 0, "no notes in the chosen --track and --channel");
+    }
+    return notes;
 }
 
 SettingsChoice settingsChoice(const Options& options) {
@@ -250,9 +291,15 @@ std::string onlyInput(const Options& options, const std::string& command,
 /// The -o OUT that render, preview and listen need; never the input `name` nor the settings file.
 std::filesystem::path requiredOutput(const Options& options, const std::string& command,
                                      const std::string& name) {
-    const auto out = optionalPath(options, "--output");
+    auto out = optionalPath(options, "--output");
     if (!out) {
         throw UsageError(command + " needs -o OUT");
+    }
+    if (out->empty()) {
+        throw UsageError("-o needs a file name (or - for standard output), not an empty one");
+    }
+    if (*out == "-") {
+        out = "/dev/stdout"; // written directly, as a device is
     }
     std::vector<std::filesystem::path> inputs = {name == "-" ? "/dev/stdin" : name};
     if (const auto settings = optionalPath(options, "--settings")) {
@@ -314,8 +361,11 @@ std::optional<GcodeFormat> outputFormat(const Options& options) {
 
 /// --steps-per-unit N and --z-steps-per-unit M for tuned feeds; nothing without them.
 std::optional<MotorTuning> motorTuning(const Options& options) {
-    const auto steps = positiveNumber(options, "--steps-per-unit", 1e9);
-    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", 1e9);
+    // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
+    // less than the part file's smallest step: every note would be lost.
+    const double mostSteps = std::floor(keyFrequency(0) / 0.001);
+    const auto steps = positiveNumber(options, "--steps-per-unit", mostSteps);
+    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", mostSteps);
     if (!steps) {
         if (zSteps) {
             throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
@@ -376,12 +426,11 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the part file", Reading::Once);
-    const CheckReport report = readingInput(name, [&] { return checkPartFile(file, limits); });
-    if (options.flags.count("--json")) {
-        printCheckJson(console.out, name, report, limits);
-    } else {
-        printCheckReport(console.out, name, report, limits);
-    }
+    CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
+    const CheckReport report = readingInput(name, [&] {
+        return checkPartFile(file, limits, [&](const PartIssue& v) { printer.violation(v); });
+    });
+    printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
 }
 
@@ -455,8 +504,13 @@ ExitStatus runFinish(const std::vector<std::string>& args, Console console) {
     const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the journal", Reading::Twice);
     AtomicOutputFile output(out);
-    finishJournal(file, name, limits, output.stream());
+    const auto dropped =
+        readingInput(name, [&] { return finishJournal(file, name, limits, output.stream()); });
     output.commit();
+    if (dropped) {
+        console.err << name << ": line " << dropped->line << " has no line end, so it may be cut "
+                    << "short; left out: \"" << dropped->text << "\"\n";
+    }
     console.err << out.string() << ": finished from the journal " << name << "\n";
     return ExitStatus::Done;
 }
@@ -468,6 +522,12 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         console.out << helpText();
         console.err << "\n" << foldersInUse(findProgramFolders(executableFolder(), userFolders()));
+        return ExitStatus::Done;
+    }
+    if (std::find_if(args.begin() + 1, args.end(), [](const std::string& a) {
+            return a == "--help" || a == "-h";
+        }) != args.end()) {
+        console.out << helpText();
         return ExitStatus::Done;
     }
     if (args[0] == "--version") {

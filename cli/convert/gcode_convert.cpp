@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 
 namespace chimex {
@@ -50,6 +51,35 @@ std::array<double, headerItemCount> headerOf(const CheckReport& report) {
             report.fastestXYSpeed,  report.fastestZSpeed};
 }
 
+/// One J3 line as one G1 line; returns 1 for a note's jog. Left out: moves of several axes that go
+/// nowhere, as the part file's start move to 0, 0, 0 does once the G-code's own start has made it,
+/// and moves at the machine's own speed, which go nowhere either (the check refuses any other). A
+/// note of length 0 stays.
+long long writeJog(GcodeWriter& writer, const std::vector<PartEvent>& jog) {
+    std::vector<AxisTarget> targets;
+    double seconds = 0; // of the slowest axis, which all the others keep pace with
+    double path = 0;
+    for (const PartEvent& move : jog) {
+        if (move.speed && (move.singleAxis || move.target != move.from)) {
+            const double distance = move.target - move.from;
+            targets.push_back({move.axis, move.target});
+            seconds = std::max(seconds, std::fabs(distance) / *move.speed);
+            path += distance * distance;
+        }
+    }
+    if (targets.size() == 1) {
+        const PartEvent& move = *std::find_if(jog.begin(), jog.end(), [&](const PartEvent& m) {
+            return m.axis == targets.front().axis;
+        });
+        writer.writeMove(move.axis, move.target, *move.speed);
+        return move.singleAxis ? 1 : 0;
+    }
+    if (!targets.empty()) {
+        writer.writeMove(targets, std::sqrt(path) / seconds);
+    }
+    return 0;
+}
+
 } // namespace
 
 long long writeGcode(std::istream& part, const CheckReport& report, const GcodeFormat& format,
@@ -59,17 +89,19 @@ long long writeGcode(std::istream& part, const CheckReport& report, const GcodeF
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(report));
     long long notes = 0;
+    std::vector<PartEvent> jog; // the moves of one J3 line
     while (const auto event = reader.next()) {
+        if (!jog.empty() && event->line != jog.front().line) {
+            notes += writeJog(writer, jog);
+            jog.clear();
+        }
         if (event->kind == PartEventKind::Pause) {
             writer.writeDwell(event->seconds);
-        } else if (event->speed && (event->singleAxis || event->target != event->from)) {
-            writer.writeMove(event->axis, event->target, *event->speed);
-            notes += event->singleAxis ? 1 : 0;
+        } else {
+            jog.push_back(*event);
         }
-        // Left out: moves of several axes that go nowhere, as the part file's start move to
-        // 0, 0, 0 does once the G-code's own start has made it, and moves at the machine's own
-        // speed, which go nowhere either (the check refuses any other). A note of length 0 stays.
     }
+    notes += writeJog(writer, jog);
     writer.writeEnd();
     return notes;
 }
