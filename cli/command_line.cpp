@@ -569,6 +569,9 @@ constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli --help
   chimex-cli --version
 
+OUT may be - for standard output, as an input may be - for standard input. A line longer
+than 4096 characters or a NUL byte makes an input unreadable (status 4).
+
 render  Plays SCORE through the same note capture and note planner as the desktop program (the
         random source in its fixed starting state) and writes the finished part file to OUT,
         whole or not at all. SCORE is a Standard MIDI File (format 0 or 1) or a text score with
@@ -603,8 +606,11 @@ part file by its content.
 
 check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
-        strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, and
-        the header states the extents and fastest speeds the jogs reach.
+        strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, the
+        header states the extents and fastest speeds the jogs reach, and the file ends as
+        written (footer; G-code: program end) so a file cut short is found. G-code must set its
+        units and modes once, on the setup line before the first move (G21 or G20 with G90 G94;
+        Marlin: G90). Violations are listed as they are found, the summary last.
         --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
 
@@ -625,7 +631,8 @@ listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, 
 finish  Turns the journal that the desktop program leaves in the tune file when it ends without
         finishing it (a crash, a power cut) into the finished part file PART: the header with
         the extents and fastest speeds the jogs reach, the journal line for line, the footer.
-        Refuses a journal with a line that is not well-formed or a jog outside the limits.
+        Refuses G-code and a journal with a line that is not well-formed or a jog outside the
+        limits. A last line without its line end (cut by the crash) is left out, and said so.
         --settings FILE  the limits the jogs must keep (default: INITIAL)
 
 Exit status:
