@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <optional>
 
 namespace chimex {
 namespace {
@@ -21,28 +22,30 @@ std::ifstream openRead(const std::filesystem::path& path, const std::string& nam
     return in;
 }
 
-/// Checks the file and throws InputFailure at its first violation.
+/// Checks the file and throws InputFailure naming its first violation; only that one is kept.
 CheckReport checkOrRefuse(const std::filesystem::path& path, const std::string& name,
                           const MachineLimits& limits, const std::string& what) {
     std::ifstream in = openRead(path, name);
+    std::optional<PartIssue> first;
     CheckReport report;
     try {
-        report = checkPartFile(in, limits);
+        report = checkPartFile(in, limits, [&first](const PartIssue& issue) {
+            // A line says more than what the file as a whole lacks (line 0).
+            if (!first || (first->line == 0 && issue.line > 0)) {
+                first = issue;
+            }
+        });
     } catch (const InputFailure& failure) {
         throw failure.inFile(name);
     }
     if (report.clean()) {
         return report;
     }
-    // A line says more than what the file as a whole lacks (line 0, listed first).
-    const auto lined = std::find_if(report.violations.begin(), report.violations.end(),
-                                    [](const PartIssue& issue) { return issue.line > 0; });
-    const PartIssue& first = lined != report.violations.end() ? *lined : report.violations.front();
-    const std::string more = report.violations.size() > 1
-                                 ? " (and " + std::to_string(report.violations.size() - 1) +
+    const std::string more = report.violationCount > 1
+                                 ? " (and " + std::to_string(report.violationCount - 1) +
                                        " more violations; chimex-cli check lists them)"
                                  : "";
-    throw InputFailure(what + name, first.line, first.message + more);
+    throw InputFailure(what + name, first->line, first->message + more);
 }
 
 std::array<double, headerItemCount> headerOf(const CheckReport& report) {
