@@ -362,10 +362,20 @@ std::optional<GcodeFormat> outputFormat(const Options& options) {
 /// --steps-per-unit N and --z-steps-per-unit M for tuned feeds; nothing without them.
 std::optional<MotorTuning> motorTuning(const Options& options) {
     // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
-    // less than the part file's smallest step: every note would be lost.
+    // less than the part file's smallest step: the notes would round to no move at all.
     const double mostSteps = std::floor(keyFrequency(0) / 0.001);
-    const auto steps = positiveNumber(options, "--steps-per-unit", mostSteps);
-    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", mostSteps);
+    const auto stepsOption = [&](const std::string& name) {
+        const auto steps = positiveNumber(options, name, 1e9);
+        if (steps && *steps > mostSteps) {
+            throw UsageError(name + " " + options.values.at(name) +
+                             " is too many: key 0 would jog under 0.001 units a second and its "
+                             "notes would round to no move at all (at most " +
+                             shortestText(mostSteps) + ")");
+        }
+        return steps;
+    };
+    const auto steps = stepsOption("--steps-per-unit");
+    const auto zSteps = stepsOption("--z-steps-per-unit");
     if (!steps) {
         if (zSteps) {
             throw UsageError("--z-steps-per-unit goes with --steps-per-unit");

@@ -336,7 +336,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"StepsThatLoseEveryNote",
                 {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "1e9"},
                 ExitStatus::Usage,
-                "--steps-per-unit takes a number above 0 and at most 130812"},
+                "--steps-per-unit 1e9 is too many: key 0 would jog under 0.001 units"},
         Refusal{"EmptyChannel",
                 {"render", "@one.mid", "-o", "@out.txt", "--channel", "16"},
                 ExitStatus::BadInput,

@@ -55,6 +55,11 @@ double longestDwell(bool milliseconds) {
     return milliseconds ? 86400e3 : 86400;
 }
 
+/// The setup line the writer writes, as messages quote it.
+std::string setupLineText(bool marlin) {
+    return marlin ? "\"G90\"" : "\"G21 G90 G94\" or \"G20 G90 G94\"";
+}
+
 bool isNumberChar(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-';
 }
@@ -108,7 +113,6 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
     if (words.modeWords == 0) {
         return true;
     }
-    const std::string_view expected = marlin_ ? "\"G90\"" : "\"G21 G90 G94\" or \"G20 G90 G94\"";
     const bool whole = marlin_ ? words.absolute && words.words == 1
                                : words.units && words.absolute && words.feedPerMinute &&
                                      words.words == 3 && words.modeWords == 3;
@@ -118,7 +122,7 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
         return false;
     }
     if (!whole) {
-        issue("the setup line must be " + std::string(expected) + " alone: " + shown(line));
+        issue("the setup line must be " + setupLineText(marlin_) + " alone: " + shown(line));
         return false;
     }
     setup_ = true;
@@ -279,8 +283,7 @@ void GcodeReader::addMoves(const Words& words) {
     }
     if (!setup_ && !setupMissed_) {
         setupMissed_ = true;
-        issue(std::string("a move before the setup line ") +
-              (marlin_ ? "\"G90\"" : "\"G21 G90 G94\" or \"G20 G90 G94\"") +
+        issue("a move before the setup line " + setupLineText(marlin_) +
               ": the machine would keep the units and modes it was left in");
     }
     int named = 0;
