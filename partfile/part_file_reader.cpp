@@ -33,6 +33,11 @@ bool startsWithWord(std::string_view line, std::string_view word) {
     return true;
 }
 
+/// The footer's restore lines without their trailing blank, as lines are compared trimmed.
+constexpr std::array<std::string_view, 2> restoreCommands = {
+    restoreLines[0].substr(0, restoreLines[0].size() - 1),
+    restoreLines[1].substr(0, restoreLines[1].size() - 1)};
+
 using Arguments = std::array<std::string_view, 4>;
 
 /// Splits the text after a command's comma into its arguments, each trimmed. Returns how many
@@ -137,10 +142,10 @@ void PartFileReader::readLine(std::string_view text) {
     if (line.empty()) {
         return;
     }
-    if (restoreLinesSeen_ < restoreLines.size() && line == trim(restoreLines[restoreLinesSeen_])) {
+    if (restoreLinesSeen_ < restoreLines.size() && line == restoreCommands[restoreLinesSeen_]) {
         ++restoreLinesSeen_;
     } else {
-        restoreLinesSeen_ = line == trim(restoreLines[0]) ? 1 : 0;
+        restoreLinesSeen_ = line == restoreCommands[0] ? 1 : 0;
     }
     if (line.front() == '\'') {
         readComment(line);
@@ -163,8 +168,8 @@ std::optional<std::string> PartFileReader::missingEnd() const {
     if (restoreLinesSeen_ == restoreLines.size()) {
         return std::nullopt;
     }
-    return "the file does not end with the footer's lines \"" + std::string(trim(restoreLines[0])) +
-           "\" and \"" + std::string(trim(restoreLines[1])) +
+    return "the file does not end with the footer's lines \"" + std::string(restoreCommands[0]) +
+           "\" and \"" + std::string(restoreCommands[1]) +
            "\", which restore the jog speeds; it may have been cut short";
 }
 
