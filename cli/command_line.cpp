@@ -19,13 +19,14 @@
 #include "platform/failure.h"
 #include "platform/program_folders.h"
 #include "settings/settings_view.h"
+#include "sound/key_pitch.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -120,6 +121,26 @@ class TextScoreInMemory : public NoteSource {
     TextScoreReader reader_;
 };
 
+/// A note source whose first note is read at once, so that an empty one is known before playing.
+class PeekedNotes : public NoteSource {
+  public:
+    explicit PeekedNotes(std::unique_ptr<NoteSource> notes)
+        : notes_(std::move(notes)), first_(notes_->next()) {}
+    bool empty() const { return !first_; }
+    std::optional<ScoreNote> next() override {
+        if (!peeked_) {
+            return notes_->next();
+        }
+        peeked_ = false;
+        return first_;
+    }
+
+  private:
+    std::unique_ptr<NoteSource> notes_;
+    std::optional<ScoreNote> first_;
+    bool peeked_ = true;
+};
+
 bool hasMidiExtension(const std::string& name) {
     std::string extension = std::filesystem::path(name).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -143,7 +164,12 @@ void refuseMidiOptions(const Options& options, const std::string& name) {
     }
 }
 
-/// The rest of the input; read in one piece when its size is known, so that memory holds it once.
+/// A MIDI file of 8 million notes takes 24 MB; an input far beyond that is no score but an
+/// endless stream, and is refused before it fills the memory.
+constexpr std::size_t largestScore = std::size_t{256} << 20;
+
+/// The rest of the input, at most largestScore bytes; the memory is taken in one piece when the
+/// size is known, so that it holds the input once.
 std::vector<std::uint8_t> wholeInput(std::ifstream& file, const std::string& name) {
     std::vector<std::uint8_t> bytes;
     try {
@@ -152,10 +178,17 @@ std::vector<std::uint8_t> wholeInput(std::ifstream& file, const std::string& nam
         const auto end = file.tellg();
         file.seekg(start);
         if (start >= 0 && end > start) {
-            bytes.reserve(static_cast<std::size_t>(end - start));
+            bytes.reserve(std::min(static_cast<std::size_t>(end - start), largestScore + 1));
         }
         file.clear();
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        std::vector<char> chunk(64 * 1024);
+        do {
+            file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + file.gcount());
+            if (bytes.size() > largestScore) {
+                throw InputFailure(name, 0, "larger than 256 MB, far larger than any score");
+            }
+        } while (file);
     } catch (const std::bad_alloc&) {
         throw InputFailure(name, 0, "does not fit in the memory this program may use");
     }
@@ -183,7 +216,15 @@ std::unique_ptr<NoteSource> openScore(std::ifstream& file, const std::string& na
         refuseMidiOptions(options, name);
         return std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end()));
     }
-    return std::make_unique<MidiScore>(std::move(bytes), selection);
+    if (!selection.track && !selection.channel) {
+        return std::make_unique<MidiScore>(std::move(bytes), selection);
+    }
+    auto notes =
+        std::make_unique<PeekedNotes>(std::make_unique<MidiScore>(std::move(bytes), selection));
+    if (notes->empty()) {
+        throw InputFailure(name, 0, "no notes in the chosen --track and --channel");
+    }
+    return notes;
 }
 
 SettingsChoice settingsChoice(const Options& options) {
@@ -250,9 +291,15 @@ std::string onlyInput(const Options& options, const std::string& command,
 /// The -o OUT that render, preview and listen need; never the input `name` nor the settings file.
 std::filesystem::path requiredOutput(const Options& options, const std::string& command,
                                      const std::string& name) {
-    const auto out = optionalPath(options, "--output");
+    auto out = optionalPath(options, "--output");
     if (!out) {
         throw UsageError(command + " needs -o OUT");
+    }
+    if (out->empty()) {
+        throw UsageError("-o needs a file name (or - for standard output), not an empty one");
+    }
+    if (*out == "-") {
+        out = "/dev/stdout"; // written directly, as a device is
     }
     std::vector<std::filesystem::path> inputs = {name == "-" ? "/dev/stdin" : name};
     if (const auto settings = optionalPath(options, "--settings")) {
@@ -314,8 +361,21 @@ std::optional<GcodeFormat> outputFormat(const Options& options) {
 
 /// --steps-per-unit N and --z-steps-per-unit M for tuned feeds; nothing without them.
 std::optional<MotorTuning> motorTuning(const Options& options) {
-    const auto steps = positiveNumber(options, "--steps-per-unit", 1e9);
-    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", 1e9);
+    // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
+    // less than the part file's smallest step: the notes would round to no move at all.
+    const double mostSteps = std::floor(keyFrequency(0) / 0.001);
+    const auto stepsOption = [&](const std::string& name) {
+        const auto steps = positiveNumber(options, name, 1e9);
+        if (steps && *steps > mostSteps) {
+            throw UsageError(name + " " + options.values.at(name) +
+                             " is too many: key 0 would jog under 0.001 units a second and its "
+                             "notes would round to no move at all (at most " +
+                             shortestText(mostSteps) + ")");
+        }
+        return steps;
+    };
+    const auto steps = stepsOption("--steps-per-unit");
+    const auto zSteps = stepsOption("--z-steps-per-unit");
     if (!steps) {
         if (zSteps) {
             throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
@@ -376,12 +436,11 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the part file", Reading::Once);
-    const CheckReport report = readingInput(name, [&] { return checkPartFile(file, limits); });
-    if (options.flags.count("--json")) {
-        printCheckJson(console.out, name, report, limits);
-    } else {
-        printCheckReport(console.out, name, report, limits);
-    }
+    CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
+    const CheckReport report = readingInput(name, [&] {
+        return checkPartFile(file, limits, [&](const PartIssue& v) { printer.violation(v); });
+    });
+    printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
 }
 
@@ -455,8 +514,13 @@ ExitStatus runFinish(const std::vector<std::string>& args, Console console) {
     const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the journal", Reading::Twice);
     AtomicOutputFile output(out);
-    finishJournal(file, name, limits, output.stream());
+    const auto dropped =
+        readingInput(name, [&] { return finishJournal(file, name, limits, output.stream()); });
     output.commit();
+    if (dropped) {
+        console.err << name << ": line " << dropped->line << " has no line end, so it may be cut "
+                    << "short; left out: \"" << dropped->text << "\"\n";
+    }
     console.err << out.string() << ": finished from the journal " << name << "\n";
     return ExitStatus::Done;
 }
@@ -468,6 +532,12 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         console.out << helpText();
         console.err << "\n" << foldersInUse(findProgramFolders(executableFolder(), userFolders()));
+        return ExitStatus::Done;
+    }
+    if (std::find_if(args.begin() + 1, args.end(), [](const std::string& a) {
+            return a == "--help" || a == "-h";
+        }) != args.end()) {
+        console.out << helpText();
         return ExitStatus::Done;
     }
     if (args[0] == "--version") {
@@ -509,6 +579,9 @@ constexpr std::string_view helpTemplate = R"(Usage:
   chimex-cli --help
   chimex-cli --version
 
+OUT may be - for standard output, as an input may be - for standard input. A line longer
+than 4096 characters or a NUL byte makes an input unreadable (status 4).
+
 render  Plays SCORE through the same note capture and note planner as the desktop program (the
         random source in its fixed starting state) and writes the finished part file to OUT,
         whole or not at all. SCORE is a Standard MIDI File (format 0 or 1) or a text score with
@@ -543,8 +616,11 @@ part file by its content.
 
 check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
-        strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, and
-        the header states the extents and fastest speeds the jogs reach.
+        strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, the
+        header states the extents and fastest speeds the jogs reach, and the file ends as
+        written (footer; G-code: program end) so a file cut short is found. G-code must set its
+        units and modes once, on the setup line before the first move (G21 or G20 with G90 G94;
+        Marlin: G90). Violations are listed as they are found, the summary last.
         --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
 
@@ -565,7 +641,8 @@ listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, 
 finish  Turns the journal that the desktop program leaves in the tune file when it ends without
         finishing it (a crash, a power cut) into the finished part file PART: the header with
         the extents and fastest speeds the jogs reach, the journal line for line, the footer.
-        Refuses a journal with a line that is not well-formed or a jog outside the limits.
+        Refuses G-code and a journal with a line that is not well-formed or a jog outside the
+        limits. A last line without its line end (cut by the crash) is left out, and said so.
         --settings FILE  the limits the jogs must keep (default: INITIAL)
 
 Exit status:

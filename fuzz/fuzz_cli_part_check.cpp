@@ -1,21 +1,54 @@
 // SPDX-License-Identifier: MIT
-// Any text as a part file: the check never throws for text it can read, lists violations in line
-// order within the file, and reports only finite extents.
+// Any text as a part file: the check throws only InputFailure (a line far too long, a NUL byte),
+// lists violations in line order within the file, and reports only finite extents. As a journal:
+// finish refuses it, or leaves out only a last line without its end and writes a part file that
+// ends with its footer.
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
+#include "cli/finish/finish_journal.h"
 #include "fuzz_check.h"
+#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <sstream>
 #include <string>
 
 using namespace chimex;
 
+namespace {
+
+void finishAsJournal(const std::string& text) {
+    std::istringstream journal(text);
+    std::ostringstream finished;
+    std::optional<DroppedLine> dropped;
+    try {
+        dropped = finishJournal(journal, "journal", machineLimits(), finished);
+    } catch (const InputFailure&) {
+        return;
+    }
+    CHIMEX_FUZZ_CHECK(!dropped || (text.back() != '\n' && text.back() != '\r'));
+    std::istringstream part(finished.str());
+    for (const PartIssue& v : checkPartFile(part, machineLimits()).violations) {
+        CHIMEX_FUZZ_CHECK(v.message.find("footer") == std::string::npos);
+    }
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
-    const CheckReport report = checkPartFile(in, machineLimits());
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    finishAsJournal(text);
+    std::istringstream in(text);
+    CheckReport report;
+    try {
+        report = checkPartFile(in, machineLimits());
+    } catch (const InputFailure&) {
+        return 0;
+    }
+    CHIMEX_FUZZ_CHECK(report.violationCount == static_cast<long long>(report.violations.size()));
     long long previous = 0;
     for (const PartIssue& v : report.violations) {
         CHIMEX_FUZZ_CHECK(v.line >= previous && v.line <= report.lines);

@@ -4,6 +4,7 @@
 #include "platform/failure.h"
 
 #include <algorithm>
+#include <string>
 
 namespace chimex {
 
@@ -28,13 +29,14 @@ bool LineReader::fill() {
 
 bool LineReader::next(std::string_view& line) {
     line_.clear();
-    cut_ = false;
+    lacksEnd_ = false;
     bool any = false;
     for (;;) {
         if (begin_ == end_ && !fill()) {
             if (!any) {
                 return false;
             }
+            lacksEnd_ = true;
             break;
         }
         if (pendingLf_) {
@@ -58,10 +60,13 @@ bool LineReader::next(std::string_view& line) {
             line = std::string_view(start, static_cast<std::size_t>(found - start));
             return true;
         }
-        const std::size_t room = maxLength - line_.size();
         const auto length = static_cast<std::size_t>(found - start);
-        line_.append(start, std::min(length, room));
-        cut_ = cut_ || length > room;
+        if (length > maxLength - line_.size()) {
+            throw InputFailure({}, lineNumber_ + 1,
+                               "the line is longer than " + std::to_string(maxLength) +
+                                   " characters; this is not a file chimex-cli reads");
+        }
+        line_.append(start, length);
         begin_ += length;
         if (found != stop) {
             pendingLf_ = *found == '\r';

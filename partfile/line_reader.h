@@ -10,21 +10,23 @@
 namespace chimex {
 
 /// Reads text line by line from a stream through a fixed buffer. A line ends at CR LF, at a lone CR
-/// or at a lone LF; a last line without an end counts too. Lines longer than maxLength are cut to
-/// that length and flagged, so memory stays bounded whatever the input.
+/// or at a lone LF; a last line without an end counts too. A line longer than maxLength, far
+/// longer than any line this program writes, is refused as soon as it is seen, so that memory and
+/// time stay bounded whatever the input (an endless stream without line ends too).
 class LineReader {
   public:
-    static constexpr std::size_t maxLength = 64 * 1024;
+    static constexpr std::size_t maxLength = 4096;
 
     explicit LineReader(std::istream& in);
 
     /// The next line without its end; false at the end of the input. Throws InputFailure when
-    /// reading fails. The view stays valid until the next call.
+    /// reading fails or the line is longer than maxLength. The view stays valid until the next
+    /// call.
     bool next(std::string_view& line);
     /// Number of the line last returned, from 1.
     long long lineNumber() const { return lineNumber_; }
-    /// True when the line last returned was longer than maxLength and has been cut.
-    bool wasCut() const { return cut_; }
+    /// True when the line last returned ended at the end of the input without a line end.
+    bool lacksLineEnd() const { return lacksEnd_; }
 
   private:
     bool fill();
@@ -35,7 +37,7 @@ class LineReader {
     std::size_t end_ = 0;
     bool eof_ = false;
     bool pendingLf_ = false;
-    bool cut_ = false;
+    bool lacksEnd_ = false;
     long long lineNumber_ = 0;
     std::string line_;
 };

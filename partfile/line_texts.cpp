@@ -113,8 +113,8 @@ void writeHeader(std::ostream& out, const HeaderValues& v) {
 void writeFooter(std::ostream& out) {
     writeLine(out, "");
     writeLine(out, "' Finally restore the original settings");
-    writeLine(out, "JS,&oldJogXYSpeed ");
-    writeLine(out, "JS,,&oldJogZSpeed ");
+    writeLine(out, restoreLines[0]);
+    writeLine(out, restoreLines[1]);
 }
 
 } // namespace chimex

@@ -27,6 +27,11 @@ inline constexpr std::string_view speedCommand = "JS,";
 inline constexpr std::string_view jogCommand = "J3,";
 inline constexpr std::string_view pauseCommand = "PAUSE";
 
+/// The footer's two lines that restore the machine's jog speeds, the last lines of a finished part
+/// file; as written, each ends in a blank.
+inline constexpr std::array<std::string_view, 2> restoreLines = {"JS,&oldJogXYSpeed ",
+                                                                 "JS,,&oldJogZSpeed "};
+
 /// The values the header and start sequence show.
 struct HeaderValues {
     float HighX = 0;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "part_file_reader.h"
 
+#include "platform/failure.h"
+
 #include <cctype>
 #include <cfloat>
 #include <charconv>
@@ -30,6 +32,11 @@ bool startsWithWord(std::string_view line, std::string_view word) {
     }
     return true;
 }
+
+/// The footer's restore lines without their trailing blank, as lines are compared trimmed.
+constexpr std::array<std::string_view, 2> restoreCommands = {
+    restoreLines[0].substr(0, restoreLines[0].size() - 1),
+    restoreLines[1].substr(0, restoreLines[1].size() - 1)};
 
 using Arguments = std::array<std::string_view, 4>;
 
@@ -109,10 +116,9 @@ MoveEventReader::MoveEventReader(std::istream& in, IssueHandler onIssue)
 std::optional<PartEvent> MoveEventReader::next() {
     std::string_view line;
     while (pending_.empty() && lines_.next(line)) {
-        if (lines_.wasCut()) {
-            issue("the line is longer than " + std::to_string(LineReader::maxLength) +
-                  " characters");
-            continue;
+        if (line.find('\0') != std::string_view::npos) {
+            throw InputFailure({}, lines_.lineNumber(),
+                               "a NUL byte: this is not a text file chimex-cli reads");
         }
         readLine(line);
     }
@@ -136,6 +142,11 @@ void PartFileReader::readLine(std::string_view text) {
     if (line.empty()) {
         return;
     }
+    if (restoreLinesSeen_ < restoreLines.size() && line == restoreCommands[restoreLinesSeen_]) {
+        ++restoreLinesSeen_;
+    } else {
+        restoreLinesSeen_ = line == restoreCommands[0] ? 1 : 0;
+    }
     if (line.front() == '\'') {
         readComment(line);
     } else if (startsWithWord(line, speedCommand)) {
@@ -151,6 +162,15 @@ void PartFileReader::readLine(std::string_view text) {
     } else {
         issue("not a line of a part file: " + shown(line));
     }
+}
+
+std::optional<std::string> PartFileReader::missingEnd() const {
+    if (restoreLinesSeen_ == restoreLines.size()) {
+        return std::nullopt;
+    }
+    return "the file does not end with the footer's lines \"" + std::string(restoreCommands[0]) +
+           "\" and \"" + std::string(restoreCommands[1]) +
+           "\", which restore the jog speeds; it may have been cut short";
 }
 
 void PartFileReader::readComment(std::string_view line) {

@@ -52,6 +52,9 @@ class MoveEventReader {
     /// The header values stated so far (all of them once next() has returned nothing).
     const std::array<HeaderEntry, headerItemCount>& header() const { return header_; }
     long long linesRead() const { return lines_.lineNumber(); }
+    /// Once next() has returned nothing: what the file lacks at its end (a file cut short loses
+    /// it), or nothing when it ends as the writer ends it.
+    virtual std::optional<std::string> missingEnd() const = 0;
 
   protected:
     MoveEventReader(std::istream& in, IssueHandler onIssue);
@@ -79,6 +82,9 @@ class PartFileReader : public MoveEventReader {
   public:
     PartFileReader(std::istream& in, IssueHandler onIssue);
 
+    /// A finished part file ends with the footer's two lines that restore the jog speeds.
+    std::optional<std::string> missingEnd() const override;
+
   private:
     void readLine(std::string_view line) override;
     void readComment(std::string_view line);
@@ -88,6 +94,7 @@ class PartFileReader : public MoveEventReader {
 
     std::optional<double> xySpeed_;
     std::optional<double> zSpeed_;
+    std::size_t restoreLinesSeen_ = 0; ///< of restoreLines, in a row, as the last lines so far
 };
 
 /// Reads a number as the part file writes it: optional sign, digits with at most one ".", optional

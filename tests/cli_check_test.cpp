@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "cli/check/check_output.h"
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
 #include "partfile/line_texts.h"
@@ -92,7 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"ZTooFast", 39, "JS,, 2.5", 41, "Z jogs at 2.5, faster than the Z limit 2"},
         Damage{"XYTooFast", 34, "JS, 3.01", 36, "faster than the X and Y limit 3"},
         Damage{"SpeedNeverSet", 34, "' no speed", 36, "the machine's own jog speed"},
-        Damage{"ZeroSpeed", 39, "JS,, 0", 41, "would never arrive"}),
+        Damage{"ZeroSpeed", 39, "JS,, 0", 41, "would never arrive"},
+        Damage{"CutBeforeTheFooter", 45, "", 0,
+               "the file does not end with the footer's lines \"JS,&oldJogXYSpeed\" and"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(PartCheck, ListsEveryViolationInLineOrder) {
@@ -139,6 +142,15 @@ TEST(PartCheck, OnlyAStartMoveMayTouchZero) {
     EXPECT_TRUE(check(lines).clean());
     lines[37] = "J3, 0";
     EXPECT_FALSE(check(lines).clean());
+}
+
+TEST(CheckJson, KeepsUtf8AndEscapesTheRest) {
+    EXPECT_EQ(jsonString("Lied f\xC3\xBCr \xE2\x99\xAA.txt"),
+              "\"Lied f\xC3\xBCr \xE2\x99\xAA.txt\"");
+    EXPECT_EQ(jsonString("a\"\\\t\x7F"), "\"a\\\"\\\\\\u0009\\u007f\"");
+    // Latin-1, a cut sequence, an overlong form, a surrogate: not UTF-8.
+    EXPECT_EQ(jsonString("\xFC|\xE2\x99|\xC0\xAF|\xED\xA0\x80"),
+              "\"\\ufffd|\\ufffd\\ufffd|\\ufffd\\ufffd|\\ufffd\\ufffd\\ufffd\"");
 }
 
 TEST(PartNumber, ReadsTheFormsThePartFileWrites) {

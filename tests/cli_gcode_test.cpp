@@ -244,5 +244,68 @@ TEST(TunedSpeeds, AreThePitchOverTheStepsMovedDownByOctavesToFit) {
     EXPECT_GT(tunedSpeeds(80, 80, 3, 0).z[0], 0.0f);
 }
 
+struct SetupOrEnd {
+    const char* name;
+    GcodeDialect dialect;
+    const char* from;
+    const char* to;
+    const char* message;
+    bool wholeFile; ///< reported for the file as a whole (line 0)
+};
+
+class GcodeSetupAndEnd : public ::testing::TestWithParam<SetupOrEnd> {};
+
+TEST_P(GcodeSetupAndEnd, AreRequiredWhereTheWriterPutsThem) {
+    const SetupOrEnd& c = GetParam();
+    std::string gcode = gcodeOf(samplePart(), {c.dialect, LengthUnit::Millimetre});
+    ASSERT_TRUE(check(gcode).clean());
+    replace(gcode, c.from, c.to);
+    const CheckReport report = check(gcode);
+    const auto found =
+        std::find_if(report.violations.begin(), report.violations.end(), [&](const PartIssue& v) {
+            return (v.line == 0) == c.wholeFile && v.message.find(c.message) != std::string::npos;
+        });
+    EXPECT_NE(found, report.violations.end()) << report.violations.size() << " violations";
+}
+
+constexpr auto grbl = GcodeDialect::Grbl;
+constexpr auto marlin = GcodeDialect::Marlin;
+
+INSTANTIATE_TEST_SUITE_P(
+    Gcode, GcodeSetupAndEnd,
+    ::testing::Values(
+        SetupOrEnd{"InchesMidFile", grbl, "G1 Z0.878", "G20\r\nG1 Z40",
+                   "units and modes are set once, by the setup line", false},
+        SetupOrEnd{"TwoUnitsOnTheSetupLine", grbl, "G21 G90 G94", "G20 G21 G90 G94",
+                   "the setup line must be \"G21 G90 G94\" or \"G20 G90 G94\" alone", false},
+        SetupOrEnd{"SetupWithoutFeedMode", grbl, "G21 G90 G94", "G21 G90", "the setup line must be",
+                   false},
+        SetupOrEnd{"NoSetupLine", grbl, "G21 G90 G94\r\n", "", "a move before the setup line",
+                   false},
+        SetupOrEnd{"MarlinInInches", marlin, "G90\r\n", "G20 G90\r\n",
+                   "the setup line must be \"G90\" alone", false},
+        SetupOrEnd{"NoProgramEnd", grbl, "M2\r\n", "", "the file has no program end (M2)", true},
+        SetupOrEnd{"MoveAfterTheEnd", grbl, "M2\r\n", "M2\r\nG1 X1 F60\r\n",
+                   "a move or dwell after the program end", false},
+        SetupOrEnd{"MarlinCutShort", marlin, "; End of the song.\r\n", "",
+                   "does not end with the comment \"End of the song.\"", true},
+        SetupOrEnd{"MarlinProgramEnd", marlin, "; End of the song.", "M30",
+                   "Marlin has no program end", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GcodeConversion, KeepsAJogOfSeveralAxesOneMoveOfTheSameLength) {
+    std::string part = samplePart();
+    // From X .765, Z .878 to X .5, Z .4 in one jog: Z takes longest, .478 / .732 s.
+    replace(part, "J3,,, .878\r\n", "J3,,, .878\r\nJ3, .5, , .4\r\n");
+    const CheckReport report = check(part);
+    ASSERT_TRUE(report.clean()) << report.violations.front().message;
+    const std::string gcode = gcodeOf(part, {GcodeDialect::Grbl, LengthUnit::Millimetre});
+    EXPECT_THAT(gcode, HasSubstr("\r\nG1 X0.5 Z0.4 F"));
+    const CheckReport again = check(gcode);
+    EXPECT_TRUE(again.clean()) << again.violations.front().message;
+    EXPECT_EQ(again.notes, report.notes);
+    EXPECT_NEAR(again.runningSeconds, report.runningSeconds, 1e-6);
+}
+
 } // namespace
 } // namespace chimex

@@ -26,6 +26,26 @@ test "$status" = 2 && cmp -s "$work/score.txt" "$work/same.txt" || fail "render 
 "$cli" render "$work/score.txt" -o /dev/null 2>/dev/null
 test -c /dev/null || fail "/dev/null is no longer a device"
 
+# "-o -" is standard output, as "-" is standard input.
+"$cli" render "$work/score.txt" -o - 2>/dev/null | cmp -s - "$work/piped.txt" || fail "-o -"
+test ! -e ./- || fail "-o - made a file named -"
+
+# Violations are written as they are found: a long file of bad lines is checked in flat memory.
+if [ -z "${ASAN_OPTIONS:-}" ]; then
+    awk 'BEGIN { for (i = 0; i < 1000000; i++) print "not a part-file line" }' >"$work/bad.txt"
+    status=0
+    (ulimit -v 60000 && "$cli" check "$work/bad.txt" >"$work/report" 2>"$work/err") || status=$?
+    test "$status" = 1 && grep -q '^1000009 violations found' "$work/report" ||
+        fail "check of 1000000 bad lines ended with $status: $(cat "$work/err")"
+fi
+
+# An endless "MIDI file" is refused once it is far larger than any score.
+status=0
+{ printf 'MThd'; head -c 300000000 /dev/zero; } | "$cli" render - -o "$work/endless.txt" \
+    2>"$work/err" || status=$?
+test "$status" = 4 && grep -q 'larger than 256 MB' "$work/err" ||
+    fail "endless MIDI ended with $status: $(cat "$work/err")"
+
 # A full standard output is a failure of the output.
 status=0
 "$cli" check "$work/piped.txt" --json >/dev/full 2>"$work/err" || status=$?
@@ -60,4 +80,4 @@ kill -9 "$render"
 exec 3>&-
 wait "$render" || true
 test -z "$(ls -A "$work/tmp")" || fail "left behind: $(ls -A "$work/tmp")"
-echo "pipes, devices, a full standard output, a large MIDI file and a killed render handled"
+echo "pipes, devices, a full standard output, endless and large inputs and a killed render handled"

@@ -5,13 +5,14 @@
 #include "partfile/part_file_reader.h"
 
 #include <array>
+#include <functional>
 #include <istream>
 #include <vector>
 
 namespace chimex {
 
-/// What replaying a part file found. Violations are ordered by line; line 0 stands for the file
-/// as a whole (a header value it does not state).
+/// What replaying a part file found. Line 0 of a violation stands for the file as a whole (a header
+/// value it does not state, an end it lacks).
 struct CheckReport {
     long long lines = 0;
     long long notes = 0;  ///< jogs that move one axis, as a note's jog line does
@@ -20,15 +21,26 @@ struct CheckReport {
     double fastestXYSpeed = 0;
     double fastestZSpeed = 0;
     double runningSeconds = 0; ///< pauses plus each jog's distance over its speed
+    long long violationCount = 0;
+    /// Every violation ordered by line, kept only by the check that is handed no handler.
     std::vector<PartIssue> violations;
 
-    bool clean() const { return violations.empty(); }
+    bool clean() const { return violationCount == 0; }
 };
+
+using ViolationHandler = std::function<void(const PartIssue&)>;
 
 /// Replays the part file from 0, 0, 0 and checks every line is well-formed, every coordinate lies
 /// strictly between 0 and its limit (the start move to 0, 0, 0 may touch 0), every jog keeps to
 /// its axis's speed limit, and the header states the extents and fastest speeds the jogs reach.
-/// Throws Failure only when the stream cannot be read.
+/// The file must also end as the writer ends it (footer, program end). Each violation goes to
+/// `onViolation` as it is found, so that memory stays flat: lines in the order read, then what
+/// concerns the file as a whole. Throws InputFailure when the stream cannot be read or is not
+/// text (a line far too long, a NUL byte).
+CheckReport checkPartFile(std::istream& in, const MachineLimits& limits,
+                          const ViolationHandler& onViolation);
+
+/// The same, keeping the violations in the report, ordered by line (line 0 first).
 CheckReport checkPartFile(std::istream& in, const MachineLimits& limits);
 
 } // namespace chimex

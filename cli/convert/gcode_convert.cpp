@@ -7,7 +7,9 @@
 #include "platform/failure.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
+#include <optional>
 
 namespace chimex {
 namespace {
@@ -20,34 +22,65 @@ std::ifstream openRead(const std::filesystem::path& path, const std::string& nam
     return in;
 }
 
-/// Checks the file and throws InputFailure at its first violation.
+/// Checks the file and throws InputFailure naming its first violation; only that one is kept.
 CheckReport checkOrRefuse(const std::filesystem::path& path, const std::string& name,
                           const MachineLimits& limits, const std::string& what) {
     std::ifstream in = openRead(path, name);
+    std::optional<PartIssue> first;
     CheckReport report;
     try {
-        report = checkPartFile(in, limits);
+        report = checkPartFile(in, limits, [&first](const PartIssue& issue) {
+            // A line says more than what the file as a whole lacks (line 0).
+            if (!first || (first->line == 0 && issue.line > 0)) {
+                first = issue;
+            }
+        });
     } catch (const InputFailure& failure) {
         throw failure.inFile(name);
     }
     if (report.clean()) {
         return report;
     }
-    // A line says more than what the file as a whole lacks (line 0, listed first).
-    const auto lined = std::find_if(report.violations.begin(), report.violations.end(),
-                                    [](const PartIssue& issue) { return issue.line > 0; });
-    const PartIssue& first = lined != report.violations.end() ? *lined : report.violations.front();
-    const std::string more = report.violations.size() > 1
-                                 ? " (and " + std::to_string(report.violations.size() - 1) +
+    const std::string more = report.violationCount > 1
+                                 ? " (and " + std::to_string(report.violationCount - 1) +
                                        " more violations; chimex-cli check lists them)"
                                  : "";
-    throw InputFailure(what + name, first.line, first.message + more);
+    throw InputFailure(what + name, first->line, first->message + more);
 }
 
 std::array<double, headerItemCount> headerOf(const CheckReport& report) {
     return {report.extents[0].high, report.extents[0].low,  report.extents[1].high,
             report.extents[1].low,  report.extents[2].high, report.extents[2].low,
             report.fastestXYSpeed,  report.fastestZSpeed};
+}
+
+/// One J3 line as one G1 line; returns 1 for a note's jog. Left out: moves of several axes that go
+/// nowhere, as the part file's start move to 0, 0, 0 does once the G-code's own start has made it,
+/// and moves at the machine's own speed, which go nowhere either (the check refuses any other). A
+/// note of length 0 stays.
+long long writeJog(GcodeWriter& writer, const std::vector<PartEvent>& jog) {
+    std::vector<AxisTarget> targets;
+    double seconds = 0; // of the slowest axis, which all the others keep pace with
+    double path = 0;
+    for (const PartEvent& move : jog) {
+        if (move.speed && (move.singleAxis || move.target != move.from)) {
+            const double distance = move.target - move.from;
+            targets.push_back({move.axis, move.target});
+            seconds = std::max(seconds, std::fabs(distance) / *move.speed);
+            path += distance * distance;
+        }
+    }
+    if (targets.size() == 1) {
+        const PartEvent& move = *std::find_if(jog.begin(), jog.end(), [&](const PartEvent& m) {
+            return m.axis == targets.front().axis;
+        });
+        writer.writeMove(move.axis, move.target, *move.speed);
+        return move.singleAxis ? 1 : 0;
+    }
+    if (!targets.empty()) {
+        writer.writeMove(targets, std::sqrt(path) / seconds);
+    }
+    return 0;
 }
 
 } // namespace
@@ -59,17 +92,19 @@ long long writeGcode(std::istream& part, const CheckReport& report, const GcodeF
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(report));
     long long notes = 0;
+    std::vector<PartEvent> jog; // the moves of one J3 line
     while (const auto event = reader.next()) {
+        if (!jog.empty() && event->line != jog.front().line) {
+            notes += writeJog(writer, jog);
+            jog.clear();
+        }
         if (event->kind == PartEventKind::Pause) {
             writer.writeDwell(event->seconds);
-        } else if (event->speed && (event->singleAxis || event->target != event->from)) {
-            writer.writeMove(event->axis, event->target, *event->speed);
-            notes += event->singleAxis ? 1 : 0;
+        } else {
+            jog.push_back(*event);
         }
-        // Left out: moves of several axes that go nowhere, as the part file's start move to
-        // 0, 0, 0 does once the G-code's own start has made it, and moves at the machine's own
-        // speed, which go nowhere either (the check refuses any other). A note of length 0 stays.
     }
+    notes += writeJog(writer, jog);
     writer.writeEnd();
     return notes;
 }

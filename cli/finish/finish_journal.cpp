@@ -2,13 +2,69 @@
 #include "finish_journal.h"
 
 #include "cli/common/rewind_part.h"
+#include "cli/gcode/move_file_reader.h"
 #include "partfile/finaliser.h"
 #include "platform/failure.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <streambuf>
 
 namespace chimex {
 namespace {
 
+/// The first `limit` bytes of another, seekable stream, read through a small buffer.
+class LeadingBytes : public std::streambuf {
+  public:
+    LeadingBytes(std::istream& source, std::streamoff limit) : source_(source), limit_(limit) {}
+
+  protected:
+    int_type underflow() override {
+        const std::streamoff left = limit_ - read_;
+        if (left <= 0) {
+            return traits_type::eof();
+        }
+        source_.read(buffer_.data(), std::min<std::streamoff>(left, buffer_.size()));
+        const std::streamsize got = source_.gcount();
+        if (got <= 0) {
+            return traits_type::eof();
+        }
+        read_ += got;
+        setg(buffer_.data(), buffer_.data(), buffer_.data() + got);
+        return traits_type::to_int_type(buffer_[0]);
+    }
+
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
+                     std::ios_base::openmode mode) override {
+        const off_type from = direction == std::ios_base::beg   ? 0
+                              : direction == std::ios_base::end ? limit_
+                                                                : read_ - (egptr() - gptr());
+        return seekpos(pos_type(from + offset), mode);
+    }
+
+    pos_type seekpos(pos_type position, std::ios_base::openmode) override {
+        const auto at = static_cast<std::streamoff>(position);
+        source_.clear();
+        if (at < 0 || at > limit_ || !source_.seekg(at)) {
+            return pos_type(off_type(-1));
+        }
+        read_ = at;
+        setg(nullptr, nullptr, nullptr);
+        return position;
+    }
+
+  private:
+    std::istream& source_;
+    std::streamoff limit_;
+    std::streamoff read_ = 0;
+    std::array<char, 64 * 1024> buffer_{};
+};
+
 void refuseFinished(std::istream& journal, const std::string& name) {
+    if (looksLikeGcode(journal)) {
+        throw InputFailure(name, 0, "G-code, not a journal of the desktop program");
+    }
     std::string first;
     std::getline(journal, first);
     if (!first.empty() && first.back() == '\r') {
@@ -18,6 +74,31 @@ void refuseFinished(std::istream& journal, const std::string& name) {
         throw InputFailure(name, 0, "a finished part file already, not a journal");
     }
     rewindPart(journal, name);
+}
+
+/// The length of the journal without a last line that has no line end, and that line.
+std::streamoff wholeLines(std::istream& journal, const std::string& name, std::string& cut) {
+    journal.seekg(0, std::ios::end);
+    const std::streamoff size = journal.tellg();
+    if (size < 0) {
+        throw InputFailure(name, 0, "cannot be read a second time");
+    }
+    std::streamoff keep = size;
+    for (char c = 0; keep > 0; --keep) {
+        journal.seekg(keep - 1);
+        if (!journal.get(c) || c == '\n' || c == '\r' || size - keep >= 80) {
+            break;
+        }
+    }
+    if (keep < size) {
+        // Longer than any journal line: the last line is not cut short, it is not a journal line.
+        keep = size - keep >= 80 ? size : keep;
+        journal.seekg(keep);
+        cut.resize(static_cast<std::size_t>(size - keep));
+        journal.read(cut.data(), static_cast<std::streamsize>(cut.size()));
+    }
+    rewindPart(journal, name);
+    return keep;
 }
 
 /// The header values the program would have kept while playing: the lowest points stay 0, the
@@ -32,20 +113,33 @@ HeaderValues headerFromJogs(const CheckReport& report) {
     return values;
 }
 
+std::string printable(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) { return !std::isprint(static_cast<unsigned char>(c)); }, '?');
+    return text;
+}
+
 } // namespace
 
-void finishJournal(std::istream& journal, const std::string& name, const MachineLimits& limits,
-                   std::ostream& out) {
+std::optional<DroppedLine> finishJournal(std::istream& journal, const std::string& name,
+                                         const MachineLimits& limits, std::ostream& out) {
     refuseFinished(journal, name);
-    const CheckReport report = checkPartFile(journal, limits);
-    for (const PartIssue& issue : report.violations) {
-        // Line 0 stands for the header, which a journal does not have yet.
+    std::string cut;
+    LeadingBytes kept(journal, wholeLines(journal, name, cut));
+    std::istream lines(&kept);
+    // Line 0 stands for the header and the footer, which a journal does not have yet.
+    const CheckReport report = checkPartFile(lines, limits, [&name](const PartIssue& issue) {
         if (issue.line > 0) {
             throw InputFailure(name, issue.line, issue.message);
         }
+    });
+    rewindPart(lines, name);
+    writePartFile(lines, out, headerFromJogs(report));
+    if (cut.empty()) {
+        return std::nullopt;
     }
-    rewindPart(journal, name);
-    writePartFile(journal, out, headerFromJogs(report));
+    return DroppedLine{report.lines + 1, printable(cut)};
 }
 
 } // namespace chimex

@@ -28,6 +28,9 @@ std::string_view dialectName(GcodeDialect dialect);
 inline constexpr std::string_view gcodeFirstComment =
     "file created by Gantrix Chimex software, G-code for ";
 
+/// The last comment of a file written for Marlin, which has no program end.
+inline constexpr std::string_view gcodeLastComment = "End of the song.";
+
 /// The header comments that state the extents and fastest feeds, in the order of HeaderItem;
 /// each is followed by a number (and, for the feeds, " mm/min" or " in/min").
 inline constexpr std::array<std::string_view, 8> gcodeHeaderTexts = {

@@ -15,6 +15,12 @@ struct GcodeReader::Words {
     std::array<std::optional<double>, 3> axes;
     std::optional<double> feed;
     std::optional<double> dwellValue; ///< the P word
+    int words = 0;                    ///< every word on the line
+    int modeWords = 0;                ///< G20, G21, G90 and G94
+    std::optional<int> units;         ///< 20 or 21
+    bool absolute = false;            ///< G90
+    bool feedPerMinute = false;       ///< G94
+    bool programEnd = false;          ///< M2 or M30
 };
 
 namespace {
@@ -49,6 +55,11 @@ double longestDwell(bool milliseconds) {
     return milliseconds ? 86400e3 : 86400;
 }
 
+/// The setup line the writer writes, as messages quote it.
+std::string setupLineText(bool marlin) {
+    return marlin ? "\"G90\"" : "\"G21 G90 G94\" or \"G20 G90 G94\"";
+}
+
 bool isNumberChar(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-';
 }
@@ -62,7 +73,13 @@ void GcodeReader::readLine(std::string_view text) {
     const std::string_view line = trim(text);
     std::string code;
     Words words;
-    if (line.empty() || line == "%" || !stripComments(line, code) || !readWords(code, words)) {
+    if (line.empty() || line == "%" || !stripComments(line, code)) {
+        return;
+    }
+    if (marlin_) {
+        ended_ = code.find_first_not_of(" \t") == std::string::npos && ended_;
+    }
+    if (!readWords(code, words) || !readSetup(words, line) || !readProgramEnd(words, line)) {
         return;
     }
     if (words.feed) {
@@ -78,17 +95,62 @@ void GcodeReader::readLine(std::string_view text) {
     const bool moves = words.axes[0] || words.axes[1] || words.axes[2];
     if (words.dwell != words.dwellValue.has_value() || (words.dwell && moves)) {
         issue("G4 takes P and nothing else, and P belongs to G4: " + shown(line));
-    } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(dwellMilliseconds_))) {
+    } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(marlin_))) {
         issue("a dwell longer than a day: " + shown(line));
     } else if (words.dwell) {
         PartEvent pause;
         pause.kind = PartEventKind::Pause;
         pause.line = lines_.lineNumber();
-        pause.seconds = *words.dwellValue / (dwellMilliseconds_ ? 1000 : 1);
+        pause.seconds = *words.dwellValue / (marlin_ ? 1000 : 1);
         pending_.push_back(pause);
     } else if (moves) {
         addMoves(words);
     }
+}
+
+/// Takes the setup line; false after an issue.
+bool GcodeReader::readSetup(const Words& words, std::string_view line) {
+    if (words.modeWords == 0) {
+        return true;
+    }
+    const bool whole = marlin_ ? words.absolute && words.words == 1
+                               : words.units && words.absolute && words.feedPerMinute &&
+                                     words.words == 3 && words.modeWords == 3;
+    if (setup_) {
+        issue("units and modes are set once, by the setup line before the first move: " +
+              shown(line));
+        return false;
+    }
+    if (!whole) {
+        issue("the setup line must be " + setupLineText(marlin_) + " alone: " + shown(line));
+        return false;
+    }
+    setup_ = true;
+    return true;
+}
+
+/// Takes M2 and M30, which Marlin must not get; false after an issue.
+bool GcodeReader::readProgramEnd(const Words& words, std::string_view line) {
+    if (words.programEnd && marlin_) {
+        issue("Marlin has no program end (its M30 deletes a file on the SD card): " + shown(line));
+        return false;
+    }
+    const bool acts = words.dwell || words.axes[0] || words.axes[1] || words.axes[2];
+    if (acts && ended_ && !marlin_) {
+        issue("a move or dwell after the program end: " + shown(line));
+        return false;
+    }
+    ended_ = ended_ || words.programEnd;
+    return true;
+}
+
+std::optional<std::string> GcodeReader::missingEnd() const {
+    if (ended_) {
+        return std::nullopt;
+    }
+    return marlin_ ? "the file does not end with the comment \"" + std::string(gcodeLastComment) +
+                         "\"; it may have been cut short"
+                   : std::string("the file has no program end (M2); it may have been cut short");
 }
 
 /// Copies the code outside comments to `code`, reading each comment; false after an issue.
@@ -117,7 +179,11 @@ bool GcodeReader::stripComments(std::string_view line, std::string& code) {
 void GcodeReader::readComment(std::string_view text) {
     const std::string_view comment = trim(text);
     if (comment.starts_with(gcodeFirstComment)) {
-        dwellMilliseconds_ = comment.substr(gcodeFirstComment.size()) == "Marlin";
+        marlin_ = comment.substr(gcodeFirstComment.size()) == "Marlin";
+        return;
+    }
+    if (marlin_ && comment == gcodeLastComment) {
+        ended_ = true;
         return;
     }
     for (std::size_t i = 0; i < gcodeHeaderTexts.size(); ++i) {
@@ -166,6 +232,7 @@ bool GcodeReader::readWords(std::string_view code, Words& words) {
             issue("not G-code that chimex-cli reads: " + shown(word));
             return false;
         }
+        ++words.words;
     }
 }
 
@@ -178,10 +245,18 @@ bool GcodeReader::readWord(char letter, double value, Words& words) {
         words.dwell = true;
         return true;
     }
+    if (letter == 'G' && (value == 20 || value == 21 || value == 90 || value == 94)) {
+        ++words.modeWords; // counted, so that a word given twice spoils the setup line
+        words.units = value == 20 || value == 21 ? std::optional<int>(value) : words.units;
+        words.absolute = words.absolute || value == 90;
+        words.feedPerMinute = words.feedPerMinute || value == 94;
+        return true;
+    }
     if (letter == 'G') {
-        return value == 20 || value == 21 || value == 90 || value == 94;
+        return false;
     }
     if (letter == 'M') {
+        words.programEnd = words.programEnd || value == 2 || value == 30;
         return value == 0 || value == 1 || value == 2 || value == 30;
     }
     std::optional<double>* slot = letter == 'X'   ? &words.axes[0]
@@ -206,10 +281,19 @@ void GcodeReader::addMoves(const Words& words) {
         issue("G1 before an F word sets the feed");
         return;
     }
-    int named = 0;
-    for (const auto& axis : words.axes) {
-        named += axis ? 1 : 0;
+    if (!setup_ && !setupMissed_) {
+        setupMissed_ = true;
+        issue("a move before the setup line " + setupLineText(marlin_) +
+              ": the machine would keep the units and modes it was left in");
     }
+    int named = 0;
+    double path = 0; // the length of the straight line the axes move along together
+    for (std::size_t i = 0; i < words.axes.size(); ++i) {
+        named += words.axes[i] ? 1 : 0;
+        const double distance = words.axes[i] ? *words.axes[i] - position_[i] : 0;
+        path += distance * distance;
+    }
+    path = std::sqrt(path);
     for (std::size_t i = 0; i < words.axes.size(); ++i) {
         if (!words.axes[i]) {
             continue;
@@ -217,8 +301,10 @@ void GcodeReader::addMoves(const Words& words) {
         PartEvent move;
         move.line = lines_.lineNumber();
         move.axis = static_cast<Axis>(i);
-        if (motion_ == 1) {
+        if (motion_ == 1 && (named == 1 || !(path > 0))) {
             move.speed = speedOfFeed(*feed_);
+        } else if (motion_ == 1) {
+            move.speed = *feed_ / 60 * std::fabs(*words.axes[i] - position_[i]) / path;
         }
         move.from = position_[i];
         move.target = *words.axes[i];

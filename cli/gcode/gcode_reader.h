@@ -17,16 +17,26 @@ namespace chimex {
 /// otherwise skipped. Memory does not grow with the file.
 ///
 /// The subset: G0 and G1 with X, Y, Z and F (a line of axis words alone continues the last G0 or
-/// G1), G4 with P (milliseconds in a file written for Marlin, seconds otherwise), G20, G21, G90,
-/// G94, M0, M1, M2, M30, comments in parentheses or after ';', a '%' line. Letters in either case.
+/// G1), G4 with P (milliseconds in a file written for Marlin, seconds otherwise), M0, M1, M2,
+/// M30 (not for Marlin), comments in parentheses or after ';', a '%' line. Letters in either case.
+/// Units and modes are set once, before the first move, by the setup line the writer writes:
+/// "G21 G90 G94" or "G20 G90 G94", for Marlin "G90"; a unit or mode word anywhere else would make
+/// the machine move otherwise than the file reads. A G1 of several axes moves them along one
+/// straight line at its feed, each axis at its share of it.
 class GcodeReader : public MoveEventReader {
   public:
     GcodeReader(std::istream& in, IssueHandler onIssue);
+
+    /// A file ends with its program end (M2 or M30; for Marlin the last comment), after which
+    /// nothing moves.
+    std::optional<std::string> missingEnd() const override;
 
   private:
     struct Words;
 
     void readLine(std::string_view line) override;
+    bool readSetup(const Words& words, std::string_view line);
+    bool readProgramEnd(const Words& words, std::string_view line);
     bool stripComments(std::string_view line, std::string& code);
     void readComment(std::string_view text);
     bool readWords(std::string_view code, Words& words);
@@ -35,7 +45,10 @@ class GcodeReader : public MoveEventReader {
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it
     int motion_ = -1;            ///< the last G0 or G1; -1 before any
-    bool dwellMilliseconds_ = false;
+    bool marlin_ = false;        ///< written for Marlin: dwells in milliseconds, no program end
+    bool setup_ = false;         ///< the setup line has been read
+    bool setupMissed_ = false;   ///< a move before the setup line has been reported
+    bool ended_ = false;         ///< the program end has been read (Marlin: is the last line)
 };
 
 } // namespace chimex

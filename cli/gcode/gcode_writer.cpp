@@ -61,6 +61,15 @@ void GcodeWriter::writeMove(Axis axis, double target, double speed) {
     line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + feedText(speed));
 }
 
+void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed) {
+    std::string text = "G1";
+    for (const AxisTarget& target : targets) {
+        text += std::string(" ") + axisLetter(target.axis) + gcodeNumber(target.target);
+    }
+    const double scale = std::pow(10.0, gcodeDecimals);
+    line(text + " F" + gcodeNumber(std::floor(speed * 60 * scale) / scale));
+}
+
 void GcodeWriter::writeDwell(double seconds) {
     if (format_.dialect == GcodeDialect::Marlin) {
         line("G4 P" + gcodeNumber(seconds * 1000, 0));
@@ -72,7 +81,7 @@ void GcodeWriter::writeDwell(double seconds) {
 void GcodeWriter::writeEnd() {
     // Marlin has no program end: M2 is unknown to it and M30 deletes a file from the SD card.
     if (format_.dialect == GcodeDialect::Marlin) {
-        comment("End of the song.");
+        comment(gcodeLastComment);
     } else {
         line("M2");
     }

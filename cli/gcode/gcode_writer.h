@@ -8,8 +8,14 @@
 #include <array>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 namespace chimex {
+
+struct AxisTarget {
+    Axis axis = Axis::X;
+    double target = 0;
+};
 
 /// Writes a tune as G-code for one controller: absolute positions, feeds per minute, each move one
 /// line, CR LF line ends. Speeds are given in length units a second, as the part file has them.
@@ -22,6 +28,9 @@ class GcodeWriter {
     void writeStart(const std::array<double, headerItemCount>& header);
     /// One axis to `target` at `speed`, a G1 line.
     void writeMove(Axis axis, double target, double speed);
+    /// Several axes to their targets along one straight line at `speed` along it, one G1 line;
+    /// the feed is rounded down, so that no axis is faster than its share of `speed`.
+    void writeMove(const std::vector<AxisTarget>& targets, double speed);
     /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds.
     void writeDwell(double seconds);
     /// The program end the controller needs.

@@ -25,6 +25,9 @@ class MoveFileReader {
         return part_ ? part_->header() : gcode_->header();
     }
     long long linesRead() const { return part_ ? part_->linesRead() : gcode_->linesRead(); }
+    std::optional<std::string> missingEnd() const {
+        return part_ ? part_->missingEnd() : gcode_->missingEnd();
+    }
     bool isGcode() const { return gcode_ != nullptr; }
 
   private:

@@ -112,9 +112,6 @@ std::optional<ScoreNote> TextScoreReader::next() {
         if (number == 1 && looksLikeUtf16(line)) {
             fail(number, "the score is UTF-16 text; save it as ASCII or UTF-8 text");
         }
-        if (lines_.wasCut()) {
-            fail(number, "the line is too long");
-        }
         line = line.substr(0, line.find('#'));
         std::array<std::string_view, 3> fields;
         const std::size_t count = splitFields(line, fields);
