@@ -324,11 +324,12 @@ void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
 } // namespace
 
 void writePartFile(std::istream& journal, std::ostream& out, const HeaderValues& values) {
+    errno = 0;
     switch (streamPartFile(journal, out, values)) {
     case CopyOutcome::ReadFailed:
-        throw Failure("Cannot read the journal");
+        throw Failure("Cannot read the journal: " + errnoText());
     case CopyOutcome::WriteFailed:
-        throw Failure("Cannot write the part file");
+        throw Failure("Cannot write the part file: " + errnoText());
     case CopyOutcome::Done:
         break;
     }
