@@ -4,6 +4,7 @@
 #include "app/tune_file_check.h"
 #include "core/note_capture.h"
 #include "partfile/atomic_output_file.h"
+#include "platform/failure.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 
@@ -37,6 +38,13 @@ bool askForTuneFile(ProgramState& state, Platform& platform) {
         state.TuneFile = tune.string();
         if (!platform.fileExists(tune)) {
             return true;
+        }
+        // Locked before it is looked at, so that a tune another copy plays now is not taken for
+        // one left unfinished.
+        if (!platform.lockTuneFile(tune)) {
+            platform.messageBox(inUseMessage(tune) + " Please choose another name.", cannotUseTitle,
+                                MessageStyle::Ok);
+            continue;
         }
         if (const auto leftover = leftoverJournalMessage(tune)) {
             platform.messageBox(*leftover, unfinishedTitle, MessageStyle::Ok);
@@ -83,6 +91,11 @@ bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& sett
             settings.load();
         },
         [&] { settings.showModal(); });
+    // A new tune file is locked only now that it is made: another copy may have chosen the same
+    // name meanwhile, and its journal must not be emptied.
+    if (!platform.lockTuneFile(state.TuneFile)) {
+        throw Failure(inUseMessage(state.TuneFile) + " Nothing was written to it.");
+    }
     state.TuneStream.open(state.TuneFile);
     return true;
 }

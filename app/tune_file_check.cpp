@@ -5,6 +5,7 @@
 #include "partfile/finaliser.h"
 #include "settings/settings_file.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace chimex {
@@ -20,7 +21,35 @@ bool samePlace(const fs::path& a, const fs::path& b) {
     return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
 }
 
+/// True when `path` lies inside `folder` (or below it).
+bool inFolder(const fs::path& path, const fs::path& folder) {
+    std::error_code error;
+    const fs::path file = fs::weakly_canonical(path, error);
+    const fs::path base = fs::weakly_canonical(folder, error);
+    const auto [end, rest] = std::mismatch(base.begin(), base.end(), file.begin(), file.end());
+    return !base.empty() && end == base.end() && rest != file.end();
+}
+
+bool isProgram(const fs::file_status& status) {
+    constexpr auto anyRun = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    return fs::is_regular_file(status) && (status.permissions() & anyRun) != fs::perms::none;
+}
+
+bool isOwnFile(const fs::path& chosen, const ProgramFolders& folders) {
+    if (samePlace(chosen, folders.settings / settingsFileName) ||
+        samePlace(chosen, folders.state / temporaryFileName) || inFolder(chosen, folders.notes)) {
+        return true;
+    }
+    return folders.installed &&
+           (inFolder(chosen, folders.settings) || inFolder(chosen, folders.state));
+}
+
 } // namespace
+
+std::string inUseMessage(const fs::path& tuneFile) {
+    return "\"" + tuneFile.string() +
+           "\" is the tune of another copy of Chimex Vedadazu that is playing now.";
+}
 
 std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const ProgramFolders& folders) {
     const std::string name = "\"" + chosen.string() + "\"";
@@ -32,8 +61,10 @@ std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const Program
     if (isReadOnly(chosen)) {
         return name + " is read-only and cannot be replaced by your tune.";
     }
-    if (samePlace(chosen, folders.settings / settingsFileName) ||
-        samePlace(chosen, folders.state / temporaryFileName)) {
+    if (isProgram(status)) {
+        return name + " is a program and cannot be replaced by your tune.";
+    }
+    if (isOwnFile(chosen, folders)) {
         return name + " is the program's own file and cannot hold a tune.";
     }
     return std::nullopt;

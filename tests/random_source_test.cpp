@@ -39,7 +39,22 @@ TEST(FolderLock, OneCopyAtATimeUntilTheHolderGoes) {
     auto first = std::make_unique<FolderLock>(folder);
     EXPECT_TRUE(first->held());
     EXPECT_FALSE(FolderLock(folder).held());
+    EXPECT_FALSE(FolderLock(folder).problem()) << "held by another copy is no problem";
     first.reset();
     EXPECT_TRUE(FolderLock(folder).held());
-    std::filesystem::remove(folder);
+    const FolderLock onAFile("/dev/null");
+    EXPECT_FALSE(onAFile.held());
+    EXPECT_EQ(onAFile.problem(), std::errc::not_a_directory);
+
+    // The tune file: one copy at a time, created when missing, released for another tune.
+    const std::filesystem::path tune = folder / "tune.gxp";
+    FileLock tuneOfFirst;
+    FileLock tuneOfSecond;
+    EXPECT_TRUE(tuneOfFirst.lock(tune));
+    EXPECT_TRUE(std::filesystem::is_regular_file(tune));
+    EXPECT_TRUE(tuneOfFirst.lock(tune)) << "its own lock again";
+    EXPECT_FALSE(tuneOfSecond.lock(tune));
+    EXPECT_TRUE(tuneOfFirst.lock(folder / "other.gxp"));
+    EXPECT_TRUE(tuneOfSecond.lock(tune));
+    std::filesystem::remove_all(folder);
 }
