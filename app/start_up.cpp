@@ -76,6 +76,23 @@ void chooseTuneFile(ProgramState& state, Platform& platform) {
     state.StartStatus = noTuneChosen;
 }
 
+std::optional<StartRefusal> stateFolderRefusal(const std::filesystem::path& folder,
+                                               std::error_code made, const FolderLock& lock) {
+    const std::error_code problem = made ? made : lock.problem();
+    if (problem) {
+        return StartRefusal{"Cannot start",
+                            "Chimex Vedadazu cannot start: the folder " + folder.string() +
+                                " for its files cannot be made or used: " + problem.message() +
+                                "."};
+    }
+    if (lock.held()) {
+        return std::nullopt;
+    }
+    return StartRefusal{"Already running",
+                        "Chimex Vedadazu cannot start: it is already running with the files in " +
+                            folder.string() + ". Finish the tune there before starting it again."};
+}
+
 bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings) {
     chooseTuneFile(state, platform);
     if (state.StartStatus != tuneChosen) {
