@@ -47,7 +47,7 @@ std::filesystem::path freshSiblingPath(const std::filesystem::path& target) {
             return candidate;
         }
         if (error) {
-            throw Failure("Cannot write beside " + target.string() + ": " + error.message());
+            throw Failure("Cannot write beside " + target.string() + ": " + reasonText(error));
         }
     }
 }
@@ -61,7 +61,7 @@ std::filesystem::path followLinks(const std::filesystem::path& path) {
         }
         const fs::path next = fs::read_symlink(current, error);
         if (error) {
-            throw Failure("Cannot follow the link " + current.string() + ": " + error.message());
+            throw Failure("Cannot follow the link " + current.string() + ": " + reasonText(error));
         }
         current = next.is_absolute() ? next : current.parent_path() / next;
     }
@@ -85,7 +85,7 @@ void refuseFolder(const std::filesystem::path& path) {
 }
 
 std::string systemReason() {
-    return errno != 0 ? std::generic_category().message(errno) : "unknown error";
+    return reasonText(errno);
 }
 
 namespace {
@@ -122,7 +122,7 @@ AtomicOutputFile::AtomicOutputFile(std::filesystem::path target)
     if (fd < 0) {
         throw Failure("Cannot create " + (temporary_.empty() ? target_ : temporary_).string() +
                       (temporary_.empty() ? "" : " to write " + target_.string()) + ": " +
-                      error.message());
+                      reasonText(error));
     }
     buffer_ = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios::out | std::ios::binary,
                                                                std::size_t{1} << 16);
@@ -162,7 +162,7 @@ void AtomicOutputFile::commit() {
         throw Failure("The output file " + target_.string() +
                       " is written, but its folder cannot be synced to the disk, so a power cut "
                       "may undo it: " +
-                      error.message());
+                      reasonText(error));
     }
 }
 
@@ -172,11 +172,11 @@ void AtomicOutputFile::place(int fd) {
     std::error_code error = copyModeAndOwner(fd, target_);
     if (error) {
         throw Failure("Cannot give the output file the mode of " + target_.string() + ": " +
-                      error.message());
+                      reasonText(error));
     }
     error = syncFileData(fd);
     if (error) {
-        throw Failure("Cannot write " + target_.string() + " to the disk: " + error.message());
+        throw Failure("Cannot write " + target_.string() + " to the disk: " + reasonText(error));
     }
     if (temporary_.empty()) {
         placeUnnamed(fd);
@@ -184,7 +184,8 @@ void AtomicOutputFile::place(int fd) {
     }
     std::filesystem::rename(temporary_, target_, error);
     if (error) {
-        throw Failure("Cannot put the output file at " + target_.string() + ": " + error.message());
+        throw Failure("Cannot put the output file at " + target_.string() + ": " +
+                      reasonText(error));
     }
     temporary_.clear();
 }
@@ -197,7 +198,8 @@ void AtomicOutputFile::placeUnnamed(int fd) {
         return;
     }
     if (error != std::errc::file_exists) {
-        throw Failure("Cannot put the output file at " + target_.string() + ": " + error.message());
+        throw Failure("Cannot put the output file at " + target_.string() + ": " +
+                      reasonText(error));
     }
     temporary_ = freshSiblingPath(target_);
     pending_ = std::make_unique<PendingRemoval>(temporary_);
@@ -206,7 +208,8 @@ void AtomicOutputFile::placeUnnamed(int fd) {
         std::filesystem::rename(temporary_, target_, error);
     }
     if (error) {
-        throw Failure("Cannot put the output file at " + target_.string() + ": " + error.message());
+        throw Failure("Cannot put the output file at " + target_.string() + ": " +
+                      reasonText(error));
     }
     temporary_.clear();
 }

@@ -136,7 +136,7 @@ std::string quoted(const fs::path& path) {
 }
 
 std::string errnoText() {
-    return errno != 0 ? std::generic_category().message(errno) : "unknown error";
+    return reasonText(errno);
 }
 
 std::string journalKept(const fs::path& tuneFile) {
@@ -195,7 +195,7 @@ int createTemporary(const fs::path& temporary, const fs::path& tuneFile) {
     const int fd = createNewFile(temporary, error);
     if (fd < 0) {
         throw Failure("Cannot create the temporary file " + quoted(temporary) + ": " +
-                      error.message() + journalKept(tuneFile));
+                      reasonText(error) + journalKept(tuneFile));
     }
     return fd;
 }
@@ -209,7 +209,7 @@ void prepareForRename(int fd, const fs::path& finished, const fs::path& tuneFile
     }
     if (error) {
         throw Failure("Cannot write the finished part file " + quoted(finished) +
-                      " to the disk: " + error.message() + journalKept(tuneFile));
+                      " to the disk: " + reasonText(error) + journalKept(tuneFile));
     }
 }
 
@@ -224,7 +224,7 @@ void syncFoldersAfterRename(const fs::path& tuneFile, const fs::path& from) {
         throw Failure("The part file " + quoted(tuneFile) +
                       " is finished, but its folder cannot be synced to the disk, so a power cut "
                       "may undo it: " +
-                      error.message());
+                      reasonText(error));
     }
 }
 
@@ -269,7 +269,7 @@ fs::path copyBesideTuneFile(const fs::path& temporary, const fs::path& tuneFile)
             fs::remove(staging, ignored); // a partial copy is of no use; the original is kept
         }
         throw Failure("Cannot copy the finished part file " + quoted(temporary) +
-                      " into the folder of the tune file: " + error.message() +
+                      " into the folder of the tune file: " + reasonText(error) +
                       bothKept(tuneFile, temporary));
     }
     return staging;
@@ -289,7 +289,7 @@ void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
         std::error_code ignored;
         fs::remove(staging, ignored); // the same content stays in the temporary file
         throw Failure(std::string("Cannot ") + step + quoted(staging) +
-                      " of the finished part file: " + error.message() +
+                      " of the finished part file: " + reasonText(error) +
                       bothKept(tuneFile, temporary));
     }
     syncFoldersAfterRename(tuneFile, staging);
@@ -297,7 +297,7 @@ void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
     if (error) {
         throw Failure("The part file " + quoted(tuneFile) +
                       " is finished, but the temporary file " + quoted(temporary) +
-                      " cannot be removed: " + error.message());
+                      " cannot be removed: " + reasonText(error));
     }
 }
 
@@ -314,7 +314,7 @@ void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
         moveAcrossVolumes(temporary, tuneFile);
     } else if (error) {
         throw Failure("Cannot rename the finished part file " + quoted(temporary) +
-                      " to the tune file " + quoted(tuneFile) + ": " + error.message() +
+                      " to the tune file " + quoted(tuneFile) + ": " + reasonText(error) +
                       bothKept(tuneFile, temporary));
     } else {
         syncFoldersAfterRename(tuneFile, temporary);

@@ -86,7 +86,7 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view) {
 }
 
 std::string errorText() {
-    return std::generic_category().message(errno);
+    return reasonText(errno);
 }
 
 } // namespace

@@ -14,6 +14,12 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace chimex;
 using chimex::test::FakeSettingsView;
@@ -189,6 +195,31 @@ TEST_F(SettingsFiles, ExistingFileLoadsTheDialog) {
     EXPECT_EQ(state.PauseMode, -1);
     EXPECT_EQ(state.MaxY, 30.0f);
     EXPECT_EQ(view.texts, (std::array<std::string, 5>{"0", "30", "0", "0", "0"}));
+}
+
+TEST_F(SettingsFiles, RunningOutOfOpenFilesIsNamedAsSuch) {
+    writeFile(file, "MaxY = 30\r\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit few{32, 32};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+        while (::open("/dev/null", O_RDONLY) >= 0) {
+        }
+        std::string message;
+        try {
+            readSettingsFile(state, platform, view);
+        } catch (const Failure& failure) {
+            message = failure.what();
+        }
+        ::_exit(message.find("Chimex.ini") != std::string::npos &&
+                        message.find("Too many open files: the program has all 32") !=
+                            std::string::npos
+                    ? 0
+                    : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST_F(SettingsFiles, ReadBackWhatTheWriterWrote) {
