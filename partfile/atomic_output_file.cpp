@@ -188,6 +188,7 @@ void AtomicOutputFile::place(int fd) {
                       reasonText(error));
     }
     temporary_.clear();
+    pending_.reset();
 }
 
 /// A new target gets the file's name at once; an existing one is replaced by a rename from a
@@ -212,6 +213,7 @@ void AtomicOutputFile::placeUnnamed(int fd) {
                       reasonText(error));
     }
     temporary_.clear();
+    pending_.reset();
 }
 
 } // namespace chimex

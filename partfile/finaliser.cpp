@@ -251,48 +251,25 @@ void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::p
     }
 }
 
-/// Copies the finished file to a new file beside the tune file; never overwrites an existing one.
-fs::path copyBesideTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
-    const fs::path staging = freshSiblingPath(tuneFile);
-    std::error_code error;
-    if (fs::copy_file(temporary, staging, fs::copy_options::none, error)) {
-        const int fd = ::open(staging.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        error = fd < 0 ? std::error_code(errno, std::generic_category())
-                       : copyModeAndOwner(fd, tuneFile);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    if (error) {
-        if (error != std::errc::file_exists) {
-            std::error_code ignored;
-            fs::remove(staging, ignored); // a partial copy is of no use; the original is kept
-        }
-        throw Failure("Cannot copy the finished part file " + quoted(temporary) +
-                      " into the folder of the tune file: " + reasonText(error) +
-                      bothKept(tuneFile, temporary));
-    }
-    return staging;
-}
-
-/// Across volumes: a copy beside the tune file is renamed over it, so the tune file's path holds
-/// the journal or the finished file at every moment; then the temporary file is removed.
+/// Across volumes: the finished file is copied as a new file in the tune file's folder, which
+/// has no name until it replaces the tune file, so the tune file's path holds the journal or the
+/// finished file at every moment and nothing is left beside it however the program ends; then
+/// the temporary file is removed.
 void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
-    const fs::path staging = copyBesideTuneFile(temporary, tuneFile);
-    std::error_code error = syncFile(staging);
-    const char* step = "write to the disk the copy ";
-    if (!error) {
-        fs::rename(staging, tuneFile, error);
-        step = "rename the copy ";
-    }
-    if (error) {
-        std::error_code ignored;
-        fs::remove(staging, ignored); // the same content stays in the temporary file
-        throw Failure(std::string("Cannot ") + step + quoted(staging) +
-                      " of the finished part file: " + reasonText(error) +
+    try {
+        std::ifstream finished(temporary, std::ios::binary);
+        AtomicOutputFile copy(tuneFile);
+        copy.stream() << finished.rdbuf();
+        if (!finished) {
+            throw Failure("Cannot read " + quoted(temporary));
+        }
+        copy.commit();
+    } catch (const Failure& failure) {
+        throw Failure("Cannot copy the finished part file " + quoted(temporary) +
+                      " into the folder of the tune file: " + failure.what() +
                       bothKept(tuneFile, temporary));
     }
-    syncFoldersAfterRename(tuneFile, staging);
+    std::error_code error;
     fs::remove(temporary, error);
     if (error) {
         throw Failure("The part file " + quoted(tuneFile) +
