@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <string_view>
 
 namespace chimex {
 namespace fs = std::filesystem;
@@ -30,9 +31,20 @@ bool inFolder(const fs::path& path, const fs::path& folder) {
     return !base.empty() && end == base.end() && rest != file.end();
 }
 
-bool isProgram(const fs::file_status& status) {
+/// A file the system can run: a run bit and a program's first bytes (a machine program or a
+/// script). The run bit alone is not enough, as some file systems give it to every file.
+bool isProgram(const fs::path& path, const fs::file_status& status) {
     constexpr auto anyRun = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
-    return fs::is_regular_file(status) && (status.permissions() & anyRun) != fs::perms::none;
+    if (!fs::is_regular_file(status) || (status.permissions() & anyRun) == fs::perms::none) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    char start[4] = {};
+    in.read(start, sizeof start);
+    const std::string_view first(start, static_cast<std::size_t>(in.gcount()));
+    return first.starts_with("\x7f"
+                             "ELF") ||
+           first.starts_with("#!");
 }
 
 bool isOwnFile(const fs::path& chosen, const ProgramFolders& folders) {
@@ -61,7 +73,7 @@ std::optional<std::string> tuneFileRefusal(const fs::path& chosen, const Program
     if (isReadOnly(chosen)) {
         return name + " is read-only and cannot be replaced by your tune.";
     }
-    if (isProgram(status)) {
+    if (isProgram(chosen, status)) {
         return name + " is a program and cannot be replaced by your tune.";
     }
     if (isOwnFile(chosen, folders)) {

@@ -13,7 +13,7 @@ inline constexpr const char* cannotUseTitle = "Choose another name";
 
 /// Why the chosen path cannot be the tune file, or nothing when it can: it exists and is not an
 /// ordinary file (a folder, device or pipe would be copied without end or hang the program), it
-/// is read-only or a program (it has a run bit), or it is one of the program's own files: the
+/// is read-only or a program, or it is one of the program's own files: the
 /// settings file, the finaliser's temporary file, anything in the key sounds' folder and, for an
 /// installed copy, anything in its settings and state folders. `chosen` has its links followed
 /// already.

@@ -176,10 +176,15 @@ TEST_F(StartUp, PathsThatCannotHoldATuneAreRefusedAndTheDialogShownAgain) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directory(folder / "notes");
     writeFile(folder / "notes" / "0.wav", "RIFF");
-    writeFile(folder / "chimex-cli", "ELF");
+    writeFile(folder / "chimex-cli", "\x7f"
+                                     "ELF");
+    writeFile(folder / "start.sh", "#!/bin/sh\n");
     fs::permissions(folder / "chimex-cli", fs::perms(0755));
-    for (const char* name : {"Chimex.ini", "Chimex.tmp", "locked.gxp", "sub.gxp", "zero.gxp",
-                             "fifo.gxp", "notes/0.wav", "notes/new.gxp", "chimex-cli"}) {
+    fs::permissions(folder / "start.sh", fs::perms(0700));
+
+    for (const char* name :
+         {"Chimex.ini", "Chimex.tmp", "locked.gxp", "sub.gxp", "zero.gxp", "fifo.gxp",
+          "notes/0.wav", "notes/new.gxp", "chimex-cli", "start.sh"}) {
         ProgramState s;
         FakePlatform p;
         p.folder = folder;
@@ -192,6 +197,12 @@ TEST_F(StartUp, PathsThatCannotHoldATuneAreRefusedAndTheDialogShownAgain) {
         EXPECT_NE(p.messages[0].prompt.find(named), std::string::npos) << p.messages[0].prompt;
         EXPECT_EQ(s.TuneFile, good.string()) << name;
     }
+    // A part file on a file system that marks every file runnable is no program.
+    writeFile(good, "' Gantrix part file\r\n");
+    fs::permissions(good, fs::perms(0755));
+    platform.dialogAnswers = {good};
+    chooseTuneFile(state, platform);
+    EXPECT_EQ(titles(), std::vector<std::string>{fileExistsTitle});
     EXPECT_EQ(readFile(folder / "Chimex.ini"), "MaxX = 5\r\n");
 }
 
