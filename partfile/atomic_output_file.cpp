@@ -35,6 +35,12 @@ bool writtenDirectly(const fs::path& path) {
            type == fs::file_type::fifo || type == fs::file_type::socket;
 }
 
+int openDirectly(const fs::path& target, std::error_code& error) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    error = fd < 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
+    return fd;
+}
+
 } // namespace
 
 std::filesystem::path freshSiblingPath(const std::filesystem::path& target) {
@@ -87,16 +93,6 @@ void refuseFolder(const std::filesystem::path& path) {
 std::string systemReason() {
     return reasonText(errno);
 }
-
-namespace {
-
-int openDirectly(const fs::path& target, std::error_code& error) {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    error = fd < 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
-    return fd;
-}
-
-} // namespace
 
 // A device is opened by the path given: /dev/stdout leads to links such as "pipe:[1234]" that
 // only the system can follow.
