@@ -5,6 +5,7 @@
 #include "app/lazy_settings_view.h"
 #include "app/program_help.h"
 #include "app/program_options.h"
+#include "app/start_up.h"
 #include "platform/folder_lock.h"
 #include "platform/midi/rtmidi_input.h"
 #include "platform/qt/ending_signals.h"
@@ -36,10 +37,10 @@ int main(int argc, char** argv) {
     // Answered before Qt starts, so that they work without a display.
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::cout << chimex::programName << " " << chimex::programVersion << "\n";
-        return std::cout.flush() ? 0 : 1;
+        return chimex::printedStatus(std::cout, std::cerr, "the version");
     }
-    if (chimex::answerHelp(argc, argv, std::cout, std::cerr)) {
-        return 0;
+    if (const auto status = chimex::answerHelp(argc, argv, std::cout, std::cerr)) {
+        return *status;
     }
     const chimex::ProgramOptions options = chimex::readProgramOptions(argc, argv);
     if (options.problem) {
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     }
     if (options.listMidi) {
         chimex::RtMidiInput::listSources(std::cout, std::cerr);
-        return 0;
+        return chimex::printedStatus(std::cout, std::cerr, "the MIDI sources");
     }
     Q_INIT_RESOURCE(chimex);
     QApplication application(argc, argv);
@@ -61,17 +62,11 @@ int main(int argc, char** argv) {
     chimex::QtPlatform platform;
     // Two copies would share Chimex.tmp and Chimex.ini; the second ends before it opens anything.
     const std::filesystem::path lockFolder = platform.folders().state;
-    std::error_code noFolder;
-    std::filesystem::create_directories(lockFolder, noFolder);
+    std::error_code made;
+    std::filesystem::create_directories(lockFolder, made);
     const chimex::FolderLock lock(lockFolder);
-    if (!lock.held()) {
-        const std::string why = noFolder ? "cannot create the folder " + lockFolder.string() +
-                                               ": " + noFolder.message() + "."
-                                         : "it is already running with the files in " +
-                                               lockFolder.string() +
-                                               ". Finish the tune there before starting it again.";
-        platform.messageBox("Chimex Vedadazu cannot start: " + why, "Already running",
-                            chimex::MessageStyle::Critical);
+    if (const auto refusal = chimex::stateFolderRefusal(lockFolder, made, lock)) {
+        platform.messageBox(refusal->prompt, refusal->title, chimex::MessageStyle::Critical);
         return 1;
     }
     chimex::LazySettingsView settings(state, platform);

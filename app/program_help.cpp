@@ -3,7 +3,9 @@
 
 #include "platform/program_folders.h"
 
+#include <cerrno>
 #include <string_view>
+#include <system_error>
 
 namespace chimex {
 
@@ -33,16 +35,27 @@ Options:
 
 } // namespace
 
-bool answerHelp(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int printedStatus(std::ostream& out, std::ostream& err, const char* what) {
+    errno = 0;
+    if (out.flush()) {
+        return 0;
+    }
+    err << "chimex: cannot write " << what << ": "
+        << (errno != 0 ? std::generic_category().message(errno) : "output failed") << "\n";
+    return 1;
+}
+
+std::optional<int> answerHelp(int argc, char** argv, std::ostream& out, std::ostream& err) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") {
-            out << usage << folderRuleHelp() << std::flush;
+            out << usage << folderRuleHelp();
+            const int status = printedStatus(out, err, "the help");
             err << "\n" << foldersInUse(findProgramFolders(executableFolder(), userFolders()));
-            return true;
+            return status;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 } // namespace chimex

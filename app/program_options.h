@@ -6,7 +6,7 @@
 
 namespace chimex {
 
-/// The desktop program's own options; every other argument is left to Qt.
+/// The desktop program's own options and Qt's (left to Qt); anything else is a problem.
 struct ProgramOptions {
     bool listMidi = false;              ///< --list-midi: print the MIDI sources and end
     std::string midiFilter;             ///< --midi-in NAME: only sources whose name contains NAME

@@ -4,6 +4,7 @@
 #include "app/tune_file_check.h"
 #include "core/note_capture.h"
 #include "partfile/atomic_output_file.h"
+#include "platform/failure.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 
@@ -38,6 +39,13 @@ bool askForTuneFile(ProgramState& state, Platform& platform) {
         if (!platform.fileExists(tune)) {
             return true;
         }
+        // Locked before it is looked at, so that a tune another copy plays now is not taken for
+        // one left unfinished.
+        if (!platform.lockTuneFile(tune)) {
+            platform.messageBox(inUseMessage(tune) + " Please choose another name.", cannotUseTitle,
+                                MessageStyle::Ok);
+            continue;
+        }
         if (const auto leftover = leftoverJournalMessage(tune)) {
             platform.messageBox(*leftover, unfinishedTitle, MessageStyle::Ok);
         }
@@ -68,6 +76,23 @@ void chooseTuneFile(ProgramState& state, Platform& platform) {
     state.StartStatus = noTuneChosen;
 }
 
+std::optional<StartRefusal> stateFolderRefusal(const std::filesystem::path& folder,
+                                               std::error_code made, const FolderLock& lock) {
+    const std::error_code problem = made ? made : lock.problem();
+    if (problem) {
+        return StartRefusal{"Cannot start",
+                            "Chimex Vedadazu cannot start: the folder " + folder.string() +
+                                " for its files cannot be made or used: " + problem.message() +
+                                "."};
+    }
+    if (lock.held()) {
+        return std::nullopt;
+    }
+    return StartRefusal{"Already running",
+                        "Chimex Vedadazu cannot start: it is already running with the files in " +
+                            folder.string() + ". Finish the tune there before starting it again."};
+}
+
 bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings) {
     chooseTuneFile(state, platform);
     if (state.StartStatus != tuneChosen) {
@@ -83,6 +108,11 @@ bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& sett
             settings.load();
         },
         [&] { settings.showModal(); });
+    // A new tune file is locked only now that it is made: another copy may have chosen the same
+    // name meanwhile, and its journal must not be emptied.
+    if (!platform.lockTuneFile(state.TuneFile)) {
+        throw Failure(inUseMessage(state.TuneFile) + " Nothing was written to it.");
+    }
     state.TuneStream.open(state.TuneFile);
     return true;
 }

@@ -3,7 +3,13 @@
 
 #include "app/modal_settings_view.h"
 #include "core/program_state.h"
+#include "platform/folder_lock.h"
 #include "platform/platform.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
 
 namespace chimex {
 
@@ -26,6 +32,17 @@ inline constexpr short noTuneChosen = 1;
 /// refused with a message and the dialog shown again. A cancel, or any failure on the way, shows
 /// "Try Again" (after the failure's message) and sets StartStatus = 1.
 void chooseTuneFile(ProgramState& state, Platform& platform);
+
+/// A message box that stops the program before it starts.
+struct StartRefusal {
+    std::string title;
+    std::string prompt;
+};
+
+/// Why this copy cannot start with its own files in `folder` (`made` is the outcome of making
+/// it): the folder cannot be made or used (the reason named), or another copy holds its lock.
+std::optional<StartRefusal> stateFolderRefusal(const std::filesystem::path& folder,
+                                               std::error_code made, const FolderLock& lock);
 
 /// The main window's load step. Returns true when playing can begin: a tune file was chosen, the
 /// sounds were preloaded, the settings were read, shown and committed, the tune file is open as the

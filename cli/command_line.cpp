@@ -4,7 +4,7 @@
 #include "cli/check/check_output.h"
 #include "cli/check/part_check.h"
 #include "cli/common/number_text.h"
-#include "cli/common/scratch_folder.h"
+#include "cli/common/scratch_file.h"
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
 #include "cli/finish/finish_journal.h"
@@ -403,21 +403,24 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
             console.err << "\r" << placed << " notes placed" << std::flush;
         };
     }
-    // G-code is converted from the part file, which waits in a scratch folder meanwhile.
-    std::optional<ScratchFolder> scratch;
+    RenderOutcome outcome;
     if (gcode) {
-        scratch.emplace();
-    }
-    const std::filesystem::path part = gcode ? scratch->path() / "tune.txt" : out;
-    const RenderOutcome outcome = readingInput(name, [&] {
-        return renderPartFile(*notes, settingsChoice(options), part, console.err, progress, tuning);
-    });
-    if (gcode) {
-        convertPartFile(part, "the rendered part file", *gcode,
-                        machineLimits(settingsChoice(options)), out);
-    }
-    if (scratch) {
-        scratch->remove();
+        // G-code is converted from the part file, which waits in a file without a name meanwhile.
+        ScratchFile part(std::size_t{1} << 16);
+        std::ostream partOut(&part);
+        outcome = readingInput(name, [&] {
+            return renderPart(*notes, settingsChoice(options), partOut, console.err, progress,
+                              tuning);
+        });
+        part.rewind();
+        std::istream partIn(&part);
+        convertPart(partIn, "the rendered part file", *gcode,
+                    machineLimits(settingsChoice(options)), out);
+    } else {
+        outcome = readingInput(name, [&] {
+            return renderPartFile(*notes, settingsChoice(options), out, console.err, progress,
+                                  tuning);
+        });
     }
     if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
         console.err << "\r";
@@ -514,8 +517,19 @@ ExitStatus runFinish(const std::vector<std::string>& args, Console console) {
     const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the journal", Reading::Twice);
     AtomicOutputFile output(out);
-    const auto dropped =
-        readingInput(name, [&] { return finishJournal(file, name, limits, output.stream()); });
+    const auto dropped = [&] {
+        try {
+            return readingInput(name,
+                                [&] { return finishJournal(file, name, limits, output.stream()); });
+        } catch (const InputFailure&) {
+            throw;
+        } catch (const Failure& failure) {
+            if (output.stream()) {
+                throw;
+            }
+            throw Failure(out.string() + ": " + failure.what()); // the writer knows no name
+        }
+    }();
     output.commit();
     if (dropped) {
         console.err << name << ": line " << dropped->line << " has no line end, so it may be cut "

@@ -15,7 +15,7 @@ void Journal::open(const std::filesystem::path& path) {
     auto file = std::make_unique<JournalFile>(path);
     if (const auto error = file->error()) {
         throw Failure("Cannot open the tune file " + path.string() +
-                      " for writing: " + error.message());
+                      " for writing: " + reasonText(error));
     }
     stream_ = std::make_unique<std::ostream>(file.get());
     file_ = std::move(file);

@@ -3,11 +3,14 @@
 
 #include "platform/disk_sync.h"
 #include "platform/failure.h"
+#include "platform/new_file.h"
 
 #include <cerrno>
 #include <random>
 #include <string>
 #include <system_error>
+
+#include <fcntl.h>
 
 namespace chimex {
 namespace fs = std::filesystem;
@@ -32,6 +35,12 @@ bool writtenDirectly(const fs::path& path) {
            type == fs::file_type::fifo || type == fs::file_type::socket;
 }
 
+int openDirectly(const fs::path& target, std::error_code& error) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    error = fd < 0 ? std::error_code(errno, std::generic_category()) : std::error_code();
+    return fd;
+}
+
 } // namespace
 
 std::filesystem::path freshSiblingPath(const std::filesystem::path& target) {
@@ -44,7 +53,7 @@ std::filesystem::path freshSiblingPath(const std::filesystem::path& target) {
             return candidate;
         }
         if (error) {
-            throw Failure("Cannot write beside " + target.string() + ": " + error.message());
+            throw Failure("Cannot write beside " + target.string() + ": " + reasonText(error));
         }
     }
 }
@@ -58,7 +67,7 @@ std::filesystem::path followLinks(const std::filesystem::path& path) {
         }
         const fs::path next = fs::read_symlink(current, error);
         if (error) {
-            throw Failure("Cannot follow the link " + current.string() + ": " + error.message());
+            throw Failure("Cannot follow the link " + current.string() + ": " + reasonText(error));
         }
         current = next.is_absolute() ? next : current.parent_path() / next;
     }
@@ -82,66 +91,125 @@ void refuseFolder(const std::filesystem::path& path) {
 }
 
 std::string systemReason() {
-    return errno != 0 ? std::generic_category().message(errno) : "unknown error";
+    return reasonText(errno);
 }
 
 // A device is opened by the path given: /dev/stdout leads to links such as "pipe:[1234]" that
 // only the system can follow.
 AtomicOutputFile::AtomicOutputFile(std::filesystem::path target)
-    : target_(writtenDirectly(target) ? target : followLinks(target)) {
-    const bool direct = writtenDirectly(target_);
-    if (!direct) {
+    : target_(writtenDirectly(target) ? target : followLinks(target)),
+      direct_(writtenDirectly(target_)) {
+    std::error_code error;
+    int fd = -1;
+    if (direct_) {
+        fd = openDirectly(target_, error);
+    } else {
         refuseFolder(target_);
         if (isReadOnly(target_)) {
             throw Failure("Cannot replace " + target_.string() + ": it is read-only");
         }
-        temporary_ = freshSiblingPath(target_);
+        fd = createUnnamedFile(folderOf(target_), error);
+        if (fd < 0 && !error) {
+            temporary_ = freshSiblingPath(target_);
+            pending_ = std::make_unique<PendingRemoval>(temporary_);
+            fd = createNewFile(temporary_, error);
+        }
     }
-    errno = 0;
-    stream_.open(direct ? target_ : temporary_, std::ios::binary | std::ios::trunc);
-    if (!stream_.is_open()) {
-        throw Failure("Cannot create " + (direct ? target_ : temporary_).string() + " to write " +
-                      target_.string() + ": " + systemReason());
+    if (fd < 0) {
+        throw Failure("Cannot create " + (temporary_.empty() ? target_ : temporary_).string() +
+                      (temporary_.empty() ? "" : " to write " + target_.string()) + ": " +
+                      reasonText(error));
     }
+    buffer_ = std::make_unique<__gnu_cxx::stdio_filebuf<char>>(fd, std::ios::out | std::ios::binary,
+                                                               std::size_t{1} << 16);
+    stream_.rdbuf(buffer_.get());
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
-    if (!committed_ && !temporary_.empty()) {
-        // The failure that prevented the commit is already on its way to the user.
-        stream_.close();
-        std::error_code error;
-        std::filesystem::remove(temporary_, error);
+    if (!committed_) {
+        // The failure that prevented the commit is already on its way to the user. An unnamed
+        // file vanishes as it is closed.
+        buffer_.reset();
+        if (!temporary_.empty()) {
+            std::error_code error;
+            std::filesystem::remove(temporary_, error);
+        }
     }
 }
 
 void AtomicOutputFile::commit() {
     errno = 0;
-    stream_.close();
-    if (!stream_) {
-        throw Failure("Cannot write " + (temporary_.empty() ? target_ : temporary_).string() +
-                      ": " + systemReason());
+    if (!stream_.flush()) {
+        throw Failure("Cannot write " + target_.string() + ": " + systemReason());
     }
-    if (temporary_.empty()) {
-        committed_ = true; // written directly to a device or FIFO
-        return;
+    if (!direct_) {
+        place(buffer_->fd());
     }
-    // The data reaches the disk before the rename, so a power cut leaves the old file or the new.
-    std::error_code error = syncFile(temporary_);
-    if (error) {
-        throw Failure("Cannot write " + temporary_.string() + " to the disk: " + error.message());
-    }
-    std::filesystem::rename(temporary_, target_, error);
-    if (error) {
-        throw Failure("Cannot put the output file at " + target_.string() + ": " + error.message());
+    errno = 0;
+    if (buffer_->close() == nullptr) {
+        throw Failure("Cannot write " + target_.string() + ": " + systemReason());
     }
     committed_ = true;
-    error = syncFolder(folderOf(target_));
+    if (direct_) {
+        return;
+    }
+    const std::error_code error = syncFolder(folderOf(target_));
     if (error) {
         throw Failure("The output file " + target_.string() +
                       " is written, but its folder cannot be synced to the disk, so a power cut "
                       "may undo it: " +
-                      error.message());
+                      reasonText(error));
     }
+}
+
+/// Gives the written file the replaced one's mode and puts it at the target's path. The data
+/// reaches the disk before, so a power cut leaves the old file or the new.
+void AtomicOutputFile::place(int fd) {
+    std::error_code error = copyModeAndOwner(fd, target_);
+    if (error) {
+        throw Failure("Cannot give the output file the mode of " + target_.string() + ": " +
+                      reasonText(error));
+    }
+    error = syncFileData(fd);
+    if (error) {
+        throw Failure("Cannot write " + target_.string() + " to the disk: " + reasonText(error));
+    }
+    if (temporary_.empty()) {
+        placeUnnamed(fd);
+        return;
+    }
+    std::filesystem::rename(temporary_, target_, error);
+    if (error) {
+        throw Failure("Cannot put the output file at " + target_.string() + ": " +
+                      reasonText(error));
+    }
+    temporary_.clear();
+    pending_.reset();
+}
+
+/// A new target gets the file's name at once; an existing one is replaced by a rename from a
+/// fresh name, which lives only for that moment.
+void AtomicOutputFile::placeUnnamed(int fd) {
+    std::error_code error = nameUnnamedFile(fd, target_);
+    if (!error) {
+        return;
+    }
+    if (error != std::errc::file_exists) {
+        throw Failure("Cannot put the output file at " + target_.string() + ": " +
+                      reasonText(error));
+    }
+    temporary_ = freshSiblingPath(target_);
+    pending_ = std::make_unique<PendingRemoval>(temporary_);
+    error = nameUnnamedFile(fd, temporary_);
+    if (!error) {
+        std::filesystem::rename(temporary_, target_, error);
+    }
+    if (error) {
+        throw Failure("Cannot put the output file at " + target_.string() + ": " +
+                      reasonText(error));
+    }
+    temporary_.clear();
+    pending_.reset();
 }
 
 } // namespace chimex

@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/pending_removal.h"
+
+#include <ext/stdio_filebuf.h>
+
 #include <filesystem>
-#include <fstream>
+#include <memory>
+#include <ostream>
 
 namespace chimex {
 
-/// A file that appears at its path whole or not at all: written under a fresh name beside it and
-/// renamed into place by commit(). Without commit the partial file is removed. A symbolic link is
-/// followed, so its target is replaced and the link kept; a device or FIFO is written directly.
+/// A file that appears at its path whole or not at all: written as an unnamed file in the target's
+/// folder and named by commit() (where the file system has no unnamed files, under a fresh name
+/// that an ending signal removes). Without commit nothing is left. A replaced file keeps its
+/// mode (and owner, for root). A symbolic link is followed, so its target is replaced and the
+/// link kept; a device or FIFO is written directly.
 class AtomicOutputFile {
   public:
     /// Throws Failure when `target` names a folder or a read-only file, or when the file beside
@@ -25,9 +32,15 @@ class AtomicOutputFile {
     void commit();
 
   private:
+    void place(int fd);
+    void placeUnnamed(int fd);
+
     std::filesystem::path target_;
-    std::filesystem::path temporary_; ///< empty when writing directly to a device or FIFO
-    std::ofstream stream_;
+    std::filesystem::path temporary_; ///< the fresh name, when the file system needs one
+    bool direct_ = false;             ///< a device or FIFO, written as it stands
+    std::unique_ptr<PendingRemoval> pending_;
+    std::unique_ptr<__gnu_cxx::stdio_filebuf<char>> buffer_;
+    std::ostream stream_{nullptr};
     bool committed_ = false;
 };
 

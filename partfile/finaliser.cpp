@@ -4,6 +4,9 @@
 #include "partfile/atomic_output_file.h"
 #include "platform/disk_sync.h"
 #include "platform/failure.h"
+#include "platform/new_file.h"
+
+#include <ext/stdio_filebuf.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -14,6 +17,9 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace chimex {
 
@@ -130,7 +136,7 @@ std::string quoted(const fs::path& path) {
 }
 
 std::string errnoText() {
-    return errno != 0 ? std::generic_category().message(errno) : "unknown error";
+    return reasonText(errno);
 }
 
 std::string journalKept(const fs::path& tuneFile) {
@@ -156,11 +162,14 @@ std::ifstream openJournal(const fs::path& tuneFile) {
     return journal;
 }
 
-/// Opening the temporary file for writing would empty the journal if both are the same file, so
-/// this is checked by identity (links and other spellings of the path included) beforehand.
+/// Whatever stands at the temporary file's name is removed before it is made anew, unless it is
+/// the tune file itself (the user chose that name): that would lose the journal. Another name
+/// for the same file (a link) is only a name and goes.
 void refuseSameFile(const fs::path& tuneFile, const fs::path& temporary) {
     std::error_code error;
-    if (!fs::exists(temporary, error) || !fs::equivalent(tuneFile, temporary, error)) {
+    const fs::path tune = fs::weakly_canonical(tuneFile, error);
+    const fs::path folder = fs::weakly_canonical(folderOf(temporary), error);
+    if (error || tune != folder / temporary.filename()) {
         return;
     }
     throw Failure("Cannot build the part file: the tune file " + quoted(tuneFile) +
@@ -168,11 +177,39 @@ void refuseSameFile(const fs::path& tuneFile, const fs::path& temporary) {
                   " itself. Nothing was written; the tune file still holds the journal");
 }
 
-/// The finished file's data must be on the disk before it replaces the journal.
-void syncBeforeRename(const fs::path& finished, const fs::path& tuneFile) {
-    if (const std::error_code error = syncFile(finished)) {
+/// Makes the temporary file as a new ordinary file: a link, FIFO or file left at its name is
+/// removed first, never followed or opened. A read-only file there is left as the user made it.
+int createTemporary(const fs::path& temporary, const fs::path& tuneFile) {
+    std::error_code error;
+    const auto status = fs::symlink_status(temporary, error);
+    constexpr auto anyWrite =
+        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    if (fs::is_regular_file(status) && (status.permissions() & anyWrite) == fs::perms::none) {
+        throw Failure("Cannot create the temporary file " + quoted(temporary) +
+                      ": it is read-only" + journalKept(tuneFile));
+    }
+    if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) {
+        throw Failure("Cannot remove the old temporary file " + quoted(temporary) + ": " +
+                      errnoText() + journalKept(tuneFile));
+    }
+    const int fd = createNewFile(temporary, error);
+    if (fd < 0) {
+        throw Failure("Cannot create the temporary file " + quoted(temporary) + ": " +
+                      reasonText(error) + journalKept(tuneFile));
+    }
+    return fd;
+}
+
+/// The finished file takes the tune file's mode (and owner, for root), and its data must be on
+/// the disk before it replaces the journal.
+void prepareForRename(int fd, const fs::path& finished, const fs::path& tuneFile) {
+    std::error_code error = copyModeAndOwner(fd, tuneFile);
+    if (!error) {
+        error = syncFileData(fd);
+    }
+    if (error) {
         throw Failure("Cannot write the finished part file " + quoted(finished) +
-                      " to the disk: " + error.message() + journalKept(tuneFile));
+                      " to the disk: " + reasonText(error) + journalKept(tuneFile));
     }
 }
 
@@ -187,18 +224,15 @@ void syncFoldersAfterRename(const fs::path& tuneFile, const fs::path& from) {
         throw Failure("The part file " + quoted(tuneFile) +
                       " is finished, but its folder cannot be synced to the disk, so a power cut "
                       "may undo it: " +
-                      error.message());
+                      reasonText(error));
     }
 }
 
 void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::path& temporary,
                    const HeaderValues& values) {
-    errno = 0;
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
-        throw Failure("Cannot create the temporary file " + quoted(temporary) + ": " + errnoText() +
-                      journalKept(tuneFile));
-    }
+    __gnu_cxx::stdio_filebuf<char> file(createTemporary(temporary, tuneFile),
+                                        std::ios::out | std::ios::binary, chunkSize);
+    std::ostream out(&file);
     errno = 0;
     const CopyOutcome outcome = streamPartFile(journal, out, values);
     journal.close();
@@ -206,53 +240,41 @@ void buildPartFile(std::ifstream& journal, const fs::path& tuneFile, const fs::p
         throw Failure("Cannot read the tune file " + quoted(tuneFile) + ": " + errnoText() +
                       journalKept(tuneFile));
     }
-    out.close();
-    if (outcome == CopyOutcome::WriteFailed || !out) {
+    if (outcome == CopyOutcome::WriteFailed || !out.flush()) {
         throw Failure("Cannot write the temporary file " + quoted(temporary) + ": " + errnoText() +
                       journalKept(tuneFile));
     }
-    syncBeforeRename(temporary, tuneFile);
-}
-
-/// Copies the finished file to a new file beside the tune file; never overwrites an existing one.
-fs::path copyBesideTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
-    const fs::path staging = freshSiblingPath(tuneFile);
-    std::error_code error;
-    if (!fs::copy_file(temporary, staging, fs::copy_options::none, error)) {
-        if (error != std::errc::file_exists) {
-            std::error_code ignored;
-            fs::remove(staging, ignored); // a partial copy is of no use; the original is kept
-        }
-        throw Failure("Cannot copy the finished part file " + quoted(temporary) +
-                      " into the folder of the tune file: " + error.message() +
-                      bothKept(tuneFile, temporary));
+    prepareForRename(file.fd(), temporary, tuneFile);
+    if (file.close() == nullptr) {
+        throw Failure("Cannot write the temporary file " + quoted(temporary) + ": " + errnoText() +
+                      journalKept(tuneFile));
     }
-    return staging;
 }
 
-/// Across volumes: a copy beside the tune file is renamed over it, so the tune file's path holds
-/// the journal or the finished file at every moment; then the temporary file is removed.
+/// Across volumes: the finished file is copied as a new file in the tune file's folder, which
+/// has no name until it replaces the tune file, so the tune file's path holds the journal or the
+/// finished file at every moment and nothing is left beside it however the program ends; then
+/// the temporary file is removed.
 void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
-    const fs::path staging = copyBesideTuneFile(temporary, tuneFile);
-    std::error_code error = syncFile(staging);
-    const char* step = "write to the disk the copy ";
-    if (!error) {
-        fs::rename(staging, tuneFile, error);
-        step = "rename the copy ";
-    }
-    if (error) {
-        std::error_code ignored;
-        fs::remove(staging, ignored); // the same content stays in the temporary file
-        throw Failure(std::string("Cannot ") + step + quoted(staging) +
-                      " of the finished part file: " + error.message() +
+    try {
+        std::ifstream finished(temporary, std::ios::binary);
+        AtomicOutputFile copy(tuneFile);
+        copy.stream() << finished.rdbuf();
+        if (!finished) {
+            throw Failure("Cannot read " + quoted(temporary));
+        }
+        copy.commit();
+    } catch (const Failure& failure) {
+        throw Failure("Cannot copy the finished part file " + quoted(temporary) +
+                      " into the folder of the tune file: " + failure.what() +
                       bothKept(tuneFile, temporary));
     }
-    syncFoldersAfterRename(tuneFile, staging);
+    std::error_code error;
     fs::remove(temporary, error);
     if (error) {
         throw Failure("The part file " + quoted(tuneFile) +
                       " is finished, but the temporary file " + quoted(temporary) +
-                      " cannot be removed: " + error.message());
+                      " cannot be removed: " + reasonText(error));
     }
 }
 
@@ -269,7 +291,7 @@ void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
         moveAcrossVolumes(temporary, tuneFile);
     } else if (error) {
         throw Failure("Cannot rename the finished part file " + quoted(temporary) +
-                      " to the tune file " + quoted(tuneFile) + ": " + error.message() +
+                      " to the tune file " + quoted(tuneFile) + ": " + reasonText(error) +
                       bothKept(tuneFile, temporary));
     } else {
         syncFoldersAfterRename(tuneFile, temporary);
@@ -279,11 +301,12 @@ void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
 } // namespace
 
 void writePartFile(std::istream& journal, std::ostream& out, const HeaderValues& values) {
+    errno = 0;
     switch (streamPartFile(journal, out, values)) {
     case CopyOutcome::ReadFailed:
-        throw Failure("Cannot read the journal");
+        throw Failure("Cannot read the journal: " + errnoText());
     case CopyOutcome::WriteFailed:
-        throw Failure("Cannot write the part file");
+        throw Failure("Cannot write the part file: " + errnoText());
     case CopyOutcome::Done:
         break;
     }

@@ -3,8 +3,15 @@
 
 #include <stdexcept>
 #include <string>
+#include <system_error>
 
 namespace chimex {
+
+/// The system's reason for `error` as the user reads it. Running out of open files names the
+/// limit, so that it is not taken for a fault of the file that could not be opened.
+std::string reasonText(const std::error_code& error);
+/// The same for an errno value; 0 gives "unknown error".
+std::string reasonText(int error);
 
 /// A failure the user must be told about: a file that cannot be opened or written, an arithmetic
 /// fault. The message names what failed and where; only the application turns it into a message

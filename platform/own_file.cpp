@@ -14,10 +14,6 @@
 namespace chimex {
 namespace {
 
-std::string reasonOf(int error) {
-    return std::generic_category().message(error);
-}
-
 /// An ordinary file open for reading; closed whatever way the reading ends.
 class OrdinaryFile {
   public:
@@ -30,7 +26,7 @@ class OrdinaryFile {
             missing_ = error == ENOENT && !somethingAt(path);
             if (!missing_) {
                 fail(error == ENOENT ? "it is a link to a file that does not exist"
-                                     : reasonOf(error));
+                                     : reasonText(error));
             }
             return;
         }
@@ -39,7 +35,7 @@ class OrdinaryFile {
         const int error = errno;
         if (!known || !S_ISREG(info.st_mode)) {
             ::close(fd_); // the destructor does not run for a constructor that throws
-            fail(!known                  ? reasonOf(error)
+            fail(!known                  ? reasonText(error)
                  : S_ISDIR(info.st_mode) ? "it is a folder"
                                          : "it is not an ordinary file (a pipe, device or socket)");
         }
@@ -67,7 +63,7 @@ class OrdinaryFile {
                 continue;
             }
             if (got < 0) {
-                fail(reasonOf(errno));
+                fail(reasonText(errno));
             }
             if (got == 0) {
                 break;

@@ -40,6 +40,9 @@ class Platform {
     virtual ProgramFolders folders() const = 0;
     /// True only for an existing ordinary file (folders and hidden files count as absent).
     virtual bool fileExists(const std::filesystem::path& path) const = 0;
+    /// Holds a lock on the tune file for the rest of the run, creating the file empty when it is
+    /// missing and letting go of an earlier one; false when another copy holds it.
+    virtual bool lockTuneFile(const std::filesystem::path& path) = 0;
     /// Seconds since local midnight, with at least millisecond resolution.
     virtual double clock() = 0;
     /// Uniform r with 0 <= r < 1; the sequence is the same at every program start.

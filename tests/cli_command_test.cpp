@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/common/scratch_folder.h"
 #include "midi_builder.h"
+#include "scratch_folder.h"
 #include "text_files.h"
 
 #include <gmock/gmock.h>
@@ -17,7 +17,9 @@
 namespace chimex {
 namespace {
 
+using test::ScratchFolder;
 using ::testing::AllOf;
+
 using ::testing::HasSubstr;
 
 class CommandLine : public ::testing::Test {

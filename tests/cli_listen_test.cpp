@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/common/scratch_folder.h"
+#include "scratch_folder.h"
 #include "sound/key_pitch.h"
 
 #include <gmock/gmock.h>
@@ -14,6 +14,8 @@
 
 namespace chimex {
 namespace {
+
+using test::ScratchFolder;
 
 using ::testing::HasSubstr;
 using ::testing::Not;

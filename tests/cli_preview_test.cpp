@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
 #include "cli/common/number_text.h"
-#include "cli/common/scratch_folder.h"
 #include "cli/preview/pitch_band.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/svg_text.h"
+#include "scratch_folder.h"
 #include "support/xml_reader.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +17,8 @@
 
 namespace chimex {
 namespace {
+
+using test::ScratchFolder;
 
 using test::Element;
 using ::testing::HasSubstr;

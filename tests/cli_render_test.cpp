@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include "cli/check/part_check.h"
-#include "cli/common/scratch_folder.h"
 #include "cli/common/settings_choice.h"
 #include "cli/render/render.h"
 #include "cli/score/text_score_reader.h"
@@ -9,6 +8,7 @@
 #include "partfile/finaliser.h"
 #include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
+#include "scratch_folder.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 #include "text_files.h"
@@ -19,6 +19,8 @@
 
 namespace chimex {
 namespace {
+
+using test::ScratchFolder;
 
 using test::readFile;
 using test::writeFile;

@@ -68,16 +68,29 @@ if [ -z "${ASAN_OPTIONS:-}" ]; then
         fail "MIDI under 110 MB: $(cat "$work/err")"
 fi
 
-# A render killed half-way leaves nothing in the temporary folder.
-mkdir "$work/tmp"
+# A replaced output keeps its mode.
+chmod 600 "$work/piped.txt"
+"$cli" render "$work/score.txt" -o "$work/piped.txt" 2>/dev/null
+test "$(stat -c %a "$work/piped.txt")" = 600 || fail "mode $(stat -c %a "$work/piped.txt")"
+
+# A render (also one to G-code) killed half-way by any signal leaves nothing in the temporary
+# folder or beside its output.
+mkdir "$work/tmp" "$work/out"
 mkfifo "$work/slow"
-TMPDIR="$work/tmp" "$cli" render "$work/slow" -o "$work/killed.txt" 2>/dev/null &
-render=$!
-exec 3>"$work/slow"
-for i in $(seq 1 20000); do echo "$((i % 37)) 0.01"; done >&3
-sleep 0.5
-kill -9 "$render"
-exec 3>&-
-wait "$render" || true
-test -z "$(ls -A "$work/tmp")" || fail "left behind: $(ls -A "$work/tmp")"
-echo "pipes, devices, a full standard output, endless and large inputs and a killed render handled"
+for kill in KILL TERM INT HUP; do
+    for format in part gcode; do
+        options=(-o "$work/out/killed.txt")
+        [ "$format" = part ] || options+=(--format gcode --dialect grbl --unit mm)
+        TMPDIR="$work/tmp" "$cli" render "$work/slow" "${options[@]}" 2>/dev/null &
+        render=$!
+        exec 3>"$work/slow"
+        for i in $(seq 1 20000); do echo "$((i % 37)) 0.01"; done >&3
+        sleep 0.3
+        kill -s "$kill" "$render"
+        exec 3>&-
+        wait "$render" || true
+        left="$(ls -A "$work/tmp")$(ls -A "$work/out")"
+        test -z "$left" || fail "SIG$kill, $format left behind: $left"
+    done
+done
+echo "pipes, devices, a full standard output, endless and large inputs and killed renders handled"

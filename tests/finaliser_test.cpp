@@ -9,7 +9,13 @@
 #include <sstream>
 #include <string>
 
+#include <csignal>
+#include <functional>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace chimex;
 using chimex::test::readFile;
@@ -169,13 +175,10 @@ TEST_F(FinalisePartFile, TuneFileThatIsAFolder) {
 
 TEST_F(FinalisePartFile, TuneFileThatIsTheTemporaryFileWritesNothing) {
     writeFile(temporary, journal);
-    const fs::path hardLink = scratch.path() / "linked.txt";
-    fs::create_hard_link(temporary, hardLink);
     const fs::path symbolicLink = scratch.path() / "symbolic.txt";
     fs::create_symlink(temporary, symbolicLink);
     const fs::path spellings[] = {temporary, program / "." / "Chimex.tmp",
-                                  scratch.path() / "program/../program/Chimex.tmp", hardLink,
-                                  symbolicLink};
+                                  scratch.path() / "program/../program/Chimex.tmp", symbolicLink};
     for (const auto& tune : spellings) {
         EXPECT_THAT(failure(tune),
                     AllOf(HasSubstr("is the temporary file"), HasSubstr("Nothing was written")))
@@ -194,14 +197,59 @@ TEST_F(FinalisePartFile, ReadOnlyTuneFileKeepsTheJournal) {
 }
 
 TEST_F(FinalisePartFile, DiskFullKeepsTheJournal) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full to stand for a full disk";
+    const fs::path tune = song(program);
+    // A file size limit stands for the full disk: writing past it fails as ENOSPC would.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string message = failure(tune);
+        ::_exit(message.find("Cannot write the temporary file") != std::string::npos &&
+                        message.find("song.txt") != std::string::npos
+                    ? 0
+                    : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readFile(tune), journal);
+}
+
+/// Whatever stands at the temporary file's name goes; nothing it leads to is written or opened.
+TEST_F(FinalisePartFile, LinksAndPipesAtTheTemporaryNameAreNotFollowed) {
+    const fs::path victim = scratch.path() / "victim.txt";
+    const std::function<void()> plant[] = {
+        [&] { fs::create_symlink(victim, temporary); },
+        [&] { fs::create_hard_link(victim, temporary); },
+        [&] { ::mkfifo(temporary.c_str(), 0644); },
+        [&] { fs::create_symlink(song(scratch.path()), temporary); }, // to another tune file
+    };
+    for (std::size_t i = 0; i < std::size(plant); ++i) {
+        writeFile(victim, "keep");
+        plant[i]();
+        const fs::path tune = song(program);
+        fs::permissions(tune, fs::perms(0600)); // a replaced tune file keeps its mode
+        finalise(tune);
+        EXPECT_EQ(readFile(tune), partFile(journal)) << i;
+        EXPECT_EQ(fs::symlink_status(tune).type(), fs::file_type::regular) << i;
+        EXPECT_EQ(fs::status(tune).permissions(), fs::perms(0600)) << i;
+        EXPECT_EQ(readFile(victim), "keep") << i;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(temporary))) << i;
+    }
+}
+
+TEST_F(FinalisePartFile, RootKeepsTheOwnerOfTheTuneFile) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another owner";
     }
     const fs::path tune = song(program);
-    fs::create_symlink("/dev/full", temporary);
-    EXPECT_THAT(failure(tune),
-                AllOf(HasSubstr("Cannot write the temporary file"), HasSubstr("song.txt")));
-    EXPECT_EQ(readFile(tune), journal);
+    ASSERT_EQ(::chown(tune.c_str(), 65534, 65534), 0);
+    finalise(tune);
+    struct stat status {};
+    ASSERT_EQ(::stat(tune.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_EQ(status.st_gid, 65534u);
 }
 
 /// The failures that only file permissions cause, driven for real by a user they stop.

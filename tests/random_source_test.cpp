@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "platform/folder_lock.h"
+#include "platform/pending_removal.h"
 #include "platform/random_source.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <csignal>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace chimex;
 
@@ -39,7 +44,45 @@ TEST(FolderLock, OneCopyAtATimeUntilTheHolderGoes) {
     auto first = std::make_unique<FolderLock>(folder);
     EXPECT_TRUE(first->held());
     EXPECT_FALSE(FolderLock(folder).held());
+    EXPECT_FALSE(FolderLock(folder).problem()) << "held by another copy is no problem";
     first.reset();
     EXPECT_TRUE(FolderLock(folder).held());
-    std::filesystem::remove(folder);
+    const FolderLock onAFile("/dev/null");
+    EXPECT_FALSE(onAFile.held());
+    EXPECT_EQ(onAFile.problem(), std::errc::not_a_directory);
+
+    // The tune file: one copy at a time, created when missing, released for another tune.
+    const std::filesystem::path tune = folder / "tune.gxp";
+    FileLock tuneOfFirst;
+    FileLock tuneOfSecond;
+    EXPECT_TRUE(tuneOfFirst.lock(tune));
+    EXPECT_TRUE(std::filesystem::is_regular_file(tune));
+    EXPECT_TRUE(tuneOfFirst.lock(tune)) << "its own lock again";
+    EXPECT_FALSE(tuneOfSecond.lock(tune));
+    EXPECT_TRUE(tuneOfFirst.lock(folder / "other.gxp"));
+    EXPECT_TRUE(tuneOfSecond.lock(tune));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(PendingRemoval, AnEndingSignalRemovesOnlyThePendingFiles) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "chimex-pending-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::filesystem::path folder = pattern;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        removeOnEndingSignals();
+        std::ofstream(folder / "kept.tmp") << "done";
+        std::ofstream(folder / "half.tmp") << "half";
+        { const PendingRemoval done(folder / "kept.tmp"); }
+        const PendingRemoval pending(folder / "half.tmp");
+        std::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "ends as the signal would";
+    EXPECT_FALSE(std::filesystem::exists(folder / "half.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "kept.tmp"));
+    std::filesystem::remove_all(folder);
 }

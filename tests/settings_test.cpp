@@ -17,6 +17,12 @@
 #include <functional>
 #include <limits>
 #include <sstream>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace chimex;
 using chimex::test::FakeSettingsView;
@@ -221,6 +227,34 @@ TEST_F(SettingsFiles, WhatIsNoOrdinaryFileFailsWithItsReasonAndIsNotReplaced) {
         EXPECT_THROW(writeSettingsFile(state, platform, 0), Failure) << c.reason;
         fs::remove(file);
     }
+}
+
+TEST_F(SettingsFiles, RunningOutOfOpenFilesIsNamedAsSuch) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizers open files of their own to check a call";
+#endif
+    writeFile(file, "MaxY = 30\r\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit few{32, 32};
+        ::setrlimit(RLIMIT_NOFILE, &few);
+        while (::open("/dev/null", O_RDONLY) >= 0) {
+        }
+        std::string message;
+        try {
+            readSettingsFile(state, platform, view);
+        } catch (const Failure& failure) {
+            message = failure.what();
+        }
+        ::_exit(message.find("Chimex.ini") != std::string::npos &&
+                        message.find("Too many open files: the program has all 32") !=
+                            std::string::npos
+                    ? 0
+                    : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST_F(SettingsFiles, ReadBackWhatTheWriterWrote) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "gcode_convert.h"
 
-#include "cli/common/scratch_folder.h"
+#include "cli/common/rewind_part.h"
+#include "cli/common/scratch_file.h"
 #include "cli/gcode/gcode_writer.h"
 #include "partfile/atomic_output_file.h"
 #include "platform/failure.h"
@@ -23,9 +24,8 @@ std::ifstream openRead(const std::filesystem::path& path, const std::string& nam
 }
 
 /// Checks the file and throws InputFailure naming its first violation; only that one is kept.
-CheckReport checkOrRefuse(const std::filesystem::path& path, const std::string& name,
-                          const MachineLimits& limits, const std::string& what) {
-    std::ifstream in = openRead(path, name);
+CheckReport checkOrRefuse(std::istream& in, const std::string& name, const MachineLimits& limits,
+                          const std::string& what) {
     std::optional<PartIssue> first;
     CheckReport report;
     try {
@@ -109,30 +109,32 @@ long long writeGcode(std::istream& part, const CheckReport& report, const GcodeF
     return notes;
 }
 
+long long convertPart(std::istream& part, const std::string& name, const GcodeFormat& format,
+                      const MachineLimits& limits, const std::filesystem::path& out) {
+    const CheckReport report = checkOrRefuse(part, name, limits, "");
+    rewindPart(part, name);
+    // The G-code waits in a file without a name, which vanishes however the command ends.
+    ScratchFile scratch(std::size_t{1} << 16);
+    std::ostream gcode(&scratch);
+    const long long notes = writeGcode(part, report, format, gcode);
+    if (!gcode.flush()) {
+        throw Failure("Cannot write the G-code to a scratch file: " + systemReason());
+    }
+    scratch.rewind();
+    std::istream written(&scratch);
+    checkOrRefuse(written, name, limits, "the G-code written from ");
+    scratch.rewind();
+    AtomicOutputFile file(out);
+    file.stream() << &scratch;
+    file.commit();
+    return notes;
+}
+
 long long convertPartFile(const std::filesystem::path& part, const std::string& name,
                           const GcodeFormat& format, const MachineLimits& limits,
                           const std::filesystem::path& out) {
-    const CheckReport report = checkOrRefuse(part, name, limits, "");
-    ScratchFolder scratch;
-    const auto written = scratch.path() / "tune.gcode";
-    long long notes = 0;
-    {
-        std::ifstream in = openRead(part, name);
-        std::ofstream gcode(written, std::ios::binary | std::ios::trunc);
-        notes = writeGcode(in, report, format, gcode);
-        if (!gcode.flush()) {
-            throw Failure("Cannot write the G-code to " + written.string());
-        }
-    }
-    checkOrRefuse(written, name, limits, "the G-code written from ");
-    {
-        std::ifstream in = openRead(written, written.string());
-        AtomicOutputFile file(out);
-        file.stream() << in.rdbuf();
-        file.commit();
-    }
-    scratch.remove();
-    return notes;
+    std::ifstream in = openRead(part, name);
+    return convertPart(in, name, format, limits, out);
 }
 
 } // namespace chimex

@@ -19,10 +19,15 @@ namespace chimex {
 long long writeGcode(std::istream& part, const CheckReport& report, const GcodeFormat& format,
                      std::ostream& out);
 
-/// The whole conversion of the part file at `part` (named `name` in messages) to `out`, whole or
-/// not at all: the part file is checked against `limits` first, and the G-code written is checked
-/// against them again before it is put in place, so that rounding cannot put a move onto the
-/// travel's edge. Throws InputFailure naming the first violation (and how many there are).
+/// The whole conversion of the part file `part` (named `name` in messages; read twice, so it must
+/// be able to go back to its start) to `out`, whole or not at all: the part file is checked against
+/// `limits` first, and the G-code written is checked against them again before it is put in place,
+/// so that rounding cannot put a move onto the travel's edge. Throws InputFailure naming the first
+/// violation (and how many there are).
+long long convertPart(std::istream& part, const std::string& name, const GcodeFormat& format,
+                      const MachineLimits& limits, const std::filesystem::path& out);
+
+/// The same for the part file at the path `part`.
 long long convertPartFile(const std::filesystem::path& part, const std::string& name,
                           const GcodeFormat& format, const MachineLimits& limits,
                           const std::filesystem::path& out);

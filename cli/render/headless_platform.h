@@ -25,6 +25,8 @@ class HeadlessPlatform : public Platform {
     /// The portable layout in the scratch folder.
     ProgramFolders folders() const override;
     bool fileExists(const std::filesystem::path& path) const override;
+    /// The journal is a scratch file of this process alone: nothing to lock.
+    bool lockTuneFile(const std::filesystem::path&) override { return true; }
     /// Throws Failure when the script has run out: the renderer feeds every reading it causes.
     double clock() override;
     float randomNumber() override;

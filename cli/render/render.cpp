@@ -97,11 +97,10 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
 }
 
 /// The journal is a file without a name, so an interrupted render leaves nothing behind, and
-/// nothing is left to clean up once the output is in place.
-RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
-                             const std::filesystem::path& out, std::ostream& messages,
-                             const RenderProgress& progress,
-                             const std::optional<MotorTuning>& tuning) {
+/// nothing is left to clean up once the output is written.
+RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std::ostream& out,
+                         std::ostream& messages, const RenderProgress& progress,
+                         const std::optional<MotorTuning>& tuning) {
     ProgramState state;
     HeadlessPlatform platform({}, messages);
     applySettings(state, settings);
@@ -117,8 +116,26 @@ RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
     state.TuneStream.close();
     spool->rewind();
     std::istream journal(spool.get());
+    writePartFile(journal, out, headerValues(state));
+    return outcome;
+}
+
+RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
+                             const std::filesystem::path& out, std::ostream& messages,
+                             const RenderProgress& progress,
+                             const std::optional<MotorTuning>& tuning) {
     AtomicOutputFile file(out);
-    writePartFile(journal, file.stream(), headerValues(state));
+    RenderOutcome outcome;
+    try {
+        outcome = renderPart(notes, settings, file.stream(), messages, progress, tuning);
+    } catch (const InputFailure&) {
+        throw;
+    } catch (const Failure& failure) {
+        if (file.stream()) {
+            throw;
+        }
+        throw Failure(out.string() + ": " + failure.what()); // the writer knows no name
+    }
     file.commit();
     return outcome;
 }

@@ -37,7 +37,13 @@ using RenderProgress = std::function<void(long long notesPlaced)>;
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
                         const RenderProgress& progress = {}, const TunedSpeeds* tuned = nullptr);
 
-/// The whole render: settings, the journal in a scratch folder, then the finished part file put at
+/// The render into a stream: settings, the journal in a scratch file, then the finished part file
+/// written to `out`. Throws Failure when `out` fails.
+RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std::ostream& out,
+                         std::ostream& messages, const RenderProgress& progress = {},
+                         const std::optional<MotorTuning>& tuning = {});
+
+/// The whole render: settings, the journal in a scratch file, then the finished part file put at
 /// `out` whole. `messages` receives the planner's message. Nothing is written at `out` when a
 /// failure is thrown. With `tuning`, feeds are tuned to the keys' pitches (see TunedSpeeds).
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,

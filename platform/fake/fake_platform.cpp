@@ -24,6 +24,12 @@ bool FakePlatform::fileExists(const std::filesystem::path& path) const {
     return existingFiles.count(path) != 0;
 }
 
+bool FakePlatform::lockTuneFile(const std::filesystem::path& path) {
+    calls.push_back("lockTuneFile " + path.string());
+    failIfAsked("lockTuneFile");
+    return lockedElsewhere.count(path) == 0;
+}
+
 void FakePlatform::preloadSounds(const std::vector<std::filesystem::path>& paths) {
     calls.push_back("preloadSounds");
     soundsPreloaded.insert(soundsPreloaded.end(), paths.begin(), paths.end());

@@ -26,8 +26,9 @@ class FakePlatform : public Platform {
     };
 
     std::filesystem::path folder = "/fake/program";
-    std::set<std::filesystem::path> existingFiles; ///< paths fileExists() reports as present
-    bool useRealFiles = false;                     ///< fileExists() asks the real file system
+    std::set<std::filesystem::path> existingFiles;   ///< paths fileExists() reports as present
+    std::set<std::filesystem::path> lockedElsewhere; ///< tune files another copy holds
+    bool useRealFiles = false;                       ///< fileExists() asks the real file system
 
     std::deque<double> clockReadings;
     std::deque<float> randomNumbers;
@@ -35,7 +36,7 @@ class FakePlatform : public Platform {
     std::deque<MessageButton> buttonPresses;
 
     /// Make the named operation throw a Failure ("clock", "randomNumber", "startSound",
-    /// "messageBox", "saveFileDialog", "fileExists").
+    /// "messageBox", "saveFileDialog", "fileExists", "lockTuneFile").
     std::set<std::string> failing;
 
     /// Run inside endPlaying(), as the main window's unload would (finish the tune file).
@@ -58,6 +59,7 @@ class FakePlatform : public Platform {
     /// The portable layout in `folder`.
     ProgramFolders folders() const override;
     bool fileExists(const std::filesystem::path& path) const override;
+    bool lockTuneFile(const std::filesystem::path& path) override;
     double clock() override;
     float randomNumber() override;
     void preloadSounds(const std::vector<std::filesystem::path>& paths) override;

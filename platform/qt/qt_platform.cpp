@@ -62,6 +62,10 @@ bool QtPlatform::fileExists(const std::filesystem::path& path) const {
     return info.isFile() && !info.isHidden();
 }
 
+bool QtPlatform::lockTuneFile(const std::filesystem::path& path) {
+    return tuneLock_.lock(path);
+}
+
 double QtPlatform::clock() {
     const double seconds = startOfDay_ + static_cast<double>(steady_.nsecsElapsed()) / 1e9;
     return std::fmod(seconds, secondsPerDay);

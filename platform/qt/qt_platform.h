@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/folder_lock.h"
 #include "platform/platform.h"
 #include "platform/qt/sound_bank.h"
 #include "platform/random_source.h"
@@ -27,6 +28,7 @@ class QtPlatform : public Platform {
     /// The layout of the executable's folder, decided when the platform is made.
     ProgramFolders folders() const override;
     bool fileExists(const std::filesystem::path& path) const override;
+    bool lockTuneFile(const std::filesystem::path& path) override;
     double clock() override;
     float randomNumber() override;
     void preloadSounds(const std::vector<std::filesystem::path>& paths) override;
@@ -47,6 +49,7 @@ class QtPlatform : public Platform {
     std::function<void(int)> exitProgram_;
     std::function<void()> endPlayingHandler_;
     ProgramFolders folders_;
+    FileLock tuneLock_;
     RandomSource random_;
     /// Clock readings run on a steady timer from the time of day at start, so a change of the
     /// wall clock (daylight saving, a time sync) never stretches or shrinks a note.

@@ -174,8 +174,17 @@ TEST_F(StartUp, PathsThatCannotHoldATuneAreRefusedAndTheDialogShownAgain) {
     fs::create_symlink("/dev/zero", folder / "zero.gxp");
     const std::string fifo = (folder / "fifo.gxp").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(folder / "notes");
+    writeFile(folder / "notes" / "0.wav", "RIFF");
+    writeFile(folder / "chimex-cli", "\x7f"
+                                     "ELF");
+    writeFile(folder / "start.sh", "#!/bin/sh\n");
+    fs::permissions(folder / "chimex-cli", fs::perms(0755));
+    fs::permissions(folder / "start.sh", fs::perms(0700));
+
     for (const char* name :
-         {"Chimex.ini", "Chimex.tmp", "locked.gxp", "sub.gxp", "zero.gxp", "fifo.gxp"}) {
+         {"Chimex.ini", "Chimex.tmp", "locked.gxp", "sub.gxp", "zero.gxp", "fifo.gxp",
+          "notes/0.wav", "notes/new.gxp", "chimex-cli", "start.sh"}) {
         ProgramState s;
         FakePlatform p;
         p.folder = folder;
@@ -188,7 +197,31 @@ TEST_F(StartUp, PathsThatCannotHoldATuneAreRefusedAndTheDialogShownAgain) {
         EXPECT_NE(p.messages[0].prompt.find(named), std::string::npos) << p.messages[0].prompt;
         EXPECT_EQ(s.TuneFile, good.string()) << name;
     }
+    // A part file on a file system that marks every file runnable is no program.
+    writeFile(good, "' Gantrix part file\r\n");
+    fs::permissions(good, fs::perms(0755));
+    platform.dialogAnswers = {good};
+    chooseTuneFile(state, platform);
+    EXPECT_EQ(titles(), std::vector<std::string>{fileExistsTitle});
     EXPECT_EQ(readFile(folder / "Chimex.ini"), "MaxX = 5\r\n");
+}
+
+TEST_F(StartUp, ATuneAnotherCopyPlaysIsRefusedWhenChosenOrWhenMade) {
+    const fs::path played = folder / "played.gxp";
+    writeFile(played, "\r\nJS, 1.463\r\n");
+    const fs::path fresh = folder / "fresh.gxp";
+    platform.lockedElsewhere = {played, fresh};
+    platform.dialogAnswers = {played, fresh};
+    try {
+        runStartUp(state, platform, form);
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_NE(std::string(failure.what()).find("another copy"), std::string::npos);
+    }
+    EXPECT_EQ(titles(), std::vector<std::string>{cannotUseTitle}) << "not \"Unfinished tune\"";
+    EXPECT_NE(platform.messages[0].prompt.find("another copy"), std::string::npos);
+    EXPECT_EQ(readFile(played), "\r\nJS, 1.463\r\n");
+    EXPECT_FALSE(fs::exists(fresh));
 }
 
 TEST_F(StartUp, ALinkIsFollowedOnceSoTheFinishedFileReplacesItsTarget) {

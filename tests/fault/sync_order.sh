@@ -10,12 +10,13 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/program" "$work/tunes" "$work/tmp"
 
-# Prints one event a line: "sync PATH", "rename FROM TO" or "unlink NAME", in the order made.
+# Prints one event a line: "sync PATH", "rename FROM TO" or "unlink NAME", in the order made; a
+# file without a name counts as FOLDER/(unnamed).
 events() {
     strace -f -qq -e signal=none -e trace=openat,fsync,fdatasync,rename,renameat2,unlink,unlinkat \
         -o "$work/trace" "$@" >/dev/null 2>&1
     awk -F'"' '
-        /openat\(/ && / = [0-9]+$/ { n = split($0, p, " = "); fd[p[n]] = $2 }
+        /openat\(/ && / = [0-9]+$/ { n = split($0, p, " = "); fd[p[n]] = $2 ($0 ~ /O_TMPFILE/ ? "/(unnamed)" : "") }
         /(fsync|fdatasync)\(/ { s = $0; sub(/.*sync\(/, "", s); sub(/\).*/, "", s); print "sync " fd[s] }
         /rename(at2)?\(/ && / = 0$/ { print "rename " $2 " " $4 }
         /unlink(at)?\(/ && / = 0$/ { print "unlink " $2 }' "$work/trace"
@@ -43,6 +44,5 @@ in_order "^sync .*/program/Chimex.tmp$" "^rename .*/Chimex.tmp .*/tunes/song.txt
 printf '0 0.5\n4 0.5 0.2\n' >"$work/score.txt"
 echo old >"$work/out.gxp"
 TMPDIR=$work/tmp events "$cli" render "$work/score.txt" -o "$work/out.gxp" >"$work/events"
-in_order "^sync .*/\.out\.gxp\..*\.tmp$" "^rename .*/\.out\.gxp\..*\.tmp .*/out\.gxp$" \
-    "^sync $work$"
+in_order "^sync $work/\(unnamed\)$" "^rename .*/\.out\.gxp\..*\.tmp .*/out\.gxp$" "^sync $work$"
 echo "data synced before the rename, the folder after it"
