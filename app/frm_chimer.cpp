@@ -223,7 +223,8 @@ void FrmChimer::finishWithoutWindows() {
 void FrmChimer::playPress(int index, double time) {
     const double gap = pressedAt(state_, time);
     platform_.sound.startSound(sounds_.at(static_cast<std::size_t>(index)));
-    take_.press(startNote(state_, gap));
+    startNote(state_, gap);
+    take_.press(pauseLength(gap));
 }
 
 NoteOutcome FrmChimer::playRelease(int index, double time) {

@@ -80,18 +80,21 @@ NoteSpeeds keySpeeds(const ProgramState& state, int keyIndex) {
     return {speed, speed};
 }
 
-float startNote(ProgramState& state, double gap) {
-    const float pause = threeDecimalTime(gap, "the pause before the note");
-    if (state.PauseMode > 1) {
-        state.PauseLength = pause;
-        if (state.Moves) {
-            state.Moves->pause(pause);
-            return pause;
-        }
-        writePauseLine(state.TuneStream.stream(), pause);
-        state.TuneStream.flush();
+float pauseLength(double gap) {
+    return threeDecimalTime(gap, "the pause before the note");
+}
+
+void startNote(ProgramState& state, double gap) {
+    if (state.PauseMode <= 1) {
+        return;
     }
-    return pause;
+    state.PauseLength = pauseLength(gap);
+    if (state.Moves) {
+        state.Moves->pause(state.PauseLength);
+        return;
+    }
+    writePauseLine(state.TuneStream.stream(), state.PauseLength);
+    state.TuneStream.flush();
 }
 
 NoteOutcome endNote(ProgramState& state, RandomNumbers& random, double held, NoteSpeeds speeds) {

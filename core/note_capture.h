@@ -44,10 +44,13 @@ struct NoteSpeeds {
 /// keySpeed() of key `keyIndex` on every axis; throws Failure for an index outside the keyboard.
 NoteSpeeds keySpeeds(const ProgramState& state, int keyIndex);
 
+/// The silence before a note, `gap` seconds, rounded through the three-decimal form as a pause
+/// line carries it. Throws Failure on an arithmetic fault.
+float pauseLength(double gap);
 /// A note starts `gap` seconds after the last one ended: in pause mode after the first note,
-/// PauseLength takes the gap and the pause line is appended. Returns the gap rounded through the
-/// three-decimal form (the pause a pause line carries). Throws Failure on an arithmetic fault.
-float startNote(ProgramState& state, double gap);
+/// PauseLength takes pauseLength(gap) and the pause line is appended. Throws Failure on an
+/// arithmetic fault.
+void startNote(ProgramState& state, double gap);
 
 /// The note ends after being held `held` seconds: NoteSpeed and NoteDuration are set, the pause
 /// mode advances, and the note planner places the note or answers NoRoom. Throws Failure on an

@@ -485,7 +485,8 @@ class MainWindowTest : public QObject {
 
     void noRoomEndsTheRunOnceWithTheMessageFirst() {
         start({"0", "0", "0", "3", "2"});
-        play(0);
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(0));
+        emit window_->key(0)->noteReleased(0, true, 0);
         // The message and the unload wait until the release's handler has returned.
         QVERIFY(platform_->messages.empty());
         QVERIFY(window_->isVisible());
