@@ -22,10 +22,11 @@
 
 namespace chimex {
 
-FrmChimer::FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings)
-    : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform),
+FrmChimer::FrmChimer(ProgramState& state, const Platform& platform, ModalSettingsView& settings)
+    : state_(state), platform_(platform), settings_(settings), unloadChain_(state, platform.files),
       midiKeys_([this](int index, MidiTime time) { pressKey(index, midiStamp(time)); },
-                [this](int index, MidiTime time) { releaseKey(index, midiStamp(time)); }) {
+                [this](int index, MidiTime time) { releaseKey(index, midiStamp(time)); }),
+      sounds_(soundPaths(platform.files.folders().notes)) {
     setObjectName("frmChimer");
     setWindowTitle("Chimex");
     setWindowIcon(QIcon(":/chimex/chimex.png"));
@@ -90,7 +91,7 @@ void FrmChimer::buildKeyboard(QWidget* client) {
 
 bool FrmChimer::load() {
     bool ready = false;
-    runGuarded(platform_, [&] { ready = runStartUp(state_, platform_, settings_); });
+    runGuarded(platform_.lifetime, [&] { ready = runStartUp(state_, platform_, settings_); });
     takeWanted_ = ready;
     return ready;
 }
@@ -103,9 +104,10 @@ void FrmChimer::unload() {
 }
 
 void FrmChimer::finishTune() {
+    playing_ = false;
     if (!unloadChain_.hasRun()) {
         finishing_ = true;
-        runGuarded(platform_, [&] { unloadChain_.run(); });
+        runGuarded(platform_.lifetime, [&] { unloadChain_.run(); });
         finishing_ = false;
     }
     saveTake();
@@ -154,10 +156,10 @@ void FrmChimer::saveTake() {
     if (finishing_) {
         // The tune file could not be finished and that failure is being reported now (its report
         // ends the program): this message goes with it, after it.
-        platform_.reportUnhandledFailure(message->text);
+        platform_.lifetime.reportUnhandledFailure(message->text);
         return;
     }
-    platform_.messageBox(message->text, "Chimex", message->style);
+    platform_.dialogs.messageBox(message->text, "Chimex", message->style);
 }
 
 void FrmChimer::showKeyLabels() {
@@ -183,14 +185,11 @@ EventStamp FrmChimer::midiStamp(const MidiTime& time) {
 }
 
 double FrmChimer::readingOf(const EventStamp& stamp) {
-    const double now = platform_.clock();
+    const double now = platform_.clock.clock();
     return stamp.source ? stamp.source->reading(stamp.seconds, now) : now;
 }
 
 void FrmChimer::pressKey(int index, EventStamp stamp) {
-    if (inHandler_) {
-        return; // a message box of a key handler is open: the mouse could not play now either
-    }
     if (heldKey_ == index) {
         releaseHeldKey(stamp);
     }
@@ -198,21 +197,19 @@ void FrmChimer::pressKey(int index, EventStamp stamp) {
 }
 
 void FrmChimer::releaseKey(int index, EventStamp stamp) {
-    if (!inHandler_) {
-        keyReleased(index, true, stamp);
-    }
+    keyReleased(index, true, stamp);
 }
 
 void FrmChimer::finishWithoutWindows() {
     if (!unloadChain_.hasRun()) {
         try {
-            if (heldKey_ && !inHandler_) {
+            if (heldKey_ && playing_) {
                 // As at a signal, the held note is played; no window is touched.
-                releasing_ = *heldKey_;
+                const int index = *heldKey_;
                 heldKey_.reset();
-                keyReleaseAt(state_, platform_, *releasing_, platform_.clock());
-                recordRelease();
+                playRelease(index, platform_.clock.clock());
             }
+            playing_ = false;
             unloadChain_.run();
         } catch (const std::exception& failure) {
             std::cerr << "Chimex: " << failure.what() << "\n";
@@ -223,53 +220,90 @@ void FrmChimer::finishWithoutWindows() {
     }
 }
 
+void FrmChimer::playPress(int index, double time) {
+    const double gap = pressedAt(state_, time);
+    platform_.sound.startSound(sounds_.at(static_cast<std::size_t>(index)));
+    startNote(state_, gap);
+    take_.press(pauseLength(gap));
+}
+
+NoteOutcome FrmChimer::playRelease(int index, double time) {
+    const NoteSpeeds speeds = keySpeeds(state_, index);
+    platform_.sound.stopSound();
+    const double held = releasedAt(state_, time);
+    releasing_ = index;
+    const NoteOutcome outcome = endNote(state_, platform_.random, held, speeds);
+    recordRelease();
+    return outcome;
+}
+
+void FrmChimer::endAfterHandler(std::string message, bool noRoom) {
+    playing_ = false;
+    if (heldKey_) {
+        key(*heldKey_)->setHeld(false);
+        heldKey_.reset();
+    }
+    if (!noRoom) {
+        // The handler's work is settled: reporting finishes the tune and ends the program.
+        platform_.lifetime.reportUnhandledFailure(message);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, message = std::move(message)] {
+            if (!unloadChain_.hasRun()) {
+                platform_.dialogs.messageBox(message, notEnoughRoomCaption, MessageStyle::Critical);
+            }
+            unload();
+        },
+        Qt::QueuedConnection);
+}
+
 void FrmChimer::keyPressed(int index, EventStamp stamp) {
-    if (unloadChain_.hasRun()) {
+    if (!playing_) {
         return;
     }
     if (heldKey_ && *heldKey_ != index) {
         releaseHeldKey(stamp);
-        if (unloadChain_.hasRun()) {
-            return; // that release ended the run (no room): the tune file is already finished
+        if (!playing_) {
+            return; // that release ended playing (no room)
         }
     }
     heldKey_ = index;
     key(index)->setHeld(true);
-    inHandler_ = true;
-    runGuarded(platform_, [&] {
-        keyPressAt(state_, platform_, index, readingOf(stamp));
-        take_.press(pauseBeforeNote(state_));
-    });
-    inHandler_ = false;
+    try {
+        playPress(index, readingOf(stamp));
+    } catch (const std::exception& failure) {
+        endAfterHandler(failure.what(), false);
+    }
 }
 
 void FrmChimer::keyReleased(int index, bool lastButton, EventStamp stamp) {
     if (heldKey_ != index) {
         return; // already released when the window lost the mouse
     }
-    if (lastButton || unloadChain_.hasRun()) {
+    if (lastButton || !playing_) {
         heldKey_.reset();
         key(index)->setHeld(false);
     }
-    if (unloadChain_.hasRun()) {
+    if (!playing_) {
         return; // the tune is finished; a release arriving after that plays nothing
     }
     txtSpeed_->setFocus();
-    // The planner may unload the window from in here; nothing touches the window afterwards.
-    inHandler_ = true;
-    releasing_ = index;
-    runGuarded(platform_, [&] { keyReleaseAt(state_, platform_, index, readingOf(stamp)); });
-    recordRelease();
-    inHandler_ = false;
+    try {
+        if (playRelease(index, readingOf(stamp)) == NoteOutcome::NoRoom) {
+            endAfterHandler(notEnoughRoomMessage, true);
+        }
+    } catch (const std::exception& failure) {
+        recordRelease();
+        endAfterHandler(failure.what(), false);
+    }
 }
 
 void FrmChimer::releaseHeldKey(EventStamp stamp) {
-    // While a key handler runs, its message box takes the mouse; the handler's own outcome (the
-    // run ends or the real release follows) settles the held key.
-    if (!heldKey_ || inHandler_) {
-        return;
+    if (heldKey_) {
+        keyReleased(*heldKey_, true, stamp);
     }
-    keyReleased(*heldKey_, true, stamp);
 }
 
 void FrmChimer::closeEvent(QCloseEvent* event) {

@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -32,12 +33,12 @@ class FrmChimer : public QMainWindow {
     Q_OBJECT
 
   public:
-    FrmChimer(ProgramState& state, Platform& platform, ModalSettingsView& settings);
+    FrmChimer(ProgramState& state, const Platform& platform, ModalSettingsView& settings);
     ~FrmChimer() override;
 
     /// The start-up sequence. True when the window is to be shown; false when the program ends.
     bool load();
-    /// Finishes the tune file (once) and closes the window. Safe to call from a key release.
+    /// Finishes the tune file (once) and closes the window.
     void unload();
 
     /// Ends the held note and finishes the tune file (once) without touching any window, for a
@@ -69,6 +70,14 @@ class FrmChimer : public QMainWindow {
     void releaseKey(int index, EventStamp stamp);
     void keyPressed(int index, EventStamp stamp);
     void keyReleased(int index, bool lastButton, EventStamp stamp);
+    /// The note logic of a press and a release at the clock reading `time`: the sound, the note,
+    /// the take. A release answers whether the note found room.
+    void playPress(int index, double time);
+    NoteOutcome playRelease(int index, double time);
+    /// Playing ends inside a key handler: nothing more is played. A failure is reported at once
+    /// (which finishes the tune); for no room, once the handler has returned, the message is
+    /// shown and the window unloads.
+    void endAfterHandler(std::string message, bool noRoom);
     /// The held key, if any, is released at `stamp` (by default now, as when the window lost
     /// the mouse).
     void releaseHeldKey(EventStamp stamp = {});
@@ -89,17 +98,18 @@ class FrmChimer : public QMainWindow {
     void showKeyLabels();
 
     ProgramState& state_;
-    Platform& platform_;
+    Platform platform_;
     ModalSettingsView& settings_;
     UnloadChain unloadChain_;
     std::array<NoteKey*, keyCount> keys_{};
     std::optional<int> heldKey_;
-    bool inHandler_ = false;
+    bool playing_ = true; ///< keys play notes until the tune is finished or playing has ended
     ComputerKeyboard* keyboard_ = nullptr;
     MidiKeys midiKeys_;
     EventClock displayClock_;              ///< the mouse's and the computer keyboard's stamps
     std::map<int, EventClock> midiClocks_; ///< by MIDI time base
     Take take_;
+    std::vector<std::filesystem::path> sounds_; ///< each key's sound file, by index
     std::optional<int> releasing_;
     bool takeWanted_ = false;
     bool takeSaved_ = false;

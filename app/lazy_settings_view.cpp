@@ -9,7 +9,7 @@
 
 namespace chimex {
 
-LazySettingsView::LazySettingsView(ProgramState& state, Platform& platform)
+LazySettingsView::LazySettingsView(ProgramState& state, const Platform& platform)
     : state_(state), platform_(platform) {}
 
 LazySettingsView::~LazySettingsView() = default;
@@ -33,7 +33,9 @@ void LazySettingsView::showModal() {
 }
 
 void LazySettingsView::commit() {
-    runGuarded(platform_, [this] { commitSettings(state_, platform_, *this, opened_); });
+    runGuarded(platform_.lifetime, [this] {
+        commitSettings(state_, platform_.dialogs, platform_.files, *this, opened_);
+    });
 }
 
 std::string LazySettingsView::fieldText(SettingsField field) {

@@ -18,7 +18,7 @@ class FrmSettings;
 /// Closing it runs the settings commit, which writes the settings file.
 class LazySettingsView : public ModalSettingsView {
   public:
-    LazySettingsView(ProgramState& state, Platform& platform);
+    LazySettingsView(ProgramState& state, const Platform& platform);
     ~LazySettingsView() override;
 
     void load() override;
@@ -36,7 +36,7 @@ class LazySettingsView : public ModalSettingsView {
     void commit();
 
     ProgramState& state_;
-    Platform& platform_;
+    Platform platform_;
     std::unique_ptr<FrmSettings> dialog_;
     /// The fields' texts when the dialog was shown (the initial ones until then).
     std::array<std::string, 5> opened_{initialFieldTexts[0], initialFieldTexts[1],

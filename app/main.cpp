@@ -69,23 +69,22 @@ int main(int argc, char** argv) {
         platform.messageBox(refusal->prompt, refusal->title, chimex::MessageStyle::Critical);
         return 1;
     }
-    chimex::LazySettingsView settings(state, platform);
-    chimex::FrmChimer window(state, platform, settings);
+    chimex::LazySettingsView settings(state, platform.seams());
+    chimex::FrmChimer window(state, platform.seams(), settings);
     platform.setEndPlayingHandler([&window] { window.unload(); });
     if (!window.load()) {
         return 0;
     }
     // A logout, a closed terminal or Ctrl+C ends playing as "Finished" does.
-    const chimex::EndingSignals endingSignals([&platform] { platform.endPlaying(); });
+    const chimex::EndingSignals endingSignals([&window] { window.unload(); });
     // Qt ends the process with exit() when the display connection breaks; the tune is finished
     // then, with no window left to touch.
     windowToFinish = &window;
     std::atexit(finishOnExit);
     window.show();
     chimex::RtMidiInput midi(options.midiFilter, std::cerr);
-    midi.start([&window](int note, bool on, chimex::MidiTime time) {
-        window.midiNote(note, on, time);
-    });
+    midi.start(
+        [&window](int note, bool on, chimex::MidiTime time) { window.midiNote(note, on, time); });
     const int status = QApplication::exec();
     windowToFinish = nullptr;
     return status;

@@ -15,41 +15,41 @@ namespace chimex {
 
 namespace {
 
-SaveDialogOptions tuneDialogOptions(Platform& platform) {
-    return {tuneDialogTitle, platform.folders().tunes, tuneFilterDescription, tuneFilterPattern,
-            tuneDefaultName};
+SaveDialogOptions tuneDialogOptions(const Platform& platform) {
+    return {tuneDialogTitle, platform.files.folders().tunes, tuneFilterDescription,
+            tuneFilterPattern, tuneDefaultName};
 }
 
 /// Shows the dialog (again after every No or refused name) until a name is accepted; false when
 /// cancelled.
-bool askForTuneFile(ProgramState& state, Platform& platform) {
+bool askForTuneFile(ProgramState& state, const Platform& platform) {
     for (;;) {
-        const auto chosen = platform.saveFileDialog(tuneDialogOptions(platform));
+        const auto chosen = platform.dialogs.saveFileDialog(tuneDialogOptions(platform));
         if (!chosen) {
             return false;
         }
         // A link is followed once, here, so that the finished file replaces its target.
         const std::filesystem::path tune = followLinks(*chosen);
-        if (const auto refusal = tuneFileRefusal(tune, platform.folders())) {
-            platform.messageBox(*refusal + " Please choose another name.", cannotUseTitle,
-                                MessageStyle::Ok);
+        if (const auto refusal = tuneFileRefusal(tune, platform.files.folders())) {
+            platform.dialogs.messageBox(*refusal + " Please choose another name.", cannotUseTitle,
+                                        MessageStyle::Ok);
             continue;
         }
         state.TuneFile = tune.string();
-        if (!platform.fileExists(tune)) {
+        if (!platform.files.fileExists(tune)) {
             return true;
         }
         // Locked before it is looked at, so that a tune another copy plays now is not taken for
         // one left unfinished.
-        if (!platform.lockTuneFile(tune)) {
-            platform.messageBox(inUseMessage(tune) + " Please choose another name.", cannotUseTitle,
-                                MessageStyle::Ok);
+        if (!platform.files.lockTuneFile(tune)) {
+            platform.dialogs.messageBox(inUseMessage(tune) + " Please choose another name.",
+                                        cannotUseTitle, MessageStyle::Ok);
             continue;
         }
         if (const auto leftover = leftoverJournalMessage(tune)) {
-            platform.messageBox(*leftover, unfinishedTitle, MessageStyle::Ok);
+            platform.dialogs.messageBox(*leftover, unfinishedTitle, MessageStyle::Ok);
         }
-        if (platform.messageBox(fileExistsPrompt, fileExistsTitle, MessageStyle::YesNo) ==
+        if (platform.dialogs.messageBox(fileExistsPrompt, fileExistsTitle, MessageStyle::YesNo) ==
             MessageButton::Yes) {
             return true;
         }
@@ -58,7 +58,7 @@ bool askForTuneFile(ProgramState& state, Platform& platform) {
 
 } // namespace
 
-void chooseTuneFile(ProgramState& state, Platform& platform) {
+void chooseTuneFile(ProgramState& state, const Platform& platform) {
     bool accepted = false;
     std::string prompt = tryAgainPrompt;
     try {
@@ -72,7 +72,7 @@ void chooseTuneFile(ProgramState& state, Platform& platform) {
         state.StartStatus = tuneChosen;
         return;
     }
-    platform.messageBox(prompt, tryAgainTitle, MessageStyle::Ok);
+    platform.dialogs.messageBox(prompt, tryAgainTitle, MessageStyle::Ok);
     state.StartStatus = noTuneChosen;
 }
 
@@ -93,24 +93,24 @@ std::optional<StartRefusal> stateFolderRefusal(const std::filesystem::path& fold
                             folder.string() + ". Finish the tune there before starting it again."};
 }
 
-bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings) {
+bool runStartUp(ProgramState& state, const Platform& platform, ModalSettingsView& settings) {
     chooseTuneFile(state, platform);
     if (state.StartStatus != tuneChosen) {
-        platform.endProgram();
+        platform.lifetime.endProgram();
         return false;
     }
     // The sounds load only now that a tune is coming, and finish while the settings dialog is up.
-    platform.preloadSounds(soundPaths(platform.folders().notes));
+    platform.sound.preloadSounds(soundPaths(platform.files.folders().notes));
     settleSettings(
         state,
         [&] {
-            readSettingsFile(state, platform, settings);
+            readSettingsFile(state, platform.files, settings);
             settings.load();
         },
         [&] { settings.showModal(); });
     // A new tune file is locked only now that it is made: another copy may have chosen the same
     // name meanwhile, and its journal must not be emptied.
-    if (!platform.lockTuneFile(state.TuneFile)) {
+    if (!platform.files.lockTuneFile(state.TuneFile)) {
         throw Failure(inUseMessage(state.TuneFile) + " Nothing was written to it.");
     }
     state.TuneStream.open(state.TuneFile);

@@ -31,7 +31,7 @@ inline constexpr short noTuneChosen = 1;
 /// it, links followed, and StartStatus = 9. A path that cannot hold a tune (tuneFileRefusal) is
 /// refused with a message and the dialog shown again. A cancel, or any failure on the way, shows
 /// "Try Again" (after the failure's message) and sets StartStatus = 1.
-void chooseTuneFile(ProgramState& state, Platform& platform);
+void chooseTuneFile(ProgramState& state, const Platform& platform);
 
 /// A message box that stops the program before it starts.
 struct StartRefusal {
@@ -46,8 +46,9 @@ std::optional<StartRefusal> stateFolderRefusal(const std::filesystem::path& fold
 
 /// The main window's load step. Returns true when playing can begin: a tune file was chosen, the
 /// sounds were preloaded, the settings were read, shown and committed, the tune file is open as the
-/// journal and the fastest speeds are cleared. Without a tune file it calls platform.endProgram()
-/// and returns false, with nothing read or written. Other failures throw Failure.
-bool runStartUp(ProgramState& state, Platform& platform, ModalSettingsView& settings);
+/// journal and the fastest speeds are cleared. Without a tune file it calls
+/// platform.lifetime.endProgram() and returns false, with nothing read or written. Other failures
+/// throw Failure.
+bool runStartUp(ProgramState& state, const Platform& platform, ModalSettingsView& settings);
 
 } // namespace chimex

@@ -16,7 +16,7 @@ void UnloadChain::run() {
         return;
     }
     state_.TuneStream.close();
-    const auto temporaryFolder = platform_.folders().state;
+    const auto temporaryFolder = files_.folders().state;
     createFolder(temporaryFolder);
     finalisePartFile(state_.TuneFile, temporaryFolder, headerValues(state_));
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/program_state.h"
-#include "platform/platform.h"
+#include "platform/program_files.h"
 
 namespace chimex {
 
@@ -10,7 +10,7 @@ namespace chimex {
 /// into the finished part file. Runs at most once per run, whoever asks first.
 class UnloadChain {
   public:
-    UnloadChain(ProgramState& state, Platform& platform) : state_(state), platform_(platform) {}
+    UnloadChain(ProgramState& state, ProgramFiles& files) : state_(state), files_(files) {}
 
     /// Finishes the tune file when the journal is open; later calls do nothing. Throws Failure
     /// when closing or finishing fails (the chain still counts as run).
@@ -19,7 +19,7 @@ class UnloadChain {
 
   private:
     ProgramState& state_;
-    Platform& platform_;
+    ProgramFiles& files_;
     bool hasRun_ = false;
 };
 

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
-// chimex-cli on a score of a million notes: rendering it to a part file, checking and previewing
-// the result, and listening to its first 20,000 notes.
-// Peak memory is measured on the executable (see the README); here the rate in notes a second.
+// chimex-cli on a score of a million notes: rendering it to a part file and to G-code, checking and
+// previewing the result, and listening to its first 20,000 notes. Peak memory is measured on the
+// executable (see the README); here the rate in notes a second.
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
+#include "cli/convert/gcode_convert.h"
+#include "cli/convert/gcode_move_spool.h"
 #include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_svg.h"
 #include "cli/render/render.h"
@@ -54,6 +56,27 @@ void renderMillionNotes(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * noteCount);
 }
 BENCHMARK(renderMillionNotes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+/// As `render --format gcode --dialect linuxcnc --unit mm` does: the moves spooled, the G-code
+/// written from them and checked, then put in place.
+void renderMillionNotesToGcode(benchmark::State& state) {
+    const auto out = std::filesystem::temp_directory_path() / "chimex_bench.ngc";
+    for (auto _ : state) {
+        std::ifstream score(scorePath(), std::ios::binary);
+        TextScoreReader notes(score);
+        std::ostringstream messages;
+        GcodeMoveSpool moves;
+        const RenderOutcome outcome = renderMoves(notes, {}, moves, messages);
+        writeCheckedGcode("the bench", machineLimits(), out,
+                          [&](std::ostream& text) { return moves.writeGcode(text, {}); });
+        if (outcome.noRoom || outcome.notesPlaced != noteCount) {
+            state.SkipWithError("the render did not place every note");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * noteCount);
+    std::filesystem::remove(out);
+}
+BENCHMARK(renderMillionNotesToGcode)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void checkMillionNotes(benchmark::State& state) {
     if (!std::filesystem::exists(partPath())) {

@@ -7,6 +7,7 @@
 #include "cli/common/scratch_file.h"
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
+#include "cli/convert/gcode_move_spool.h"
 #include "cli/finish/finish_journal.h"
 #include "cli/listen/listen_wave.h"
 #include "cli/preview/preview_layout.h"
@@ -405,17 +406,14 @@ ExitStatus runRender(const std::vector<std::string>& args, Console console) {
     }
     RenderOutcome outcome;
     if (gcode) {
-        // G-code is converted from the part file, which waits in a file without a name meanwhile.
-        ScratchFile part(std::size_t{1} << 16);
-        std::ostream partOut(&part);
+        // The planned moves are kept compactly, then written as G-code in one pass and checked.
+        GcodeMoveSpool moves;
         outcome = readingInput(name, [&] {
-            return renderPart(*notes, settingsChoice(options), partOut, console.err, progress,
-                              tuning);
+            return renderMoves(*notes, settingsChoice(options), moves, console.err, progress,
+                               tuning);
         });
-        part.rewind();
-        std::istream partIn(&part);
-        convertPart(partIn, "the rendered part file", *gcode,
-                    machineLimits(settingsChoice(options)), out);
+        writeCheckedGcode("the rendered part file", machineLimits(settingsChoice(options)), out,
+                          [&](std::ostream& text) { return moves.writeGcode(text, *gcode); });
     } else {
         outcome = readingInput(name, [&] {
             return renderPartFile(*notes, settingsChoice(options), out, console.err, progress,

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "note_capture.h"
 
-#include "core/note_planner.h"
 #include "partfile/line_texts.h"
 #include "partfile/number_forms.h"
 #include "platform/failure.h"
@@ -9,7 +8,6 @@
 #include <cfloat>
 #include <cmath>
 #include <string>
-#include <string_view>
 
 namespace chimex {
 namespace {
@@ -20,63 +18,11 @@ constexpr double secondsPerDay = 86400;
     throw Failure("Overflow in note capture: " + what);
 }
 
-void requireKey(int keyIndex) {
-    if (keyIndex < 0 || keyIndex >= keyCount) {
-        throw Failure("Note capture: there is no key with index " + std::to_string(keyIndex));
-    }
-}
-
 double finiteTime(double reading) {
     if (!std::isfinite(reading)) {
         overflow("the clock reading is not a finite number");
     }
     return reading;
-}
-
-double readClock(Platform& platform) {
-    return finiteTime(platform.clock());
-}
-
-/// Seconds from `from` to `to`, both seconds since midnight; a day is added when the clock passed
-/// midnight in between, so the result is never negative.
-double elapsed(double from, double to) {
-    const double seconds = std::fmod(to - from, secondsPerDay);
-    return seconds < 0 ? seconds + secondsPerDay : seconds;
-}
-
-/// A time rounded through the three-decimal form from its double value.
-float roundedTime(double seconds, std::string_view what) {
-    if (!(std::fabs(seconds) <= FLT_MAX)) {
-        overflow(std::string(what) + " is beyond the single-precision range");
-    }
-    return roundThroughThreeDecimals(seconds);
-}
-
-void startNote(ProgramState& state, Platform& platform, double time,
-               const std::filesystem::path& sound) {
-    state.NoteStart = time;
-    const bool writesPause = state.PauseMode > 1;
-    const float gap = writesPause ? pauseBeforeNote(state) : 0.0f;
-    platform.startSound(sound);
-    if (writesPause) {
-        std::ostream& journal = state.TuneStream.stream();
-        state.PauseLength = gap;
-        writePauseLine(journal, gap);
-        state.TuneStream.flush();
-    }
-}
-
-void endNote(ProgramState& state, Platform& platform, double end, double durationEnd, float speed,
-             float zSpeed) {
-    const float duration =
-        roundedTime(elapsed(state.NoteStart, durationEnd), "the duration of the note");
-    state.NoteSpeed = speed;
-    state.NoteEnd = end;
-    state.NoteDuration = duration;
-    if (state.PauseMode > 0) {
-        state.PauseMode = 2;
-    }
-    planNote(state, platform, zSpeed);
 }
 
 } // namespace
@@ -102,46 +48,63 @@ float keySpeed(float baseSpeed, int keyIndex) {
     return roundThroughThreeDecimals(speed);
 }
 
-float pauseBeforeNote(const ProgramState& state) {
-    return roundedTime(elapsed(state.NoteEnd, state.NoteStart), "the pause before the note");
+double elapsed(double from, double to) {
+    const double seconds = std::fmod(finiteTime(to) - finiteTime(from), secondsPerDay);
+    return seconds < 0 ? seconds + secondsPerDay : seconds;
 }
 
-void keyPress(ProgramState& state, Platform& platform, int keyIndex) {
-    requireKey(keyIndex);
-    keyPress(state, platform, keyIndex, soundPath(platform.folders().notes, keyIndex));
+float threeDecimalTime(double seconds, std::string_view what) {
+    if (!(std::fabs(seconds) <= FLT_MAX)) {
+        overflow(std::string(what) + " is beyond the single-precision range");
+    }
+    return roundThroughThreeDecimals(seconds);
 }
 
-void keyPress(ProgramState& state, Platform& platform, int keyIndex,
-              const std::filesystem::path& sound) {
-    requireKey(keyIndex);
-    startNote(state, platform, readClock(platform), sound);
+double pressedAt(ProgramState& state, double time) {
+    const double gap = elapsed(state.NoteEnd, time);
+    state.NoteStart = time;
+    return gap;
 }
 
-void keyPressAt(ProgramState& state, Platform& platform, int keyIndex, double time) {
-    requireKey(keyIndex);
-    startNote(state, platform, finiteTime(time), soundPath(platform.folders().notes, keyIndex));
+double releasedAt(ProgramState& state, double time) {
+    const double held = elapsed(state.NoteStart, time);
+    state.NoteEnd = time;
+    return held;
 }
 
-void keyRelease(ProgramState& state, Platform& platform, int keyIndex) {
-    requireKey(keyIndex);
+NoteSpeeds keySpeeds(const ProgramState& state, int keyIndex) {
+    if (keyIndex < 0 || keyIndex >= keyCount) {
+        throw Failure("Note capture: there is no key with index " + std::to_string(keyIndex));
+    }
     const float speed = keySpeed(state.BaseSpeed, keyIndex);
-    keyRelease(state, platform, keyIndex, speed, speed);
+    return {speed, speed};
 }
 
-void keyRelease(ProgramState& state, Platform& platform, int keyIndex, float speed, float zSpeed) {
-    requireKey(keyIndex);
-    platform.stopSound();
-    const double end = readClock(platform);
-    // The duration runs to a second reading, not to NoteEnd.
-    endNote(state, platform, end, readClock(platform), speed, zSpeed);
+float pauseLength(double gap) {
+    return threeDecimalTime(gap, "the pause before the note");
 }
 
-void keyReleaseAt(ProgramState& state, Platform& platform, int keyIndex, double time) {
-    requireKey(keyIndex);
-    const double end = finiteTime(time);
-    const float speed = keySpeed(state.BaseSpeed, keyIndex);
-    platform.stopSound();
-    endNote(state, platform, end, end, speed, speed);
+void startNote(ProgramState& state, double gap) {
+    if (state.PauseMode <= 1) {
+        return;
+    }
+    state.PauseLength = pauseLength(gap);
+    if (state.Moves) {
+        state.Moves->pause(state.PauseLength);
+        return;
+    }
+    writePauseLine(state.TuneStream.stream(), state.PauseLength);
+    state.TuneStream.flush();
+}
+
+NoteOutcome endNote(ProgramState& state, RandomNumbers& random, double held, NoteSpeeds speeds) {
+    const float duration = threeDecimalTime(held, "the duration of the note");
+    state.NoteSpeed = speeds.xy;
+    state.NoteDuration = duration;
+    if (state.PauseMode > 0) {
+        state.PauseMode = 2;
+    }
+    return planNote(state, random, speeds.z);
 }
 
 } // namespace chimex

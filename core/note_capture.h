@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/note_planner.h"
 #include "core/program_state.h"
-#include "platform/platform.h"
+#include "platform/random_numbers.h"
 
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 namespace chimex {
@@ -19,30 +21,40 @@ std::vector<std::filesystem::path> soundPaths(const std::filesystem::path& notes
 /// 2^(index/12) x baseSpeed formed in double precision, rounded through the three-decimal form.
 float keySpeed(float baseSpeed, int keyIndex);
 
-/// A mouse press on key `keyIndex`: starts the clock and the key's sound; in pause mode after the
-/// first note appends the pause line. Throws Failure on an arithmetic fault.
-void keyPress(ProgramState& state, Platform& platform, int keyIndex);
-/// As above with the key's sound file given, soundPath(notesFolder, keyIndex) built ahead by a
-/// caller that presses keys at a high rate: building a path costs more than the rest of a press.
-void keyPress(ProgramState& state, Platform& platform, int keyIndex,
-              const std::filesystem::path& sound);
-/// A press whose time is known: `time` is the press event's own time as a clock reading (seconds
-/// since midnight), taken instead of reading the clock.
-void keyPressAt(ProgramState& state, Platform& platform, int keyIndex, double time);
+/// Seconds from the clock reading `from` to `to` (seconds since midnight); a day is added when the
+/// clock passed midnight in between, so the result is never negative. Throws Failure when a
+/// reading is not a finite number.
+double elapsed(double from, double to);
+/// `seconds` rounded through the three-decimal form; throws Failure naming `what` when it is
+/// beyond the single-precision range.
+float threeDecimalTime(double seconds, std::string_view what);
 
-/// The silence before the note just pressed: NoteEnd to NoteStart across midnight, rounded
-/// through the three-decimal form (the PauseLength a pause line carries). Throws Failure on an
+/// A key pressed at the clock reading `time`: NoteStart takes it. Returns the gap since the last
+/// release (NoteEnd), for startNote().
+double pressedAt(ProgramState& state, double time);
+/// A key released at the clock reading `time`: NoteEnd takes it. Returns how long the key was
+/// held since NoteStart, for endNote().
+double releasedAt(ProgramState& state, double time);
+
+/// The speeds a note jogs at: `xy` on X and Y, `z` on Z (apart only for feeds tuned to motors).
+struct NoteSpeeds {
+    float xy = 0;
+    float z = 0;
+};
+/// keySpeed() of key `keyIndex` on every axis; throws Failure for an index outside the keyboard.
+NoteSpeeds keySpeeds(const ProgramState& state, int keyIndex);
+
+/// The silence before a note, `gap` seconds, rounded through the three-decimal form as a pause
+/// line carries it. Throws Failure on an arithmetic fault.
+float pauseLength(double gap);
+/// A note starts `gap` seconds after the last one ended: in pause mode after the first note,
+/// PauseLength takes pauseLength(gap) and the pause line is appended. Throws Failure on an
 /// arithmetic fault.
-float pauseBeforeNote(const ProgramState& state);
+void startNote(ProgramState& state, double gap);
 
-/// A mouse release: stops the sound, fixes speed and duration, advances the pause mode and runs
-/// the note planner. (Moving the focus to txtSpeed is the window's job.)
-void keyRelease(ProgramState& state, Platform& platform, int keyIndex);
-/// As above with the note's speeds given instead of the key's: `speed` for X and Y moves,
-/// `zSpeed` for Z moves (feeds tuned to the motors, which need no rounding to three decimals).
-void keyRelease(ProgramState& state, Platform& platform, int keyIndex, float speed, float zSpeed);
-/// A release whose time is known: NoteEnd is `time` (a clock reading, as for keyPressAt) and the
-/// duration runs from NoteStart to it, with no clock reading.
-void keyReleaseAt(ProgramState& state, Platform& platform, int keyIndex, double time);
+/// The note ends after being held `held` seconds: NoteSpeed and NoteDuration are set, the pause
+/// mode advances, and the note planner places the note or answers NoRoom. Throws Failure on an
+/// arithmetic fault.
+NoteOutcome endNote(ProgramState& state, RandomNumbers& random, double held, NoteSpeeds speeds);
 
 } // namespace chimex

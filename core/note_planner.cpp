@@ -116,8 +116,8 @@ std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice,
     return tryDirection(s, choice.axis, opposite(choice.first), distance);
 }
 
-std::int32_t drawChoice(Platform& platform) {
-    const float r = platform.randomNumber();
+std::int32_t drawChoice(RandomNumbers& random) {
+    const float r = random.randomNumber();
     if (!(r >= 0.0f && r < 1.0f)) {
         throw Failure("The random source gave " + std::to_string(r) +
                       ", outside 0 to 1, in the note planner");
@@ -139,10 +139,10 @@ void fallBackInTableOrder(const ProgramState& s, const NoteTravel& travel, Draws
 
 /// Up to six draws, then the fallback; touches nothing of the state, so a fault leaves it as it
 /// was.
-Draws drawMove(const ProgramState& s, Platform& platform, const NoteTravel& travel) {
+Draws drawMove(const ProgramState& s, RandomNumbers& random, const NoteTravel& travel) {
     Draws draws;
     for (int tries = 1; tries <= maxDraws; ++tries) {
-        draws.lastChoice = drawChoice(platform);
+        draws.lastChoice = drawChoice(random);
         draws.move = tryChoice(s, choices[static_cast<std::size_t>(draws.lastChoice - 1)], travel);
         if (draws.move) {
             return draws;
@@ -154,8 +154,12 @@ Draws drawMove(const ProgramState& s, Platform& platform, const NoteTravel& trav
 
 /// The move is written first: when that fails, the state keeps describing the notes in the file.
 void place(ProgramState& s, const Move& move, float speed) {
-    writeMoveBlock(s.TuneStream.stream(), move.axis, speed, s.NoteDuration, move.positionText);
-    s.TuneStream.flush();
+    if (s.Moves) {
+        s.Moves->move(move.axis, speed, s.NoteDuration, move.position, move.positionText);
+    } else {
+        writeMoveBlock(s.TuneStream.stream(), move.axis, speed, s.NoteDuration, move.positionText);
+        s.TuneStream.flush();
+    }
     coordinate(s, move.axis) = move.position;
     float& high = extent(s, move.axis);
     if (move.direction == Direction::Up && move.position > high) {
@@ -179,21 +183,20 @@ double noteDistance(float duration, float speed) {
 
 } // namespace
 
-void planNote(ProgramState& state, Platform& platform) {
-    planNote(state, platform, state.NoteSpeed);
+NoteOutcome planNote(ProgramState& state, RandomNumbers& random) {
+    return planNote(state, random, state.NoteSpeed);
 }
 
-void planNote(ProgramState& state, Platform& platform, float zSpeed) {
+NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float zSpeed) {
     const NoteTravel travel{state.NoteSpeed, noteDistance(state.NoteDuration, state.NoteSpeed),
                             zSpeed, noteDistance(state.NoteDuration, zSpeed)};
-    const Draws draws = drawMove(state, platform, travel);
+    const Draws draws = drawMove(state, random, travel);
     state.MoveChoice = draws.lastChoice;
     if (!draws.move) {
-        platform.messageBox(notEnoughRoomMessage, "Not enough room", MessageStyle::Critical);
-        platform.endPlaying();
-        return;
+        return NoteOutcome::NoRoom;
     }
     place(state, *draws.move, draws.move->axis == Axis::Z ? zSpeed : state.NoteSpeed);
+    return NoteOutcome::Placed;
 }
 
 } // namespace chimex

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/journal.h"
+#include "core/move_sink.h"
 #include "partfile/line_texts.h"
 
 #include <cstdint>
@@ -49,6 +50,9 @@ struct ProgramState {
 
     /// The tune file while playing: the move journal, open from start-up to the unload.
     Journal TuneStream;
+    /// Where placed notes and pauses go instead of TuneStream's text, when set (a render to
+    /// another format); not owned.
+    MoveSink* Moves = nullptr;
 };
 
 /// The jog speed of key 0 for a fastest X and Y speed: the keys' speeds rise from it by semitones.

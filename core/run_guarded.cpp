@@ -5,14 +5,14 @@
 
 namespace chimex {
 
-bool runGuarded(Platform& platform, const std::function<void()>& handler) {
+bool runGuarded(ProgramLifetime& lifetime, const std::function<void()>& handler) {
     try {
         handler();
         return true;
     } catch (const std::exception& failure) {
-        platform.reportUnhandledFailure(failure.what());
+        lifetime.reportUnhandledFailure(failure.what());
     } catch (...) {
-        platform.reportUnhandledFailure("An unknown failure ended the program");
+        lifetime.reportUnhandledFailure("An unknown failure ended the program");
     }
     return false;
 }

@@ -80,13 +80,13 @@ std::string applySettingsFields(ProgramState& state, SettingsView& view, const F
                                  refused;
 }
 
-void commitSettings(ProgramState& state, Platform& platform, SettingsView& view,
-                    const FieldTexts& opened) {
+void commitSettings(ProgramState& state, Dialogs& dialogs, const ProgramFiles& files,
+                    SettingsView& view, const FieldTexts& opened) {
     const std::string refused = applySettingsFields(state, view, opened);
     if (!refused.empty()) {
-        platform.messageBox(refused, "Tool Settings", MessageStyle::Ok);
+        dialogs.messageBox(refused, "Tool Settings", MessageStyle::Ok);
     }
-    writeSettingsFile(state, platform, view.pauseState());
+    writeSettingsFile(state, files, view.pauseState());
 }
 
 void settleSettings(ProgramState& state, const std::function<void()>& read,

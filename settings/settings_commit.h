@@ -2,7 +2,8 @@
 #pragma once
 
 #include "core/program_state.h"
-#include "platform/platform.h"
+#include "platform/dialogs.h"
+#include "platform/program_files.h"
 #include "settings/settings_view.h"
 
 #include <array>
@@ -26,8 +27,8 @@ std::string applySettingsFields(ProgramState& state, SettingsView& view,
 /// Runs when the settings dialog closes, however it closes: applySettingsFields, a message naming
 /// the fields not taken, then the settings file written. Throws Failure when the file cannot be
 /// written.
-void commitSettings(ProgramState& state, Platform& platform, SettingsView& view,
-                    const std::array<std::string, 5>& opened);
+void commitSettings(ProgramState& state, Dialogs& dialogs, const ProgramFiles& files,
+                    SettingsView& view, const std::array<std::string, 5>& opened);
 
 /// The settings steps between start-up and the first note, in order: `read` loads the settings
 /// dialog and reads the settings file into it, `close` stands for the dialog's time on screen and

@@ -133,8 +133,8 @@ std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::
     return readSettings(lines, state, view);
 }
 
-void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& view) {
-    readSettingsFile(platform.folders().settings / settingsFileName, state, view);
+void readSettingsFile(ProgramState& state, const ProgramFiles& files, SettingsView& view) {
+    readSettingsFile(files.folders().settings / settingsFileName, state, view);
 }
 
 void writeSettings(std::ostream& out, const ProgramState& state, int pauseState) {
@@ -146,8 +146,8 @@ void writeSettings(std::ostream& out, const ProgramState& state, int pauseState)
     out << "ADdPause = " << pauseState << "\r\n";
 }
 
-void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState) {
-    const auto folder = platform.folders().settings;
+void writeSettingsFile(const ProgramState& state, const ProgramFiles& files, int pauseState) {
+    const auto folder = files.folders().settings;
     const auto path = folder / settingsFileName;
     if (isReadOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");

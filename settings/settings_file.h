@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/program_state.h"
-#include "platform/platform.h"
+#include "platform/program_files.h"
 #include "settings/settings_view.h"
 
 #include <filesystem>
@@ -18,7 +18,7 @@ inline constexpr const char* settingsFileName = "Chimex.ini";
 /// Reads Chimex.ini from the program folder, when anything stands there, into MaxX..MaxZSpeed and
 /// the dialog's fields and check box. Without a file nothing is touched. Throws InputFailure
 /// naming the file and the reason when it cannot be read (also a folder, FIFO or broken link).
-void readSettingsFile(ProgramState& state, Platform& platform, SettingsView& view);
+void readSettingsFile(ProgramState& state, const ProgramFiles& files, SettingsView& view);
 
 /// The one settings file reader of both programs: readSettings on the file at `path`, read
 /// without ever waiting on a FIFO or device. Nothing when nothing stands at `path`; otherwise the
@@ -28,7 +28,7 @@ std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::
 
 /// Replaces Chimex.ini with the six lines for the five settings and the pause state; written
 /// beside it and renamed into place. Throws Failure naming the file when that fails.
-void writeSettingsFile(const ProgramState& state, Platform& platform, int pauseState);
+void writeSettingsFile(const ProgramState& state, const ProgramFiles& files, int pauseState);
 
 /// The reader's work on an open settings text: applies every recognised line, then sets the five
 /// fields from the settings. Lines end at CR LF, CR or LF; a UTF-8 byte-order mark at the start is

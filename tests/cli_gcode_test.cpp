@@ -2,8 +2,10 @@
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
+#include "cli/convert/gcode_move_spool.h"
 #include "cli/render/tuned_speeds.h"
 #include "partfile/line_texts.h"
+#include "partfile/number_forms.h"
 #include "platform/failure.h"
 #include "text_files.h"
 
@@ -38,6 +40,17 @@ std::string gcodeOf(const std::string& part, const GcodeFormat& format) {
     std::istringstream in(part);
     std::ostringstream out;
     writeGcode(in, check(part), format, out);
+    return out.str();
+}
+
+/// The moves of samplePart() as a render hands them on, written in one pass.
+std::string spooledGcode(const GcodeFormat& format) {
+    GcodeMoveSpool spool;
+    spool.move(Axis::X, 1.463f, 0.523f, 0.7651491f, threeDecimalText(0.7651491f));
+    spool.pause(0.31f);
+    spool.move(Axis::Z, 0.732f, 1.2f, 0.8784f, threeDecimalText(0.8784f));
+    std::ostringstream out;
+    EXPECT_EQ(spool.writeGcode(out, format), 2);
     return out.str();
 }
 
@@ -82,6 +95,7 @@ TEST_P(Dialects, WriteWhatTheirControllerAccepts) {
     }
     const std::string text = gcodeOf(samplePart(), c.format);
     EXPECT_EQ(text, test::crlfText(expected) + c.moves);
+    EXPECT_EQ(spooledGcode(c.format), text);
     for (const auto& line : test::crlfLines(text)) {
         EXPECT_LT(line.size(), 80u) << line; // GRBL's longest line
     }

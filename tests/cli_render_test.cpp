@@ -52,13 +52,14 @@ std::string desktopPartFile(const Scenario& s, const std::filesystem::path& fold
         },
         [&] {
             view.pause = s.pause ? 1 : view.pause;
-            commitSettings(state, platform, view, fieldTexts(view));
+            commitSettings(state, platform, platform, view, fieldTexts(view));
         });
     const auto tune = folder / "tune.txt";
     state.TuneStream.open(tune);
-    platform.onEndPlaying = [&] {
+    const auto finish = [&] {
         state.TuneStream.close();
         finalisePartFile(tune, folder, headerValues(state));
+        return readFile(tune);
     };
 
     std::istringstream score(s.score);
@@ -68,17 +69,14 @@ std::string desktopPartFile(const Scenario& s, const std::filesystem::path& fold
     while (const auto note = notes.next()) {
         now += first ? 0 : note->gap;
         first = false;
-        platform.clockReadings = {now};
-        keyPress(state, platform, note->key);
+        startNote(state, pressedAt(state, now));
         now += note->hold;
-        platform.clockReadings = {now, now};
-        keyRelease(state, platform, note->key);
-        if (platform.endPlayingCalls > 0) {
-            return readFile(tune);
+        if (endNote(state, platform, releasedAt(state, now), keySpeeds(state, note->key)) ==
+            NoteOutcome::NoRoom) {
+            break;
         }
     }
-    platform.endPlaying();
-    return readFile(tune);
+    return finish();
 }
 
 class RenderMatchesDesktop : public ::testing::TestWithParam<Scenario> {};

@@ -34,9 +34,8 @@ int play(const std::filesystem::path& tune, const std::filesystem::path& program
     int status = 0;
     try {
         for (int note = 0; note < notes; ++note) {
-            platform.clockReadings = {note + 0.0, note + 0.5, note + 0.5};
-            keyPress(state, platform, 12 + note);
-            keyRelease(state, platform, 12 + note);
+            startNote(state, 0.5);
+            endNote(state, platform, 0.5, keySpeeds(state, 12 + note));
         }
     } catch (const Failure& failure) {
         std::cout << failure.what() << '\n';

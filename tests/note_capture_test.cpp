@@ -28,13 +28,20 @@ void commitSettings(ProgramState& s, std::int32_t pauseMode) {
     s.PauseMode = pauseMode;
 }
 
+/// A key pressed at the clock reading `at`, as the window's key adapter does.
+void press(Playing& p, double at) {
+    startNote(p.state, pressedAt(p.state, at));
+}
+
+/// Key `key` released at the clock reading `at`.
+NoteOutcome release(Playing& p, int key, double at) {
+    return endNote(p.state, p.platform, releasedAt(p.state, at), keySpeeds(p.state, key));
+}
+
 /// Presses key `key` at `pressAt` and releases it at `releaseAt` (both clock readings).
-void play(Playing& p, int key, double pressAt, double releaseAt) {
-    p.platform.clockReadings.push_back(pressAt);
-    keyPress(p.state, p.platform, key);
-    p.platform.clockReadings.push_back(releaseAt);
-    p.platform.clockReadings.push_back(releaseAt);
-    keyRelease(p.state, p.platform, key);
+NoteOutcome play(Playing& p, int key, double pressAt, double releaseAt) {
+    press(p, pressAt);
+    return release(p, key, releaseAt);
 }
 
 long pauseLines(const Playing& p) {
@@ -56,42 +63,25 @@ TEST(KeySpeed, RisesBySemitonesFromBaseSpeed) {
     }
 }
 
-TEST(NoteCapture, PressLoopsTheKeysSoundAndReleaseStopsIt) {
+TEST(NoteCapture, EachKeyHasItsSoundFile) {
     EXPECT_EQ(soundPath("/fake/program/notes", 7),
               std::filesystem::path("/fake/program/notes/7.wav"));
-    Playing p;
-    commitSettings(p.state, 1);
-    play(p, 36, 10, 10.5);
-    ASSERT_EQ(p.platform.soundsStarted.size(), 1u);
-    EXPECT_EQ(p.platform.soundsStarted[0], p.platform.folder / "notes" / "36.wav");
-    EXPECT_EQ(p.platform.soundStops, 1);
-    EXPECT_FALSE(p.platform.soundPlaying);
 }
 
 TEST(NoteCapture, ReleaseTimesTheNoteAndPlansIt) {
     Playing p;
     commitSettings(p.state, 1);
-    p.platform.clockReadings = {100.0};
-    keyPress(p.state, p.platform, 24);
+    press(p, 100.0);
     EXPECT_EQ(p.state.NoteStart, 100.0);
-    p.platform.clockReadings = {100.5, 100.523};
     p.platform.randomNumbers = {0.2f};
-    keyRelease(p.state, p.platform, 24);
+    EXPECT_EQ(release(p, 24, 100.523), NoteOutcome::Placed);
 
-    EXPECT_EQ(p.state.NoteEnd, 100.5);
-    EXPECT_EQ(p.state.NoteDuration, 0.523f); // to the second reading, not to NoteEnd
+    EXPECT_EQ(p.state.NoteEnd, 100.523);
+    EXPECT_EQ(p.state.NoteDuration, 0.523f);
     EXPECT_EQ(p.state.NoteSpeed, 1.463f);
     EXPECT_EQ(p.state.PauseMode, 2);
     EXPECT_EQ(p.text(), "\r\nJS, 1.463\r\n' note duration = 0.523\r\nJ3, .765\r\n");
-
-    // Given the events' own times, no clock is read and the duration runs to the release's time.
-    p.platform.failing = {"clock"};
-    p.platform.randomNumbers = {0.2f};
-    keyPressAt(p.state, p.platform, 24, 101.25);
-    keyReleaseAt(p.state, p.platform, 24, 101.5);
-    EXPECT_EQ(p.state.PauseLength, 0.75f);
-    EXPECT_EQ(p.state.NoteEnd, 101.5);
-    EXPECT_EQ(p.state.NoteDuration, 0.25f);
+    EXPECT_EQ(p.platform.calls, std::vector<std::string>{"randomNumber"}); // nothing else used
 }
 
 TEST(NoteCapture, DurationAndPauseAreClockDifferencesInDoublePrecision) {
@@ -118,8 +108,7 @@ TEST(NoteCapture, DurationAndPauseAreClockDifferencesInDoublePrecision) {
         commitSettings(p.state, 1);
         play(p, 0, row.pressAt, row.releaseAt);
         EXPECT_EQ(p.state.NoteDuration, row.duration) << row.name;
-        p.platform.clockReadings = {row.nextPressAt};
-        keyPress(p.state, p.platform, 0);
+        press(p, row.nextPressAt);
         EXPECT_EQ(p.state.PauseLength, row.pause) << row.name;
         EXPECT_EQ(p.lines().back(), row.pauseLine) << row.name;
     }
@@ -148,15 +137,13 @@ TEST(NoteCapture, SecondPressOnAHeldKeyRestartsTheNote) {
     Playing p;
     commitSettings(p.state, 1);
     play(p, 5, 10, 11);
-    p.platform.clockReadings = {12, 12.5, 13, 13, 14, 14};
-    keyPress(p.state, p.platform, 5);
-    keyPress(p.state, p.platform, 5);
-    keyRelease(p.state, p.platform, 5);
+    press(p, 12);
+    press(p, 12.5);
+    release(p, 5, 13);
     EXPECT_EQ(p.state.NoteDuration, 0.5f);
-    keyRelease(p.state, p.platform, 5);
+    release(p, 5, 14);
     EXPECT_EQ(p.state.NoteDuration, 1.5f);
 
-    EXPECT_EQ(p.platform.soundsStarted.size(), 3u);
     const auto lines = p.lines();
     ASSERT_EQ(lines.size(), 14u);
     EXPECT_EQ(lines[4], "PAUSE, 1.0");
@@ -170,8 +157,7 @@ TEST(NoteCapture, RefusedNoteLeavesItsPauseLineLast) {
     commitSettings(p.state, 1);
     play(p, 36, 10, 10.5);
     p.state.MaxX = p.state.MaxY = p.state.MaxZ = 1;
-    play(p, 36, 11, 12);
-    EXPECT_EQ(p.platform.endPlayingCalls, 1);
+    EXPECT_EQ(play(p, 36, 11, 12), NoteOutcome::NoRoom);
     EXPECT_EQ(p.lines().back(), "PAUSE, .5");
     EXPECT_EQ(p.lines().size(), 5u);
 }
@@ -201,8 +187,7 @@ TEST(NoteCapture, RejectsKeysOutsideTheKeyboard) {
     Playing p;
     commitSettings(p.state, 1);
     for (const int key : {-1, keyCount}) {
-        EXPECT_THROW(keyPress(p.state, p.platform, key), Failure);
-        EXPECT_THROW(keyRelease(p.state, p.platform, key), Failure);
+        EXPECT_THROW(keySpeeds(p.state, key), Failure);
     }
     EXPECT_TRUE(p.platform.calls.empty());
 }
@@ -223,23 +208,21 @@ TEST(RunGuarded, ArithmeticFaultsWriteAndStoreNothing) {
         const char* name;
         float baseSpeed;
         int key;
-        std::vector<double> releaseClock;
+        double releaseAt;
         const char* message;
     } table[] = {
-        {"speed beyond single range", 1e38f, 36, {12, 12}, "Overflow in note capture"},
-        {"clock not a number", 1, 0, {nan, nan}, "Overflow in note capture"},
-        {"distance beyond single range", 3e38f, 0, {12, 12}, "Overflow in the note planner"},
+        {"speed beyond single range", 1e38f, 36, 12, "Overflow in note capture"},
+        {"clock not a number", 1, 0, nan, "Overflow in note capture"},
+        {"distance beyond single range", 3e38f, 0, 12, "Overflow in the note planner"},
     };
     for (const auto& row : table) {
         Playing p;
         commitSettings(p.state, 1);
         p.state.MaxX = p.state.MaxY = std::numeric_limits<float>::infinity();
         p.state.BaseSpeed = row.baseSpeed;
-        p.platform.clockReadings = {10};
-        keyPress(p.state, p.platform, row.key);
-        p.platform.clockReadings.assign(row.releaseClock.begin(), row.releaseClock.end());
+        press(p, 10);
 
-        EXPECT_FALSE(runGuarded(p.platform, [&] { keyRelease(p.state, p.platform, row.key); }));
+        EXPECT_FALSE(runGuarded(p.platform, [&] { release(p, row.key, row.releaseAt); }));
 
         ASSERT_EQ(p.platform.failuresReported.size(), 1u) << row.name;
         EXPECT_EQ(p.platform.failuresReported[0].rfind(row.message, 0), 0u)
@@ -273,15 +256,11 @@ TEST(JournalWriteFailure, KeepsTheNotesBeforeItAndFinishesTheTuneFromThem) {
     FakePlatform platform;
     commitSettings(state, 1);
     state.TuneStream.open(tune);
-    platform.onEndPlaying = [&] {
-        state.TuneStream.close();
-        finalisePartFile(tune, scratch.path(), headerValues(state));
-    };
     auto playNote = [&](int key, double at) {
-        platform.clockReadings = {at};
-        runGuarded(platform, [&] { keyPress(state, platform, key); });
-        platform.clockReadings = {at + 0.5, at + 0.5};
-        return runGuarded(platform, [&] { keyRelease(state, platform, key); });
+        runGuarded(platform, [&] { startNote(state, pressedAt(state, at)); });
+        return runGuarded(platform, [&] {
+            endNote(state, platform, releasedAt(state, at + 0.5), keySpeeds(state, key));
+        });
     };
     ASSERT_TRUE(playNote(12, 10));
     const std::string kept = test::readFile(tune);
@@ -301,7 +280,8 @@ TEST(JournalWriteFailure, KeepsTheNotesBeforeItAndFinishesTheTuneFromThem) {
                          state.TopXYSpeed, state.TopZSpeed),
               placed);
 
-    platform.endPlaying();
+    state.TuneStream.close();
+    finalisePartFile(tune, scratch.path(), headerValues(state));
     const auto lines = test::crlfLines(test::readFile(tune));
     ASSERT_EQ(lines.size(), 36u + 4 + 1);
     EXPECT_EQ(lines[33].rfind("JS,", 0), 0u);

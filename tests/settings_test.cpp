@@ -323,7 +323,7 @@ TEST_F(SettingsCommit, InitialValues) {
     state.HighX = state.HighY = state.HighZ = 5;
     state.LowX = state.LowY = state.LowZ = 1;
     state.CurX = 7;
-    commitSettings(state, platform, view, view.texts);
+    commitSettings(state, platform, platform, view, view.texts);
     EXPECT_EQ(settingsOf(state),
               (std::array{96.0f, 48.0f, 6.0f, 3.0f, 2.0f, static_cast<float>(3.0 / 8.2)}));
     for (float extent :
@@ -346,7 +346,7 @@ TEST_F(SettingsCommit, PauseBox) {
         ProgramState s;
         FakeSettingsView v(s);
         v.pause = c.box;
-        commitSettings(s, platform, v, v.texts);
+        commitSettings(s, platform, platform, v, v.texts);
         EXPECT_EQ(s.PauseMode, c.pauseMode) << c.box;
         EXPECT_THAT(readFile(file), HasSubstr("ADdPause = " + std::to_string(c.box) + "\r\n"));
     }
@@ -357,7 +357,7 @@ TEST_F(SettingsCommit, FieldTexts) {
                                             initialFieldTexts[2], initialFieldTexts[3],
                                             initialFieldTexts[4]};
     view.texts = {"", "12,5", "-2.5", "abc", "0"};
-    commitSettings(state, platform, view, opened);
+    commitSettings(state, platform, platform, view, opened);
     EXPECT_EQ(settingsOf(state),
               (std::array{0.0f, 12.0f, -2.5f, 3.0f, 0.0f, static_cast<float>(3.0 / 8.2)}));
     EXPECT_EQ(readFile(file), "MaxX = 0\r\nMaxY = 12\r\nMaxZ = -2.5\r\nMAxXYSpeed = 3\r\n"
@@ -389,7 +389,7 @@ TEST_F(SettingsCommit, RefusedValueKeepsWhatTheDialogOpenedWith) {
         FakeSettingsView v(s);
         v.texts = c.typed;
         platform.messages.clear();
-        commitSettings(s, platform, v, c.opened);
+        commitSettings(s, platform, platform, v, c.opened);
         EXPECT_EQ((std::array{s.MaxX, s.MaxY, s.MaxZ, s.MaxXYSpeed, s.MaxZSpeed}), c.committed);
         ASSERT_EQ(platform.messages.size(), 1u);
         for (const char* named : c.named) {
@@ -401,7 +401,7 @@ TEST_F(SettingsCommit, RefusedValueKeepsWhatTheDialogOpenedWith) {
 TEST_F(SettingsCommit, WriterFailureReachesTheCaller) {
     writeFile(file, "");
     platform.folder = file / "below";
-    EXPECT_THROW(commitSettings(state, platform, view, view.texts), Failure);
+    EXPECT_THROW(commitSettings(state, platform, platform, view, view.texts), Failure);
     EXPECT_EQ(state.MaxX, 96.0f) << "the settings are committed before the file is written";
 }
 

@@ -113,10 +113,18 @@ long long convertPart(std::istream& part, const std::string& name, const GcodeFo
                       const MachineLimits& limits, const std::filesystem::path& out) {
     const CheckReport report = checkOrRefuse(part, name, limits, "");
     rewindPart(part, name);
+    return writeCheckedGcode(name, limits, out, [&](std::ostream& gcode) {
+        return writeGcode(part, report, format, gcode);
+    });
+}
+
+long long writeCheckedGcode(const std::string& name, const MachineLimits& limits,
+                            const std::filesystem::path& out,
+                            const std::function<long long(std::ostream&)>& write) {
     // The G-code waits in a file without a name, which vanishes however the command ends.
     ScratchFile scratch(std::size_t{1} << 16);
     std::ostream gcode(&scratch);
-    const long long notes = writeGcode(part, report, format, gcode);
+    const long long notes = write(gcode);
     if (!gcode.flush()) {
         throw Failure("Cannot write the G-code to a scratch file: " + systemReason());
     }

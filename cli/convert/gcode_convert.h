@@ -5,6 +5,7 @@
 #include "cli/gcode/gcode_format.h"
 
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -26,6 +27,12 @@ long long writeGcode(std::istream& part, const CheckReport& report, const GcodeF
 /// violation (and how many there are).
 long long convertPart(std::istream& part, const std::string& name, const GcodeFormat& format,
                       const MachineLimits& limits, const std::filesystem::path& out);
+
+/// G-code made by `write` (which returns the number of notes it wrote), checked against `limits`
+/// and put at `out` whole; a violation is refused as from "the G-code written from `name`".
+long long writeCheckedGcode(const std::string& name, const MachineLimits& limits,
+                            const std::filesystem::path& out,
+                            const std::function<long long(std::ostream&)>& write);
 
 /// The same for the part file at the path `part`.
 long long convertPartFile(const std::filesystem::path& part, const std::string& name,

@@ -7,7 +7,9 @@
 #include "partfile/atomic_output_file.h"
 #include "partfile/finaliser.h"
 #include "platform/failure.h"
+#include "platform/random_source.h"
 
+#include <array>
 #include <cmath>
 #include <istream>
 #include <memory>
@@ -41,43 +43,38 @@ bool wasLowered(const TunedSpeeds& tuned, int key, std::int32_t moveChoice) {
     return moveChoice >= 5 ? tuned.zLowered[i] : tuned.xyLowered[i];
 }
 
+/// The speeds each key jogs at: the key speeds, or the tuned speeds; worked out once per render.
+std::array<NoteSpeeds, keyCount> keyTable(const ProgramState& state, const TunedSpeeds* tuned) {
+    std::array<NoteSpeeds, keyCount> table;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        table[i] =
+            tuned ? NoteSpeeds{tuned->xy[i], tuned->z[i]} : keySpeeds(state, static_cast<int>(i));
+    }
+    return table;
+}
+
 } // namespace
 
-// The clock is scripted so that differences come out exact whatever precision note capture
-// subtracts in: every press reads 0, a release reads minus the next note's gap (its NoteEnd, from
-// which that press measures the gap) and then the hold (the duration reading). Hence one note of
-// look-ahead.
-RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
-                        const RenderProgress& progress, const TunedSpeeds* tuned) {
+// One note of look-ahead: a note out of range is refused before the note before it is placed.
+RenderOutcome playNotes(NoteSource& notes, ProgramState& state, RandomNumbers& random,
+                        std::ostream& messages, const RenderProgress& progress,
+                        const TunedSpeeds* tuned) {
     RenderOutcome outcome;
-    // Built once for the whole render: building a path costs more than the rest of a press.
-    const std::vector<std::filesystem::path> sounds = soundPaths(platform.folders().notes);
-    const auto press = [&](int key) {
-        keyPress(state, platform, key, sounds[static_cast<std::size_t>(key)]);
-    };
-    const auto release = [&](int key) {
-        if (tuned) {
-            const auto i = static_cast<std::size_t>(key);
-            keyRelease(state, platform, key, tuned->xy[i], tuned->z[i]);
-        } else {
-            keyRelease(state, platform, key);
-        }
-    };
+    const std::array<NoteSpeeds, keyCount> speeds = keyTable(state, tuned);
     std::optional<ScoreNote> current = notes.next();
     long long index = 1;
     if (current) {
         checkNote(*current, index);
-        platform.scriptClock({0.0});
-        press(current->key);
+        startNote(state, current->gap);
     }
     while (current) {
         std::optional<ScoreNote> following = notes.next();
         if (following) {
             checkNote(*following, index + 1);
         }
-        platform.scriptClock({following ? -following->gap : 0.0, current->hold});
-        release(current->key);
-        if (platform.playingEnded()) {
+        if (endNote(state, random, current->hold, speeds[static_cast<std::size_t>(current->key)]) ==
+            NoteOutcome::NoRoom) {
+            messages << notEnoughRoomCaption << ": " << notEnoughRoomMessage << "\n";
             outcome.noRoom = true;
             break;
         }
@@ -87,13 +84,38 @@ RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform
             progress(outcome.notesPlaced);
         }
         if (following) {
-            platform.scriptClock({0.0});
-            press(following->key);
+            startNote(state, following->gap);
         }
         current = following;
         ++index;
     }
     return outcome;
+}
+
+namespace {
+
+/// The settings applied, then the notes played into whatever the state writes to.
+RenderOutcome playWith(NoteSource& notes, const SettingsChoice& settings, ProgramState& state,
+                       std::ostream& messages, const RenderProgress& progress,
+                       const std::optional<MotorTuning>& tuning) {
+    RandomSource random;
+    applySettings(state, settings);
+    std::optional<TunedSpeeds> tuned;
+    if (tuning) {
+        tuned = tunedSpeeds(tuning->stepsPerUnit, tuning->zStepsPerUnit, state.MaxXYSpeed,
+                            state.MaxZSpeed);
+    }
+    return playNotes(notes, state, random, messages, progress, tuned ? &*tuned : nullptr);
+}
+
+} // namespace
+
+RenderOutcome renderMoves(NoteSource& notes, const SettingsChoice& settings, MoveSink& moves,
+                          std::ostream& messages, const RenderProgress& progress,
+                          const std::optional<MotorTuning>& tuning) {
+    ProgramState state;
+    state.Moves = &moves;
+    return playWith(notes, settings, state, messages, progress, tuning);
 }
 
 /// The journal is a file without a name, so an interrupted render leaves nothing behind, and
@@ -102,17 +124,9 @@ RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std:
                          std::ostream& messages, const RenderProgress& progress,
                          const std::optional<MotorTuning>& tuning) {
     ProgramState state;
-    HeadlessPlatform platform({}, messages);
-    applySettings(state, settings);
-    std::optional<TunedSpeeds> tuned;
-    if (tuning) {
-        tuned = tunedSpeeds(tuning->stepsPerUnit, tuning->zStepsPerUnit, state.MaxXYSpeed,
-                            state.MaxZSpeed);
-    }
     auto spool = std::make_unique<JournalSpool>();
     state.TuneStream.attach(std::make_unique<std::ostream>(spool.get()));
-    const RenderOutcome outcome =
-        playNotes(notes, state, platform, progress, tuned ? &*tuned : nullptr);
+    const RenderOutcome outcome = playWith(notes, settings, state, messages, progress, tuning);
     state.TuneStream.close();
     spool->rewind();
     std::istream journal(spool.get());

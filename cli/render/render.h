@@ -2,10 +2,10 @@
 #pragma once
 
 #include "cli/common/settings_choice.h"
-#include "cli/render/headless_platform.h"
 #include "cli/render/tuned_speeds.h"
 #include "cli/score/score_note.h"
 #include "core/program_state.h"
+#include "platform/random_numbers.h"
 
 #include <filesystem>
 #include <functional>
@@ -28,14 +28,20 @@ struct MotorTuning {
 /// Called now and then with the number of notes placed so far.
 using RenderProgress = std::function<void(long long notesPlaced)>;
 
-/// Plays the notes through note capture and the note planner as mouse presses and releases would,
-/// with a clock scripted so that each note is held exactly its hold time and the silence before it
-/// is exactly its gap. Stops early when the planner ends playing for lack of room. The program
-/// state must be set up as start-up leaves it (applySettings, the tune stream open). Throws
-/// InputFailure for a note out of range, Failure for an arithmetic fault. With `tuned`, each note
-/// jogs at its key's tuned speeds instead of the key speed.
-RenderOutcome playNotes(NoteSource& notes, ProgramState& state, HeadlessPlatform& platform,
-                        const RenderProgress& progress = {}, const TunedSpeeds* tuned = nullptr);
+/// Plays the notes through note capture and the note planner, each held exactly its hold time
+/// after exactly its gap. Stops early when the planner finds no room for a note, telling
+/// `messages` so. The program state must be set up as start-up leaves it (applySettings, the tune
+/// stream open). Throws InputFailure for a note out of range, Failure for an arithmetic fault.
+/// With `tuned`, each note jogs at its key's tuned speeds instead of the key speed.
+RenderOutcome playNotes(NoteSource& notes, ProgramState& state, RandomNumbers& random,
+                        std::ostream& messages, const RenderProgress& progress = {},
+                        const TunedSpeeds* tuned = nullptr);
+
+/// The render with every pause and jog handed to `moves` instead of a part file's text (for
+/// G-code).
+RenderOutcome renderMoves(NoteSource& notes, const SettingsChoice& settings, MoveSink& moves,
+                          std::ostream& messages, const RenderProgress& progress = {},
+                          const std::optional<MotorTuning>& tuning = {});
 
 /// The render into a stream: settings, the journal in a scratch file, then the finished part file
 /// written to `out`. Throws Failure when `out` fails.

@@ -96,20 +96,14 @@ FakePlatform::saveFileDialog(const SaveDialogOptions& options) {
     return answer;
 }
 
-void FakePlatform::endPlaying() {
-    calls.push_back("endPlaying");
-    ++endPlayingCalls;
-    if (onEndPlaying) {
-        onEndPlaying();
-    }
-}
-
 void FakePlatform::reportUnhandledFailure(std::string_view message) {
     calls.push_back("reportUnhandledFailure " + std::string(message));
     if (endPlayingFirst && !reporting_) {
         const auto at = failuresReported.size();
         reporting_ = true;
-        endPlaying();
+        if (onEndPlaying) {
+            onEndPlaying();
+        }
         reporting_ = false;
         failuresReported.emplace(failuresReported.begin() + static_cast<std::ptrdiff_t>(at),
                                  message);

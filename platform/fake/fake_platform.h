@@ -17,7 +17,12 @@ namespace chimex {
 /// random numbers, dialog answers and message-box buttons come from queues the test fills.
 /// With empty queues: the clock reads 0, random numbers come from a fresh RandomSource, dialogs
 /// are cancelled and message boxes answer OK (Yes for a Yes/No box).
-class FakePlatform : public Platform {
+class FakePlatform : public Clock,
+                     public RandomNumbers,
+                     public Sound,
+                     public Dialogs,
+                     public ProgramFiles,
+                     public ProgramLifetime {
   public:
     struct Message {
         std::string prompt;
@@ -39,7 +44,8 @@ class FakePlatform : public Platform {
     /// "messageBox", "saveFileDialog", "fileExists", "lockTuneFile").
     std::set<std::string> failing;
 
-    /// Run inside endPlaying(), as the main window's unload would (finish the tune file).
+    /// Run first by reportUnhandledFailure() when endPlayingFirst is set, as the desktop
+    /// program's unload would (finish the tune file).
     std::function<void()> onEndPlaying;
     /// reportUnhandledFailure() ends playing first, as the desktop program does; a failure
     /// reported meanwhile is listed after the one being reported.
@@ -52,7 +58,6 @@ class FakePlatform : public Platform {
     std::vector<std::filesystem::path> soundsPreloaded;
     std::vector<std::string> failuresReported;
     int soundStops = 0;
-    int endPlayingCalls = 0;
     int endProgramCalls = 0;
     bool soundPlaying = false;
 
@@ -68,9 +73,12 @@ class FakePlatform : public Platform {
     MessageButton messageBox(std::string_view prompt, std::string_view title,
                              MessageStyle style) override;
     std::optional<std::filesystem::path> saveFileDialog(const SaveDialogOptions& options) override;
-    void endPlaying() override;
     void reportUnhandledFailure(std::string_view message) override;
     void endProgram() override;
+
+    /// All the seams at once, as the desktop program hands them to its window.
+    Platform seams() { return {*this, *this, *this, *this, *this, *this}; }
+    operator Platform() { return seams(); }
 
   private:
     void failIfAsked(const std::string& operation) const;

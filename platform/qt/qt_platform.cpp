@@ -71,8 +71,8 @@ double QtPlatform::clock() {
     return std::fmod(seconds, secondsPerDay);
 }
 
-float QtPlatform::randomNumber() {
-    return random_.next();
+Platform QtPlatform::seams() {
+    return {*this, random_, *this, *this, *this, *this};
 }
 
 void QtPlatform::startSound(const std::filesystem::path& path) {
@@ -123,12 +123,6 @@ std::optional<std::filesystem::path> QtPlatform::saveFileDialog(const SaveDialog
         return std::nullopt;
     }
     return std::filesystem::path(dialog.selectedFiles().constFirst().toStdString());
-}
-
-void QtPlatform::endPlaying() {
-    if (endPlayingHandler_) {
-        endPlayingHandler_();
-    }
 }
 
 void QtPlatform::reportUnhandledFailure(std::string_view message) {

@@ -15,14 +15,20 @@
 namespace chimex {
 
 /// The platform services taken from Qt: the program's folders, files, the clock, QSoundEffect
-/// sounds, QMessageBox and Qt's own save-file dialog. Needs a QApplication.
-class QtPlatform : public Platform {
+/// sounds, QMessageBox and Qt's own save-file dialog, each behind its own small interface; seams()
+/// hands them on together. Needs a QApplication.
+class QtPlatform : public Clock,
+                   public Sound,
+                   public Dialogs,
+                   public ProgramFiles,
+                   public ProgramLifetime {
   public:
     /// `exitProgram` ends the process with the given status; tests replace it.
     explicit QtPlatform(std::function<void(int)> exitProgram = hardExit);
 
-    /// The main window's unload; endPlaying() and reportUnhandledFailure() call it.
+    /// The main window's unload; reportUnhandledFailure() calls it first.
     void setEndPlayingHandler(std::function<void()> handler);
+    Platform seams();
     const SoundBank& sounds() const { return sounds_; }
 
     /// The layout of the executable's folder, decided when the platform is made.
@@ -30,14 +36,12 @@ class QtPlatform : public Platform {
     bool fileExists(const std::filesystem::path& path) const override;
     bool lockTuneFile(const std::filesystem::path& path) override;
     double clock() override;
-    float randomNumber() override;
     void preloadSounds(const std::vector<std::filesystem::path>& paths) override;
     void startSound(const std::filesystem::path& path) override;
     void stopSound() override;
     MessageButton messageBox(std::string_view prompt, std::string_view title,
                              MessageStyle style) override;
     std::optional<std::filesystem::path> saveFileDialog(const SaveDialogOptions& options) override;
-    void endPlaying() override;
     void reportUnhandledFailure(std::string_view message) override;
     void endProgram() override;
 

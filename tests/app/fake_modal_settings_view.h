@@ -3,7 +3,7 @@
 
 #include "app/modal_settings_view.h"
 #include "fake_settings_view.h"
-#include "platform/platform.h"
+#include "platform/fake/fake_platform.h"
 
 #include <functional>
 
@@ -13,7 +13,7 @@ namespace chimex {
 /// commit.
 class FakeModalSettingsView : public test::FakeDialogFields<ModalSettingsView> {
   public:
-    FakeModalSettingsView(ProgramState& state, Platform& platform)
+    FakeModalSettingsView(ProgramState& state, FakePlatform& platform)
         : FakeDialogFields(state), platform_(platform) {}
 
     int shows = 0;
@@ -27,11 +27,11 @@ class FakeModalSettingsView : public test::FakeDialogFields<ModalSettingsView> {
         if (whileShown) {
             whileShown();
         }
-        commitSettings(state_, platform_, *this, opened);
+        commitSettings(state_, platform_, platform_, *this, opened);
     }
 
   private:
-    Platform& platform_;
+    FakePlatform& platform_;
 };
 
 } // namespace chimex

@@ -46,7 +46,7 @@ class MainWindowTest : public QObject {
 
     void start(std::array<std::string, 5> settings = {"96", "48", "6", "3", "2"}) {
         form_->texts = settings;
-        window_ = std::make_unique<FrmChimer>(*state_, *platform_, *form_);
+        window_ = std::make_unique<FrmChimer>(*state_, platform_->seams(), *form_);
         platform_->onEndPlaying = [this] {
             window_->unload();
         };
@@ -485,14 +485,16 @@ class MainWindowTest : public QObject {
 
     void noRoomEndsTheRunOnceWithTheMessageFirst() {
         start({"0", "0", "0", "3", "2"});
-        play(0);
-        const auto& calls = platform_->calls;
-        const auto message = std::find(calls.begin(), calls.end(), "messageBox Not enough room");
-        const auto ending = std::find(calls.begin(), calls.end(), "endPlaying");
-        QVERIFY(message != calls.end());
-        QVERIFY(message < ending);
-        QCOMPARE(platform_->endPlayingCalls, 1);
-        QVERIFY(!window_->isVisible());
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(0));
+        emit window_->key(0)->noteReleased(0, true, 0);
+        // The message and the unload wait until the release's handler has returned.
+        QVERIFY(platform_->messages.empty());
+        QVERIFY(window_->isVisible());
+        QTRY_VERIFY(!window_->isVisible());
+        QCOMPARE(platform_->messages.size(), std::size_t{1});
+        QCOMPARE(platform_->messages[0].prompt, std::string(notEnoughRoomMessage));
+        QCOMPARE(platform_->messages[0].title, std::string("Not enough room"));
+        QVERIFY(platform_->messages[0].style == MessageStyle::Critical);
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
         window_->unload();
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
@@ -505,7 +507,7 @@ class MainWindowTest : public QObject {
         start({"0", "0", "0", "3", "2"});
         QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(3));
         emit window_->key(5)->notePressed(5, 0); // another source presses key 5: key 3 is released
-        QCOMPARE(platform_->endPlayingCalls, 1);
+        QTRY_VERIFY(!window_->isVisible());
         QVERIFY(platform_->failuresReported.empty());
         QCOMPARE(soundStarts(), 1);
         QVERIFY(!window_->key(5)->isHeld());

@@ -81,7 +81,7 @@ class QtPlatformTest : public QObject {
         QVERIFY(now >= 0.0 && now < 86400.0);
         RandomSource fresh;
         for (int i = 0; i < 5; ++i) {
-            QCOMPARE(platform.randomNumber(), fresh.next());
+            QCOMPARE(platform.seams().random.randomNumber(), fresh.next());
         }
     }
 
