@@ -6,7 +6,7 @@
 #include "app/program_help.h"
 #include "app/program_options.h"
 #include "app/start_up.h"
-#include "platform/folder_lock.h"
+#include "files/folder_lock.h"
 #include "platform/midi/rtmidi_input.h"
 #include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"
@@ -83,9 +83,8 @@ int main(int argc, char** argv) {
     std::atexit(finishOnExit);
     window.show();
     chimex::RtMidiInput midi(options.midiFilter, std::cerr);
-    midi.start([&window](int note, bool on, chimex::MidiTime time) {
-        window.midiNote(note, on, time);
-    });
+    midi.start(
+        [&window](int note, bool on, chimex::MidiTime time) { window.midiNote(note, on, time); });
     const int status = QApplication::exec();
     windowToFinish = nullptr;
     return status;

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "settings_file.h"
 
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
+#include "files/own_file.h"
 #include "numeric_value.h"
-#include "partfile/atomic_output_file.h"
 #include "partfile/number_forms.h"
-#include "platform/failure.h"
-#include "platform/own_file.h"
 #include "platform/program_folders.h"
 
 #include <cmath>

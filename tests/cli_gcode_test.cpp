@@ -3,8 +3,8 @@
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
 #include "cli/render/tuned_speeds.h"
+#include "files/failure.h"
 #include "partfile/line_texts.h"
-#include "platform/failure.h"
 #include "text_files.h"
 
 #include <gmock/gmock.h>

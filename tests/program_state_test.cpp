@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/program_state.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "settings_choice.h"
 
-#include "platform/failure.h"
-#include "platform/own_file.h"
+#include "files/failure.h"
+#include "files/own_file.h"
 #include "platform/program_folders.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
