@@ -6,7 +6,7 @@
 #include "app/program_help.h"
 #include "app/program_options.h"
 #include "app/start_up.h"
-#include "platform/folder_lock.h"
+#include "files/folder_lock.h"
 #include "platform/midi/rtmidi_input.h"
 #include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"

@@ -3,8 +3,8 @@
 
 #include "app/tune_file_check.h"
 #include "core/note_capture.h"
-#include "partfile/atomic_output_file.h"
-#include "platform/failure.h"
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
 

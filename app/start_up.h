@@ -3,7 +3,7 @@
 
 #include "app/modal_settings_view.h"
 #include "core/program_state.h"
-#include "platform/folder_lock.h"
+#include "files/folder_lock.h"
 #include "platform/platform.h"
 
 #include <filesystem>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "tune_file_check.h"
 
-#include "partfile/atomic_output_file.h"
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
+#include "files/own_file.h"
 #include "partfile/finaliser.h"
-#include "platform/failure.h"
-#include "platform/own_file.h"
 #include "settings/settings_file.h"
 
 #include <algorithm>

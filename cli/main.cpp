@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "platform/pending_removal.h"
+#include "files/pending_removal.h"
 
 #include <iostream>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 #include "journal.h"
 
 #include "core/journal_file.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <ostream>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "journal_file.h"
 
-#include "platform/disk_sync.h"
+#include "files/disk_sync.h"
 
 #include <cerrno>
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "note_capture.h"
 
+#include "core/note_planner.h"
+#include "files/failure.h"
 #include "partfile/line_texts.h"
 #include "partfile/number_forms.h"
-#include "platform/failure.h"
 
 #include <cfloat>
 #include <cmath>

@@ -38,14 +38,12 @@ struct ProgramState {
     float LowY = 0;
     float LowZ = 0;
     std::int32_t PauseMode =
-        0;                   ///< 0 not set, -1 no pauses, 1 pauses wanted, 2 pauses and a note done
-    float PauseLength = 0;   ///< gap before the current key press, three decimals
-    double NoteEnd = 0;      ///< clock at the last key release, seconds since midnight
-    float TopXYSpeed = 0;    ///< fastest NoteSpeed of an X or Y move
-    float TopZSpeed = 0;     ///< fastest NoteSpeed of a Z move
-    std::int32_t InFile = 0; ///< finaliser's input handle while it reads the tune file
-    std::int32_t OutFile = 0;     ///< handle of the file the settings writer or finaliser writes
-    std::string TuneFile;         ///< full path of the tune file
+        0;                 ///< 0 not set, -1 no pauses, 1 pauses wanted, 2 pauses and a note done
+    float PauseLength = 0; ///< gap before the current key press, three decimals
+    double NoteEnd = 0;    ///< clock at the last key release, seconds since midnight
+    float TopXYSpeed = 0;  ///< fastest NoteSpeed of an X or Y move
+    float TopZSpeed = 0;   ///< fastest NoteSpeed of a Z move
+    std::string TuneFile;  ///< full path of the tune file
     std::int16_t StartStatus = 0; ///< 9 when a tune file was chosen, 1 when none was
 
     /// The tune file while playing: the move journal, open from start-up to the unload.

@@ -6,8 +6,8 @@
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
 #include "cli/gcode/move_file_reader.h"
+#include "files/failure.h"
 #include "fuzz_check.h"
-#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>

@@ -2,8 +2,8 @@
 // Any bytes as a MIDI file: either a clear error, or one voice of notes on the keyboard with
 // times that are finite and not negative.
 #include "cli/score/midi_voice.h"
+#include "files/failure.h"
 #include "fuzz_check.h"
-#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>

@@ -6,8 +6,8 @@
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
 #include "cli/finish/finish_journal.h"
+#include "files/failure.h"
 #include "fuzz_check.h"
-#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>

@@ -4,8 +4,8 @@
 // are finite numbers. Only InputFailure (a line that is not well-formed) may stop either.
 #include "cli/common/timed_part_reader.h"
 #include "cli/preview/preview_svg.h"
+#include "files/failure.h"
 #include "fuzz_check.h"
-#include "platform/failure.h"
 #include "support/xml_reader.h"
 
 #include <cmath>

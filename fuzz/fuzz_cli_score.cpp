@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Any text as a score: either an error naming a line, or notes whose keys and times are in range.
 #include "cli/score/text_score_reader.h"
+#include "files/failure.h"
 #include "fuzz_check.h"
-#include "platform/failure.h"
 
 #include <cmath>
 #include <cstddef>

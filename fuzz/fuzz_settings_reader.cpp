@@ -32,16 +32,12 @@ class CheckingView : public SettingsView {
     }
 };
 
-float ProgramState::*const settings[] = {&ProgramState::MaxX, &ProgramState::MaxY,
-                                         &ProgramState::MaxZ, &ProgramState::MaxXYSpeed,
-                                         &ProgramState::MaxZSpeed};
-
 void read(const std::string& text, ProgramState& state, CheckingView& view) {
     std::istringstream in(text);
     readSettings(in, state, view);
     CHIMEX_FUZZ_CHECK(view.fieldsSet == 5);
-    for (auto setting : settings) {
-        CHIMEX_FUZZ_CHECK(std::isfinite(state.*setting));
+    for (const SettingKey& key : settingKeys) {
+        CHIMEX_FUZZ_CHECK(std::isfinite(state.*key.value));
     }
 }
 
@@ -58,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckingView againView;
     read(written.str(), again, againView);
     CHIMEX_FUZZ_CHECK(againView.pause == view.pause);
-    for (auto setting : settings) {
-        const float before = state.*setting;
-        const float after = again.*setting;
+    for (const SettingKey& key : settingKeys) {
+        const float before = state.*key.value;
+        const float after = again.*key.value;
         CHIMEX_FUZZ_CHECK(std::fabs(after - before) <= 1e-6 * std::fabs(before) ||
                           !std::isnormal(before));
     }

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "finaliser.h"
 
-#include "partfile/atomic_output_file.h"
-#include "platform/disk_sync.h"
-#include "platform/failure.h"
-#include "platform/new_file.h"
+#include "files/atomic_output_file.h"
+#include "files/disk_sync.h"
+#include "files/failure.h"
+#include "files/new_file.h"
 
 #include <ext/stdio_filebuf.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "line_reader.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <string>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "number_forms.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <array>

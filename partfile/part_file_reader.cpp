@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "part_file_reader.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <cctype>
 #include <cfloat>

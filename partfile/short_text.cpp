@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "short_text.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <string>
 

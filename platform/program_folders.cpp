@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "program_folders.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <cstdlib>
 #include <pwd.h>

@@ -9,7 +9,6 @@
 #include <array>
 #include <optional>
 #include <string>
-#include <utility>
 
 namespace chimex {
 
@@ -17,12 +16,11 @@ namespace {
 
 using FieldTexts = std::array<std::string, 5>;
 
-/// The value a field's text stands for, when it may be committed: every number that fits in
-/// single precision, zero and negative included (an axis with a limit of 0 or less is never
-/// moved); MaxXYSpeed only above 0, since every key's speed is a share of it.
+/// The value a field's text stands for, when it may be committed: a usable value that fits in
+/// single precision.
 std::optional<float> acceptedValue(SettingsField field, const std::string& text) {
     const auto value = toSingle(numericValue(text));
-    if (value && field == SettingsField::MaxXYSpeed && !(*value > 0)) {
+    if (value && !usableValue(field, *value)) {
         return std::nullopt;
     }
     return value;
@@ -39,7 +37,7 @@ float keptValue(SettingsField field, const FieldTexts& opened) {
 }
 
 std::string refusalLine(SettingsField field, const std::string& text, float kept) {
-    const bool tooSlow = field == SettingsField::MaxXYSpeed && toSingle(numericValue(text));
+    const bool tooSlow = toSingle(numericValue(text)).has_value(); // fits, yet not usable
     return "\n" + std::string(settingsFieldName(field)) + ": \"" + text.substr(0, 40) +
            (text.size() > 40 ? "...\"" : "\"") + (tooSlow ? " is not above 0" : " is too large") +
            ", keeps " + plainForm(kept);
@@ -52,14 +50,13 @@ void settingsDialogLoaded(ProgramState& state) {
 }
 
 std::string applySettingsFields(ProgramState& state, SettingsView& view, const FieldTexts& opened) {
-    const std::pair<SettingsField, float ProgramState::*> fields[] = {
-        {SettingsField::MaxX, &ProgramState::MaxX},
-        {SettingsField::MaxY, &ProgramState::MaxY},
-        {SettingsField::MaxZ, &ProgramState::MaxZ},
-        {SettingsField::MaxZSpeed, &ProgramState::MaxZSpeed},
-        {SettingsField::MaxXYSpeed, &ProgramState::MaxXYSpeed}};
+    // The dialog's own order of taking them: the Z speed before the X and Y speed.
+    constexpr SettingsField order[] = {SettingsField::MaxX, SettingsField::MaxY,
+                                       SettingsField::MaxZ, SettingsField::MaxZSpeed,
+                                       SettingsField::MaxXYSpeed};
     std::string refused;
-    for (const auto& [field, setting] : fields) {
+    for (const SettingsField field : order) {
+        float ProgramState::*const setting = settingKey(field).value;
         const std::string text = view.fieldText(field);
         if (const auto value = acceptedValue(field, text)) {
             state.*setting = *value;

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "settings_file.h"
 
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
+#include "files/own_file.h"
 #include "numeric_value.h"
-#include "partfile/atomic_output_file.h"
 #include "partfile/number_forms.h"
-#include "platform/failure.h"
-#include "platform/own_file.h"
 #include "platform/program_folders.h"
+#include "setting_keys.h"
 
 #include <cmath>
 #include <istream>
@@ -19,19 +20,6 @@
 namespace chimex {
 
 namespace {
-
-struct Key {
-    const char* name;
-    const char* written; ///< the key as the writer writes it
-    float ProgramState::*setting;
-};
-
-/// The recognised keys in the order they are compared; ADDPAUSE, the sixth, sets the check box.
-constexpr Key settingKeys[] = {{"MAXX", "MaxX", &ProgramState::MaxX},
-                               {"MAXY", "MaxY", &ProgramState::MaxY},
-                               {"MAXZ", "MaxZ", &ProgramState::MaxZ},
-                               {"MAXXYSPEED", "MAxXYSpeed", &ProgramState::MaxXYSpeed},
-                               {"MAXZSPEED", "MAxZSpeed", &ProgramState::MaxZSpeed}};
 
 /// Far longer than any settings file the program writes; a longer one is not read at all.
 constexpr std::size_t longestSettingsFile = 1 << 20;
@@ -77,17 +65,18 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view,
     std::string_view value = line.substr(firstCut + 1);
     value = trimSpaces(value.substr(0, value.find('=')));
 
-    for (const auto& k : settingKeys) {
-        if (key == k.name) {
+    // Compared in the order of the file's lines; the first match decides.
+    for (const SettingKey& k : settingKeys) {
+        if (key == upperCase(k.written)) {
             if (const auto single = toSingle(numericValue(value))) {
-                state.*k.setting = *single;
+                state.*k.value = *single;
             } else {
                 refused.emplace_back(k.written);
             }
             return;
         }
     }
-    if (key == "ADDPAUSE") {
+    if (key == upperCase(pauseKey)) {
         if (const auto pause = pauseStateOf(numericValue(value))) {
             view.setPauseState(*pause);
         }
@@ -115,11 +104,9 @@ std::vector<std::string> readSettings(std::istream& in, ProgramState& state, Set
             applyLine(rest, state, view, refused);
         }
     }
-    view.setFieldText(SettingsField::MaxX, plainForm(state.MaxX));
-    view.setFieldText(SettingsField::MaxY, plainForm(state.MaxY));
-    view.setFieldText(SettingsField::MaxZ, plainForm(state.MaxZ));
-    view.setFieldText(SettingsField::MaxXYSpeed, plainForm(state.MaxXYSpeed));
-    view.setFieldText(SettingsField::MaxZSpeed, plainForm(state.MaxZSpeed));
+    for (const SettingKey& k : settingKeys) {
+        view.setFieldText(k.field, plainForm(state.*k.value));
+    }
     return refused;
 }
 
@@ -133,17 +120,33 @@ std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::
     return readSettings(lines, state, view);
 }
 
+void readSettingsStrictly(const std::filesystem::path& path, ProgramState& state,
+                          SettingsView& view) {
+    const auto refused = readSettingsFile(path, state, view);
+    if (!refused) {
+        throw InputFailure(path.string(), 0, "the settings file does not exist");
+    }
+    if (!refused->empty()) {
+        throw InputFailure(path.string(), 0,
+                           refused->front() + " must be given a number that fits");
+    }
+    for (const SettingKey& k : settingKeys) {
+        if (!usableValue(k.field, state.*k.value)) {
+            throw InputFailure(path.string(), 0,
+                               std::string(k.written) + " must be given a number above 0");
+        }
+    }
+}
+
 void readSettingsFile(ProgramState& state, const ProgramFiles& files, SettingsView& view) {
     readSettingsFile(files.folders().settings / settingsFileName, state, view);
 }
 
 void writeSettings(std::ostream& out, const ProgramState& state, int pauseState) {
-    out << "MaxX = " << plainForm(state.MaxX) << "\r\n";
-    out << "MaxY = " << plainForm(state.MaxY) << "\r\n";
-    out << "MaxZ = " << plainForm(state.MaxZ) << "\r\n";
-    out << "MAxXYSpeed = " << plainForm(state.MaxXYSpeed) << "\r\n";
-    out << "MAxZSpeed = " << plainForm(state.MaxZSpeed) << "\r\n";
-    out << "ADdPause = " << pauseState << "\r\n";
+    for (const SettingKey& k : settingKeys) {
+        out << k.written << " = " << plainForm(state.*k.value) << "\r\n";
+    }
+    out << pauseKey << " = " << pauseState << "\r\n";
 }
 
 void writeSettingsFile(const ProgramState& state, const ProgramFiles& files, int pauseState) {

@@ -26,6 +26,12 @@ void readSettingsFile(ProgramState& state, const ProgramFiles& files, SettingsVi
 std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::path& path,
                                                          ProgramState& state, SettingsView& view);
 
+/// readSettingsFile for a program without the settings dialog (chimex-cli), refusing what the
+/// dialog would not take. Throws InputFailure naming the file when nothing stands at `path`, a
+/// value does not fit, or MaxXYSpeed is not above 0 (a missing key reads as 0), and as above.
+void readSettingsStrictly(const std::filesystem::path& path, ProgramState& state,
+                          SettingsView& view);
+
 /// Replaces Chimex.ini with the six lines for the five settings and the pause state; written
 /// beside it and renamed into place. Throws Failure naming the file when that fails.
 void writeSettingsFile(const ProgramState& state, const ProgramFiles& files, int pauseState);

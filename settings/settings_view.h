@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "settings/setting_keys.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
 
 namespace chimex {
-
-enum class SettingsField { MaxX, MaxY, MaxZ, MaxXYSpeed, MaxZSpeed };
-
-/// The texts the settings dialog's fields start with, in SettingsField order.
-inline constexpr std::array<const char*, 5> initialFieldTexts = {"96", "48", "6", "3", "2"};
-
-/// The setting a field holds, as the user reads it in a message.
-inline const char* settingsFieldName(SettingsField field) {
-    constexpr const char* names[] = {"MaxX", "MaxY", "MaxZ", "MaxXYSpeed", "MaxZSpeed"};
-    return names[static_cast<int>(field)];
-}
 
 /// The settings dialog as the settings logic sees it. The Qt dialog implements it; the first
 /// touch of a field or the check box loads (creates) the dialog, whose load step sets
@@ -32,9 +23,11 @@ class SettingsView {
 
 /// The texts of the five fields, in SettingsField order.
 inline std::array<std::string, 5> fieldTexts(SettingsView& view) {
-    return {view.fieldText(SettingsField::MaxX), view.fieldText(SettingsField::MaxY),
-            view.fieldText(SettingsField::MaxZ), view.fieldText(SettingsField::MaxXYSpeed),
-            view.fieldText(SettingsField::MaxZSpeed)};
+    std::array<std::string, 5> texts;
+    for (const SettingKey& key : settingKeys) {
+        texts[static_cast<std::size_t>(key.field)] = view.fieldText(key.field);
+    }
+    return texts;
 }
 
 /// The dialog's fields and check box without a window, starting with the initial texts and an

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "wave_writer.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <array>
 #include <cerrno>

@@ -2,7 +2,7 @@
 #include "midi_take_writer.h"
 
 #include "core/key_notes.h"
-#include "partfile/atomic_output_file.h"
+#include "files/atomic_output_file.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "take.h"
 
-#include "platform/failure.h"
-#include "platform/own_file.h"
+#include "files/failure.h"
+#include "files/own_file.h"
 #include "take/midi_take_writer.h"
 
 #include <algorithm>

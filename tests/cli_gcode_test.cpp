@@ -4,9 +4,10 @@
 #include "cli/convert/gcode_convert.h"
 #include "cli/convert/gcode_move_spool.h"
 #include "cli/render/tuned_speeds.h"
+#include "files/failure.h"
 #include "partfile/line_texts.h"
+#include "files/failure.h"
 #include "partfile/number_forms.h"
-#include "platform/failure.h"
 #include "text_files.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/score/midi_voice.h"
+#include "files/failure.h"
 #include "midi_builder.h"
-#include "platform/failure.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

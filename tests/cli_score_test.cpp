@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/score/text_score_reader.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <gtest/gtest.h>
 

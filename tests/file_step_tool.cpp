@@ -8,8 +8,8 @@
 //   file_step_tool play TUNE_FILE PROGRAM_FOLDER NOTES   (plays NOTES notes, then finalises)
 #include "core/note_capture.h"
 #include "core/program_state.h"
+#include "files/failure.h"
 #include "partfile/finaliser.h"
-#include "platform/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "settings/settings_file.h"
 

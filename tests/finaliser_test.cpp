@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "files/failure.h"
 #include "partfile/finaliser.h"
-#include "platform/failure.h"
 #include "scratch_folder.h"
 
 #include <gmock/gmock.h>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/note_capture.h"
 #include "core/run_guarded.h"
+#include "files/failure.h"
 #include "partfile/finaliser.h"
-#include "platform/failure.h"
 #include "playing_fixture.h"
 #include "scratch_folder.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/note_planner.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "playing_fixture.h"
 #include "scratch_folder.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "files/failure.h"
 #include "partfile/number_forms.h"
-#include "platform/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +102,5 @@ TEST(RoundThroughThreeDecimals, ReadsTheTextBack) {
     // A double beyond the single range cannot be stored as a single.
     EXPECT_THROW(roundThroughThreeDecimals(1e300), Failure);
 }
-
 
 } // namespace

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/program_state.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,6 @@ TEST(ProgramState, EveryFieldStartsAtZero) {
     EXPECT_EQ(s.NoteEnd, 0.0);
     EXPECT_EQ(s.MoveChoice, 0);
     EXPECT_EQ(s.PauseMode, 0);
-    EXPECT_EQ(s.InFile, 0);
-    EXPECT_EQ(s.OutFile, 0);
     EXPECT_EQ(s.StartStatus, 0);
     EXPECT_TRUE(s.TuneFile.empty());
     EXPECT_FALSE(s.TuneStream.isOpen());

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "platform/folder_lock.h"
-#include "platform/pending_removal.h"
+#include "files/folder_lock.h"
+#include "files/pending_removal.h"
 #include "platform/random_source.h"
 
 #include <gtest/gtest.h>

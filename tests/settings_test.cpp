@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "fake_settings_view.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "scratch_folder.h"
 #include "settings/numeric_value.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
+#include "files/failure.h"
 #include "partfile/short_text.h"
-#include "platform/failure.h"
 
 #include <gtest/gtest.h>
 

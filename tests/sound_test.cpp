@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "sound/stepper_voice.h"
 #include "sound/wave_writer.h"
 

@@ -2,7 +2,7 @@
 #include "note_synth.h"
 
 #include "core/note_capture.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "sound/stepper_timbre.h"
 #include "sound/wave_writer.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "rewind_part.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 namespace chimex {
 

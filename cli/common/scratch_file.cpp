@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "scratch_file.h"
 
-#include "partfile/atomic_output_file.h"
-#include "platform/failure.h"
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
 
 #include <cerrno>
 #include <cstdlib>

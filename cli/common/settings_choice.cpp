@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "settings_choice.h"
 
-#include "platform/failure.h"
-#include "platform/own_file.h"
+#include "files/own_file.h"
 #include "platform/program_folders.h"
 #include "settings/settings_commit.h"
 #include "settings/settings_file.h"
@@ -11,26 +10,6 @@
 #include <string>
 
 namespace chimex {
-namespace {
-
-/// Reads the chosen settings file by the desktop program's own reader and refuses what the
-/// desktop dialog would not take: a value that does not fit, or a MAxXYSpeed not above 0 (a
-/// missing key reads as 0), which makes every key's speed 0 or negative.
-void readSettingsFrom(const std::filesystem::path& path, ProgramState& state, SettingsView& view) {
-    const auto refused = readSettingsFile(path, state, view);
-    if (!refused) {
-        throw InputFailure(path.string(), 0, "the settings file does not exist");
-    }
-    if (!refused->empty()) {
-        throw InputFailure(path.string(), 0,
-                           refused->front() + " must be given a number that fits");
-    }
-    if (!(state.MaxXYSpeed > 0)) {
-        throw InputFailure(path.string(), 0, "MAxXYSpeed must be given a number above 0");
-    }
-}
-
-} // namespace
 
 void applySettings(ProgramState& state, const SettingsChoice& choice) {
     SettingsFields fields;
@@ -39,7 +18,7 @@ void applySettings(ProgramState& state, const SettingsChoice& choice) {
         [&] {
             settingsDialogLoaded(state);
             if (choice.file) {
-                readSettingsFrom(*choice.file, state, fields);
+                readSettingsStrictly(*choice.file, state, fields);
             }
         },
         [&] {

@@ -2,7 +2,7 @@
 #include "timed_part_reader.h"
 
 #include "cli/common/number_text.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <cmath>

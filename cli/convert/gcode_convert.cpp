@@ -4,8 +4,8 @@
 #include "cli/common/rewind_part.h"
 #include "cli/common/scratch_file.h"
 #include "cli/gcode/gcode_writer.h"
-#include "partfile/atomic_output_file.h"
-#include "platform/failure.h"
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "gcode_move_spool.h"
 
-#include "partfile/atomic_output_file.h"
+#include "files/atomic_output_file.h"
 #include "partfile/number_forms.h"
 #include "partfile/part_file_reader.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,8 +3,8 @@
 
 #include "cli/common/rewind_part.h"
 #include "cli/gcode/move_file_reader.h"
+#include "files/failure.h"
 #include "partfile/finaliser.h"
-#include "platform/failure.h"
 
 #include <algorithm>
 #include <array>

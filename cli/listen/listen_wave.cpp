@@ -4,7 +4,7 @@
 #include "cli/common/number_text.h"
 #include "cli/common/rewind_part.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "sound/stepper_voice.h"
 #include "sound/wave_writer.h"
 

@@ -6,7 +6,7 @@
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/segment_spool.h"
 #include "cli/preview/svg_text.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <cmath>

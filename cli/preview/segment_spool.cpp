@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "segment_spool.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <string>
 #include <string_view>

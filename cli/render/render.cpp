@@ -4,9 +4,10 @@
 #include "cli/common/number_text.h"
 #include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
-#include "partfile/atomic_output_file.h"
+#include "files/atomic_output_file.h"
+#include "files/failure.h"
 #include "partfile/finaliser.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "platform/random_source.h"
 
 #include <array>

@@ -2,7 +2,7 @@
 #include "tuned_speeds.h"
 
 #include "cli/common/number_text.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "sound/key_pitch.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "midi_voice.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 #include "text_score_reader.h"
 
 #include "core/note_capture.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <algorithm>
 #include <array>

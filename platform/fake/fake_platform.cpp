@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "fake_platform.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 namespace chimex {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/folder_lock.h"
+#include "files/folder_lock.h"
 #include "platform/platform.h"
 #include "platform/qt/sound_bank.h"
 #include "platform/random_source.h"

@@ -2,7 +2,7 @@
 #include "app/start_up.h"
 #include "app/tune_file_check.h"
 #include "fake_modal_settings_view.h"
-#include "platform/failure.h"
+#include "files/failure.h"
 #include "platform/fake/fake_platform.h"
 #include "scratch_folder.h"
 

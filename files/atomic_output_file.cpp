@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "atomic_output_file.h"
 
-#include "platform/disk_sync.h"
-#include "platform/failure.h"
-#include "platform/new_file.h"
+#include "files/disk_sync.h"
+#include "files/failure.h"
+#include "files/new_file.h"
 
 #include <cerrno>
 #include <random>

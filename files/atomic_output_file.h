@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "platform/pending_removal.h"
+#include "files/pending_removal.h"
 
 #include <ext/stdio_filebuf.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "own_file.h"
 
-#include "platform/failure.h"
+#include "files/failure.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
