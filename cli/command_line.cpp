@@ -3,7 +3,6 @@
 
 #include "cli/check/check_output.h"
 #include "cli/check/part_check.h"
-#include "cli/common/number_text.h"
 #include "cli/common/scratch_file.h"
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
@@ -16,6 +15,7 @@
 #include "cli/score/text_score_reader.h"
 #include "core/program_state.h"
 #include "partfile/atomic_output_file.h"
+#include "partfile/number_text.h"
 #include "platform/failure.h"
 #include "platform/program_folders.h"
 #include "settings/settings_view.h"
@@ -441,7 +441,7 @@ ExitStatus runCheck(const std::vector<std::string>& args, Console console) {
     std::ifstream file = openInput(name, "the part file", Reading::Once);
     CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
     const CheckReport report = readingInput(name, [&] {
-        return checkPartFile(file, limits, [&](const PartIssue& v) { printer.violation(v); });
+        return checkMoveFile(file, limits, [&](const MoveIssue& v) { printer.violation(v); });
     });
     printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
@@ -495,7 +495,7 @@ ExitStatus runListen(const std::vector<std::string>& args, Console console) {
     AtomicOutputFile output(out);
     ListenOutcome outcome;
     try {
-        outcome = listenToPart(file, name, steps, output.stream(), console.err);
+        outcome = listenToMoves(file, name, steps, output.stream(), console.err);
     } catch (const InputFailure&) {
         throw;
     } catch (const Failure& failure) {
