@@ -87,7 +87,7 @@ void checkMillionNotes(benchmark::State& state) {
     }
     for (auto _ : state) {
         std::ifstream part(partPath(), std::ios::binary);
-        const CheckReport report = checkPartFile(part, machineLimits());
+        const CheckReport report = checkMoveFile(part, machineLimits());
         benchmark::DoNotOptimize(report.notes);
         state.counters["violations"] = static_cast<double>(report.violations.size());
     }
@@ -137,7 +137,7 @@ void listenTwentyThousandNotes(benchmark::State& state) {
         std::ifstream part(partial, std::ios::binary);
         std::ofstream wave(wavePath, std::ios::binary | std::ios::trunc);
         std::ostringstream warnings;
-        const ListenOutcome outcome = listenToPart(part, "part", {400, 400}, wave, warnings);
+        const ListenOutcome outcome = listenToMoves(part, "part", {400, 400}, wave, warnings);
         state.counters["seconds of sound"] = outcome.seconds;
     }
     state.SetItemsProcessed(state.iterations() * 20000);

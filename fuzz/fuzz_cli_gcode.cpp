@@ -5,8 +5,7 @@
 // the same extents.
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
-#include "cli/gcode/move_file_reader.h"
-#include "files/failure.h"
+#include "machinefile/move_file_reader.h"
 #include "fuzz_check.h"
 
 #include <cmath>
@@ -21,7 +20,7 @@ namespace {
 
 CheckReport check(const std::string& text) {
     std::istringstream in(text);
-    return checkPartFile(in, machineLimits());
+    return checkMoveFile(in, machineLimits());
 }
 
 void checkCodeLines(const std::string& gcode) {
@@ -57,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const long long written = writeGcode(in, report, {dialect, LengthUnit::Millimetre}, out);
         checkCodeLines(out.str());
         const CheckReport again = check(out.str());
-        for (const PartIssue& issue : again.violations) {
+        for (const MoveIssue& issue : again.violations) {
             // Setup, program end and dwells come from the writer alone, whatever the part file.
             CHIMEX_FUZZ_CHECK(issue.message.find("setup line") == std::string::npos);
             CHIMEX_FUZZ_CHECK(issue.message.find("program end") == std::string::npos);

@@ -31,7 +31,7 @@ void finishAsJournal(const std::string& text) {
     }
     CHIMEX_FUZZ_CHECK(!dropped || (text.back() != '\n' && text.back() != '\r'));
     std::istringstream part(finished.str());
-    for (const PartIssue& v : checkPartFile(part, machineLimits()).violations) {
+    for (const MoveIssue& v : checkMoveFile(part, machineLimits()).violations) {
         CHIMEX_FUZZ_CHECK(v.message.find("footer") == std::string::npos);
     }
 }
@@ -44,13 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(text);
     CheckReport report;
     try {
-        report = checkPartFile(in, machineLimits());
+        report = checkMoveFile(in, machineLimits());
     } catch (const InputFailure&) {
         return 0;
     }
     CHIMEX_FUZZ_CHECK(report.violationCount == static_cast<long long>(report.violations.size()));
     long long previous = 0;
-    for (const PartIssue& v : report.violations) {
+    for (const MoveIssue& v : report.violations) {
         CHIMEX_FUZZ_CHECK(v.line >= previous && v.line <= report.lines);
         CHIMEX_FUZZ_CHECK(!v.message.empty());
         previous = v.line;

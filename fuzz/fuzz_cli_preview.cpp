@@ -2,7 +2,7 @@
 // Any text as a part file, its first line as the file's name: the timed reading starts events in
 // order with finite, non-negative lengths, and the preview is well-formed XML whose coordinates
 // are finite numbers. Only InputFailure (a line that is not well-formed) may stop either.
-#include "cli/common/timed_part_reader.h"
+#include "machinefile/timed_move_reader.h"
 #include "cli/preview/preview_svg.h"
 #include "files/failure.h"
 #include "fuzz_check.h"
@@ -20,7 +20,7 @@ namespace {
 
 void checkTiming(const std::string& part) {
     std::istringstream in(part);
-    TimedPartReader reader(in, "part");
+    TimedMoveReader reader(in, "part");
     double previous = 0;
     while (const auto timed = reader.next()) {
         CHIMEX_FUZZ_CHECK(timed->start >= previous && std::isfinite(timed->start));

@@ -147,12 +147,136 @@ template <typename T> Digits charconvDigits(T value, int significant) {
     return out;
 }
 
+/// |value| = m x 2^-places exactly, m being the whole significand. False when the value has no
+/// fraction bits (places < 1) or too many for 64-bit work (places > 63).
+template <typename T> bool splitBinary(T value, std::uint64_t& m, int& places) {
+    constexpr int mantissaBits = std::numeric_limits<T>::digits;
+    int e = 0;
+    const T fraction = std::frexp(std::fabs(value), &e);
+    places = mantissaBits - e;
+    if (places < 1 || places > 63) {
+        return false;
+    }
+    constexpr auto scale = static_cast<T>(std::uint64_t{1} << mantissaBits); // exact
+    m = static_cast<std::uint64_t>(fraction * scale);
+    return true;
+}
+
+constexpr std::array<std::uint64_t, 20> powersOfTen = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (auto& p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+int digitCount(std::uint64_t n) {
+    int count = 1;
+    while (count < 20 && n >= powersOfTen[static_cast<std::size_t>(count)]) {
+        ++count;
+    }
+    return count;
+}
+
+/// Fast significantDigits: |value| x 10^k as a whole number with `significant` digits, rounded to
+/// nearest with ties to even, all in 64-bit integers. False when that does not fit.
+template <typename T> bool scaledDigits(T value, int significant, Digits& out) {
+    std::uint64_t m = 0;
+    int places = 0;
+    if (!splitBinary(value, m, places)) {
+        return false;
+    }
+    const std::uint64_t whole = m >> places;
+    int k = significant - (whole == 0 ? 0 : digitCount(whole));
+    const std::uint64_t least = powersOfTen[static_cast<std::size_t>(significant - 1)];
+    for (;; ++k) {
+        if (k < 0 || k > 19 || m > UINT64_MAX / powersOfTen[static_cast<std::size_t>(k)]) {
+            return false;
+        }
+        if ((m * powersOfTen[static_cast<std::size_t>(k)]) >> places >= least) {
+            break;
+        }
+    }
+    const std::uint64_t n = m * powersOfTen[static_cast<std::size_t>(k)];
+    std::uint64_t q = n >> places;
+    const std::uint64_t rest = n & ((std::uint64_t{1} << places) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (places - 1);
+    q += rest > half || (rest == half && q % 2 == 1);
+    out.pointPos = significant - k;
+    if (q == least * 10) {
+        q = least;
+        ++out.pointPos;
+    }
+    out.count = significant;
+    std::to_chars(out.digits.data(), out.digits.data() + out.digits.size(), q);
+    return true;
+}
+
 template <typename T> Digits significantDigits(T value, int significant) {
     Digits out;
-    if (exactDigits(value, significant, out)) {
+    if (scaledDigits(value, significant, out) || exactDigits(value, significant, out)) {
         return out;
     }
     return charconvDigits(value, significant);
+}
+
+/// Fast fixedText: |value| in units of the last decimal, from m x 10^decimals in 64 bits, rounded
+/// half away from zero. Rounding to `significant` digits first moves that result only when the
+/// fraction of a unit lies within half a significant unit of one half; false then (and when the
+/// significant digits stop above the last decimal). With no spare digit the two roundings are one:
+/// to nearest, ties to even.
+template <typename T>
+bool scaledFixed(T value, int significant, int decimals, std::uint64_t& units) {
+    std::uint64_t m = 0;
+    int places = 0;
+    if (!splitBinary(value, m, places) || m > UINT64_MAX / 1000) {
+        return false;
+    }
+    const std::uint64_t scale = powersOfTen[static_cast<std::size_t>(decimals)];
+    const std::uint64_t n = m * scale;
+    const std::uint64_t q = n >> places;
+    const std::uint64_t rest = n & ((std::uint64_t{1} << places) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (places - 1);
+    const int spare = significant - decimals - (q < scale ? 0 : digitCount(q / scale));
+    if (spare < 0) {
+        return false;
+    }
+    if (spare == 0) {
+        units = q + (rest > half || (rest == half && q % 2 == 1));
+        return true;
+    }
+    // A margin of two for the inexact doubles: a fraction that near one half takes the slow way.
+    const std::uint64_t distance = rest > half ? rest - half : half - rest;
+    if (static_cast<double>(distance) *
+            static_cast<double>(powersOfTen[static_cast<std::size_t>(spare)]) <=
+        2.0 * static_cast<double>(half)) {
+        return false;
+    }
+    units = q + (rest >= half);
+    return true;
+}
+
+/// The fixed form of a count of units of the last decimal, built from its last digit back.
+ShortText unitsText(bool negative, std::uint64_t units, int decimals) {
+    const bool nonZero = units != 0;
+    std::array<char, 24> chars;
+    std::size_t first = chars.size();
+    for (int i = 0; i < decimals; ++i) {
+        chars[--first] = static_cast<char>('0' + units % 10);
+        units /= 10;
+    }
+    chars[--first] = '.';
+    for (; units != 0; units /= 10) {
+        chars[--first] = static_cast<char>('0' + units % 10);
+    }
+    if (negative && nonZero) {
+        chars[--first] = '-';
+    }
+    ShortText text;
+    text.append(std::string_view(chars.data() + first, chars.size() - first));
+    return text;
 }
 
 template <typename T> ShortText fixedText(T value, int significant, int decimals) {
@@ -162,6 +286,10 @@ template <typename T> ShortText fixedText(T value, int significant, int decimals
         text.append('.');
         text.append(std::string_view("000").substr(0, static_cast<std::size_t>(decimals)));
         return text;
+    }
+    std::uint64_t units = 0;
+    if (scaledFixed(value, significant, decimals, units)) {
+        return unitsText(value < 0, units, decimals);
     }
     const Digits d = significantDigits(value, significant);
     // The digits that stay, whole part and decimals as one number, then rounded half away from

@@ -12,14 +12,6 @@
 namespace chimex {
 namespace {
 
-std::string_view trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 /// Case-insensitive test for a command word at the start of a line.
 bool startsWithWord(std::string_view line, std::string_view word) {
     if (line.size() < word.size()) {
@@ -55,6 +47,16 @@ std::size_t splitArguments(std::string_view text, Arguments& parts) {
     }
 }
 
+} // namespace
+
+std::string_view trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 std::string shown(std::string_view text) {
     std::string out;
     for (char c : text.substr(0, 60)) {
@@ -62,8 +64,6 @@ std::string shown(std::string_view text) {
     }
     return "\"" + out + (text.size() > 60 ? "...\"" : "\"");
 }
-
-} // namespace
 
 std::optional<double> readPartNumber(std::string_view text) {
     std::size_t i = 0;
@@ -113,7 +113,7 @@ std::optional<double> readPartNumber(std::string_view text) {
 MoveEventReader::MoveEventReader(std::istream& in, IssueHandler onIssue)
     : lines_(in), onIssue_(std::move(onIssue)) {}
 
-std::optional<PartEvent> MoveEventReader::next() {
+std::optional<MoveEvent> MoveEventReader::next() {
     std::string_view line;
     while (pending_.empty() && lines_.next(line)) {
         if (line.find('\0') != std::string_view::npos) {
@@ -125,9 +125,22 @@ std::optional<PartEvent> MoveEventReader::next() {
     if (pending_.empty()) {
         return std::nullopt;
     }
-    PartEvent event = pending_.front();
+    MoveEvent event = pending_.front();
     pending_.pop_front();
     return event;
+}
+
+void MoveEventReader::storeHeaderValue(std::size_t item, std::optional<double> value,
+                                       std::string_view line) {
+    if (!value) {
+        issue("the header value is not a number: " + shown(line));
+        return;
+    }
+    if (header_[item].value) {
+        issue("the header states this value twice (first at line " +
+              std::to_string(header_[item].line) + ")");
+    }
+    header_[item] = {value, lines_.lineNumber()};
 }
 
 void MoveEventReader::issue(std::string message) {
@@ -178,16 +191,7 @@ void PartFileReader::readComment(std::string_view line) {
         if (!line.starts_with(headerTexts[i])) {
             continue;
         }
-        const auto value = readPartNumber(trim(line.substr(headerTexts[i].size())));
-        if (!value) {
-            issue("the header value is not a number: " + shown(line));
-            return;
-        }
-        if (header_[i].value) {
-            issue("the header states this value twice (first at line " +
-                  std::to_string(header_[i].line) + ")");
-        }
-        header_[i] = {value, lines_.lineNumber()};
+        storeHeaderValue(i, readPartNumber(trim(line.substr(headerTexts[i].size()))), line);
         return;
     }
 }
@@ -248,8 +252,8 @@ void PartFileReader::readJog(std::string_view arguments) {
         if (!targets[i]) {
             continue;
         }
-        PartEvent move;
-        move.kind = PartEventKind::Move;
+        MoveEvent move;
+        move.kind = MoveEventKind::Move;
         move.line = lines_.lineNumber();
         move.axis = axes[i];
         move.speed = i == 2 ? zSpeed_ : xySpeed_;
@@ -274,8 +278,8 @@ void PartFileReader::readPause(std::string_view arguments) {
         issue("PAUSE without a number of seconds: " + shown(arguments));
         return;
     }
-    PartEvent pause;
-    pause.kind = PartEventKind::Pause;
+    MoveEvent pause;
+    pause.kind = MoveEventKind::Pause;
     pause.line = lines_.lineNumber();
     pause.seconds = *seconds;
     pending_.push_back(pause);

@@ -28,7 +28,7 @@ std::vector<std::string> sampleLines() {
 CheckReport check(const std::vector<std::string>& lines,
                   const MachineLimits& limits = machineLimits()) {
     std::istringstream in(test::crlfText(lines));
-    return checkPartFile(in, limits);
+    return checkMoveFile(in, limits);
 }
 
 TEST(PartCheck, ReplaysACleanFile) {
@@ -64,7 +64,7 @@ TEST_P(PartCheckDamage, FindsTheViolationAtItsLine) {
     const CheckReport report = check(lines);
     ASSERT_FALSE(report.clean());
     const auto found =
-        std::find_if(report.violations.begin(), report.violations.end(), [&](const PartIssue& v) {
+        std::find_if(report.violations.begin(), report.violations.end(), [&](const MoveIssue& v) {
             return v.line == d.reportedLine && v.message.find(d.message) != std::string::npos;
         });
     EXPECT_NE(found, report.violations.end()) << "first: line " << report.violations.front().line

@@ -423,8 +423,17 @@ TEST_F(CommandLine, VersionNamesTheProgram) {
     EXPECT_EQ(out.str(), "chimex-cli (Chimex Vedadazu) 1.0.0.0\n");
 }
 
-TEST_F(CommandLine, HelpDocumentsEveryExitStatus) {
+TEST_F(CommandLine, HelpDocumentsEveryCommandInOrderAndEveryExitStatus) {
     EXPECT_EQ(run({"--help"}), ExitStatus::Done);
+    std::size_t at = 0;
+    for (const char* part :
+         {"  chimex-cli render SCORE", "  chimex-cli convert PART", "  chimex-cli check PART",
+          "  chimex-cli preview PART", "  chimex-cli listen PART", "  chimex-cli finish JOURNAL",
+          "\nrender  Plays", "\nconvert Writes", "\ncheck, preview and listen also read",
+          "\ncheck   Replays", "\npreview Draws", "\nlisten  Writes", "\nfinish  Turns"}) {
+        at = out.str().find(part, at);
+        ASSERT_NE(at, std::string::npos) << part;
+    }
     for (const char* line : {"  0  done", "  1  check", "  2  the command line", "  3  render",
                              "  4  the input", "  5  the output"}) {
         EXPECT_THAT(out.str(), HasSubstr(line));

@@ -34,7 +34,7 @@ std::string samplePart() {
 
 CheckReport check(const std::string& text) {
     std::istringstream in(text);
-    return checkPartFile(in, machineLimits());
+    return checkMoveFile(in, machineLimits());
 }
 
 std::string gcodeOf(const std::string& part, const GcodeFormat& format) {
@@ -170,7 +170,7 @@ std::vector<std::string> violationsAt(const std::string& file, const std::string
     const auto lines = test::crlfLines(file);
     const auto at = std::find(lines.begin(), lines.end(), text) - lines.begin() + 1;
     std::vector<std::string> messages;
-    for (const PartIssue& issue : check(file).violations) {
+    for (const MoveIssue& issue : check(file).violations) {
         if (issue.line == at) {
             messages.push_back(issue.message);
         }
@@ -226,7 +226,7 @@ TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
                              "G0 X1 X2\r\n"
                              "G4 P86401\r\n";
     std::vector<std::string> found;
-    for (const PartIssue& issue : check(text).violations) {
+    for (const MoveIssue& issue : check(text).violations) {
         if (issue.line > 0) {
             found.push_back(std::to_string(issue.line) + ": " + issue.message);
         }
@@ -277,7 +277,7 @@ TEST_P(GcodeSetupAndEnd, AreRequiredWhereTheWriterPutsThem) {
     replace(gcode, c.from, c.to);
     const CheckReport report = check(gcode);
     const auto found =
-        std::find_if(report.violations.begin(), report.violations.end(), [&](const PartIssue& v) {
+        std::find_if(report.violations.begin(), report.violations.end(), [&](const MoveIssue& v) {
             return (v.line == 0) == c.wholeFile && v.message.find(c.message) != std::string::npos;
         });
     EXPECT_NE(found, report.violations.end()) << report.violations.size() << " violations";

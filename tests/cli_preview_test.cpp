@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 #include "cli/preview/pitch_band.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/svg_text.h"

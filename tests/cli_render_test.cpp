@@ -136,7 +136,7 @@ std::vector<std::string> renderLines(const std::string& scoreText) {
 
 CheckReport checkLines(const std::vector<std::string>& lines) {
     std::istringstream in(test::crlfText(lines));
-    return checkPartFile(in, machineLimits());
+    return checkMoveFile(in, machineLimits());
 }
 
 TEST(RenderRoundTrip, ARenderedScoreChecksCleanAndEachDamageIsFoundAtItsLine) {

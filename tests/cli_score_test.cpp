@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
+#include "cli/score/score_source.h"
 #include "cli/score/text_score_reader.h"
+#include "midi_builder.h"
 #include "files/failure.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +78,21 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TextScoreReader, RefusesAnOverlongLine) {
     const std::string line(LineReader::maxLength + 10, '1');
     EXPECT_THROW(readAll("1 1\n" + line + "\n"), InputFailure);
+}
+
+TEST(OpenScore, TellsMidiFromTextByContentAndName) {
+    const test::Bytes midi =
+        test::midiFile(0, 480, {test::TrackBuilder().on(0, 60).off(480, 60).end()});
+    std::istringstream midiIn(std::string(midi.begin(), midi.end()));
+    const OpenedScore fromMidi = openScore(midiIn, "tune", {});
+    EXPECT_TRUE(fromMidi.midi);
+    EXPECT_EQ(fromMidi.notes->next()->key, 12);
+    std::istringstream textIn("24 0.5\n");
+    const OpenedScore fromText = openScore(textIn, "tune.mid.txt", {});
+    EXPECT_FALSE(fromText.midi);
+    EXPECT_EQ(fromText.notes->next()->key, 24);
+    std::istringstream textNamedMidi("24 0.5\n");
+    EXPECT_THROW(openScore(textNamedMidi, "tune.MID", {}), InputFailure);
 }
 
 } // namespace

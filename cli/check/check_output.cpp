@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "check_output.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 
 #include <cmath>
 #include <cstdio>
@@ -91,7 +91,7 @@ CheckPrinter::CheckPrinter(std::ostream& out, std::string_view file, bool json)
     }
 }
 
-void CheckPrinter::violation(const PartIssue& v) {
+void CheckPrinter::violation(const MoveIssue& v) {
     if (json_) {
         out_ << (printed_ ? ",\n  " : "\n  ") << "{\"line\": " << v.line
              << ", \"message\": " << jsonString(v.message) << "}";

@@ -16,7 +16,7 @@ class CheckPrinter {
   public:
     CheckPrinter(std::ostream& out, std::string_view file, bool json);
 
-    void violation(const PartIssue& issue);
+    void violation(const MoveIssue& issue);
     void finish(const CheckReport& report, const MachineLimits& limits);
 
   private:

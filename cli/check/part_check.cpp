@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "part_check.h"
 
-#include "cli/common/number_text.h"
-#include "cli/gcode/move_file_reader.h"
+#include "machinefile/move_file_reader.h"
 #include "partfile/number_forms.h"
+#include "partfile/number_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,13 +18,13 @@ class Replay {
     Replay(const MachineLimits& limits, CheckReport& report, const ViolationHandler& onViolation)
         : limits_(limits), report_(report), onViolation_(onViolation) {}
 
-    void add(const PartEvent& event) {
+    void add(const MoveEvent& event) {
         if (event.line != timedLine_) {
             report_.runningSeconds += lineSeconds_;
             lineSeconds_ = 0;
             timedLine_ = event.line;
         }
-        if (event.kind == PartEventKind::Pause) {
+        if (event.kind == MoveEventKind::Pause) {
             addPause(event);
         } else {
             addMove(event);
@@ -38,7 +38,7 @@ class Replay {
         onViolation_({line, std::move(message)});
     }
 
-    void addPause(const PartEvent& pause) {
+    void addPause(const MoveEvent& pause) {
         ++report_.pauses;
         if (pause.seconds < 0) {
             violation(pause.line,
@@ -48,7 +48,7 @@ class Replay {
         lineSeconds_ = std::max(lineSeconds_, pause.seconds);
     }
 
-    void addMove(const PartEvent& move) {
+    void addMove(const MoveEvent& move) {
         const auto axis = static_cast<std::size_t>(move.axis);
         const float limit = axisLimit(limits_, move.axis);
         report_.notes += move.singleAxis ? 1 : 0;
@@ -66,7 +66,7 @@ class Replay {
         checkSpeed(move, std::fabs(move.target - move.from));
     }
 
-    void checkSpeed(const PartEvent& move, double distance) {
+    void checkSpeed(const MoveEvent& move, double distance) {
         const bool z = move.axis == Axis::Z;
         if (!move.speed) {
             if (distance > 0) {
@@ -116,18 +116,6 @@ constexpr HeaderCheck headerChecks[] = {
     {HeaderItem::FastestZ, "fastest Z jog speed"},
 };
 
-double reached(const CheckReport& report, HeaderItem item) {
-    const auto index = static_cast<std::size_t>(item);
-    if (item == HeaderItem::FastestXY) {
-        return report.fastestXYSpeed;
-    }
-    if (item == HeaderItem::FastestZ) {
-        return report.fastestZSpeed;
-    }
-    const AxisExtent& extent = report.extents[index / 2];
-    return index % 2 == 0 ? extent.high : extent.low;
-}
-
 /// Jog lines carry three decimals while the header keeps seven digits, so positions agree when
 /// their three-decimal forms do; speeds are written alike in both places and must be equal.
 /// A G-code move of several axes shares one feed, rounded down, so its axes reach a hair less than
@@ -142,10 +130,10 @@ bool agrees(HeaderItem item, double stated, double actual) {
 }
 
 void compareHeader(const std::array<HeaderEntry, headerItemCount>& header,
-                   const CheckReport& report, const std::function<void(PartIssue)>& violation) {
+                   const CheckReport& report, const std::function<void(MoveIssue)>& violation) {
     for (const HeaderCheck& check : headerChecks) {
         const HeaderEntry& entry = header[static_cast<std::size_t>(check.item)];
-        const double actual = reached(report, check.item);
+        const double actual = reachedValue(report, check.item);
         if (!entry.value) {
             violation({0, std::string("the header does not state the ") + check.name});
         } else if (!agrees(check.item, *entry.value, actual)) {
@@ -158,10 +146,10 @@ void compareHeader(const std::array<HeaderEntry, headerItemCount>& header,
 
 } // namespace
 
-CheckReport checkPartFile(std::istream& in, const MachineLimits& limits,
+CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
                           const ViolationHandler& onViolation) {
     CheckReport report;
-    const auto violation = [&](PartIssue issue) {
+    const auto violation = [&](MoveIssue issue) {
         ++report.violationCount;
         onViolation(issue);
     };
@@ -179,14 +167,26 @@ CheckReport checkPartFile(std::istream& in, const MachineLimits& limits,
     return report;
 }
 
-CheckReport checkPartFile(std::istream& in, const MachineLimits& limits) {
-    std::vector<PartIssue> violations;
-    CheckReport report = checkPartFile(
-        in, limits, [&violations](const PartIssue& issue) { violations.push_back(issue); });
+CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits) {
+    std::vector<MoveIssue> violations;
+    CheckReport report = checkMoveFile(
+        in, limits, [&violations](const MoveIssue& issue) { violations.push_back(issue); });
     std::stable_sort(violations.begin(), violations.end(),
-                     [](const PartIssue& a, const PartIssue& b) { return a.line < b.line; });
+                     [](const MoveIssue& a, const MoveIssue& b) { return a.line < b.line; });
     report.violations = std::move(violations);
     return report;
+}
+
+double reachedValue(const CheckReport& report, HeaderItem item) {
+    const auto index = static_cast<std::size_t>(item);
+    if (item == HeaderItem::FastestXY) {
+        return report.fastestXYSpeed;
+    }
+    if (item == HeaderItem::FastestZ) {
+        return report.fastestZSpeed;
+    }
+    const AxisExtent& extent = report.extents[index / 2];
+    return index % 2 == 0 ? extent.high : extent.low;
 }
 
 } // namespace chimex

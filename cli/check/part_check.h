@@ -23,12 +23,12 @@ struct CheckReport {
     double runningSeconds = 0; ///< pauses plus each jog's distance over its speed
     long long violationCount = 0;
     /// Every violation ordered by line, kept only by the check that is handed no handler.
-    std::vector<PartIssue> violations;
+    std::vector<MoveIssue> violations;
 
     bool clean() const { return violationCount == 0; }
 };
 
-using ViolationHandler = std::function<void(const PartIssue&)>;
+using ViolationHandler = std::function<void(const MoveIssue&)>;
 
 /// Replays the part file from 0, 0, 0 and checks every line is well-formed, every coordinate lies
 /// strictly between 0 and its limit (the start move to 0, 0, 0 may touch 0), every jog keeps to
@@ -37,10 +37,14 @@ using ViolationHandler = std::function<void(const PartIssue&)>;
 /// `onViolation` as it is found, so that memory stays flat: lines in the order read, then what
 /// concerns the file as a whole. Throws InputFailure when the stream cannot be read or is not
 /// text (a line far too long, a NUL byte).
-CheckReport checkPartFile(std::istream& in, const MachineLimits& limits,
+CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
                           const ViolationHandler& onViolation);
 
 /// The same, keeping the violations in the report, ordered by line (line 0 first).
-CheckReport checkPartFile(std::istream& in, const MachineLimits& limits);
+CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits);
+
+/// The value the replayed jogs reach for a header item: an extent or a fastest speed. The one
+/// mapping from a report to header values.
+double reachedValue(const CheckReport& report, HeaderItem item);
 
 } // namespace chimex

@@ -5,7 +5,7 @@
 
 namespace chimex {
 
-void rewindPart(std::istream& part, const std::string& name) {
+void rewindMoveFile(std::istream& part, const std::string& name) {
     part.clear();
     if (!part.seekg(0)) {
         throw InputFailure(name, 0, "cannot be read a second time");

@@ -7,6 +7,6 @@
 namespace chimex {
 
 /// Goes back to the start of `part` for another reading. Throws InputFailure when it cannot.
-void rewindPart(std::istream& part, const std::string& name);
+void rewindMoveFile(std::istream& part, const std::string& name);
 
 } // namespace chimex

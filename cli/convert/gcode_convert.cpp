@@ -3,9 +3,9 @@
 
 #include "cli/common/rewind_part.h"
 #include "cli/common/scratch_file.h"
-#include "cli/gcode/gcode_writer.h"
 #include "files/atomic_output_file.h"
 #include "files/failure.h"
+#include "machinefile/gcode_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,10 +26,10 @@ std::ifstream openRead(const std::filesystem::path& path, const std::string& nam
 /// Checks the file and throws InputFailure naming its first violation; only that one is kept.
 CheckReport checkOrRefuse(std::istream& in, const std::string& name, const MachineLimits& limits,
                           const std::string& what) {
-    std::optional<PartIssue> first;
+    std::optional<MoveIssue> first;
     CheckReport report;
     try {
-        report = checkPartFile(in, limits, [&first](const PartIssue& issue) {
+        report = checkMoveFile(in, limits, [&first](const MoveIssue& issue) {
             // A line says more than what the file as a whole lacks (line 0).
             if (!first || (first->line == 0 && issue.line > 0)) {
                 first = issue;
@@ -49,20 +49,22 @@ CheckReport checkOrRefuse(std::istream& in, const std::string& name, const Machi
 }
 
 std::array<double, headerItemCount> headerOf(const CheckReport& report) {
-    return {report.extents[0].high, report.extents[0].low,  report.extents[1].high,
-            report.extents[1].low,  report.extents[2].high, report.extents[2].low,
-            report.fastestXYSpeed,  report.fastestZSpeed};
+    std::array<double, headerItemCount> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = reachedValue(report, static_cast<HeaderItem>(i));
+    }
+    return values;
 }
 
 /// One J3 line as one G1 line; returns 1 for a note's jog. Left out: moves of several axes that go
 /// nowhere, as the part file's start move to 0, 0, 0 does once the G-code's own start has made it,
 /// and moves at the machine's own speed, which go nowhere either (the check refuses any other). A
 /// note of length 0 stays.
-long long writeJog(GcodeWriter& writer, const std::vector<PartEvent>& jog) {
+long long writeJog(GcodeWriter& writer, const std::vector<MoveEvent>& jog) {
     std::vector<AxisTarget> targets;
     double seconds = 0; // of the slowest axis, which all the others keep pace with
     double path = 0;
-    for (const PartEvent& move : jog) {
+    for (const MoveEvent& move : jog) {
         if (move.speed && (move.singleAxis || move.target != move.from)) {
             const double distance = move.target - move.from;
             targets.push_back({move.axis, move.target});
@@ -71,7 +73,7 @@ long long writeJog(GcodeWriter& writer, const std::vector<PartEvent>& jog) {
         }
     }
     if (targets.size() == 1) {
-        const PartEvent& move = *std::find_if(jog.begin(), jog.end(), [&](const PartEvent& m) {
+        const MoveEvent& move = *std::find_if(jog.begin(), jog.end(), [&](const MoveEvent& m) {
             return m.axis == targets.front().axis;
         });
         writer.writeMove(move.axis, move.target, *move.speed);
@@ -88,17 +90,17 @@ long long writeJog(GcodeWriter& writer, const std::vector<PartEvent>& jog) {
 long long writeGcode(std::istream& part, const CheckReport& report, const GcodeFormat& format,
                      std::ostream& out) {
     PartFileReader reader(
-        part, [](const PartIssue& issue) { throw InputFailure({}, issue.line, issue.message); });
+        part, [](const MoveIssue& issue) { throw InputFailure({}, issue.line, issue.message); });
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(report));
     long long notes = 0;
-    std::vector<PartEvent> jog; // the moves of one J3 line
+    std::vector<MoveEvent> jog; // the moves of one J3 line
     while (const auto event = reader.next()) {
         if (!jog.empty() && event->line != jog.front().line) {
             notes += writeJog(writer, jog);
             jog.clear();
         }
-        if (event->kind == PartEventKind::Pause) {
+        if (event->kind == MoveEventKind::Pause) {
             writer.writeDwell(event->seconds);
         } else {
             jog.push_back(*event);
@@ -112,7 +114,7 @@ long long writeGcode(std::istream& part, const CheckReport& report, const GcodeF
 long long convertPart(std::istream& part, const std::string& name, const GcodeFormat& format,
                       const MachineLimits& limits, const std::filesystem::path& out) {
     const CheckReport report = checkOrRefuse(part, name, limits, "");
-    rewindPart(part, name);
+    rewindMoveFile(part, name);
     return writeCheckedGcode(name, limits, out, [&](std::ostream& gcode) {
         return writeGcode(part, report, format, gcode);
     });

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/check/part_check.h"
-#include "cli/gcode/gcode_format.h"
+#include "machinefile/gcode_format.h"
 
 #include <filesystem>
 #include <functional>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/common/scratch_file.h"
-#include "cli/gcode/gcode_writer.h"
+#include "machinefile/gcode_writer.h"
 #include "core/move_sink.h"
 
 #include <array>

@@ -2,8 +2,8 @@
 #include "finish_journal.h"
 
 #include "cli/common/rewind_part.h"
-#include "cli/gcode/move_file_reader.h"
 #include "files/failure.h"
+#include "machinefile/move_file_reader.h"
 #include "partfile/finaliser.h"
 
 #include <algorithm>
@@ -73,7 +73,7 @@ void refuseFinished(std::istream& journal, const std::string& name) {
     if (first == finishedFirstLine) {
         throw InputFailure(name, 0, "a finished part file already, not a journal");
     }
-    rewindPart(journal, name);
+    rewindMoveFile(journal, name);
 }
 
 /// The length of the journal without a last line that has no line end, and that line.
@@ -97,19 +97,22 @@ std::streamoff wholeLines(std::istream& journal, const std::string& name, std::s
         cut.resize(static_cast<std::size_t>(size - keep));
         journal.read(cut.data(), static_cast<std::streamsize>(cut.size()));
     }
-    rewindPart(journal, name);
+    rewindMoveFile(journal, name);
     return keep;
 }
 
 /// The header values the program would have kept while playing: the lowest points stay 0, the
 /// highest and the fastest speeds are what the jogs reach.
 HeaderValues headerFromJogs(const CheckReport& report) {
+    const auto value = [&](HeaderItem item) {
+        return static_cast<float>(reachedValue(report, item));
+    };
     HeaderValues values;
-    values.HighX = static_cast<float>(report.extents[0].high);
-    values.HighY = static_cast<float>(report.extents[1].high);
-    values.HighZ = static_cast<float>(report.extents[2].high);
-    values.TopXYSpeed = static_cast<float>(report.fastestXYSpeed);
-    values.TopZSpeed = static_cast<float>(report.fastestZSpeed);
+    values.HighX = value(HeaderItem::MaxX);
+    values.HighY = value(HeaderItem::MaxY);
+    values.HighZ = value(HeaderItem::MaxZ);
+    values.TopXYSpeed = value(HeaderItem::FastestXY);
+    values.TopZSpeed = value(HeaderItem::FastestZ);
     return values;
 }
 
@@ -129,12 +132,12 @@ std::optional<DroppedLine> finishJournal(std::istream& journal, const std::strin
     LeadingBytes kept(journal, wholeLines(journal, name, cut));
     std::istream lines(&kept);
     // Line 0 stands for the header and the footer, which a journal does not have yet.
-    const CheckReport report = checkPartFile(lines, limits, [&name](const PartIssue& issue) {
+    const CheckReport report = checkMoveFile(lines, limits, [&name](const MoveIssue& issue) {
         if (issue.line > 0) {
             throw InputFailure(name, issue.line, issue.message);
         }
     });
-    rewindPart(lines, name);
+    rewindMoveFile(lines, name);
     writePartFile(lines, out, headerFromJogs(report));
     if (cut.empty()) {
         return std::nullopt;

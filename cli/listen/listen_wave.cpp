@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "listen_wave.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 #include "cli/common/rewind_part.h"
 
 #include "files/failure.h"
@@ -25,7 +25,7 @@ std::uint64_t sampleAt(double seconds) {
     return static_cast<std::uint64_t>(std::llround(seconds * waveSampleRate));
 }
 
-double stepRate(const PartEvent& move, const MotorSteps& steps) {
+double stepRate(const MoveEvent& move, const MotorSteps& steps) {
     return *move.speed * (move.axis == Axis::Z ? steps.zStepsPerUnit : steps.stepsPerUnit);
 }
 
@@ -97,10 +97,10 @@ class MotorMix {
 ListenOutcome timePart(std::istream& part, const std::string& name, const MotorSteps& steps,
                        std::ostream& err) {
     ListenOutcome outcome;
-    TimedPartReader reader(part, name);
+    TimedMoveReader reader(part, name);
     while (const auto timed = reader.next()) {
-        const PartEvent& event = timed->event;
-        if (event.kind != PartEventKind::Move) {
+        const MoveEvent& event = timed->event;
+        if (event.kind != MoveEventKind::Move) {
             continue;
         }
         outcome.notes += event.singleAxis ? 1 : 0;
@@ -125,7 +125,7 @@ ListenOutcome timePart(std::istream& part, const std::string& name, const MotorS
 
 } // namespace
 
-ListenOutcome listenToPart(std::istream& part, const std::string& name, const MotorSteps& steps,
+ListenOutcome listenToMoves(std::istream& part, const std::string& name, const MotorSteps& steps,
                            std::ostream& wave, std::ostream& err) {
     ListenOutcome outcome = timePart(part, name, steps, err);
     outcome.samples = sampleAt(outcome.seconds);
@@ -137,12 +137,12 @@ ListenOutcome listenToPart(std::istream& part, const std::string& name, const Mo
         throw Failure(name + " runs for " + length + " seconds, longer than a WAV file can hold (" +
                       std::to_string(waveMaxSamples / waveSampleRate) + " seconds)");
     }
-    rewindPart(part, name);
-    TimedPartReader reader(part, name);
+    rewindMoveFile(part, name);
+    TimedMoveReader reader(part, name);
     MotorMix mix(wave);
     while (const auto timed = reader.next()) {
         mix.runTo(sampleAt(timed->start));
-        if (timed->event.kind == PartEventKind::Move && timed->timed) {
+        if (timed->event.kind == MoveEventKind::Move && timed->timed) {
             mix.start(timed->event.axis, stepRate(timed->event, steps),
                       sampleAt(timed->start + timed->seconds));
         }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli/common/timed_part_reader.h"
+#include "machinefile/timed_move_reader.h"
 
 #include <cstdint>
 #include <istream>
@@ -29,7 +29,7 @@ struct ListenOutcome {
 /// pauses are silent. Reads `part` twice: first to time it, so that a sound too long for a WAV
 /// file fails before anything is written, then to synthesise it; `part` must be seekable and
 /// `wave` too. Throws InputFailure for a part file that is not well-formed, Failure otherwise.
-ListenOutcome listenToPart(std::istream& part, const std::string& name, const MotorSteps& steps,
+ListenOutcome listenToMoves(std::istream& part, const std::string& name, const MotorSteps& steps,
                            std::ostream& wave, std::ostream& err);
 
 } // namespace chimex

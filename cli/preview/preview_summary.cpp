@@ -8,7 +8,7 @@ namespace {
 
 void addMove(PreviewSummary& summary, const TimedEvent& timed, const MachineLimits& limits,
              const PitchBands& bands) {
-    const PartEvent& move = timed.event;
+    const MoveEvent& move = timed.event;
     const auto axis = static_cast<std::size_t>(move.axis);
     if (summary.moves[0] + summary.moves[1] + summary.moves[2] == 0) {
         summary.start = summary.end;
@@ -27,13 +27,13 @@ void addMove(PreviewSummary& summary, const TimedEvent& timed, const MachineLimi
 
 } // namespace
 
-PreviewSummary summarisePart(std::istream& part, const std::string& name,
+PreviewSummary summariseMoves(std::istream& part, const std::string& name,
                              const MachineLimits& limits, const PitchBands& bands,
                              std::ostream& err) {
     PreviewSummary summary;
-    TimedPartReader reader(part, name);
+    TimedMoveReader reader(part, name);
     while (const auto timed = reader.next()) {
-        if (timed->event.kind == PartEventKind::Pause) {
+        if (timed->event.kind == MoveEventKind::Pause) {
             ++summary.pauses;
             summary.bandsUsed[pauseBand] = true;
         } else {

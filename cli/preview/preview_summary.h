@@ -2,7 +2,7 @@
 #pragma once
 
 #include "cli/common/machine_limits.h"
-#include "cli/common/timed_part_reader.h"
+#include "machinefile/timed_move_reader.h"
 #include "cli/preview/pitch_band.h"
 
 #include <array>
@@ -26,7 +26,7 @@ struct PreviewSummary {
 
 /// Replays the part file to sum it up. Prints the timing warnings to `err`. Throws InputFailure
 /// when it is not well-formed.
-PreviewSummary summarisePart(std::istream& part, const std::string& name,
+PreviewSummary summariseMoves(std::istream& part, const std::string& name,
                              const MachineLimits& limits, const PitchBands& bands,
                              std::ostream& err);
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "preview_svg.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 #include "cli/common/rewind_part.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/segment_spool.h"
@@ -53,14 +53,14 @@ std::string vertical(double x, double y0, double y1) {
 /// The second reading: every jog and pause as path data, sorted by view and colour band.
 void drawEvents(std::istream& part, const std::string& name, const PreviewLayout& layout,
                 const PitchBands& bands, SegmentSpool& spool) {
-    TimedPartReader reader(part, name);
+    TimedMoveReader reader(part, name);
     std::array<double, 3> at{0, 0, 0};
     while (const auto timed = reader.next()) {
-        const PartEvent& event = timed->event;
+        const MoveEvent& event = timed->event;
         const double t0 = layout.time.pixel(timed->start);
         const double t1 =
             std::max(layout.time.pixel(timed->start + timed->seconds), t0 + shortestMark);
-        if (event.kind == PartEventKind::Pause) {
+        if (event.kind == MoveEventKind::Pause) {
             spool.add(pile(TimeLine, pauseBand), horizontal(t0, layout.laneCentre(3), t1));
             continue;
         }
@@ -316,11 +316,11 @@ void writeSvg(std::ostream& out, const std::string& name, const PreviewSummary& 
 PreviewSummary writePreview(std::istream& part, const std::string& name,
                             const PreviewOptions& options, std::ostream& svg, std::ostream& err) {
     const PitchBands bands(baseSpeedFor(options.limits.MaxXYSpeed));
-    const PreviewSummary summary = summarisePart(part, name, options.limits, bands, err);
+    const PreviewSummary summary = summariseMoves(part, name, options.limits, bands, err);
     printWarning(err, summary.outsideTravel, "jogs end outside the travel box");
     const PreviewLayout layout =
         layOutPreview(summary, options.limits, summary.outsideTravel.count > 0);
-    rewindPart(part, name);
+    rewindMoveFile(part, name);
     SegmentSpool spool(viewCount * bandCount);
     drawEvents(part, name, layout, bands, spool);
     writeSvg(svg, name, summary, options, layout, spool);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 #include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
 #include "files/atomic_output_file.h"

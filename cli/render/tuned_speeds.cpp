@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tuned_speeds.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 #include "files/failure.h"
 #include "sound/key_pitch.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gcode_reader.h"
 
-#include "cli/gcode/gcode_format.h"
+#include "machinefile/gcode_format.h"
 
 #include <cctype>
 #include <cmath>
@@ -24,22 +24,6 @@ struct GcodeReader::Words {
 };
 
 namespace {
-
-std::string_view trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-std::string shown(std::string_view text) {
-    std::string out;
-    for (char c : text.substr(0, 60)) {
-        out += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
-    }
-    return "\"" + out + (text.size() > 60 ? "...\"" : "\"");
-}
 
 /// A G-code number: the part file's forms without the exponent, which G-code does not have.
 std::optional<double> readGcodeNumber(std::string_view text) {
@@ -98,8 +82,8 @@ void GcodeReader::readLine(std::string_view text) {
     } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(marlin_))) {
         issue("a dwell longer than a day: " + shown(line));
     } else if (words.dwell) {
-        PartEvent pause;
-        pause.kind = PartEventKind::Pause;
+        MoveEvent pause;
+        pause.kind = MoveEventKind::Pause;
         pause.line = lines_.lineNumber();
         pause.seconds = *words.dwellValue / (marlin_ ? 1000 : 1);
         pending_.push_back(pause);
@@ -192,18 +176,10 @@ void GcodeReader::readComment(std::string_view text) {
         }
         const std::string_view rest = comment.substr(gcodeHeaderTexts[i].size());
         auto value = readGcodeNumber(rest.substr(0, rest.find(' ')));
-        if (!value) {
-            issue("the header value is not a number: " + shown(comment));
-            return;
-        }
-        if (i >= static_cast<std::size_t>(HeaderItem::FastestXY)) {
+        if (value && i >= static_cast<std::size_t>(HeaderItem::FastestXY)) {
             value = speedOfFeed(*value);
         }
-        if (header_[i].value) {
-            issue("the header states this value twice (first at line " +
-                  std::to_string(header_[i].line) + ")");
-        }
-        header_[i] = {value, lines_.lineNumber()};
+        storeHeaderValue(i, value, comment);
         return;
     }
 }
@@ -298,7 +274,7 @@ void GcodeReader::addMoves(const Words& words) {
         if (!words.axes[i]) {
             continue;
         }
-        PartEvent move;
+        MoveEvent move;
         move.line = lines_.lineNumber();
         move.axis = static_cast<Axis>(i);
         if (motion_ == 1 && (named == 1 || !(path > 0))) {

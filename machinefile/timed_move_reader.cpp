@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "timed_part_reader.h"
+#include "timed_move_reader.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 #include "files/failure.h"
 
 #include <algorithm>
@@ -9,12 +9,12 @@
 
 namespace chimex {
 
-TimedPartReader::TimedPartReader(std::istream& in, std::string name)
-    : name_(std::move(name)), reader_(in, [this](const PartIssue& issue) {
+TimedMoveReader::TimedMoveReader(std::istream& in, std::string name)
+    : name_(std::move(name)), reader_(in, [this](const MoveIssue& issue) {
           throw InputFailure(name_, issue.line, issue.message);
       }) {}
 
-std::optional<PartEvent> TimedPartReader::read() {
+std::optional<MoveEvent> TimedMoveReader::read() {
     try {
         return reader_.next();
     } catch (const InputFailure& failure) {
@@ -22,7 +22,7 @@ std::optional<PartEvent> TimedPartReader::read() {
     }
 }
 
-std::optional<TimedEvent> TimedPartReader::next() {
+std::optional<TimedEvent> TimedMoveReader::next() {
     while (const auto event = read()) {
         if (event->line != line_) {
             clock_ += lineSeconds_;
@@ -40,9 +40,9 @@ std::optional<TimedEvent> TimedPartReader::next() {
     return std::nullopt;
 }
 
-std::optional<TimedEvent> TimedPartReader::timed(const PartEvent& event) {
+std::optional<TimedEvent> TimedMoveReader::timed(const MoveEvent& event) {
     TimedEvent result{event, clock_, 0, true};
-    if (event.kind == PartEventKind::Pause) {
+    if (event.kind == MoveEventKind::Pause) {
         if (event.seconds < 0) {
             negativePauses_.add(event.line, event.seconds);
         }
@@ -71,7 +71,7 @@ std::optional<TimedEvent> TimedPartReader::timed(const PartEvent& event) {
     return result;
 }
 
-void TimedPartReader::printWarnings(std::ostream& err) const {
+void TimedMoveReader::printWarnings(std::ostream& err) const {
     printWarning(err, ownSpeed_,
                  "moves at the machine's own jog speed (no JS line sets it, or G0); not timed");
     printWarning(err, neverArrives_, "moves at a speed that never gets there; not timed");

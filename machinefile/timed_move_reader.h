@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli/common/warning_tally.h"
-#include "cli/gcode/move_file_reader.h"
+#include "machinefile/warning_tally.h"
+#include "machinefile/move_file_reader.h"
 
 #include <optional>
 #include <ostream>
@@ -13,7 +13,7 @@ namespace chimex {
 
 /// A part-file event with its place in time.
 struct TimedEvent {
-    PartEvent event;
+    MoveEvent event;
     double start = 0;   ///< seconds from the start of the file
     double seconds = 0; ///< how long it lasts; 0 when it cannot be timed
     bool timed = true;  ///< false for a move whose speed is unknown or never gets it there
@@ -22,10 +22,10 @@ struct TimedEvent {
 /// Reads a part file as the moves that go somewhere and the pauses that last, each with its start
 /// time. The moves of one line start together; the next line starts when the longest ends.
 /// Memory does not grow with the file.
-class TimedPartReader {
+class TimedMoveReader {
   public:
     /// `name` is the file's name in messages.
-    TimedPartReader(std::istream& in, std::string name);
+    TimedMoveReader(std::istream& in, std::string name);
 
     /// The next event, nothing at the end. Throws InputFailure, naming the file and line, at the
     /// first line that is not well-formed or when the running time grows beyond a double.
@@ -41,8 +41,8 @@ class TimedPartReader {
     void printWarnings(std::ostream& err) const;
 
   private:
-    std::optional<PartEvent> read();
-    std::optional<TimedEvent> timed(const PartEvent& event);
+    std::optional<MoveEvent> read();
+    std::optional<TimedEvent> timed(const MoveEvent& event);
 
     std::string name_;
     MoveFileReader reader_;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli/gcode/gcode_reader.h"
+#include "machinefile/gcode_reader.h"
 #include "partfile/part_file_reader.h"
 
 #include <istream>
@@ -20,7 +20,7 @@ class MoveFileReader {
   public:
     MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue);
 
-    std::optional<PartEvent> next() { return part_ ? part_->next() : gcode_->next(); }
+    std::optional<MoveEvent> next() { return part_ ? part_->next() : gcode_->next(); }
     const std::array<HeaderEntry, headerItemCount>& header() const {
         return part_ ? part_->header() : gcode_->header();
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "cli/gcode/gcode_format.h"
+#include "machinefile/gcode_format.h"
 #include "partfile/axis.h"
 #include "partfile/line_texts.h"
 

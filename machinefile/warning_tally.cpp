@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "warning_tally.h"
 
-#include "cli/common/number_text.h"
+#include "partfile/number_text.h"
 
 namespace chimex {
 

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#include "check_command.h"
+
+#include "cli/check/check_output.h"
+#include "cli/check/part_check.h"
+#include "cli/common/command_options.h"
+
+namespace chimex {
+namespace {
+
+ExitStatus run(const Options& options, Console console) {
+    const std::string name = onlyInput(options, "check", "PART file");
+    const MachineLimits limits = machineLimits(settingsChoice(options));
+    std::ifstream file = openInput(name, "the part file", Reading::Once);
+    CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
+    const CheckReport report = readingInput(name, [&] {
+        return checkMoveFile(file, limits, [&](const MoveIssue& v) { printer.violation(v); });
+    });
+    printer.finish(report, limits);
+    return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
+}
+
+} // namespace
+
+Command checkCommand() {
+    return {
+        "check",
+        {"--settings"},
+        {"--json"},
+        R"(  chimex-cli check PART [--settings FILE] [--json]
+)",
+        R"(check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
+        speeds and running time. Verifies that every line is well-formed, every coordinate lies
+        strictly between 0 and its axis limit, no jog is faster than its axis's speed limit, the
+        header states the extents and fastest speeds the jogs reach, and the file ends as
+        written (footer; G-code: program end) so a file cut short is found. G-code must set its
+        units and modes once, on the setup line before the first move (G21 or G20 with G90 G94;
+        Marlin: G90). Violations are listed as they are found, the summary last.
+        --settings FILE  the limits to check against (default: as for render)
+        --json           the report as JSON
+)",
+        R"(check, preview and listen also read the G-code that render and convert write, told apart from a
+part file by its content.
+
+)",
+        run};
+}
+
+} // namespace chimex

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace chimex {
+
+/// Exit statuses of chimex-cli.
+enum class ExitStatus : int {
+    Done = 0,          ///< finished; for check: every check passed
+    Violations = 1,    ///< check found violations, each listed with its line
+    Usage = 2,         ///< the command line is wrong
+    NoRoom = 3,        ///< render stopped for lack of room; OUT holds the notes placed before
+    BadInput = 4,      ///< the input cannot be read or is not well-formed; nothing written
+    OutputFailure = 5, ///< the output cannot be written, or another failure; nothing written
+};
+
+/// What the standard streams are connected to.
+struct Console {
+    std::ostream& out;
+    std::ostream& err;
+    bool errIsTerminal = false; ///< show progress on `err`
+};
+
+/// A command-line mistake; its message is shown with a pointer to --help.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct Options;
+
+/// One command of chimex-cli: its name, the options it takes, its part of --help and its work.
+struct Command {
+    std::string_view name;
+    std::vector<std::string> valued; ///< long names of the options that take a value
+    std::vector<std::string> flags;  ///< long names of the options without one
+    std::string_view usage;          ///< its lines of the help's "Usage:"
+    std::string_view help;           ///< its paragraph of the help, after `preface`
+    std::string_view preface;        ///< a paragraph that stands before its own, if any
+    ExitStatus (*run)(const Options& options, Console console);
+};
+
+} // namespace chimex

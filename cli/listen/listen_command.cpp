@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#include "listen_command.h"
+
+#include "cli/common/command_options.h"
+#include "cli/listen/listen_wave.h"
+#include "files/atomic_output_file.h"
+#include "partfile/number_text.h"
+
+namespace chimex {
+namespace {
+
+ExitStatus run(const Options& options, Console console) {
+    const std::string name = onlyInput(options, "listen", "PART file");
+    const std::filesystem::path out = requiredOutput(options, "listen", name);
+    MotorSteps steps;
+    const auto stepsPerUnit = positiveNumber(options, "--steps-per-unit", 1e9);
+    if (!stepsPerUnit) {
+        throw UsageError("listen needs --steps-per-unit N");
+    }
+    steps.stepsPerUnit = *stepsPerUnit;
+    steps.zStepsPerUnit =
+        positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
+    std::ifstream file = openInput(name, "the part file", Reading::Twice);
+    AtomicOutputFile output(out);
+    ListenOutcome outcome;
+    try {
+        outcome = listenToMoves(file, name, steps, output.stream(), console.err);
+    } catch (const InputFailure&) {
+        throw;
+    } catch (const Failure& failure) {
+        if (output.stream()) {
+            throw;
+        }
+        throw Failure(out.string() + ": " + failure.what()); // the WAV writer knows no name
+    }
+    output.commit();
+    console.err << out.string() << ": " << outcome.notes << " notes, "
+                << durationText(outcome.seconds) << "\n";
+    return ExitStatus::Done;
+}
+
+} // namespace
+
+Command listenCommand() {
+    return {
+        "listen",
+        {"--output", "--steps-per-unit", "--z-steps-per-unit"},
+        {},
+        R"(  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
+)",
+        R"(listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
+        speed v hums at v x N steps a second for its distance over v seconds, pauses (the
+        2-second start pause too) are silent. Warns about step rates below 20 Hz or above
+        20 kHz, which cannot be heard.
+        --steps-per-unit N    motor steps per length unit of X and Y (a number above 0)
+        --z-steps-per-unit M  the same for Z (default: N)
+)",
+        {},
+        run};
+}
+
+} // namespace chimex

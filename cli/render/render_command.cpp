@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "render_command.h"
+
+#include "cli/common/command_options.h"
+#include "cli/common/scratch_file.h"
+#include "cli/convert/gcode_convert.h"
+#include "cli/convert/gcode_move_spool.h"
+#include "cli/render/render.h"
+#include "cli/score/score_source.h"
+#include "partfile/number_text.h"
+#include "sound/key_pitch.h"
+
+#include <cmath>
+
+namespace chimex {
+namespace {
+
+MidiSelection midiSelection(const Options& options) {
+    MidiSelection selection;
+    selection.track = wholeNumber(options, "--track", 1, 65535);
+    selection.channel = wholeNumber(options, "--channel", 1, 16);
+    selection.transpose = wholeNumber(options, "--transpose", -127, 127).value_or(0);
+    return selection;
+}
+
+void refuseMidiOptions(const Options& options, const std::string& name) {
+    if (options.values.count("--track") || options.values.count("--channel") ||
+        options.values.count("--transpose")) {
+        throw UsageError("--track, --channel and --transpose apply to MIDI files; " + name +
+                         " is a text score");
+    }
+}
+
+/// --steps-per-unit N and --z-steps-per-unit M for tuned feeds; nothing without them.
+std::optional<MotorTuning> motorTuning(const Options& options) {
+    // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
+    // less than the part file's smallest step: the notes would round to no move at all.
+    const double mostSteps = std::floor(keyFrequency(0) / 0.001);
+    const auto stepsOption = [&](const std::string& name) {
+        const auto steps = positiveNumber(options, name, 1e9);
+        if (steps && *steps > mostSteps) {
+            throw UsageError(name + " " + options.values.at(name) +
+                             " is too many: key 0 would jog under 0.001 units a second and its "
+                             "notes would round to no move at all (at most " +
+                             shortestText(mostSteps) + ")");
+        }
+        return steps;
+    };
+    const auto steps = stepsOption("--steps-per-unit");
+    const auto zSteps = stepsOption("--z-steps-per-unit");
+    if (!steps) {
+        if (zSteps) {
+            throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
+        }
+        return std::nullopt;
+    }
+    return MotorTuning{*steps, zSteps.value_or(*steps)};
+}
+
+ExitStatus run(const Options& options, Console console) {
+    const std::string name = onlyInput(options, "render", "SCORE");
+    const std::filesystem::path out = requiredOutput(options, "render", name);
+    const std::optional<GcodeFormat> gcode = outputFormat(options);
+    const std::optional<MotorTuning> tuning = motorTuning(options);
+    std::ifstream file = openInput(name, "the score", Reading::Once);
+    const MidiSelection selection = midiSelection(options);
+    const OpenedScore score = readingInput(name, [&] { return openScore(file, name, selection); });
+    if (!score.midi) {
+        refuseMidiOptions(options, name);
+    }
+    const auto& notes = score.notes;
+    RenderProgress progress;
+    if (console.errIsTerminal) {
+        progress = [&console](long long placed) {
+            console.err << "\r" << placed << " notes placed" << std::flush;
+        };
+    }
+    RenderOutcome outcome;
+    if (gcode) {
+        // The planned moves are kept compactly, then written as G-code in one pass and checked.
+        GcodeMoveSpool moves;
+        outcome = readingInput(name, [&] {
+            return renderMoves(*notes, settingsChoice(options), moves, console.err, progress,
+                               tuning);
+        });
+        writeCheckedGcode("the rendered part file", machineLimits(settingsChoice(options)), out,
+                          [&](std::ostream& text) { return moves.writeGcode(text, *gcode); });
+    } else {
+        outcome = readingInput(name, [&] {
+            return renderPartFile(*notes, settingsChoice(options), out, console.err, progress,
+                                  tuning);
+        });
+    }
+    if (console.errIsTerminal && outcome.notesPlaced >= 65536) {
+        console.err << "\r";
+    }
+    console.err << out.string() << ": " << outcome.notesPlaced << " notes placed"
+                << (outcome.noRoom ? "; stopped at the note that found no room\n" : "\n");
+    if (tuning) {
+        console.err << outcome.notesLowered
+                    << " notes moved down by octaves to fit their axis's fastest speed\n";
+    }
+    return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
+}
+
+} // namespace
+
+Command renderCommand() {
+    return {
+        "render",
+        {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
+         "--unit", "--steps-per-unit", "--z-steps-per-unit"},
+        {"--pause"},
+        R"(  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
+                                 [--track N] [--channel N] [--transpose N]
+                                 [--format part|gcode --dialect D --unit mm|in]
+                                 [--steps-per-unit N [--z-steps-per-unit M]]
+)",
+        R"(render  Plays SCORE through the same note capture and note planner as the desktop program (the
+        random source in its fixed starting state) and writes the finished part file to OUT,
+        whole or not at all. SCORE is a Standard MIDI File (format 0 or 1) or a text score with
+        one note a line, "KEY HOLD [GAP]": KEY 0 to 36, HOLD the seconds the key is held, GAP the
+        seconds of silence before the press (0 when left out); blank lines and # comments are
+        ignored. MIDI is reduced to one voice: the highest sounding note wins, and notes outside
+        C3 to C6 move by octaves into it. SCORE may be a pipe, or - for standard input.
+        --settings FILE  settings file in the form of Chimex.ini (default: the desktop
+                         program's Chimex.ini, see Files; without one INITIAL)
+        --pause          write pause lines, as the settings dialog's check box does
+        --track N        MIDI: play only track N (from 1)
+        --channel N      MIDI: play only channel N (1 to 16)
+        --transpose N    MIDI: shift every note by N semitones first
+        --format gcode   write G-code instead of a part file (see convert); needs --dialect
+                         grbl, linuxcnc or marlin and --unit mm or in (Marlin: mm only)
+        --steps-per-unit N    tune each key's feed to its true pitch (C3 = 130.81 Hz) on motors
+                         of N steps per length unit: speed = pitch / N, moved down by octaves
+                         while faster than the axis's fastest speed (such notes are counted)
+        --z-steps-per-unit M  the same for Z (default: N)
+)",
+        {},
+        run};
+}
+
+} // namespace chimex
