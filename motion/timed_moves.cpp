@@ -65,8 +65,15 @@ std::vector<double> entrySpeeds(const std::vector<ScoreNote>& notes, Run run, co
     return limit;
 }
 
+/// A controller that times moves in periods finishes a move in the period after its exact end.
 double quantised(double seconds, const Controller& c) {
-    return c.period > 0 ? std::ceil(seconds / c.period - 1e-6) * c.period : seconds;
+    return c.period > 0 ? (std::floor(seconds / c.period) + 1) * c.period : seconds;
+}
+
+/// The time to ask of a move so that, timed in periods, it ends on its note's end: half a period
+/// short of it, away from the edges where rounding tips either way.
+double timeToAsk(double secondsLeft, const Controller& c) {
+    return c.period > 0 ? secondsLeft - c.period / 2 : secondsLeft;
 }
 
 /// One pass over a run: each length from the time left to its note's end on the score's clock,
@@ -80,7 +87,8 @@ double placeRun(const std::vector<ScoreNote>& notes, Run run, RunPlan& plan, con
         const auto axis = static_cast<std::size_t>(note.axis);
         const MoveSpeeds speeds{note.feed, entries[i],
                                 i + 1 < entries.size() ? entries[i + 1] : 0.0, accelOf(note, c)};
-        const TimedLength timed = lengthForDuration(note.start + note.hold - clock, speeds);
+        const TimedLength timed =
+            lengthForDuration(timeToAsk(note.start + note.hold - clock, c), speeds);
         plan.directions[i] = note.direction;
         double target = position[axis] + note.direction * timed.length;
         if (target < 0 || target > travel[axis]) {

@@ -51,7 +51,7 @@ def play(stat, command, errors):
         message = errors.poll()
         if message:
             sys.exit(f"display: LinuxCNC reports: {message[1]}")
-        if stat.interp_state == linuxcnc.INTERP_IDLE:
+        if stat.interp_state == linuxcnc.INTERP_IDLE and stat.queue == 0 and stat.inpos:
             return
         if stat.paused:
             command.auto(linuxcnc.AUTO_RESUME)

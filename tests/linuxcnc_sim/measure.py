@@ -34,18 +34,19 @@ def read_moves(path):
 
 
 def read_trace(path):
-    return [[float(v) for v in line.split()[1:4]] for line in open(path) if line.strip()]
+    """Samples as [x, y, z, program line]."""
+    return [[float(v) for v in line.split()[1:5]] for line in open(path) if line.strip()]
 
 
 def onsets(trace, moves):
-    """The last sample at rest before each move's axis starts moving, in order."""
-    found, k = [], 1
-    for _, axis, _ in moves:
-        while k < len(trace) and trace[k][axis] == trace[k - 1][axis]:
+    """For each move, the last sample before the machine starts executing its line."""
+    found, k = [], 0
+    for line, _, _ in moves:
+        while k < len(trace) and trace[k][3] != line:
             k += 1
+        if k == len(trace):
+            sys.exit(f"measure: line {line} never ran")
         found.append((k - 1) * PERIOD)
-        while k < len(trace) and trace[k][axis] != trace[k - 1][axis]:
-            k += 1
     return found
 
 
@@ -64,8 +65,8 @@ def main():
         sys.exit(f"measure: the score has {len(score)} notes, the G-code {len(moves)} moves")
     measured = onsets(trace, moves)
     zero = measured[0] - score[0][0]
-    moving = [k for k in range(1, len(trace)) if trace[k] != trace[k - 1]]
-    end = moving[-1] * PERIOD - zero
+    moving = [k for k in range(1, len(trace)) if trace[k][:3] != trace[k - 1][:3]]
+    end = (moving[-1] - 1) * PERIOD - zero  # the sample it arrives in, as for onsets
     errors, pitch, bound, total, never = [], 0.0, 0.0, 0.0, 0
     for i, ((start, hold), (line, axis, feed)) in enumerate(zip(score, moves)):
         onset = measured[i] - zero

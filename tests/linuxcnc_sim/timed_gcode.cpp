@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     const double accel = std::stod(argv[3]);
     controller.accel = {accel, accel, accel};
     controller.exactStop = true;
+    controller.stepsPerUnit = {10000, 10000, 10000}; // the G-code's four decimals
     controller.period = argc > 4 ? std::stod(argv[4]) : 0;
     controller.stopDelay = argc > 5 ? std::stod(argv[5]) : 0;
     const auto moves = chimex::timeMoves(notes, controller, {1000, 1000, 1000});
