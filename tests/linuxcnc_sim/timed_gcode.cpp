@@ -95,14 +95,21 @@ int main(int argc, char** argv) {
     controller.stopDelay = argc > 5 ? std::stod(argv[5]) : 0;
     const auto moves = chimex::timeMoves(notes, controller, {1000, 1000, 1000});
     std::printf("G21 G90 G94 G61.1\nM0\nG0 X0 Y0 Z0\nG4 P2\n");
-    int short_notes = 0;
+    std::size_t shortNotes = 0;
+    std::size_t firstShort = 0;
     for (std::size_t i = 0; i < moves.size(); ++i) {
         if (moves[i].dwellBefore > 0) {
             std::printf("G4 P%.3f\n", moves[i].dwellBefore);
         }
         std::printf("G1 %c%.4f F%.4f\n", 'X' + notes[i].axis, moves[i].target, notes[i].feed * 60);
-        short_notes += moves[i].reachesFeed ? 0 : 1;
+        if (!moves[i].reachesFeed && shortNotes++ == 0) {
+            firstShort = i + 1;
+        }
     }
     std::printf("M2\n");
-    std::cerr << short_notes << " notes too short to reach their pitch\n";
+    if (shortNotes > 0) {
+        std::cerr << shortNotes
+                  << " notes too short to reach their pitch keep their time without it"
+                  << " (the first: note " << firstShort << ")\n";
+    }
 }
