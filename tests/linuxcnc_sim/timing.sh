@@ -22,15 +22,22 @@ awk 'BEGIN { srand(22); print "# key hold gap"
 
 # acceleration (mm/s²)
 cases=(500 100)
-for accel in "${cases[@]}"; do
+
+# One case: writes the timed file, plays it and measures it against the score within 3 ms.
+play_case() {
+    local accel=$1 status=0
     # 1 ms servo period; a dwell costs one period more before the next move starts.
     "$timed" "$work/score.txt" "$work/score.ngc" "$accel" 0.001 0.001 >"$work/$accel.ngc" 2>/dev/null
     "$here/play.sh" "$accel" "$work/$accel.ngc" "$work/$accel.trace"
-    status=0
     "$here/measure.py" "$work/score.txt" "$work/$accel.ngc" "$work/$accel.trace" "$accel" 3 \
         >"$work/$accel.onsets" || status=$?
-    [ "$status" = 0 ] || cat "$work/$accel.onsets"
     echo "$accel mm/s²: $(tail -n 1 "$work/$accel.onsets")"
-    [ "$status" = 0 ] || failed=1
+    return "$status"
+}
+
+# Dwells are timed by LinuxCNC's task process on an ordinary kernel: a machine busy with other work
+# can wake it a few milliseconds late once, so a case that misses gets a second try.
+for accel in "${cases[@]}"; do
+    play_case "$accel" || play_case "$accel" || { cat "$work/$accel.onsets"; failed=1; }
 done
 exit "${failed:-0}"
