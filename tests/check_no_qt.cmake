@@ -8,6 +8,7 @@ file(GLOB_RECURSE sources
     ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
     ${ROOT}/sound/*.h ${ROOT}/sound/*.cpp
     ${ROOT}/take/*.h ${ROOT}/take/*.cpp
+    ${ROOT}/motion/*.h ${ROOT}/motion/*.cpp
     ${ROOT}/cli/*.h ${ROOT}/cli/*.cpp)
 list(FILTER sources EXCLUDE REGEX "/platform/(qt|midi)/")
 foreach(source IN LISTS sources)

@@ -1,0 +1,90 @@
+#!/usr/bin/python3
+"""Reads a 1 kHz trace of a played G-code file and prints every feed move's onset against the
+score's time, then a summary: onset error mean / max, end of tune, share of the notes' time at pitch
+and the physical bound D - 2v/a for that share. Times are measured from the first note's onset.
+
+Usage: measure.py SCORE.txt PLAYED.ngc TRACE ACCEL [LIMIT_MS]: with LIMIT_MS, fails (status 1) when
+an onset or the end is further than that from the score."""
+import sys
+
+PERIOD = 0.001
+
+
+def read_score(path):
+    notes, clock = [], 0.0
+    for line in open(path):
+        fields = line.split("#")[0].split()
+        if len(fields) >= 2:
+            hold, gap = float(fields[1]), float(fields[2]) if len(fields) > 2 else 0.0
+            notes.append((clock + gap, hold))
+            clock += gap + hold
+    return notes
+
+
+def read_moves(path):
+    """Each G1 as (line number, axis, feed in mm/s)."""
+    moves = []
+    for number, line in enumerate(open(path), start=1):
+        words = line.split()
+        if words and words[0] == "G1":
+            axis = next(w for w in words[1:] if w[0] in "XYZ")
+            feed = next(w for w in words[1:] if w[0] == "F")
+            moves.append((number, "XYZ".index(axis[0]), float(feed[1:]) / 60))
+    return moves
+
+
+def read_trace(path):
+    """Samples as [x, y, z, program line]."""
+    return [[float(v) for v in line.split()[1:5]] for line in open(path) if line.strip()]
+
+
+def onsets(trace, moves):
+    """For each move, the last sample before the machine starts executing its line."""
+    found, k = [], 0
+    for line, _, _ in moves:
+        while k < len(trace) and trace[k][3] != line:
+            k += 1
+        if k == len(trace):
+            sys.exit(f"measure: line {line} never ran")
+        found.append((k - 1) * PERIOD)
+    return found
+
+
+def at_pitch(trace, start, end, axis, feed):
+    """Seconds between start and end that the axis moves within 1 % of its feed."""
+    first, last = int(round(start / PERIOD)), int(round(end / PERIOD))
+    return PERIOD * sum(1 for k in range(first + 1, min(last, len(trace) - 1) + 1)
+                        if abs(abs(trace[k][axis] - trace[k - 1][axis]) / PERIOD - feed) <= feed / 100)
+
+
+def main():
+    score, moves = read_score(sys.argv[1]), read_moves(sys.argv[2])
+    trace, accel = read_trace(sys.argv[3]), float(sys.argv[4])
+    limit = float(sys.argv[5]) / 1000 if len(sys.argv) > 5 else None
+    if len(score) != len(moves):
+        sys.exit(f"measure: the score has {len(score)} notes, the G-code {len(moves)} moves")
+    measured = onsets(trace, moves)
+    zero = measured[0] - score[0][0]
+    moving = [k for k in range(1, len(trace)) if trace[k][:3] != trace[k - 1][:3]]
+    end = (moving[-1] - 1) * PERIOD - zero  # the sample it arrives in, as for onsets
+    errors, pitch, bound, total, never = [], 0.0, 0.0, 0.0, 0
+    for i, ((start, hold), (line, axis, feed)) in enumerate(zip(score, moves)):
+        onset = measured[i] - zero
+        errors.append(onset - start)
+        print(f"note {i + 1:3d} line {line:3d} onset {onset * 1000:9.1f} ms "
+              f"score {start * 1000:9.1f} ms error {(onset - start) * 1000:+7.1f} ms")
+        following = measured[i + 1] if i + 1 < len(moves) else moving[-1] * PERIOD
+        seconds = at_pitch(trace, measured[i], following, axis, feed)
+        never += seconds == 0
+        pitch, bound, total = pitch + seconds, bound + max(0.0, hold - 2 * feed / accel), total + hold
+    late = end - (score[-1][0] + score[-1][1])
+    mean = sum(abs(e) for e in errors) / len(errors)
+    worst = max(abs(e) for e in errors)
+    print(f"onset error mean / max {mean * 1000:.1f} / {worst * 1000:.1f} ms, "
+          f"end of tune {late * 1000:+.1f} ms, time at pitch {100 * pitch / total:.0f} % "
+          f"(bound D - 2v/a {100 * bound / total:.0f} %), {never} notes never at pitch")
+    if limit is not None and (worst > limit or abs(late) > limit):
+        sys.exit(f"measure: an onset or the end is more than {limit * 1000:.0f} ms off the score")
+
+
+main()
