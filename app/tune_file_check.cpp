@@ -50,7 +50,7 @@ bool isProgram(const fs::path& path, const fs::file_status& status) {
 }
 
 bool isOwnFile(const fs::path& chosen, const ProgramFolders& folders) {
-    if (samePlace(chosen, folders.settings / settingsFileName) ||
+    if (samePlace(chosen, settingsFilePath(folders)) ||
         samePlace(chosen, folders.state / temporaryFileName) || inFolder(chosen, folders.notes)) {
         return true;
     }

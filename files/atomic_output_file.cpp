@@ -178,13 +178,7 @@ void AtomicOutputFile::place(int fd) {
         placeUnnamed(fd);
         return;
     }
-    std::filesystem::rename(temporary_, target_, error);
-    if (error) {
-        throw Failure("Cannot put the output file at " + target_.string() + ": " +
-                      reasonText(error));
-    }
-    temporary_.clear();
-    pending_.reset();
+    moveIntoPlace({});
 }
 
 /// A new target gets the file's name at once; an existing one is replaced by a rename from a
@@ -200,7 +194,11 @@ void AtomicOutputFile::placeUnnamed(int fd) {
     }
     temporary_ = freshSiblingPath(target_);
     pending_ = std::make_unique<PendingRemoval>(temporary_);
-    error = nameUnnamedFile(fd, temporary_);
+    moveIntoPlace(nameUnnamedFile(fd, temporary_));
+}
+
+/// Renames the temporary file over the target, unless `error` tells that naming it failed.
+void AtomicOutputFile::moveIntoPlace(std::error_code error) {
     if (!error) {
         std::filesystem::rename(temporary_, target_, error);
     }

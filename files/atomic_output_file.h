@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <system_error>
 
 namespace chimex {
 
@@ -34,6 +35,7 @@ class AtomicOutputFile {
   private:
     void place(int fd);
     void placeUnnamed(int fd);
+    void moveIntoPlace(std::error_code error);
 
     std::filesystem::path target_;
     std::filesystem::path temporary_; ///< the fresh name, when the file system needs one

@@ -106,7 +106,7 @@ void writeHeader(std::ostream& out, const HeaderValues& v) {
     writeLine(out, "&oldJogXYSpeed = %(76)");
     writeLine(out, "&oldJogZSpeed = %(78)");
     writeLine(out, "");
-    writeLine(out, "PAUSE 2");
+    writeLine(out, std::string(pauseCommand) + ' ' + std::to_string(startPauseSeconds));
     writeLine(out, "");
 }
 

@@ -27,6 +27,9 @@ inline constexpr std::string_view speedCommand = "JS,";
 inline constexpr std::string_view jogCommand = "J3,";
 inline constexpr std::string_view pauseCommand = "PAUSE";
 
+/// Seconds of the pause after the start sequence's move to 0, 0, 0 ("PAUSE 2").
+inline constexpr int startPauseSeconds = 2;
+
 /// The footer's two lines that restore the machine's jog speeds, the last lines of a finished part
 /// file; as written, each ends in a blank.
 inline constexpr std::array<std::string_view, 2> restoreLines = {"JS,&oldJogXYSpeed ",

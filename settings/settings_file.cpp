@@ -139,7 +139,7 @@ void readSettingsStrictly(const std::filesystem::path& path, ProgramState& state
 }
 
 void readSettingsFile(ProgramState& state, const ProgramFiles& files, SettingsView& view) {
-    readSettingsFile(files.folders().settings / settingsFileName, state, view);
+    readSettingsFile(settingsFilePath(files.folders()), state, view);
 }
 
 void writeSettings(std::ostream& out, const ProgramState& state, int pauseState) {
@@ -151,7 +151,7 @@ void writeSettings(std::ostream& out, const ProgramState& state, int pauseState)
 
 void writeSettingsFile(const ProgramState& state, const ProgramFiles& files, int pauseState) {
     const auto folder = files.folders().settings;
-    const auto path = folder / settingsFileName;
+    const auto path = settingsFilePath(files.folders());
     if (isReadOnly(path)) {
         throw Failure("Cannot save the settings file " + path.string() + ": it is read-only");
     }

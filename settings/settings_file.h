@@ -15,6 +15,11 @@ namespace chimex {
 
 inline constexpr const char* settingsFileName = "Chimex.ini";
 
+/// Where Chimex.ini stands among the program's folders.
+inline std::filesystem::path settingsFilePath(const ProgramFolders& folders) {
+    return folders.settings / settingsFileName;
+}
+
 /// Reads Chimex.ini from the program folder, when anything stands there, into MaxX..MaxZSpeed and
 /// the dialog's fields and check box. Without a file nothing is touched. Throws InputFailure
 /// naming the file and the reason when it cannot be read (also a folder, FIFO or broken link).

@@ -153,6 +153,15 @@ TEST(CheckJson, KeepsUtf8AndEscapesTheRest) {
               "\"\\ufffd|\\ufffd\\ufffd|\\ufffd\\ufffd|\\ufffd\\ufffd\\ufffd\"");
 }
 
+TEST(CheckJson, NamesEachLimitAsTheSettingsFileDoes) {
+    std::ostringstream out;
+    CheckPrinter printer(out, "song.txt", true);
+    printer.finish(check(sampleLines()), {6, 3.5f, 1.25f, 2, 0.5f});
+    EXPECT_THAT(out.str(), ::testing::EndsWith("\"limits\": {\"MaxX\": 6, \"MaxY\": 3.5, "
+                                               "\"MaxZ\": 1.25, \"MaxXYSpeed\": 2, "
+                                               "\"MaxZSpeed\": 0.5}}\n"));
+}
+
 TEST(PartNumber, ReadsTheFormsThePartFileWrites) {
     struct Case {
         const char* text;

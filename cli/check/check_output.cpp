@@ -143,11 +143,12 @@ void CheckPrinter::finishJson(const CheckReport& report, const MachineLimits& li
              << ", \"max\": " << jsonNumber(extent.high) << "}";
     }
     out_ << "},\n \"fastestSpeeds\": {\"XY\": " << jsonNumber(report.fastestXYSpeed)
-         << ", \"Z\": " << jsonNumber(report.fastestZSpeed)
-         << "},\n \"limits\": {\"MaxX\": " << jsonNumber(limits.MaxX)
-         << ", \"MaxY\": " << jsonNumber(limits.MaxY) << ", \"MaxZ\": " << jsonNumber(limits.MaxZ)
-         << ", \"MaxXYSpeed\": " << jsonNumber(limits.MaxXYSpeed)
-         << ", \"MaxZSpeed\": " << jsonNumber(limits.MaxZSpeed) << "}}\n";
+         << ", \"Z\": " << jsonNumber(report.fastestZSpeed) << "},\n \"limits\": {";
+    for (const SettingKey& key : settingKeys) {
+        out_ << (key.field != SettingsField::MaxX ? ", " : "") << "\"" << key.name
+             << "\": " << jsonNumber(limitOf(limits, key.field));
+    }
+    out_ << "}}\n";
 }
 
 } // namespace chimex

@@ -26,6 +26,12 @@ void refuseOutputIsInput(const std::filesystem::path& out,
     }
 }
 
+/// The value given for option `name`, nothing when it was not given.
+const std::string* optionText(const Options& options, const std::string& name) {
+    const auto found = options.values.find(name);
+    return found == options.values.end() ? nullptr : &found->second;
+}
+
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& valued,
@@ -50,11 +56,11 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
 }
 
 std::optional<int> wholeNumber(const Options& options, const std::string& name, int low, int high) {
-    const auto found = options.values.find(name);
-    if (found == options.values.end()) {
+    const std::string* given = optionText(options, name);
+    if (given == nullptr) {
         return std::nullopt;
     }
-    const std::string& text = found->second;
+    const std::string& text = *given;
     int value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || value < low ||
@@ -66,11 +72,11 @@ std::optional<int> wholeNumber(const Options& options, const std::string& name, 
 }
 
 std::optional<double> positiveNumber(const Options& options, const std::string& name, double high) {
-    const auto found = options.values.find(name);
-    if (found == options.values.end()) {
+    const std::string* given = optionText(options, name);
+    if (given == nullptr) {
         return std::nullopt;
     }
-    const std::string& text = found->second;
+    const std::string& text = *given;
     double value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !(value > 0) ||
@@ -82,11 +88,11 @@ std::optional<double> positiveNumber(const Options& options, const std::string& 
 }
 
 std::optional<std::filesystem::path> optionalPath(const Options& options, const std::string& name) {
-    const auto found = options.values.find(name);
-    if (found == options.values.end()) {
+    const std::string* given = optionText(options, name);
+    if (given == nullptr) {
         return std::nullopt;
     }
-    return std::filesystem::path(found->second);
+    return std::filesystem::path(*given);
 }
 
 SettingsChoice settingsChoice(const Options& options) {

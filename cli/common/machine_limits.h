@@ -2,6 +2,10 @@
 #pragma once
 
 #include "core/program_state.h"
+#include "settings/setting_keys.h"
+
+#include <array>
+#include <cstddef>
 
 namespace chimex {
 
@@ -14,8 +18,22 @@ struct MachineLimits {
     float MaxZSpeed = 0;
 };
 
+/// MachineLimits' members in SettingsField order, to pair them with settingKeys.
+inline constexpr std::array<float MachineLimits::*, settingKeys.size()> limitMembers = {
+    &MachineLimits::MaxX, &MachineLimits::MaxY, &MachineLimits::MaxZ, &MachineLimits::MaxXYSpeed,
+    &MachineLimits::MaxZSpeed};
+
+/// The limit that setting `field` gives.
+inline float limitOf(const MachineLimits& limits, SettingsField field) {
+    return limits.*limitMembers[static_cast<std::size_t>(field)];
+}
+
 inline MachineLimits limitsOf(const ProgramState& s) {
-    return {s.MaxX, s.MaxY, s.MaxZ, s.MaxXYSpeed, s.MaxZSpeed};
+    MachineLimits limits;
+    for (std::size_t i = 0; i < settingKeys.size(); ++i) {
+        limits.*limitMembers[i] = s.*settingKeys[i].value;
+    }
+    return limits;
 }
 
 /// How far a part file takes an axis.

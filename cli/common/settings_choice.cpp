@@ -31,8 +31,7 @@ void applySettings(ProgramState& state, const SettingsChoice& choice) {
 }
 
 std::optional<std::filesystem::path> desktopSettingsFile() {
-    const auto path =
-        findProgramFolders(executableFolder(), userFolders()).settings / settingsFileName;
+    const auto path = settingsFilePath(findProgramFolders(executableFolder(), userFolders()));
     // Whatever stands there is read, so that a folder, FIFO or broken link is refused with its
     // reason instead of silently giving the initial limits.
     if (!somethingAt(path)) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "gcode_convert.h"
 
-#include "cli/common/rewind_part.h"
+#include "cli/common/rewind_move_file.h"
 #include "cli/common/scratch_file.h"
 #include "files/atomic_output_file.h"
 #include "files/failure.h"

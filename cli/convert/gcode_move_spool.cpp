@@ -15,8 +15,6 @@ namespace {
 
 constexpr std::uint8_t pauseTag = 3; // moves are tagged with their axis index, 0 to 2
 constexpr std::size_t entrySize = 1 + 2 * sizeof(double);
-/// The part file's start pause after the move to 0, 0, 0 ("PAUSE 2").
-constexpr double startPauseSeconds = 2;
 
 /// A text the part-file writer made, as the part-file reader reads it.
 double readBack(std::string_view text) {

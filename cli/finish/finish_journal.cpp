@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "finish_journal.h"
 
-#include "cli/common/rewind_part.h"
+#include "cli/common/rewind_move_file.h"
 #include "files/failure.h"
 #include "machinefile/move_file_reader.h"
 #include "partfile/finaliser.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "listen_wave.h"
 
+#include "cli/common/rewind_move_file.h"
 #include "partfile/number_text.h"
-#include "cli/common/rewind_part.h"
 
 #include "files/failure.h"
 #include "sound/stepper_voice.h"

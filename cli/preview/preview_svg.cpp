@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "preview_svg.h"
 
-#include "partfile/number_text.h"
-#include "cli/common/rewind_part.h"
+#include "cli/common/rewind_move_file.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/segment_spool.h"
 #include "cli/preview/svg_text.h"
 #include "files/failure.h"
+#include "partfile/number_text.h"
 
 #include <algorithm>
 #include <cmath>

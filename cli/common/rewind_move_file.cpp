@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "rewind_part.h"
+#include "rewind_move_file.h"
 
 #include "files/failure.h"
 
