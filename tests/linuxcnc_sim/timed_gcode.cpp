@@ -16,7 +16,7 @@
 
 namespace {
 
-using chimex::ScoreNote;
+using chimex::TimingNote;
 
 struct Score {
     std::vector<double> holds;
@@ -41,16 +41,16 @@ Score readScore(const char* path) {
 }
 
 /// Each G1 of chimex-cli's file as axis, direction and feed (length/s).
-std::vector<ScoreNote> readMoves(const char* path) {
+std::vector<TimingNote> readMoves(const char* path) {
     std::ifstream in(path);
-    std::vector<ScoreNote> moves;
+    std::vector<TimingNote> moves;
     double position[3] = {0, 0, 0};
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("G1 ", 0) != 0) {
             continue;
         }
         std::istringstream words(line.substr(3));
-        ScoreNote note;
+        TimingNote note;
         for (std::string word; words >> word;) {
             const double value = std::stod(word.substr(1));
             if (word[0] == 'F') {
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const Score score = readScore(argv[1]);
-    std::vector<ScoreNote> notes = readMoves(argv[2]);
+    std::vector<TimingNote> notes = readMoves(argv[2]);
     if (notes.size() != score.holds.size()) {
         std::cerr << "timed_gcode: the score has " << score.holds.size() << " notes, the G-code "
                   << notes.size() << " moves\n";
