@@ -101,10 +101,11 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
     if (words.modeWords == 0) {
         return true;
     }
-    const int count = linuxCnc_ ? 4 : 3;
+    // LinuxCNC's exact path mode; files of earlier versions go without it.
+    const int count = words.exactPath ? 4 : 3;
     const bool whole = marlin_ ? words.absolute && words.words == 1
                                : words.units && words.absolute && words.feedPerMinute &&
-                                     words.exactPath == linuxCnc_ && words.words == count &&
+                                     (linuxCnc_ || !words.exactPath) && words.words == count &&
                                      words.modeWords == count;
     if (setup_) {
         issue("units and modes are set once, by the setup line before the first move: " +

@@ -297,8 +297,9 @@ INSTANTIATE_TEST_SUITE_P(
         SetupOrEnd{"NoSetupLine", grbl, "G21 G90 G94\r\n", "", "a move before the setup line",
                    false},
         // LinuxCNC's exact path mode, on its setup line and nowhere else.
-        SetupOrEnd{"LinuxCncBlending", GcodeDialect::LinuxCnc, "G21 G90 G94 G61.1", "G21 G90 G94",
-                   "the setup line must be \"G21 G90 G94 G61.1\" or", false},
+        SetupOrEnd{"LinuxCncPathModeTwice", GcodeDialect::LinuxCnc, "G21 G90 G94 G61.1",
+                   "G21 G90 G94 G61.1 G61.1", "the setup line must be \"G21 G90 G94 G61.1\" or",
+                   false},
         SetupOrEnd{"LinuxCncPathModeMidFile", GcodeDialect::LinuxCnc, "G1 Z0.878",
                    "G61.1\r\nG1 Z0.878", "units and modes are set once", false},
         SetupOrEnd{"GrblExactPath", grbl, "G21 G90 G94", "G21 G90 G94 G61.1",
@@ -313,6 +314,12 @@ INSTANTIATE_TEST_SUITE_P(
         SetupOrEnd{"MarlinProgramEnd", marlin, "; End of the song.", "M30",
                    "Marlin has no program end", false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GcodeReading, TakesLinuxCncFilesOfEarlierVersionsWithoutExactPath) {
+    std::string gcode = gcodeOf(samplePart(), {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
+    replace(gcode, "G21 G90 G94 G61.1", "G21 G90 G94");
+    EXPECT_TRUE(check(gcode).clean());
+}
 
 TEST(GcodeConversion, KeepsAJogOfSeveralAxesOneMoveOfTheSameLength) {
     std::string part = samplePart();

@@ -13,9 +13,6 @@
 namespace chimex {
 namespace {
 
-/// The part file's start pause after the move to 0, 0, 0 ("PAUSE 2").
-constexpr double startPauseSeconds = 2;
-
 double readBack(std::string_view text) {
     return readPartNumber(text).value_or(0);
 }
@@ -36,8 +33,10 @@ std::array<double, headerItemCount> headerOf(const std::vector<TimingNote>& note
 
 } // namespace
 
-TimedGcodeSpool::TimedGcodeSpool(const Controller& controller, const MachineLimits& limits)
-    : controller_(controller), travel_{limits.MaxX, limits.MaxY, limits.MaxZ} {}
+TimedGcodeSpool::TimedGcodeSpool(const Controller& controller, const MachineLimits& limits,
+                                 double startPause)
+    : controller_(controller), travel_{limits.MaxX, limits.MaxY, limits.MaxZ},
+      startPause_(startPause) {}
 
 void TimedGcodeSpool::pause(float seconds) {
     addRest(seconds);
@@ -70,9 +69,10 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
     const std::vector<TimedMove> moves = timeMoves(notes_, controller_, travel_);
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(notes_, moves));
-    writer.writeDwell(startPauseSeconds);
-    if (!notes_.empty() && notes_.front().start >= 0.0005) { // a rest before the first note
-        writer.writeDwell(std::round(notes_.front().start * 1000) / 1000);
+    // The start pause and any rest before the first note, as one dwell.
+    const double lead = startPause_ + (notes_.empty() ? gap_ : notes_.front().start);
+    if (lead >= 0.0005) {
+        writer.writeDwell(std::round(lead * 1000) / 1000);
     }
     TimingReport report;
     for (std::size_t i = 0; i < moves.size(); ++i) {

@@ -25,7 +25,9 @@ struct TimingReport {
 /// score has a gap, to the millisecond.
 class TimedGcodeSpool : public MoveSink {
   public:
-    TimedGcodeSpool(const Controller& controller, const MachineLimits& limits);
+    /// `startPause`: the seconds of the dwell after the move to 0, 0, 0 (a part file has its own).
+    TimedGcodeSpool(const Controller& controller, const MachineLimits& limits,
+                    double startPause = 0);
 
     /// The silence before the next note.
     void pause(float seconds) override;
@@ -42,6 +44,7 @@ class TimedGcodeSpool : public MoveSink {
   private:
     Controller controller_;
     std::array<double, 3> travel_;
+    double startPause_ = 0;
     std::vector<TimingNote> notes_;
     std::array<double, 3> position_{};
     double clock_ = 0;

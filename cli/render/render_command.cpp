@@ -113,8 +113,8 @@ ExitStatus run(const Options& options, Console console) {
     std::optional<TimingReport> timing;
     if (accel) {
         // The notes are kept whole, then each move's length is timed against the score.
-        TimedGcodeSpool moves(controllerFor(*accel, *gcode),
-                              machineLimits(settingsChoice(options)));
+        TimedGcodeSpool moves(controllerFor(*accel, *gcode), machineLimits(settingsChoice(options)),
+                              2); // the part file's "PAUSE 2" after the move to 0, 0, 0
         outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
                               [&](std::ostream& text) {
                                   timing = moves.writeGcode(text, *gcode);
