@@ -5,6 +5,7 @@
 // the same extents.
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
+#include "files/failure.h"
 #include "machinefile/move_file_reader.h"
 #include "fuzz_check.h"
 

@@ -20,6 +20,7 @@ struct GcodeReader::Words {
     std::optional<int> units;         ///< 20 or 21
     bool absolute = false;            ///< G90
     bool feedPerMinute = false;       ///< G94
+    bool exactPath = false;           ///< G61.1, on LinuxCNC's setup line
     bool programEnd = false;          ///< M2 or M30
 };
 
@@ -40,7 +41,10 @@ double longestDwell(bool milliseconds) {
 }
 
 /// The setup line the writer writes, as messages quote it.
-std::string setupLineText(bool marlin) {
+std::string setupLineText(bool marlin, bool linuxCnc) {
+    if (linuxCnc) {
+        return "\"G21 G90 G94 G61.1\" or \"G20 G90 G94 G61.1\"";
+    }
     return marlin ? "\"G90\"" : "\"G21 G90 G94\" or \"G20 G90 G94\"";
 }
 
@@ -97,16 +101,20 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
     if (words.modeWords == 0) {
         return true;
     }
+    // LinuxCNC's exact path mode; files of earlier versions go without it.
+    const int count = words.exactPath ? 4 : 3;
     const bool whole = marlin_ ? words.absolute && words.words == 1
                                : words.units && words.absolute && words.feedPerMinute &&
-                                     words.words == 3 && words.modeWords == 3;
+                                     (linuxCnc_ || !words.exactPath) && words.words == count &&
+                                     words.modeWords == count;
     if (setup_) {
         issue("units and modes are set once, by the setup line before the first move: " +
               shown(line));
         return false;
     }
     if (!whole) {
-        issue("the setup line must be " + setupLineText(marlin_) + " alone: " + shown(line));
+        issue("the setup line must be " + setupLineText(marlin_, linuxCnc_) +
+              " alone: " + shown(line));
         return false;
     }
     setup_ = true;
@@ -163,7 +171,9 @@ bool GcodeReader::stripComments(std::string_view line, std::string& code) {
 void GcodeReader::readComment(std::string_view text) {
     const std::string_view comment = trim(text);
     if (comment.starts_with(gcodeFirstComment)) {
-        marlin_ = comment.substr(gcodeFirstComment.size()) == "Marlin";
+        const std::string_view dialect = comment.substr(gcodeFirstComment.size());
+        marlin_ = dialect == dialectName(GcodeDialect::Marlin);
+        linuxCnc_ = dialect == dialectName(GcodeDialect::LinuxCnc);
         return;
     }
     if (marlin_ && comment == gcodeLastComment) {
@@ -228,6 +238,11 @@ bool GcodeReader::readWord(char letter, double value, Words& words) {
         words.feedPerMinute = words.feedPerMinute || value == 94;
         return true;
     }
+    if (letter == 'G' && value == 61.1) {
+        ++words.modeWords;
+        words.exactPath = true;
+        return true;
+    }
     if (letter == 'G') {
         return false;
     }
@@ -259,7 +274,7 @@ void GcodeReader::addMoves(const Words& words) {
     }
     if (!setup_ && !setupMissed_) {
         setupMissed_ = true;
-        issue("a move before the setup line " + setupLineText(marlin_) +
+        issue("a move before the setup line " + setupLineText(marlin_, linuxCnc_) +
               ": the machine would keep the units and modes it was left in");
     }
     int named = 0;

@@ -46,6 +46,7 @@ class GcodeReader : public MoveEventReader {
     std::optional<double> feed_; ///< units a minute, once an F word sets it
     int motion_ = -1;            ///< the last G0 or G1; -1 before any
     bool marlin_ = false;        ///< written for Marlin: dwells in milliseconds, no program end
+    bool linuxCnc_ = false;      ///< written for LinuxCNC: exact path mode on the setup line
     bool setup_ = false;         ///< the setup line has been read
     bool setupMissed_ = false;   ///< a move before the setup line has been reported
     bool ended_ = false;         ///< the program end has been read (Marlin: is the last line)

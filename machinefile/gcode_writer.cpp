@@ -45,11 +45,13 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) 
             std::string(gcodeHeaderTexts[i]) +
             (feed ? feedText(header[i]) + (inch ? " in/min" : " mm/min") : gcodeNumber(header[i])));
     }
-    // Marlin works in millimetres only and knows neither G21 nor G94 unless built to.
+    // Marlin works in millimetres only and knows neither G21 nor G94 unless built to. LinuxCNC
+    // blends moves by default, which changes the speeds of the notes: exact path (G61.1) instead.
     if (format_.dialect == GcodeDialect::Marlin) {
         line("G90");
     } else {
-        line(inch ? "G20 G90 G94" : "G21 G90 G94");
+        line(std::string(inch ? "G20 G90 G94" : "G21 G90 G94") +
+             (format_.dialect == GcodeDialect::LinuxCnc ? " G61.1" : ""));
     }
     comment("Check the extents above, then resume to move to 0, 0, 0");
     comment("and start the song, or stop the program to cancel.");

@@ -23,25 +23,25 @@ struct RunPlan {
     std::vector<double> junctions; ///< speed entering each move; the run ends at rest
 };
 
-Direction unit(const ScoreNote& note, int direction) {
+Direction unit(const TimingNote& note, int direction) {
     Direction d{};
     d[static_cast<std::size_t>(note.axis)] = direction;
     return d;
 }
 
-double accelOf(const ScoreNote& note, const Controller& c) {
+double accelOf(const TimingNote& note, const Controller& c) {
     return c.accel[static_cast<std::size_t>(note.axis)];
 }
 
 /// Entry speeds the controller reaches: each junction at most its corner and feed limits, slow
 /// enough to stop within the moves it can see ahead, and reachable from the move before.
-std::vector<double> entrySpeeds(const std::vector<ScoreNote>& notes, Run run, const RunPlan& plan,
+std::vector<double> entrySpeeds(const std::vector<TimingNote>& notes, Run run, const RunPlan& plan,
                                 const Controller& c) {
     const std::size_t n = run.last - run.first;
     std::vector<double> limit(n, 0.0);
     for (std::size_t i = 1; i < n && !c.exactStop; ++i) {
-        const ScoreNote& a = notes[run.first + i - 1];
-        const ScoreNote& b = notes[run.first + i];
+        const TimingNote& a = notes[run.first + i - 1];
+        const TimingNote& b = notes[run.first + i];
         limit[i] = std::min(
             {a.feed, b.feed,
              cornerSpeed(unit(a, plan.directions[i - 1]), unit(b, plan.directions[i]), c.corner)});
@@ -78,12 +78,12 @@ double timeToAsk(double secondsLeft, const Controller& c) {
 
 /// One pass over a run: each length from the time left to its note's end on the score's clock,
 /// in whole steps, turning round at the travel's ends. Returns the clock at the run's end.
-double placeRun(const std::vector<ScoreNote>& notes, Run run, RunPlan& plan, const Controller& c,
+double placeRun(const std::vector<TimingNote>& notes, Run run, RunPlan& plan, const Controller& c,
                 double clock, std::array<double, 3>& position, const std::array<double, 3>& travel,
                 std::vector<TimedMove>& moves) {
     const std::vector<double> entries = entrySpeeds(notes, run, plan, c);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ScoreNote& note = notes[run.first + i];
+        const TimingNote& note = notes[run.first + i];
         const auto axis = static_cast<std::size_t>(note.axis);
         const MoveSpeeds speeds{note.feed, entries[i],
                                 i + 1 < entries.size() ? entries[i + 1] : 0.0, accelOf(note, c)};
@@ -91,7 +91,7 @@ double placeRun(const std::vector<ScoreNote>& notes, Run run, RunPlan& plan, con
             lengthForDuration(timeToAsk(note.start + note.hold - clock, c), speeds);
         plan.directions[i] = note.direction;
         double target = position[axis] + note.direction * timed.length;
-        if (target < 0 || target > travel[axis]) {
+        if (target < 0 || target >= travel[axis]) { // strictly inside, as the planner keeps it
             plan.directions[i] = -note.direction;
             target = position[axis] - note.direction * timed.length;
         }
@@ -109,7 +109,7 @@ double placeRun(const std::vector<ScoreNote>& notes, Run run, RunPlan& plan, con
     return clock;
 }
 
-std::vector<Run> runsOf(const std::vector<ScoreNote>& notes) {
+std::vector<Run> runsOf(const std::vector<TimingNote>& notes) {
     std::vector<Run> runs;
     for (std::size_t i = 0; i < notes.size(); ++i) {
         const bool rest =
@@ -124,7 +124,7 @@ std::vector<Run> runsOf(const std::vector<ScoreNote>& notes) {
 
 } // namespace
 
-std::vector<TimedMove> timeMoves(const std::vector<ScoreNote>& notes, const Controller& c,
+std::vector<TimedMove> timeMoves(const std::vector<TimingNote>& notes, const Controller& c,
                                  const std::array<double, 3>& travel) {
     std::vector<TimedMove> moves(notes.size());
     double clock = notes.empty() ? 0 : notes.front().start;

@@ -11,7 +11,7 @@ namespace chimex {
 
 /// One note as a score has it: the axis (0 X, 1 Y, 2 Z) and direction (+1 or -1) it is played on,
 /// its feed in length/s, and when it starts and how long it lasts on the score's clock (seconds).
-struct ScoreNote {
+struct TimingNote {
     int axis = 0;
     int direction = 1;
     double feed = 0;
@@ -43,8 +43,9 @@ struct TimedMove {
 
 /// Chooses each note's move length (and the dwells at the score's rests, in whole milliseconds) so
 /// that every note starts on the score's clock, measured from the first note's start, with the
-/// machine's ramps. Moves start from 0, 0, 0; a move that would leave 0 to `travel` turns round.
-std::vector<TimedMove> timeMoves(const std::vector<ScoreNote>& notes, const Controller& controller,
+/// machine's ramps. Moves start from 0, 0, 0; a move that would reach `travel` or
+/// go below 0 turns round.
+std::vector<TimedMove> timeMoves(const std::vector<TimingNote>& notes, const Controller& controller,
                                  const std::array<double, 3>& travel);
 
 } // namespace chimex

@@ -3,14 +3,19 @@
 _chimex_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} options
     if [ "$COMP_CWORD" -eq 1 ]; then
-        mapfile -t COMPREPLY < <(compgen -W "render check preview listen --help" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "render check preview listen convert finish --help" -- "$cur")
         return
     fi
     case $prev in
-    --track | --channel | --transpose | --unit | --steps-per-unit | --z-steps-per-unit) return ;;
+    --track | --channel | --transpose | --unit | --steps-per-unit | --z-steps-per-unit | \
+        --format | --dialect | --accel | --z-accel | --junction-deviation | --step-idle-delay) return ;;
     esac
     case ${COMP_WORDS[1]} in
-    render) options="-o --settings --pause --track --channel --transpose" ;;
+    render) options="-o --settings --pause --track --channel --transpose --format --dialect --unit
+        --steps-per-unit --z-steps-per-unit --accel --z-accel --junction-deviation
+        --step-idle-delay" ;;
+    convert) options="-o --settings --dialect --unit --accel --z-accel --steps-per-unit
+        --z-steps-per-unit --junction-deviation --step-idle-delay" ;;
     check) options="--settings --json" ;;
     preview) options="-o --settings --unit" ;;
     listen) options="-o --steps-per-unit --z-steps-per-unit" ;;

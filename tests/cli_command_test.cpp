@@ -69,6 +69,31 @@ TEST_F(CommandLine, NotesHeldForNoTimeRenderAFileThatChecksClean) {
     EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Done) << out.str();
 }
 
+// GRBL's stop at a rest costs its $1, so the dwell is the gap less 25 ms; no dwell between legato
+// notes; a note from rest shorter than 2v/a (key 36 at 500 mm/s²: 52 ms) is named.
+TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
+    write("score.txt", "0 0.5\n36 0.2 0.3\n12 0.4\n36 0.04 0.1\n");
+    write("fast.ini", "MaxX = 400\nMaxY = 300\nMaxZ = 100\nMAxXYSpeed = 25\nMAxZSpeed = 15\n");
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.nc"), "--format", "gcode",
+                   "--dialect", "grbl", "--unit", "mm", "--steps-per-unit", "80", "--accel", "500",
+                   "--pause", "--settings", path("fast.ini")}),
+              ExitStatus::Done)
+        << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("1 notes too short to reach their pitch keep their time "
+                                     "without it (the first: note 4)"));
+    const std::string gcode = test::readFile(path("song.nc"));
+    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P2\r\nG1 "));
+    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P0.275\r\nG1 "));
+    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P0.07"));
+    std::size_t dwells = 0;
+    for (auto at = gcode.find("G4 P"); at != std::string::npos; at = gcode.find("G4 P", at + 1)) {
+        ++dwells;
+    }
+    EXPECT_EQ(dwells, 3u);
+    EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini")}), ExitStatus::Done)
+        << out.str();
+}
+
 TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
     write("score.txt", "24 0.5\n12 1 0.25\n31 0.3\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt"), "--pause"}),
@@ -395,6 +420,42 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "1e9"},
                 ExitStatus::Usage,
                 "--steps-per-unit 1e9 is too many: key 0 would jog under 0.001 units"},
+        // --accel: a number above 0, only for G-code, whole steps for GRBL and Marlin.
+        Refusal{"AccelZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--accel", "0"},
+                ExitStatus::Usage,
+                "--accel takes a number above 0"},
+        Refusal{"AccelNaN",
+                {"convert", "@part.txt", "-o", "@out.txt", "--dialect", "linuxcnc", "--unit", "mm",
+                 "--accel", "nan"},
+                ExitStatus::Usage,
+                "--accel takes a number above 0"},
+        Refusal{"ZAccelInfinite",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--accel", "500", "--z-accel", "inf"},
+                ExitStatus::Usage,
+                "--z-accel takes a number above 0"},
+        Refusal{"NegativeJunctionDeviation",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--steps-per-unit", "80", "--accel", "500", "--junction-deviation",
+                 "-0.01"},
+                ExitStatus::Usage,
+                "--junction-deviation takes a number above 0"},
+        Refusal{"AccelForAPartFile",
+                {"render", "@good.txt", "-o", "@out.txt", "--accel", "500"},
+                ExitStatus::Usage,
+                "--accel goes with --format gcode"},
+        Refusal{"GrblAccelWithoutSteps",
+                {"convert", "@part.txt", "-o", "@out.txt", "--dialect", "grbl", "--unit", "mm",
+                 "--accel", "500"},
+                ExitStatus::Usage,
+                "--accel for GRBL needs --steps-per-unit"},
+        Refusal{"IdleDelayWithoutAccel",
+                {"convert", "@part.txt", "-o", "@out.txt", "--dialect", "grbl", "--unit", "mm",
+                 "--step-idle-delay", "0.1"},
+                ExitStatus::Usage,
+                "--step-idle-delay goes with --accel"},
         Refusal{"EmptyChannel",
                 {"render", "@one.mid", "-o", "@out.txt", "--channel", "16"},
                 ExitStatus::BadInput,

@@ -6,7 +6,6 @@
 #include "cli/render/tuned_speeds.h"
 #include "files/failure.h"
 #include "partfile/line_texts.h"
-#include "files/failure.h"
 #include "partfile/number_forms.h"
 #include "text_files.h"
 
@@ -117,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         DialectCase{"LinuxCncInches",
                     {GcodeDialect::LinuxCnc, LengthUnit::Inch},
                     join({"Fastest X and Y axis feed is 87.78 in/min",
-                          "Fastest Z-axis feed is 43.92 in/min", "G20 G90 G94"},
+                          "Fastest Z-axis feed is 43.92 in/min", "G20 G90 G94 G61.1"},
                          stop),
                     "G4 P2\r\nG1 X0.765 F87.78\r\nG4 P0.3\r\nG1 Z0.878 F43.92\r\nM2\r\n"},
         DialectCase{"GrblMillimetres",
@@ -297,6 +296,14 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         SetupOrEnd{"NoSetupLine", grbl, "G21 G90 G94\r\n", "", "a move before the setup line",
                    false},
+        // LinuxCNC's exact path mode, on its setup line and nowhere else.
+        SetupOrEnd{"LinuxCncPathModeTwice", GcodeDialect::LinuxCnc, "G21 G90 G94 G61.1",
+                   "G21 G90 G94 G61.1 G61.1", "the setup line must be \"G21 G90 G94 G61.1\" or",
+                   false},
+        SetupOrEnd{"LinuxCncPathModeMidFile", GcodeDialect::LinuxCnc, "G1 Z0.878",
+                   "G61.1\r\nG1 Z0.878", "units and modes are set once", false},
+        SetupOrEnd{"GrblExactPath", grbl, "G21 G90 G94", "G21 G90 G94 G61.1",
+                   "the setup line must be \"G21 G90 G94\"", false},
         SetupOrEnd{"MarlinInInches", marlin, "G90\r\n", "G20 G90\r\n",
                    "the setup line must be \"G90\" alone", false},
         SetupOrEnd{"NoProgramEnd", grbl, "M2\r\n", "", "the file has no program end (M2)", true},
@@ -307,6 +314,12 @@ INSTANTIATE_TEST_SUITE_P(
         SetupOrEnd{"MarlinProgramEnd", marlin, "; End of the song.", "M30",
                    "Marlin has no program end", false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GcodeReading, TakesLinuxCncFilesOfEarlierVersionsWithoutExactPath) {
+    std::string gcode = gcodeOf(samplePart(), {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
+    replace(gcode, "G21 G90 G94 G61.1", "G21 G90 G94");
+    EXPECT_TRUE(check(gcode).clean());
+}
 
 TEST(GcodeConversion, KeepsAJogOfSeveralAxesOneMoveOfTheSameLength) {
     std::string part = samplePart();

@@ -61,7 +61,7 @@ TEST(Junction, CornerSpeeds) {
 }
 
 /// Plays the timed moves back through the same rules and returns each note's modelled end.
-std::vector<double> modelledEnds(const std::vector<ScoreNote>& notes,
+std::vector<double> modelledEnds(const std::vector<TimingNote>& notes,
                                  const std::vector<TimedMove>& moves, double accel) {
     std::vector<double> ends;
     double clock = notes.front().start;
@@ -80,11 +80,11 @@ std::vector<double> modelledEnds(const std::vector<ScoreNote>& notes,
 TEST(TimedMoves, ExactStopNotesEndOnTheScoresClockInWholeSteps) {
     // Key 0 and key 36 at 80 steps/mm; the third note is too short to reach its pitch, a rest of
     // 0.2374 s comes before the fourth, the fifth turns round at the end of the travel.
-    const std::vector<ScoreNote> notes = {{0, 1, 1.635, 0.1, 1.0},
-                                          {1, 1, 13.08, 1.1, 0.3},
-                                          {2, 1, 13.08, 1.4, 0.04},
-                                          {0, 1, 6.54, 1.6774, 0.5},
-                                          {1, 1, 13.08, 2.1774, 0.5}};
+    const std::vector<TimingNote> notes = {{0, 1, 1.635, 0.1, 1.0},
+                                           {1, 1, 13.08, 1.1, 0.3},
+                                           {2, 1, 13.08, 1.4, 0.04},
+                                           {0, 1, 6.54, 1.6774, 0.5},
+                                           {1, 1, 13.08, 2.1774, 0.5}};
     Controller machine;
     machine.accel = {500, 500, 500};
     machine.stepsPerUnit = {80, 80, 80};
@@ -105,7 +105,7 @@ TEST(TimedMoves, ExactStopNotesEndOnTheScoresClockInWholeSteps) {
 TEST(TimedMoves, GrblCarriesSpeedThroughCornersAndStopsAtRests) {
     // Two notes around a 90° corner, a rest, one more note: the corner is taken at 4.13 mm/s, the
     // rest costs the step idle delay on top of its dwell.
-    const std::vector<ScoreNote> notes = {
+    const std::vector<TimingNote> notes = {
         {0, 1, 10, 0, 0.5}, {1, 1, 10, 0.5, 0.5}, {0, 1, 10, 1.2, 0.5}};
     Controller grbl;
     grbl.accel = {500, 500, 500};

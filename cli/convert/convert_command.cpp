@@ -2,6 +2,7 @@
 #include "convert_command.h"
 
 #include "cli/common/command_options.h"
+#include "cli/common/motion_options.h"
 #include "cli/convert/gcode_convert.h"
 
 namespace chimex {
@@ -11,10 +12,31 @@ ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "convert", "PART file");
     const std::filesystem::path out = requiredOutput(options, "convert", name);
     const GcodeFormat format = gcodeFormat(options);
+    const auto steps = positiveNumber(options, "--steps-per-unit", 1e9);
+    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", 1e9);
+    if (zSteps && !steps) {
+        throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
+    }
+    const std::optional<Acceleration> accel = accelerationOf(options, format, steps, zSteps);
+    if (steps && !accel) {
+        throw UsageError("--steps-per-unit goes with --accel");
+    }
     openInput(name, "the part file", Reading::Twice); // refuses what cannot be read again
-    const long long notes =
-        convertPartFile(name, name, format, machineLimits(settingsChoice(options)), out);
-    console.err << out.string() << ": " << notes << " notes\n";
+    const MachineLimits limits = machineLimits(settingsChoice(options));
+    if (!accel) {
+        const long long notes = convertPartFile(name, name, format, limits, out);
+        console.err << out.string() << ": " << notes << " notes\n";
+        return ExitStatus::Done;
+    }
+    const TimingReport report =
+        convertTimedPartFile(name, name, format, limits, controllerFor(*accel, format), out);
+    console.err << out.string() << ": " << report.notes << " notes\n";
+    if (report.tooShort > 0) {
+        console.err << report.tooShort
+                    << " notes too short to reach their pitch keep their time without it (the "
+                       "first: note "
+                    << report.firstShort << ")\n";
+    }
     return ExitStatus::Done;
 }
 
@@ -23,9 +45,13 @@ ExitStatus run(const Options& options, Console console) {
 Command convertCommand() {
     return {
         "convert",
-        {"--output", "--settings", "--dialect", "--unit"},
+        {"--output", "--settings", "--dialect", "--unit", "--accel", "--z-accel",
+         "--junction-deviation", "--step-idle-delay", "--steps-per-unit", "--z-steps-per-unit"},
         {},
         R"(  chimex-cli convert PART -o OUT --dialect D --unit mm|in [--settings FILE]
+                                 [--accel A [--z-accel B] [--steps-per-unit N
+                                  [--z-steps-per-unit M]] [--junction-deviation J]
+                                  [--step-idle-delay S]]
 )",
         R"(convert Writes the part file PART as G-code, move for move: the header comments state the
         extents and fastest feeds, an operator stop (M0) comes before the move to 0, 0, 0, then
@@ -35,6 +61,21 @@ Command convertCommand() {
         --dialect D      grbl, linuxcnc or marlin
         --unit U         the machine's length unit: mm (G21) or in (G20)
         --settings FILE  the limits to check against (default: INITIAL)
+        --accel A        Timing: the machine accelerates at A units/s² (Z at --z-accel B,
+                         default A). Each note stays one G1, shortened so that its ramps and
+                         cruise last the note and it starts on the tune's clock; pauses become
+                         dwells to the millisecond only where there is a rest. Notes too short
+                         to reach their pitch keep their time and are counted. LinuxCNC: exact
+                         path (G61.1), 1 ms servo period. GRBL: its planner (junction deviation
+                         $11, stop delay $1, 15 moves of look-ahead). Marlin: its junction
+                         deviation, 16 moves of look-ahead.
+        --steps-per-unit N    with --accel for grbl and marlin (needed): motor steps per unit, as
+                         the controller rounds each position to whole steps
+        --z-steps-per-unit M  the same for Z (default: N)
+        --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
+                         0.010 mm for GRBL, 0.013 mm for Marlin)
+        --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
+                         0.025)
 )",
         {},
         run};

@@ -85,6 +85,40 @@ long long writeJog(GcodeWriter& writer, const std::vector<MoveEvent>& jog) {
     return 0;
 }
 
+/// The part file's notes and rests into `notes`. Moves that go nowhere are left out (the start move
+/// to 0, 0, 0); a jog of several axes that goes somewhere is no note and cannot be timed.
+void readNotes(std::istream& part, TimedGcodeSpool& notes) {
+    PartFileReader reader(
+        part, [](const MoveIssue& issue) { throw InputFailure({}, issue.line, issue.message); });
+    std::vector<MoveEvent> jog; // the moves of one J3 line
+    const auto take = [&notes](const std::vector<MoveEvent>& moves) {
+        const auto going = std::count_if(moves.begin(), moves.end(), [](const MoveEvent& m) {
+            return m.speed && (m.singleAxis || m.target != m.from);
+        });
+        if (going > 1) {
+            throw InputFailure({}, moves.front().line,
+                               "a jog of several axes is no note and cannot be timed for --accel");
+        }
+        for (const MoveEvent& m : moves) {
+            if (m.speed && m.singleAxis) {
+                notes.addNote(m.axis, m.target, *m.speed, std::fabs(m.target - m.from) / *m.speed);
+            }
+        }
+    };
+    while (const auto event = reader.next()) {
+        if (!jog.empty() && event->line != jog.front().line) {
+            take(jog);
+            jog.clear();
+        }
+        if (event->kind == MoveEventKind::Pause) {
+            notes.addRest(event->seconds);
+        } else {
+            jog.push_back(*event);
+        }
+    }
+    take(jog);
+}
+
 } // namespace
 
 long long writeGcode(std::istream& part, const CheckReport& report, const GcodeFormat& format,
@@ -138,6 +172,26 @@ long long writeCheckedGcode(const std::string& name, const MachineLimits& limits
     file.stream() << &scratch;
     file.commit();
     return notes;
+}
+
+TimingReport convertTimedPartFile(const std::filesystem::path& part, const std::string& name,
+                                  const GcodeFormat& format, const MachineLimits& limits,
+                                  const Controller& controller, const std::filesystem::path& out) {
+    std::ifstream in = openRead(part, name);
+    checkOrRefuse(in, name, limits, "");
+    rewindMoveFile(in, name);
+    TimedGcodeSpool notes(controller, limits);
+    try {
+        readNotes(in, notes);
+    } catch (const InputFailure& failure) {
+        throw failure.inFile(name);
+    }
+    TimingReport report;
+    writeCheckedGcode(name, limits, out, [&](std::ostream& gcode) {
+        report = notes.writeGcode(gcode, format);
+        return report.notes;
+    });
+    return report;
 }
 
 long long convertPartFile(const std::filesystem::path& part, const std::string& name,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/check/part_check.h"
+#include "cli/convert/timed_gcode_spool.h"
 #include "machinefile/gcode_format.h"
 
 #include <filesystem>
@@ -38,5 +39,11 @@ long long writeCheckedGcode(const std::string& name, const MachineLimits& limits
 long long convertPartFile(const std::filesystem::path& part, const std::string& name,
                           const GcodeFormat& format, const MachineLimits& limits,
                           const std::filesystem::path& out);
+
+/// The same with each note timed for `controller` (see TimedGcodeSpool): the part file's jogs of
+/// one axis are its notes, each held its length over its speed, and its pauses the rests.
+TimingReport convertTimedPartFile(const std::filesystem::path& part, const std::string& name,
+                                  const GcodeFormat& format, const MachineLimits& limits,
+                                  const Controller& controller, const std::filesystem::path& out);
 
 } // namespace chimex

@@ -2,9 +2,11 @@
 #include "render_command.h"
 
 #include "cli/common/command_options.h"
+#include "cli/common/motion_options.h"
 #include "cli/common/scratch_file.h"
 #include "cli/convert/gcode_convert.h"
 #include "cli/convert/gcode_move_spool.h"
+#include "cli/convert/timed_gcode_spool.h"
 #include "cli/render/render.h"
 #include "cli/score/score_source.h"
 #include "partfile/number_text.h"
@@ -57,6 +59,28 @@ std::optional<MotorTuning> motorTuning(const Options& options) {
     return MotorTuning{*steps, zSteps.value_or(*steps)};
 }
 
+/// The notes too short to reach their pitch, which keep their time without it.
+void reportTiming(const TimingReport& report, std::ostream& err) {
+    if (report.tooShort > 0) {
+        err << report.tooShort
+            << " notes too short to reach their pitch keep their time without it (the first: note "
+            << report.firstShort << ")\n";
+    }
+}
+
+/// Renders into a spool of moves and writes its G-code, checked, at `out`.
+template <typename Spool, typename Write>
+RenderOutcome renderGcode(NoteSource& notes, const Options& options, const std::string& name,
+                          const std::filesystem::path& out, Spool& moves, Console console,
+                          const RenderProgress& progress, const std::optional<MotorTuning>& tuning,
+                          Write write) {
+    const RenderOutcome outcome = readingInput(name, [&] {
+        return renderMoves(notes, settingsChoice(options), moves, console.err, progress, tuning);
+    });
+    writeCheckedGcode("the rendered part file", machineLimits(settingsChoice(options)), out, write);
+    return outcome;
+}
+
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "render", "SCORE");
     const std::filesystem::path out = requiredOutput(options, "render", name);
@@ -76,15 +100,31 @@ ExitStatus run(const Options& options, Console console) {
         };
     }
     RenderOutcome outcome;
-    if (gcode) {
+    const std::optional<Acceleration> accel =
+        gcode ? accelerationOf(options, *gcode,
+                               tuning ? std::optional(tuning->stepsPerUnit) : std::nullopt,
+                               tuning ? std::optional(tuning->zStepsPerUnit) : std::nullopt)
+              : std::nullopt;
+    for (const std::string& option : accelerationOptionNames) {
+        if (!gcode && options.values.count(option)) {
+            throw UsageError(option + " goes with --format gcode");
+        }
+    }
+    std::optional<TimingReport> timing;
+    if (accel) {
+        // The notes are kept whole, then each move's length is timed against the score.
+        TimedGcodeSpool moves(controllerFor(*accel, *gcode), machineLimits(settingsChoice(options)),
+                              2); // the part file's "PAUSE 2" after the move to 0, 0, 0
+        outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
+                              [&](std::ostream& text) {
+                                  timing = moves.writeGcode(text, *gcode);
+                                  return timing->notes;
+                              });
+    } else if (gcode) {
         // The planned moves are kept compactly, then written as G-code in one pass and checked.
         GcodeMoveSpool moves;
-        outcome = readingInput(name, [&] {
-            return renderMoves(*notes, settingsChoice(options), moves, console.err, progress,
-                               tuning);
-        });
-        writeCheckedGcode("the rendered part file", machineLimits(settingsChoice(options)), out,
-                          [&](std::ostream& text) { return moves.writeGcode(text, *gcode); });
+        outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
+                              [&](std::ostream& text) { return moves.writeGcode(text, *gcode); });
     } else {
         outcome = readingInput(name, [&] {
             return renderPartFile(*notes, settingsChoice(options), out, console.err, progress,
@@ -100,6 +140,9 @@ ExitStatus run(const Options& options, Console console) {
         console.err << outcome.notesLowered
                     << " notes moved down by octaves to fit their axis's fastest speed\n";
     }
+    if (timing) {
+        reportTiming(*timing, console.err);
+    }
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
 
@@ -109,12 +152,15 @@ Command renderCommand() {
     return {
         "render",
         {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
-         "--unit", "--steps-per-unit", "--z-steps-per-unit"},
+         "--unit", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
+         "--junction-deviation", "--step-idle-delay"},
         {"--pause"},
         R"(  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
                                  [--format part|gcode --dialect D --unit mm|in]
                                  [--steps-per-unit N [--z-steps-per-unit M]]
+                                 [--accel A [--z-accel B] [--junction-deviation J]
+                                  [--step-idle-delay S]]
 )",
         R"(render  Plays SCORE through the same note capture and note planner as the desktop program (the
         random source in its fixed starting state) and writes the finished part file to OUT,
@@ -135,6 +181,14 @@ Command renderCommand() {
                          of N steps per length unit: speed = pitch / N, moved down by octaves
                          while faster than the axis's fastest speed (such notes are counted)
         --z-steps-per-unit M  the same for Z (default: N)
+        --accel A        G-code whose notes keep the score's time on a machine that accelerates
+                         at A units/s² (see Timing under convert); GRBL and Marlin also need
+                         --steps-per-unit, since they move in whole steps
+        --z-accel B      Z's acceleration (default: A)
+        --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
+                         0.010 mm for GRBL, 0.013 mm for Marlin)
+        --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
+                         0.025)
 )",
         {},
         run};

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Plays chimex-cli's tunes, timed for a machine that accelerates, on LinuxCNC's own motion planner
-# and checks every note's onset and the end of the tune against the score, within 3 ms. Each case
-# is one simulation of a 40-note score whose first half is legato and second half has rests.
-# Usage: timing.sh CHIMEX_CLI TIMED_GCODE
+# Plays chimex-cli's LinuxCNC G-code, timed with --accel, on LinuxCNC's own motion planner and
+# checks every note's onset and the end of the tune against the score, within 3 ms. Each case is
+# one simulation of a 40-note score whose first half is legato and second half has rests.
+# Usage: timing.sh CHIMEX_CLI
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-cli=$1 timed=$2
+cli=$1
 work=$(mktemp -d)
 [ -n "${KEEP:-}" ] || trap 'rm -rf "$work"' EXIT
 echo "work: $work"
@@ -17,17 +17,16 @@ awk 'BEGIN { srand(22); print "# key hold gap"
              for (i = 0; i < 40; i++)
                  printf "%d %.3f %.3f\n", int(rand() * 37), 0.12 + rand() * 0.4,
                      (i >= 20 && rand() < 0.5) ? 0.05 + rand() * 0.3 : 0 }' >"$work/score.txt"
-"$cli" render "$work/score.txt" -o "$work/score.ngc" --format gcode --dialect linuxcnc --unit mm \
-    --steps-per-unit 80 --settings "$work/Chimex.ini" 2>/dev/null
 
 # acceleration (mm/s²)
 cases=(500 100)
 
-# One case: writes the timed file, plays it and measures it against the score within 3 ms.
+# One case: renders the timed file, plays it and measures it against the score within 3 ms.
 play_case() {
     local accel=$1 status=0
-    # 1 ms servo period; a dwell costs one period more before the next move starts.
-    "$timed" "$work/score.txt" "$work/score.ngc" "$accel" 0.001 0.001 >"$work/$accel.ngc" 2>/dev/null
+    "$cli" render "$work/score.txt" -o "$work/$accel.ngc" --format gcode --dialect linuxcnc \
+        --unit mm --steps-per-unit 80 --accel "$accel" --pause --settings "$work/Chimex.ini" \
+        2>/dev/null
     "$here/play.sh" "$accel" "$work/$accel.ngc" "$work/$accel.trace"
     "$here/measure.py" "$work/score.txt" "$work/$accel.ngc" "$work/$accel.trace" "$accel" 3 \
         >"$work/$accel.onsets" || status=$?

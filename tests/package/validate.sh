@@ -24,4 +24,6 @@ complete_words() { COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _chimex_cli; echo 
 [ "$(complete_words chimex-cli ch)" = check ] || fail "completion of the command"
 [ "$(complete_words chimex-cli render song.mid --t)" = "--track --transpose" ] ||
     fail "completion of render's options"
+[ "$(complete_words chimex-cli convert song.txt --z-a)" = "--z-accel" ] ||
+    fail "completion of convert's options"
 echo "PASS"

@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#include "motion_options.h"
+
+#include "motion/junction.h"
+
+#include <cmath>
+
+namespace chimex {
+namespace {
+
+/// Far beyond any machine, and small enough that squares of speeds stay finite.
+constexpr double mostAccel = 1e9;
+
+/// LinuxCNC's usual servo period: it finishes each move in the period after its exact end, and a
+/// dwell costs one period more before the next move starts.
+constexpr double linuxCncServoPeriod = 0.001;
+
+/// LinuxCNC plans in continuous positions; the G-code's decimals are its resolution.
+const double gcodeResolution = std::pow(10.0, gcodeDecimals);
+
+/// GRBL's $1 default.
+constexpr double grblStepIdleDelay = 0.025;
+
+/// Marlin's planner buffer (BLOCK_BUFFER_SIZE); GRBL's holds 15 moves ahead.
+constexpr std::size_t marlinLookAhead = 16;
+constexpr std::size_t grblLookAhead = 15;
+
+double inUnit(double millimetres, const GcodeFormat& format) {
+    return format.unit == LengthUnit::Inch ? millimetres / 25.4 : millimetres;
+}
+
+void refuseCompanions(const Options& options) {
+    for (const std::string& name : accelerationOptionNames) {
+        if (name != "--accel" && options.values.count(name)) {
+            throw UsageError(name + " goes with --accel");
+        }
+    }
+}
+
+} // namespace
+
+std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
+                                           std::optional<double> steps,
+                                           std::optional<double> zSteps) {
+    const auto xy = positiveNumber(options, "--accel", mostAccel);
+    if (!xy) {
+        refuseCompanions(options);
+        return std::nullopt;
+    }
+    const bool linuxCnc = format.dialect == GcodeDialect::LinuxCnc;
+    if (!linuxCnc && !steps) {
+        throw UsageError("--accel for " + std::string(dialectName(format.dialect)) +
+                         " needs --steps-per-unit: its moves are whole steps");
+    }
+    if (linuxCnc && (options.values.count("--junction-deviation") ||
+                     options.values.count("--step-idle-delay"))) {
+        throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin; "
+                         "LinuxCNC stops exactly at each note's end");
+    }
+    if (format.dialect == GcodeDialect::Marlin && options.values.count("--step-idle-delay")) {
+        throw UsageError("--step-idle-delay is GRBL's $1; Marlin has none");
+    }
+    Acceleration accel;
+    accel.xy = *xy;
+    accel.z = positiveNumber(options, "--z-accel", mostAccel).value_or(*xy);
+    const double deviation =
+        format.dialect == GcodeDialect::Marlin ? marlinJunctionDeviation : grblJunctionDeviation;
+    accel.junctionDeviation =
+        positiveNumber(options, "--junction-deviation", 1e6).value_or(inUnit(deviation, format));
+    accel.stepIdleDelay =
+        format.dialect == GcodeDialect::Grbl
+            ? positiveNumber(options, "--step-idle-delay", 255 / 1000.0).value_or(grblStepIdleDelay)
+            : 0;
+    accel.stepsPerUnit = linuxCnc ? gcodeResolution : *steps;
+    accel.zStepsPerUnit = linuxCnc ? gcodeResolution : zSteps.value_or(*steps);
+    return accel;
+}
+
+Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
+    Controller c;
+    c.accel = {accel.xy, accel.xy, accel.z};
+    c.stepsPerUnit = {accel.stepsPerUnit, accel.stepsPerUnit, accel.zStepsPerUnit};
+    c.corner = {accel.junctionDeviation, c.accel};
+    switch (format.dialect) {
+    case GcodeDialect::LinuxCnc:
+        c.exactStop = true;
+        c.period = linuxCncServoPeriod;
+        c.stopDelay = linuxCncServoPeriod;
+        break;
+    case GcodeDialect::Grbl:
+        c.stopDelay = accel.stepIdleDelay;
+        c.lookAhead = grblLookAhead;
+        break;
+    case GcodeDialect::Marlin:
+        c.lookAhead = marlinLookAhead;
+        break;
+    }
+    return c;
+}
+
+} // namespace chimex

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/common/command_options.h"
+#include "machinefile/gcode_format.h"
+#include "motion/timed_moves.h"
+
+#include <optional>
+
+namespace chimex {
+
+/// How the machine accelerates, from --accel and the options that go with it; lengths in the
+/// settings' unit.
+struct Acceleration {
+    double xy = 0;                ///< --accel, units/s²
+    double z = 0;                 ///< --z-accel (default: --accel)
+    double junctionDeviation = 0; ///< --junction-deviation (GRBL and Marlin)
+    double stepIdleDelay = 0;     ///< --step-idle-delay: GRBL's $1, the cost of a stop at a rest
+    double stepsPerUnit = 0;      ///< whole steps of X and Y (0: the G-code's own decimals)
+    double zStepsPerUnit = 0;
+};
+
+/// The option names these take, for a command's table of options.
+inline const std::vector<std::string> accelerationOptionNames = {
+    "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay"};
+
+/// --accel and its companions; nothing without --accel (the others are then refused). GRBL and
+/// Marlin count whole steps, so they need `steps` (from --steps-per-unit).
+std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
+                                           std::optional<double> steps,
+                                           std::optional<double> zSteps);
+
+/// The controller the dialect's planner moves by.
+Controller controllerFor(const Acceleration& accel, const GcodeFormat& format);
+
+} // namespace chimex

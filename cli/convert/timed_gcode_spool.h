@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "cli/common/machine_limits.h"
+#include "core/move_sink.h"
+#include "machinefile/gcode_format.h"
+#include "motion/timed_moves.h"
+
+#include <array>
+#include <ostream>
+#include <vector>
+
+namespace chimex {
+
+/// What a timed file could not give the tune: notes too short to reach their pitch.
+struct TimingReport {
+    long long notes = 0;
+    long long tooShort = 0;   ///< notes that keep their time as triangle moves, below their pitch
+    long long firstShort = 0; ///< the first of them, counted from 1 (0: none)
+};
+
+/// The notes of a tune kept for G-code whose notes keep the score's time on a machine that
+/// accelerates: each note stays one G1 move, its length chosen so that its ramps and cruise last
+/// the note, each note starting on the score's cumulative time; rests are dwells only where the
+/// score has a gap, to the millisecond.
+class TimedGcodeSpool : public MoveSink {
+  public:
+    /// `startPause`: the seconds of the dwell after the move to 0, 0, 0 (a part file has its own).
+    TimedGcodeSpool(const Controller& controller, const MachineLimits& limits,
+                    double startPause = 0);
+
+    /// The silence before the next note.
+    void pause(float seconds) override;
+    void move(Axis axis, float speed, float duration, float position,
+              const ShortText& positionText) override;
+    /// A note's jog of `axis` to `target` at `speed` (units a second), held `hold` seconds.
+    void addNote(Axis axis, double target, double speed, double hold);
+    void addRest(double seconds);
+
+    /// Writes the whole G-code, the header stating what the timed moves reach. Throws Failure if a
+    /// move would leave the travel.
+    TimingReport writeGcode(std::ostream& out, const GcodeFormat& format) const;
+
+  private:
+    Controller controller_;
+    std::array<double, 3> travel_;
+    double startPause_ = 0;
+    std::vector<TimingNote> notes_;
+    std::array<double, 3> position_{};
+    double clock_ = 0;
+    double gap_ = 0;
+};
+
+} // namespace chimex
