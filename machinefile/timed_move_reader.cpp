@@ -1,16 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "timed_move_reader.h"
 
-#include "partfile/number_text.h"
 #include "files/failure.h"
+#include "partfile/number_text.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace chimex {
 
-TimedMoveReader::TimedMoveReader(std::istream& in, std::string name)
-    : name_(std::move(name)), reader_(in, [this](const MoveIssue& issue) {
+double moveSeconds(double distance, double speed, Axis axis,
+                   const std::optional<AxisAcceleration>& accel) {
+    if (!accel || !(speed > 0)) {
+        return distance / speed;
+    }
+    return moveDuration(distance, {speed, 0, 0, axis == Axis::Z ? accel->z : accel->xy});
+}
+
+TimedMoveReader::TimedMoveReader(std::istream& in, std::string name,
+                                 std::optional<AxisAcceleration> accel)
+    : name_(std::move(name)), accel_(accel), reader_(in, [this](const MoveIssue& issue) {
           throw InputFailure(name_, issue.line, issue.message);
       }) {}
 
@@ -61,7 +70,7 @@ std::optional<TimedEvent> TimedMoveReader::timed(const MoveEvent& event) {
         result.timed = false;
         return result;
     }
-    const double seconds = distance / *event.speed;
+    const double seconds = moveSeconds(distance, *event.speed, event.axis, accel_);
     if (!(*event.speed > 0) || !std::isfinite(seconds)) {
         neverArrives_.add(event.line, *event.speed);
         result.timed = false;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "machinefile/warning_tally.h"
 #include "machinefile/move_file_reader.h"
+#include "machinefile/warning_tally.h"
+#include "motion/move_timing.h"
 
 #include <optional>
 #include <ostream>
@@ -10,6 +11,11 @@
 #include <string_view>
 
 namespace chimex {
+
+/// Seconds a jog of `distance` at `speed` lasts: distance over speed, or with `accel` from rest
+/// to rest through its ramps.
+double moveSeconds(double distance, double speed, Axis axis,
+                   const std::optional<AxisAcceleration>& accel);
 
 /// A part-file event with its place in time.
 struct TimedEvent {
@@ -24,8 +30,10 @@ struct TimedEvent {
 /// Memory does not grow with the file.
 class TimedMoveReader {
   public:
-    /// `name` is the file's name in messages.
-    TimedMoveReader(std::istream& in, std::string name);
+    /// `name` is the file's name in messages. With `accel`, each move starts and ends at rest and
+    /// lasts its ramps too; without, it runs at its speed throughout.
+    TimedMoveReader(std::istream& in, std::string name,
+                    std::optional<AxisAcceleration> accel = std::nullopt);
 
     /// The next event, nothing at the end. Throws InputFailure, naming the file and line, at the
     /// first line that is not well-formed or when the running time grows beyond a double.
@@ -45,6 +53,7 @@ class TimedMoveReader {
     std::optional<TimedEvent> timed(const MoveEvent& event);
 
     std::string name_;
+    std::optional<AxisAcceleration> accel_;
     MoveFileReader reader_;
     long long line_ = 0;
     double clock_ = 0;       ///< when the current line started

@@ -52,4 +52,9 @@ double timeAtFeed(double length, const MoveSpeeds& s) {
     return std::max(0.0, (length - rampsLength(s)) / s.feed);
 }
 
+double restToRestSpeed(double elapsed, double duration, double feed, double accel) {
+    const double ramp = accel * std::min(elapsed, duration - elapsed);
+    return std::clamp(ramp, 0.0, feed);
+}
+
 } // namespace chimex

@@ -28,4 +28,14 @@ TimedLength lengthForDuration(double duration, const MoveSpeeds& speeds);
 /// The seconds a move spends at its feed: its cruise.
 double timeAtFeed(double length, const MoveSpeeds& speeds);
 
+/// How fast the axes speed up and slow down, length/s²: X and Y share one, Z has its own.
+struct AxisAcceleration {
+    double xy = 0;
+    double z = 0;
+};
+
+/// The speed `elapsed` seconds into a move that starts and ends at rest at acceleration `accel`,
+/// lasting `duration` seconds and cruising at `feed` when it is long enough to reach it.
+double restToRestSpeed(double elapsed, double duration, double feed, double accel);
+
 } // namespace chimex

@@ -16,9 +16,9 @@ _chimex_cli() {
         --step-idle-delay" ;;
     convert) options="-o --settings --dialect --unit --accel --z-accel --steps-per-unit
         --z-steps-per-unit --junction-deviation --step-idle-delay" ;;
-    check) options="--settings --json" ;;
+    check) options="--settings --json --accel --z-accel" ;;
     preview) options="-o --settings --unit" ;;
-    listen) options="-o --steps-per-unit --z-steps-per-unit" ;;
+    listen) options="-o --steps-per-unit --z-steps-per-unit --accel --z-accel" ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 namespace chimex {
@@ -45,6 +46,15 @@ TEST(PartCheck, ReplaysACleanFile) {
     EXPECT_DOUBLE_EQ(report.fastestXYSpeed, 1.463);
     EXPECT_DOUBLE_EQ(report.fastestZSpeed, 0.732);
     EXPECT_NEAR(report.runningSeconds, 2 + 0.765 / 1.463 + 0.3 + 0.878 / 0.732, 1e-12);
+}
+
+TEST(PartCheck, RunningTimeWithAnAccelerationIncludesTheRamps) {
+    std::istringstream in(test::crlfText(sampleLines()));
+    const CheckReport report = checkMoveFile(
+        in, machineLimits(), [](const MoveIssue&) {}, AxisAcceleration{4, 0.5});
+    // X reaches its speed: a trapezoid lasting L/v + v/a. Z is too short: a triangle, 2·√(L/a).
+    EXPECT_NEAR(report.runningSeconds,
+                2 + 0.765 / 1.463 + 1.463 / 4 + 0.3 + 2 * std::sqrt(0.878 / 0.5), 1e-12);
 }
 
 struct Damage {

@@ -171,6 +171,21 @@ TEST_F(Listen, EachJogHumsAtItsStepRateForItsTime) {
     EXPECT_THAT(err.str(), Not(HasSubstr("warning")));
 }
 
+TEST_F(Listen, WithAnAccelerationEachHumGlidesThroughItsRamps) {
+    // X jogs 1 at 0.5 with 0.5 units/s²: up for 1 s, 1 s at 440 Hz, down for 1 s, from 2 s to 5 s.
+    ASSERT_EQ(
+        listen("PAUSE 2\r\nJS, 0.5\r\nJ3, 1\r\n", {"--steps-per-unit", "880", "--accel", "0.5"}),
+        ExitStatus::Done);
+    const Wave wave = written();
+    EXPECT_EQ(wave.samples.size(), 5u * 44100u);
+    for (const Note& note :
+         {Note{2.375, 2.625, 220}, Note{3.25, 3.75, 440}, Note{4.375, 4.625, 220}}) {
+        EXPECT_NEAR(pitchBetween(wave, note.from, note.to, note.hertz) / note.hertz, 1.0, 0.01)
+            << "the hum at " << (note.from + note.to) / 2 << " s";
+    }
+    EXPECT_THAT(err.str(), HasSubstr("1 notes, 5.0 s"));
+}
+
 TEST_F(Listen, GcodeWithTunedFeedsSoundsEachKeysPitch) {
     const std::vector<int> keys = {0, 5, 9, 14, 19, 24};
     std::ofstream score(path("score.txt"));

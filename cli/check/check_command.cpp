@@ -4,6 +4,7 @@
 #include "cli/check/check_output.h"
 #include "cli/check/part_check.h"
 #include "cli/common/command_options.h"
+#include "cli/common/motion_options.h"
 
 namespace chimex {
 namespace {
@@ -11,10 +12,12 @@ namespace {
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
+    const auto accel = restToRestAccelOf(options);
     std::ifstream file = openInput(name, "the part file", Reading::Once);
     CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
     const CheckReport report = readingInput(name, [&] {
-        return checkMoveFile(file, limits, [&](const MoveIssue& v) { printer.violation(v); });
+        return checkMoveFile(
+            file, limits, [&](const MoveIssue& v) { printer.violation(v); }, accel);
     });
     printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
@@ -25,9 +28,9 @@ ExitStatus run(const Options& options, Console console) {
 Command checkCommand() {
     return {
         "check",
-        {"--settings"},
+        {"--settings", "--accel", "--z-accel"},
         {"--json"},
-        R"(  chimex-cli check PART [--settings FILE] [--json]
+        R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]]
 )",
         R"(check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
@@ -38,6 +41,9 @@ Command checkCommand() {
         Marlin: G90). Violations are listed as they are found, the summary last.
         --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
+        --accel A        the running time of a machine that speeds up and slows down at A
+                         units/s², stopping at the end of every move (above 0)
+        --z-accel B      the same for Z (default: A)
 )",
         R"(check, preview and listen also read the G-code that render and convert write, told apart from a
 part file by its content.

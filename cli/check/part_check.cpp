@@ -2,6 +2,7 @@
 #include "part_check.h"
 
 #include "machinefile/move_file_reader.h"
+#include "machinefile/timed_move_reader.h"
 #include "partfile/number_forms.h"
 #include "partfile/number_text.h"
 
@@ -15,8 +16,9 @@ namespace {
 /// Replays events into a report, adding the violations of limits and speeds.
 class Replay {
   public:
-    Replay(const MachineLimits& limits, CheckReport& report, const ViolationHandler& onViolation)
-        : limits_(limits), report_(report), onViolation_(onViolation) {}
+    Replay(const MachineLimits& limits, CheckReport& report, const ViolationHandler& onViolation,
+           const std::optional<AxisAcceleration>& accel)
+        : limits_(limits), report_(report), onViolation_(onViolation), accel_(accel) {}
 
     void add(const MoveEvent& event) {
         if (event.line != timedLine_) {
@@ -89,13 +91,14 @@ class Replay {
             violation(move.line, std::string(axisLetter(move.axis)) + " jogs at speed " +
                                      shortestText(speed) + " and would never arrive");
         } else if (distance > 0) {
-            lineSeconds_ = std::max(lineSeconds_, distance / speed);
+            lineSeconds_ = std::max(lineSeconds_, moveSeconds(distance, speed, move.axis, accel_));
         }
     }
 
     const MachineLimits& limits_;
     CheckReport& report_;
     const ViolationHandler& onViolation_;
+    std::optional<AxisAcceleration> accel_;
     long long timedLine_ = 0;
     double lineSeconds_ = 0;
 };
@@ -147,14 +150,15 @@ void compareHeader(const std::array<HeaderEntry, headerItemCount>& header,
 } // namespace
 
 CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
-                          const ViolationHandler& onViolation) {
+                          const ViolationHandler& onViolation,
+                          const std::optional<AxisAcceleration>& accel) {
     CheckReport report;
     const auto violation = [&](MoveIssue issue) {
         ++report.violationCount;
         onViolation(issue);
     };
     MoveFileReader reader(in, violation);
-    Replay replay(limits, report, onViolation);
+    Replay replay(limits, report, onViolation, accel);
     while (const auto event = reader.next()) {
         replay.add(*event);
     }

@@ -2,11 +2,13 @@
 #pragma once
 
 #include "cli/common/machine_limits.h"
+#include "motion/move_timing.h"
 #include "partfile/part_file_reader.h"
 
 #include <array>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <vector>
 
 namespace chimex {
@@ -20,7 +22,8 @@ struct CheckReport {
     std::array<AxisExtent, 3> extents;
     double fastestXYSpeed = 0;
     double fastestZSpeed = 0;
-    double runningSeconds = 0; ///< pauses plus each jog's distance over its speed
+    double runningSeconds =
+        0; ///< pauses plus each jog's time (its ramps too, given an acceleration)
     long long violationCount = 0;
     /// Every violation ordered by line, kept only by the check that is handed no handler.
     std::vector<MoveIssue> violations;
@@ -36,9 +39,11 @@ using ViolationHandler = std::function<void(const MoveIssue&)>;
 /// The file must also end as the writer ends it (footer, program end). Each violation goes to
 /// `onViolation` as it is found, so that memory stays flat: lines in the order read, then what
 /// concerns the file as a whole. Throws InputFailure when the stream cannot be read or is not
-/// text (a line far too long, a NUL byte).
+/// text (a line far too long, a NUL byte). With `accel`, each jog starts and ends at rest and its
+/// ramps count in the running time.
 CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
-                          const ViolationHandler& onViolation);
+                          const ViolationHandler& onViolation,
+                          const std::optional<AxisAcceleration>& accel = std::nullopt);
 
 /// The same, keeping the violations in the report, ordered by line (line 0 first).
 CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits);

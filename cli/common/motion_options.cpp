@@ -76,6 +76,15 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
     return accel;
 }
 
+std::optional<AxisAcceleration> restToRestAccelOf(const Options& options) {
+    const auto xy = positiveNumber(options, "--accel", mostAccel);
+    if (!xy) {
+        refuseCompanions(options);
+        return std::nullopt;
+    }
+    return AxisAcceleration{*xy, positiveNumber(options, "--z-accel", mostAccel).value_or(*xy)};
+}
+
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     Controller c;
     c.accel = {accel.xy, accel.xy, accel.z};

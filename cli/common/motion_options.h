@@ -3,6 +3,7 @@
 
 #include "cli/common/command_options.h"
 #include "machinefile/gcode_format.h"
+#include "motion/move_timing.h"
 #include "motion/timed_moves.h"
 
 #include <optional>
@@ -29,6 +30,10 @@ inline const std::vector<std::string> accelerationOptionNames = {
 std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
                                            std::optional<double> steps,
                                            std::optional<double> zSteps);
+
+/// --accel and --z-accel for a command that replays a file as a machine that stops at the end of
+/// every move; nothing without --accel (--z-accel is then refused).
+std::optional<AxisAcceleration> restToRestAccelOf(const Options& options);
 
 /// The controller the dialect's planner moves by.
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format);

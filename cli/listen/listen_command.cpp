@@ -2,6 +2,7 @@
 #include "listen_command.h"
 
 #include "cli/common/command_options.h"
+#include "cli/common/motion_options.h"
 #include "cli/listen/listen_wave.h"
 #include "files/atomic_output_file.h"
 #include "partfile/number_text.h"
@@ -20,6 +21,7 @@ ExitStatus run(const Options& options, Console console) {
     steps.stepsPerUnit = *stepsPerUnit;
     steps.zStepsPerUnit =
         positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
+    steps.accel = restToRestAccelOf(options);
     std::ifstream file = openInput(name, "the part file", Reading::Twice);
     AtomicOutputFile output(out);
     ListenOutcome outcome;
@@ -44,9 +46,10 @@ ExitStatus run(const Options& options, Console console) {
 Command listenCommand() {
     return {
         "listen",
-        {"--output", "--steps-per-unit", "--z-steps-per-unit"},
+        {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel"},
         {},
         R"(  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
+                   [--accel A [--z-accel B]]
 )",
         R"(listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
         speed v hums at v x N steps a second for its distance over v seconds, pauses (the
@@ -54,6 +57,10 @@ Command listenCommand() {
         20 kHz, which cannot be heard.
         --steps-per-unit N    motor steps per length unit of X and Y (a number above 0)
         --z-steps-per-unit M  the same for Z (default: N)
+        --accel A             a machine that speeds up and slows down at A units/s², stopping
+                              at the end of every move: each hum glides up from silence to its
+                              pitch and back down, and lasts its ramps too (above 0)
+        --z-accel B           the same for Z (default: A)
 )",
         {},
         run};

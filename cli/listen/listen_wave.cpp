@@ -25,9 +25,21 @@ std::uint64_t sampleAt(double seconds) {
     return static_cast<std::uint64_t>(std::llround(seconds * waveSampleRate));
 }
 
-double stepRate(const MoveEvent& move, const MotorSteps& steps) {
-    return *move.speed * (move.axis == Axis::Z ? steps.zStepsPerUnit : steps.stepsPerUnit);
+double unitSteps(Axis axis, const MotorSteps& steps) {
+    return axis == Axis::Z ? steps.zStepsPerUnit : steps.stepsPerUnit;
 }
+
+double stepRate(const MoveEvent& move, const MotorSteps& steps) {
+    return *move.speed * unitSteps(move.axis, steps);
+}
+
+/// One motor's move: its step rate at the feed, and how fast that rate ramps (0: at once).
+struct MotorMove {
+    double rate = 0;     ///< Hz at the feed
+    double rateRamp = 0; ///< Hz per second while speeding up and slowing down
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+};
 
 /// The three motors' hums mixed into the WAV file, block by block.
 class MotorMix {
@@ -39,11 +51,13 @@ class MotorMix {
         block_.reserve(blockSize + fadeSamples);
     }
 
-    /// Sounds `axis` at `frequency` Hz from the current sample until sample `end`.
-    void start(Axis axis, double frequency, std::uint64_t end) {
+    /// Sounds `axis` for `move` from the current sample on.
+    void start(Axis axis, const MotorMove& move) {
         const auto index = static_cast<std::size_t>(axis);
-        voices_[index].sound(frequency);
-        ends_[index] = end;
+        moves_[index] = move;
+        if (move.rateRamp == 0) {
+            voices_[index].sound(move.rate);
+        }
     }
 
     /// Mixes up to sample `end` (not included).
@@ -51,9 +65,7 @@ class MotorMix {
         for (; now_ < end; ++now_) {
             float sum = 0;
             for (std::size_t axis = 0; axis < voices_.size(); ++axis) {
-                if (now_ >= ends_[axis]) {
-                    voices_[axis].silence();
-                }
+                glide(axis);
                 sum += voices_[axis].next();
             }
             const float scaled = std::clamp(sum * motorLevel * 32767.0f, -32767.0f, 32767.0f);
@@ -85,19 +97,38 @@ class MotorMix {
   private:
     static constexpr std::size_t blockSize = 8192;
 
+    /// Silences a motor whose move is over; sets the pitch of one that ramps, sample by sample.
+    void glide(std::size_t axis) {
+        const MotorMove& move = moves_[axis];
+        if (now_ >= move.end) {
+            voices_[axis].silence();
+        } else if (move.rateRamp > 0) {
+            const double elapsed = (static_cast<double>(now_ - move.start) + 0.5) / waveSampleRate;
+            const double duration = static_cast<double>(move.end - move.start) / waveSampleRate;
+            voices_[axis].sound(restToRestSpeed(elapsed, duration, move.rate, move.rateRamp));
+        }
+    }
+
     WaveWriter wave_;
     StepperWaveTables tables_;
     std::array<StepperVoice, 3> voices_;
-    std::array<std::uint64_t, 3> ends_{0, 0, 0};
+    std::array<MotorMove, 3> moves_{};
     std::uint64_t now_ = 0;
     std::vector<std::int16_t> block_;
 };
+
+MotorMove motorMove(const TimedEvent& timed, const MotorSteps& steps) {
+    const Axis axis = timed.event.axis;
+    const double accel = !steps.accel ? 0 : axis == Axis::Z ? steps.accel->z : steps.accel->xy;
+    return {stepRate(timed.event, steps), accel * unitSteps(axis, steps), sampleAt(timed.start),
+            sampleAt(timed.start + timed.seconds)};
+}
 
 /// The first reading: the running time, the notes and the step rates nobody can hear.
 ListenOutcome timePart(std::istream& part, const std::string& name, const MotorSteps& steps,
                        std::ostream& err) {
     ListenOutcome outcome;
-    TimedMoveReader reader(part, name);
+    TimedMoveReader reader(part, name, steps.accel);
     while (const auto timed = reader.next()) {
         const MoveEvent& event = timed->event;
         if (event.kind != MoveEventKind::Move) {
@@ -126,7 +157,7 @@ ListenOutcome timePart(std::istream& part, const std::string& name, const MotorS
 } // namespace
 
 ListenOutcome listenToMoves(std::istream& part, const std::string& name, const MotorSteps& steps,
-                           std::ostream& wave, std::ostream& err) {
+                            std::ostream& wave, std::ostream& err) {
     ListenOutcome outcome = timePart(part, name, steps, err);
     outcome.samples = sampleAt(outcome.seconds);
     if (outcome.seconds >= static_cast<double>(waveMaxSamples) / waveSampleRate) {
@@ -138,13 +169,12 @@ ListenOutcome listenToMoves(std::istream& part, const std::string& name, const M
                       std::to_string(waveMaxSamples / waveSampleRate) + " seconds)");
     }
     rewindMoveFile(part, name);
-    TimedMoveReader reader(part, name);
+    TimedMoveReader reader(part, name, steps.accel);
     MotorMix mix(wave);
     while (const auto timed = reader.next()) {
         mix.runTo(sampleAt(timed->start));
         if (timed->event.kind == MoveEventKind::Move && timed->timed) {
-            mix.start(timed->event.axis, stepRate(timed->event, steps),
-                      sampleAt(timed->start + timed->seconds));
+            mix.start(timed->event.axis, motorMove(*timed, steps));
         }
     }
     mix.runTo(outcome.samples);

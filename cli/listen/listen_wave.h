@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -14,6 +15,9 @@ namespace chimex {
 struct MotorSteps {
     double stepsPerUnit = 0;  ///< X and Y
     double zStepsPerUnit = 0; ///< Z
+    /// With an acceleration, each move starts and ends at rest and its pitch glides through the
+    /// ramps; without, it hums at its step rate from start to end.
+    std::optional<AxisAcceleration> accel;
 };
 
 struct ListenOutcome {
@@ -30,6 +34,6 @@ struct ListenOutcome {
 /// file fails before anything is written, then to synthesise it; `part` must be seekable and
 /// `wave` too. Throws InputFailure for a part file that is not well-formed, Failure otherwise.
 ListenOutcome listenToMoves(std::istream& part, const std::string& name, const MotorSteps& steps,
-                           std::ostream& wave, std::ostream& err);
+                            std::ostream& wave, std::ostream& err);
 
 } // namespace chimex
