@@ -300,6 +300,7 @@ void GcodeReader::addMoves(const Words& words) {
         move.from = position_[i];
         move.target = *words.axes[i];
         move.singleAxis = named == 1;
+        move.alongPath = motion_ == 1 && named > 1 && path > 0;
         position_[i] = move.target;
         pending_.push_back(move);
     }

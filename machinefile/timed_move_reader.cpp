@@ -5,16 +5,26 @@
 #include "partfile/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace chimex {
+namespace {
+
+double axisAccel(Axis axis, const AxisAcceleration& accel) {
+    return axis == Axis::Z ? accel.z : accel.xy;
+}
+
+} // namespace
 
 double moveSeconds(double distance, double speed, Axis axis,
                    const std::optional<AxisAcceleration>& accel) {
     if (!accel || !(speed > 0)) {
         return distance / speed;
     }
-    return moveDuration(distance, {speed, 0, 0, axis == Axis::Z ? accel->z : accel->xy});
+    return moveDuration(distance, {speed, 0, 0, axisAccel(axis, *accel)});
 }
 
 TimedMoveReader::TimedMoveReader(std::istream& in, std::string name,
@@ -24,6 +34,9 @@ TimedMoveReader::TimedMoveReader(std::istream& in, std::string name,
       }) {}
 
 std::optional<MoveEvent> TimedMoveReader::read() {
+    if (held_) {
+        return std::exchange(held_, std::nullopt);
+    }
     try {
         return reader_.next();
     } catch (const InputFailure& failure) {
@@ -31,8 +44,55 @@ std::optional<MoveEvent> TimedMoveReader::read() {
     }
 }
 
+/// The next event read; the axes of a G1 along a path once its whole line is read and timed.
+std::optional<MoveEvent> TimedMoveReader::readLineMoves() {
+    if (pathNext_ < path_.size()) {
+        return path_[pathNext_++];
+    }
+    const auto event = read();
+    if (!event || !event->alongPath) {
+        return event;
+    }
+    path_.assign(1, *event);
+    while (auto more = read()) {
+        if (!more->alongPath || more->line != event->line) {
+            held_ = std::move(more);
+            break;
+        }
+        path_.push_back(*more);
+    }
+    timePath();
+    pathNext_ = 1;
+    return path_.front();
+}
+
+/// The length of the G1's line, its feed (the axes' speeds as one vector), its acceleration
+/// along the line (each axis takes its share of it) and so its time.
+void TimedMoveReader::timePath() {
+    std::array<double, 3> distance{}, speed{};
+    for (const MoveEvent& move : path_) {
+        distance[static_cast<std::size_t>(move.axis)] = std::fabs(move.target - move.from);
+        speed[static_cast<std::size_t>(move.axis)] = move.speed.value_or(0);
+    }
+    pathLength_ = std::hypot(distance[0], distance[1], distance[2]);
+    const double feed = std::hypot(speed[0], speed[1], speed[2]);
+    pathAccel_ = 0;
+    if (!accel_ || !(feed > 0)) {
+        pathSeconds_ = pathLength_ / feed;
+        return;
+    }
+    pathAccel_ = std::numeric_limits<double>::infinity();
+    for (const MoveEvent& move : path_) {
+        const double share = std::fabs(move.target - move.from) / pathLength_;
+        if (share > 0) {
+            pathAccel_ = std::min(pathAccel_, axisAccel(move.axis, *accel_) / share);
+        }
+    }
+    pathSeconds_ = moveDuration(pathLength_, {feed, 0, 0, pathAccel_});
+}
+
 std::optional<TimedEvent> TimedMoveReader::next() {
-    while (const auto event = read()) {
+    while (const auto event = readLineMoves()) {
         if (event->line != line_) {
             clock_ += lineSeconds_;
             lineSeconds_ = 0;
@@ -70,13 +130,19 @@ std::optional<TimedEvent> TimedMoveReader::timed(const MoveEvent& event) {
         result.timed = false;
         return result;
     }
-    const double seconds = moveSeconds(distance, *event.speed, event.axis, accel_);
+    const double seconds =
+        event.alongPath ? pathSeconds_ : moveSeconds(distance, *event.speed, event.axis, accel_);
     if (!(*event.speed > 0) || !std::isfinite(seconds)) {
         neverArrives_.add(event.line, *event.speed);
         result.timed = false;
         return result;
     }
     result.seconds = seconds;
+    if (event.alongPath) {
+        result.accel = pathAccel_ * distance / pathLength_;
+    } else if (accel_) {
+        result.accel = axisAccel(event.axis, *accel_);
+    }
     return result;
 }
 

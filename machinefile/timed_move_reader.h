@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace chimex {
 
@@ -23,10 +24,13 @@ struct TimedEvent {
     double start = 0;   ///< seconds from the start of the file
     double seconds = 0; ///< how long it lasts; 0 when it cannot be timed
     bool timed = true;  ///< false for a move whose speed is unknown or never gets it there
+    double accel = 0;   ///< the axis's acceleration through the ramps, length/s²; 0 without
 };
 
 /// Reads a part file as the moves that go somewhere and the pauses that last, each with its start
-/// time. The moves of one line start together; the next line starts when the longest ends.
+/// time. The moves of one line start together; the next line starts when the longest ends. The
+/// axes of a G1 of several axes move along its straight line: each at its share of the feed, all
+/// for the same time, with the acceleration along the line limited by each axis's over its share.
 /// Memory does not grow with the file.
 class TimedMoveReader {
   public:
@@ -50,11 +54,19 @@ class TimedMoveReader {
 
   private:
     std::optional<MoveEvent> read();
+    std::optional<MoveEvent> readLineMoves();
+    void timePath();
     std::optional<TimedEvent> timed(const MoveEvent& event);
 
     std::string name_;
     std::optional<AxisAcceleration> accel_;
     MoveFileReader reader_;
+    std::optional<MoveEvent> held_; ///< the event read after a G1's axes, not yet handed on
+    std::vector<MoveEvent> path_;   ///< the axes of the G1 being handed on
+    std::size_t pathNext_ = 0;
+    double pathLength_ = 0;
+    double pathSeconds_ = 0; ///< how long the G1's move lasts
+    double pathAccel_ = 0;   ///< its acceleration along the line
     long long line_ = 0;
     double clock_ = 0;       ///< when the current line started
     double lineSeconds_ = 0; ///< how long the current line lasts so far

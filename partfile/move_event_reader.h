@@ -31,7 +31,10 @@ struct MoveEvent {
     double from = 0;             ///< Move: coordinate before the jog
     double target = 0;           ///< Move: coordinate after the jog
     bool singleAxis = true;      ///< Move: the line names only this axis, as a note's jog does
-    double seconds = 0;          ///< Pause: its length
+    /// Move: one of the axes of a G1 that moves several along one straight line, each at its
+    /// share of the feed, so that they start and arrive together.
+    bool alongPath = false;
+    double seconds = 0; ///< Pause: its length
 };
 
 /// A line that is not well-formed.

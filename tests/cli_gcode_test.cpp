@@ -5,6 +5,7 @@
 #include "cli/convert/gcode_move_spool.h"
 #include "cli/render/tuned_speeds.h"
 #include "files/failure.h"
+#include "machinefile/timed_move_reader.h"
 #include "partfile/line_texts.h"
 #include "partfile/number_forms.h"
 #include "text_files.h"
@@ -12,11 +13,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 namespace chimex {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
@@ -333,6 +336,34 @@ TEST(GcodeConversion, KeepsAJogOfSeveralAxesOneMoveOfTheSameLength) {
     EXPECT_TRUE(again.clean()) << again.violations.front().message;
     EXPECT_EQ(again.notes, report.notes);
     EXPECT_NEAR(again.runningSeconds, report.runningSeconds, 1e-6);
+}
+
+TEST(GcodeReading, EachAxisOfAMoveOfSeveralRunsAtItsShareOfTheFeed) {
+    std::string gcode = gcodeOf(samplePart(), {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
+    // From X .765, Z .878: X .3 and Z .4, a line of .5 at 3 units/s, so X at 1.8 and Z at 2.4.
+    const std::string chord = "G1 X1.065 Y0 Z1.278 F180";
+    replace(gcode, "G1 Z0.878 F43.92\r\n", "G1 Z0.878 F43.92\r\n" + chord + "\r\n");
+    EXPECT_THAT(
+        violationsAt(gcode, chord),
+        ElementsAre(AllOf(HasSubstr("Z jogs at 2.4"), HasSubstr("faster than the Z limit 2"))));
+    EXPECT_NEAR(check(gcode).runningSeconds, check(samplePart()).runningSeconds + 0.5 / 3, 1e-6);
+    // With ramps the line accelerates at .625, where Z reaches its .5 at its share of .8: a
+    // triangle of 2·√(.5 / .625) s for both axes, X speeding up at .375.
+    std::istringstream in(gcode);
+    TimedMoveReader reader(in, "chord.ngc", AxisAcceleration{4, 0.5});
+    std::vector<std::array<double, 3>> chordMoves; // speed, seconds, acceleration
+    while (const auto timed = reader.next()) {
+        if (timed->event.alongPath) {
+            chordMoves.push_back({*timed->event.speed, timed->seconds, timed->accel});
+        }
+    }
+    const double seconds = 2 * std::sqrt(0.5 / 0.625);
+    ASSERT_EQ(chordMoves.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_NEAR(chordMoves[i][0], i == 0 ? 1.8 : 2.4, 1e-9);
+        EXPECT_NEAR(chordMoves[i][1], seconds, 1e-9);
+        EXPECT_NEAR(chordMoves[i][2], i == 0 ? 0.375 : 0.5, 1e-9);
+    }
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -210,6 +212,45 @@ TEST_F(Listen, GcodeWithTunedFeedsSoundsEachKeysPitch) {
         EXPECT_NEAR(pitchBetween(wave, from, from + 0.6, pitch) / pitch, 1.0, 0.005)
             << "key " << keys[i];
     }
+}
+
+TEST_F(Listen, AChordOfThreeAxesSoundsEachVoiceAtItsPitch) {
+    // Three half-second chords after the start pause, each axis at its pitch over 200 steps.
+    const std::vector<std::array<double, 3>> chords = {
+        {440, 330, 247}, {392, 294, 175}, {523, 349, 196}};
+    std::string gcode = "(file created by Gantrix Chimex software, G-code for LinuxCNC)\r\n"
+                        "G21 G90 G94 G61.1\r\nG4 P2\r\n";
+    std::array<double, 3> at{};
+    for (const auto& chord : chords) {
+        gcode += "G1";
+        for (std::size_t axis = 0; axis < 3; ++axis) {
+            at[axis] += chord[axis] / 200 * 0.5;
+            gcode += std::string(" ") + "XYZ"[axis] + std::to_string(at[axis]);
+        }
+        const double feed = std::hypot(chord[0], chord[1], chord[2]) / 200 * 60;
+        gcode += " F" + std::to_string(feed) + "\r\n";
+    }
+    ASSERT_EQ(listen(gcode + "M2\r\n", {"--steps-per-unit", "200"}), ExitStatus::Done);
+    const Wave wave = written();
+    ASSERT_EQ(wave.samples.size(), static_cast<std::size_t>(3.5 * rate));
+    for (std::size_t i = 0; i < chords.size(); ++i) {
+        const double middle = 2.25 + 0.5 * static_cast<double>(i);
+        const auto x = windowed(wave, middle - 0.125, middle + 0.125);
+        for (const double pitch : chords[i]) {
+            double peak = pitch, peakStrength = 0;
+            for (double f = pitch * 0.97; f < pitch * 1.03; f *= 1.0005) {
+                if (const double s = strength(x, f); s > peakStrength) {
+                    peak = f;
+                    peakStrength = s;
+                }
+            }
+            EXPECT_NEAR(peak / pitch, 1.0, 0.005) << pitch << " Hz in chord " << i;
+            EXPECT_GT(peakStrength, 300) << pitch << " Hz in chord " << i; // a voice, not a leak
+        }
+    }
+    const auto loudest = std::max_element(wave.samples.begin(), wave.samples.end(),
+                                          [](int a, int b) { return std::abs(a) < std::abs(b); });
+    EXPECT_LT(std::abs(*loudest), 32767) << "three voices together do not clip";
 }
 
 /// Phase in radians, at `at` seconds, of the component at `frequency` Hz measured over the

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
-#include "partfile/number_text.h"
 #include "cli/preview/pitch_band.h"
 #include "cli/preview/preview_layout.h"
 #include "cli/preview/svg_text.h"
+#include "partfile/number_text.h"
 #include "scratch_folder.h"
 #include "support/xml_reader.h"
 
@@ -23,7 +23,7 @@ using test::ScratchFolder;
 using test::Element;
 using ::testing::HasSubstr;
 
-/// One straight piece of path data: "Mx0 y0Hx1" or "Mx0 y0Vy1".
+/// One straight piece of path data: "Mx0 y0Hx1", "Mx0 y0Vy1" or "Mx0 y0Lx1 y1".
 struct Segment {
     double x0, y0, x1, y1;
     std::string colour;
@@ -49,9 +49,11 @@ std::vector<Segment> segments(const Element* group) {
             s.y0 = std::strtod(p, const_cast<char**>(&p));
             const char command = *p;
             const double to = std::strtod(p + 1, const_cast<char**>(&p));
-            s.x1 = command == 'H' ? to : s.x0;
-            s.y1 = command == 'V' ? to : s.y0;
-            EXPECT_TRUE(command == 'H' || command == 'V') << d;
+            s.x1 = command == 'V' ? s.x0 : to;
+            s.y1 = command == 'H'   ? s.y0
+                   : command == 'V' ? to
+                                    : std::strtod(p, const_cast<char**>(&p));
+            EXPECT_TRUE(command == 'H' || command == 'V' || command == 'L') << d;
             out.push_back(s);
         }
     }
@@ -206,6 +208,33 @@ TEST_F(Preview, JogsOutsideTheTravelBoxWidenTheViewAndAreCalledOut) {
     EXPECT_NEAR(drawn[3].y1, top.y(-1), 0.06);
     EXPECT_THAT(texts(root),
                 ::testing::Contains("2 jogs end outside the travel box (first at line 5)"));
+}
+
+TEST_F(Preview, AMoveOfSeveralAxesIsOneStraightSegmentInEachView) {
+    // X to 1, then X, Y and Z together along one line to 2.2, 1.6, 0.9: 2.193 long at 2 a second.
+    ASSERT_EQ(preview("(file created by Gantrix Chimex software, G-code for LinuxCNC)\r\n"
+                      "G21 G90 G94 G61.1\r\nG4 P2\r\nG1 X1 F60\r\nG1 X2.2 Y1.6 Z0.9 F120\r\nM2\r\n",
+                      {}),
+              ExitStatus::Done);
+    const Element root = written();
+    const BoxMap top{root.byId("top-view-travel-box"), 96, 48};
+    const BoxMap side{root.byId("side-view-travel-box"), 96, 6};
+    for (const auto& [view, map, up] :
+         {std::tuple{"top-view-moves", top, 1.6}, std::tuple{"side-view-moves", side, 0.9}}) {
+        const auto drawn = segments(root.byId(view));
+        ASSERT_EQ(drawn.size(), 2u) << view;
+        const Segment& chord = drawn[0].x0 == map.x(0) ? drawn[1] : drawn[0];
+        EXPECT_NEAR(chord.x0, map.x(1), 0.06) << view;
+        EXPECT_NEAR(chord.y0, map.y(0), 0.06) << view;
+        EXPECT_NEAR(chord.x1, map.x(2.2), 0.06) << view;
+        EXPECT_NEAR(chord.y1, map.y(up), 0.06) << view;
+    }
+    std::map<std::pair<double, double>, int> spans; // time-line bars by start and end
+    for (const Segment& bar : segments(root.byId("time-line-moves"))) {
+        ++spans[{bar.x0, bar.x1}];
+    }
+    EXPECT_EQ(spans.rbegin()->second, 3) << "the last, the chord's: one bar per axis, alike";
+    EXPECT_THAT(err.str(), HasSubstr("running time 4.1 s"));
 }
 
 TEST_F(Preview, OddNamesAndEmptyFilesMakeWellFormedPictures) {

@@ -118,10 +118,8 @@ class MotorMix {
 };
 
 MotorMove motorMove(const TimedEvent& timed, const MotorSteps& steps) {
-    const Axis axis = timed.event.axis;
-    const double accel = !steps.accel ? 0 : axis == Axis::Z ? steps.accel->z : steps.accel->xy;
-    return {stepRate(timed.event, steps), accel * unitSteps(axis, steps), sampleAt(timed.start),
-            sampleAt(timed.start + timed.seconds)};
+    return {stepRate(timed.event, steps), timed.accel * unitSteps(timed.event.axis, steps),
+            sampleAt(timed.start), sampleAt(timed.start + timed.seconds)};
 }
 
 /// The first reading: the running time, the notes and the step rates nobody can hear.

@@ -50,13 +50,66 @@ std::string vertical(double x, double y0, double y1) {
     return "M" + svgNumber(x) + " " + svgNumber(y0) + "V" + svgNumber(y1);
 }
 
+std::string straight(double x0, double y0, double x1, double y1) {
+    return "M" + svgNumber(x0) + " " + svgNumber(y0) + "L" + svgNumber(x1) + " " + svgNumber(y1);
+}
+
+/// The axes of one G1 that move together along a straight line, gathered as they are read.
+struct PathMove {
+    long long line = -1; ///< -1: none gathered
+    std::array<double, 3> from{};
+    std::array<double, 3> to{};
+    std::array<double, 3> speed{}; ///< each axis's share of the feed; 0 for an axis that stays
+};
+
+/// Draws a gathered G1 as one segment in each view it moves in, in the colour of the faster of
+/// that view's two axes.
+void drawPath(const PathMove& path, const PreviewLayout& layout, const PitchBands& bands,
+              SegmentSpool& spool) {
+    const auto draw = [&](View view, std::size_t up, const AxisMap& across, const AxisMap& map) {
+        const double fastest = std::max(path.speed[0], path.speed[up]);
+        if (path.line < 0 || !(fastest > 0)) {
+            return;
+        }
+        spool.add(pile(view, bands.bandOf(fastest)),
+                  straight(across.pixel(path.from[0]), map.pixel(path.from[up]),
+                           across.pixel(path.to[0]), map.pixel(path.to[up])));
+    };
+    draw(TopView, 1, layout.topX, layout.topY);
+    draw(SideView, 2, layout.sideX, layout.sideZ);
+}
+
+/// Draws a jog of one axis (or a part file's jog of several, one axis after the other).
+void drawJog(const MoveEvent& event, const std::array<double, 3>& at, const PreviewLayout& layout,
+             int band, SegmentSpool& spool) {
+    if (event.axis == Axis::X) {
+        const double x0 = layout.topX.pixel(event.from);
+        const double x1 = layout.topX.pixel(event.target);
+        spool.add(pile(TopView, band), horizontal(x0, layout.topY.pixel(at[1]), x1));
+        spool.add(pile(SideView, band), horizontal(x0, layout.sideZ.pixel(at[2]), x1));
+    } else if (event.axis == Axis::Y) {
+        spool.add(pile(TopView, band),
+                  vertical(layout.topX.pixel(at[0]), layout.topY.pixel(event.from),
+                           layout.topY.pixel(event.target)));
+    } else {
+        spool.add(pile(SideView, band),
+                  vertical(layout.sideX.pixel(at[0]), layout.sideZ.pixel(event.from),
+                           layout.sideZ.pixel(event.target)));
+    }
+}
+
 /// The second reading: every jog and pause as path data, sorted by view and colour band.
 void drawEvents(std::istream& part, const std::string& name, const PreviewLayout& layout,
                 const PitchBands& bands, SegmentSpool& spool) {
     TimedMoveReader reader(part, name);
     std::array<double, 3> at{0, 0, 0};
+    PathMove path;
     while (const auto timed = reader.next()) {
         const MoveEvent& event = timed->event;
+        if (!event.alongPath || event.line != path.line) {
+            drawPath(path, layout, bands, spool);
+            path = {event.alongPath ? event.line : -1, at, at, {}};
+        }
         const double t0 = layout.time.pixel(timed->start);
         const double t1 =
             std::max(layout.time.pixel(timed->start + timed->seconds), t0 + shortestMark);
@@ -68,22 +121,15 @@ void drawEvents(std::istream& part, const std::string& name, const PreviewLayout
         const auto axis = static_cast<std::size_t>(event.axis);
         spool.add(pile(TimeLine, band),
                   horizontal(t0, layout.laneCentre(static_cast<int>(axis)), t1));
-        if (event.axis == Axis::X) {
-            const double x0 = layout.topX.pixel(event.from);
-            const double x1 = layout.topX.pixel(event.target);
-            spool.add(pile(TopView, band), horizontal(x0, layout.topY.pixel(at[1]), x1));
-            spool.add(pile(SideView, band), horizontal(x0, layout.sideZ.pixel(at[2]), x1));
-        } else if (event.axis == Axis::Y) {
-            spool.add(pile(TopView, band),
-                      vertical(layout.topX.pixel(at[0]), layout.topY.pixel(event.from),
-                               layout.topY.pixel(event.target)));
+        if (event.alongPath) {
+            path.to[axis] = event.target;
+            path.speed[axis] = event.speed.value_or(0);
         } else {
-            spool.add(pile(SideView, band),
-                      vertical(layout.sideX.pixel(at[0]), layout.sideZ.pixel(event.from),
-                               layout.sideZ.pixel(event.target)));
+            drawJog(event, at, layout, band, spool);
         }
         at[axis] = event.target;
     }
+    drawPath(path, layout, bands, spool);
 }
 
 void writePaths(std::ostream& out, SegmentSpool& spool, View view, const std::string& id,
