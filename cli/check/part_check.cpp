@@ -78,7 +78,10 @@ class Replay {
             }
             return;
         }
-        const double speed = *move.speed;
+        // An axis's share of a multi-axis feed carries the division's last-digit noise: shown
+        // at the precision it is checked at.
+        const double speed =
+            move.alongPath ? std::stod(shortestText(static_cast<float>(*move.speed))) : *move.speed;
         double& fastest = z ? report_.fastestZSpeed : report_.fastestXYSpeed;
         fastest = std::max(fastest, speed);
         const float limit = z ? limits_.MaxZSpeed : limits_.MaxXYSpeed;
