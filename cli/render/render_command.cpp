@@ -152,6 +152,12 @@ ExitStatus run(const Options& options, Console console) {
     const std::optional<MotorTuning> tuning = motorTuning(options);
     std::ifstream file = openInput(name, "the score", Reading::Once);
     if (voices > 1) {
+        for (const std::string& option : accelerationOptionNames) {
+            if (options.values.count(option)) {
+                throw UsageError(option + " does not go with --voices " + std::to_string(voices) +
+                                 " yet");
+            }
+        }
         return runChords(options, console, file, name, out, *gcode, voices);
     }
     const MidiSelection selection = midiSelection(options);
