@@ -63,10 +63,10 @@ void GcodeWriter::writeMove(Axis axis, double target, double speed) {
     line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + feedText(speed));
 }
 
-void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed) {
+void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed, int decimals) {
     std::string text = "G1";
     for (const AxisTarget& target : targets) {
-        text += std::string(" ") + axisLetter(target.axis) + gcodeNumber(target.target);
+        text += std::string(" ") + axisLetter(target.axis) + gcodeNumber(target.target, decimals);
     }
     const double scale = std::pow(10.0, gcodeDecimals);
     line(text + " F" + gcodeNumber(std::floor(speed * 60 * scale) / scale));

@@ -29,8 +29,10 @@ class GcodeWriter {
     /// One axis to `target` at `speed`, a G1 line.
     void writeMove(Axis axis, double target, double speed);
     /// Several axes to their targets along one straight line at `speed` along it, one G1 line;
-    /// the feed is rounded down, so that no axis is faster than its share of `speed`.
-    void writeMove(const std::vector<AxisTarget>& targets, double speed);
+    /// the feed is rounded down, so that no axis is faster than its share of `speed`. Targets
+    /// carry `decimals` decimals.
+    void writeMove(const std::vector<AxisTarget>& targets, double speed,
+                   int decimals = gcodeDecimals);
     /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds.
     void writeDwell(double seconds);
     /// The program end the controller needs.

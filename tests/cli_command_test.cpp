@@ -94,6 +94,61 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
         << out.str();
 }
 
+/// The G1 lines of a G-code file.
+std::vector<std::string> feedMoves(const std::string& gcode) {
+    std::vector<std::string> moves;
+    for (const std::string& line : test::crlfLines(gcode)) {
+        if (line.starts_with("G1 ")) {
+            moves.push_back(line);
+        }
+    }
+    return moves;
+}
+
+// A bass held under a moving voice, a drum the chords leave out, then four notes at once.
+TEST_F(CommandLine, ChordsHoldTheBassOnItsAxisAndLeaveOutTheFourthNote) {
+    write("song.mid",
+          test::midiFile(1, 480,
+                         {test::TrackBuilder().on(0, 48).off(1440, 48).end(),
+                          test::TrackBuilder()
+                              .on(0, 64)
+                              .off(480, 64)
+                              .on(0, 67)
+                              .off(480, 67)
+                              .on(0, 60)
+                              .on(0, 64)
+                              .on(0, 67)
+                              .off(480, 60)
+                              .off(0, 64)
+                              .off(0, 67)
+                              .end(),
+                          test::TrackBuilder().on(0, 36, 100, 9).off(240, 36, 9).end()}));
+    const auto render = [&](const std::string& out, std::vector<std::string> more) {
+        std::vector<std::string> args = {
+            "render", path("song.mid"), "-o",       path(out), "--format",
+            "gcode",  "--dialect",      "linuxcnc", "--unit",  "mm"};
+        args.insert(args.end(), more.begin(), more.end());
+        return run(args);
+    };
+    ASSERT_EQ(render("chords.ngc", {"--voices", "3"}), ExitStatus::Done) << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("5 notes placed in 3 moves\n1 notes left out where more "
+                                     "than 3 sound at once (the first: key 12 at 1 s)"));
+    const auto moves = feedMoves(test::readFile(path("chords.ngc")));
+    ASSERT_EQ(moves.size(), 3u);
+    EXPECT_THAT(moves[0], ::testing::MatchesRegex("G1 X[0-9.]+ Y[0-9.]+ F.*"));
+    EXPECT_THAT(moves[1], ::testing::MatchesRegex("G1 X[0-9.]+ Y[0-9.]+ F.*"));
+    EXPECT_THAT(moves[2], ::testing::MatchesRegex("G1 X[0-9.]+ Y[0-9.]+ Z[0-9.]+ F.*"));
+    const auto x = [&](std::size_t i) {
+        return std::stod(moves[i].substr(4));
+    };
+    EXPECT_TRUE(x(0) < x(1) && x(1) < x(2)) << "the bass keeps X and its direction";
+    EXPECT_EQ(run({"check", path("chords.ngc")}), ExitStatus::Done) << out.str();
+    // One voice is what it always was.
+    ASSERT_EQ(render("one.ngc", {"--voices", "1"}), ExitStatus::Done);
+    ASSERT_EQ(render("default.ngc", {}), ExitStatus::Done);
+    EXPECT_EQ(test::readFile(path("one.ngc")), test::readFile(path("default.ngc")));
+}
+
 TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
     write("score.txt", "24 0.5\n12 1 0.25\n31 0.3\n");
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("part.txt"), "--pause"}),
@@ -190,6 +245,13 @@ TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     EXPECT_THAT(err.str(), HasSubstr("1 notes placed; stopped"));
     EXPECT_EQ(run({"check", path("part.txt"), "--settings", path("tiny.ini")}), ExitStatus::Done);
     EXPECT_THAT(out.str(), HasSubstr("1 notes"));
+    EXPECT_EQ(
+        run({"render", path("score.txt"), "-o", path("part.ngc"), "--settings", path("tiny.ini"),
+             "--format", "gcode", "--dialect", "grbl", "--unit", "mm", "--voices", "2"}),
+        ExitStatus::NoRoom);
+    EXPECT_THAT(err.str(), HasSubstr("Not enough room: Sorry"));
+    EXPECT_THAT(err.str(), HasSubstr("1 notes placed in 1 moves; stopped"));
+    EXPECT_EQ(feedMoves(test::readFile(path("part.ngc"))).size(), 1u);
 }
 
 TEST_F(CommandLine, OutputThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
@@ -412,6 +474,15 @@ INSTANTIATE_TEST_SUITE_P(
                 {"finish", "@bad.ngc", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "bad.ngc: G-code, not a journal"},
+        Refusal{"VoicesWithoutGcode",
+                {"render", "@good.txt", "-o", "@out.txt", "--voices", "2"},
+                ExitStatus::Usage,
+                "--voices 2 goes with --format gcode"},
+        Refusal{"VoicesWithAccel",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--voices", "3", "--accel", "500"},
+                ExitStatus::Usage,
+                "--accel does not go with --voices 3 yet"},
         Refusal{"EmptyOutputName",
                 {"render", "@good.txt", "-o", ""},
                 ExitStatus::Usage,

@@ -127,6 +127,19 @@ TEST(MidiVoiceKeys, AMissingTrackIsRefused) {
     EXPECT_THROW(reduceToOneVoice(readMidiFile(twoTracks), {3, {}, 0}), InputFailure);
 }
 
+TEST(MidiChords, KeepEveryVoiceAndLeaveOutDrumsUnlessChannel10IsChosen) {
+    const auto keys = [](const MidiSelection& selection) {
+        std::vector<std::array<double, 3>> found;
+        for (const ChordNote& n : readChordNotes(readMidiFile(twoTracks), selection)) {
+            found.push_back({static_cast<double>(n.key), n.start, n.end});
+        }
+        return found;
+    };
+    using Notes = std::vector<std::array<double, 3>>;
+    EXPECT_EQ(keys({}), (Notes{{12, 0, 0.5}, {36, 0, 0.25}}));
+    EXPECT_EQ(keys({{}, 10, 0}), (Notes{{24, 0, 0.5}}));
+}
+
 TEST(MidiFileReader, EveryTruncationIsAClearError) {
     const auto bytes = midiFile(1, 480,
                                 {TrackBuilder()

@@ -7,8 +7,10 @@
 #include "cli/convert/gcode_convert.h"
 #include "cli/convert/gcode_move_spool.h"
 #include "cli/convert/timed_gcode_spool.h"
+#include "cli/render/chord_gcode.h"
 #include "cli/render/render.h"
 #include "cli/score/score_source.h"
+#include "core/note_planner.h"
 #include "partfile/number_text.h"
 #include "sound/key_pitch.h"
 
@@ -81,12 +83,83 @@ RenderOutcome renderGcode(NoteSource& notes, const Options& options, const std::
     return outcome;
 }
 
+/// Each key's X and Y and Z speeds: tuned to its pitch, or the key speeds.
+TunedSpeeds chordSpeeds(const Options& options, const std::optional<MotorTuning>& tuning) {
+    ProgramState state;
+    applySettings(state, settingsChoice(options));
+    if (tuning) {
+        return tunedSpeeds(tuning->stepsPerUnit, tuning->zStepsPerUnit, state.MaxXYSpeed,
+                           state.MaxZSpeed);
+    }
+    TunedSpeeds speeds;
+    for (int key = 0; key < keyCount; ++key) {
+        const NoteSpeeds note = keySpeeds(state, key);
+        speeds.xy[static_cast<std::size_t>(key)] = note.xy;
+        speeds.z[static_cast<std::size_t>(key)] = note.z;
+    }
+    return speeds;
+}
+
+void reportChords(const ChordScore& score, const ChordPlan& plan, long long moves,
+                  const std::string& out, int voices, std::ostream& err) {
+    if (plan.noRoom) {
+        err << notEnoughRoomCaption << ": " << notEnoughRoomMessage << "\n";
+    }
+    err << out << ": " << plan.notesPlaced << " notes placed in " << moves << " moves"
+        << (plan.noRoom ? "; stopped at the segment that found no room\n" : "\n");
+    if (score.dropped > 0) {
+        err << score.dropped << " notes left out where more than " << voices
+            << " sound at once (the first: key " << score.firstDroppedKey << " at "
+            << shortestText(score.firstDroppedTime) << " s)\n";
+    }
+    if (plan.notesLowered > 0) {
+        err << plan.notesLowered
+            << " notes moved down by octaves to fit their axis's fastest speed\n";
+    }
+}
+
+/// Several voices at once, each segment of the score one G-code move of up to three axes.
+ExitStatus runChords(const Options& options, Console console, std::istream& file,
+                     const std::string& name, const std::filesystem::path& out,
+                     const GcodeFormat& gcode, int voices) {
+    const std::optional<MotorTuning> tuning = motorTuning(options);
+    const MidiSelection selection = midiSelection(options);
+    const OpenedChords chords =
+        readingInput(name, [&] { return openChordScore(file, name, selection); });
+    if (!chords.midi) {
+        refuseMidiOptions(options, name);
+    }
+    const MachineLimits limits = machineLimits(settingsChoice(options));
+    const ChordScore score = chordSegments(chords.notes, voices);
+    const ChordPlan plan = readingInput(name, [&] {
+        return planChords(chords.notes, score, chordSpeeds(options, tuning), limits);
+    });
+    const long long moves =
+        writeCheckedGcode("the rendered score", limits, out,
+                          [&](std::ostream& text) { return writeChordGcode(text, gcode, plan); });
+    reportChords(score, plan, moves, out.string(), voices, console.err);
+    return plan.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
+}
+
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "render", "SCORE");
     const std::filesystem::path out = requiredOutput(options, "render", name);
     const std::optional<GcodeFormat> gcode = outputFormat(options);
+    const int voices = wholeNumber(options, "--voices", 1, 3).value_or(1);
+    if (voices > 1 && !gcode) {
+        throw UsageError("--voices " + std::to_string(voices) + " goes with --format gcode");
+    }
     const std::optional<MotorTuning> tuning = motorTuning(options);
     std::ifstream file = openInput(name, "the score", Reading::Once);
+    if (voices > 1) {
+        for (const std::string& option : accelerationOptionNames) {
+            if (options.values.count(option)) {
+                throw UsageError(option + " does not go with --voices " + std::to_string(voices) +
+                                 " yet");
+            }
+        }
+        return runChords(options, console, file, name, out, *gcode, voices);
+    }
     const MidiSelection selection = midiSelection(options);
     const OpenedScore score = readingInput(name, [&] { return openScore(file, name, selection); });
     if (!score.midi) {
@@ -152,12 +225,12 @@ Command renderCommand() {
     return {
         "render",
         {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
-         "--unit", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
+         "--unit", "--voices", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
          "--junction-deviation", "--step-idle-delay"},
         {"--pause"},
         R"(  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
-                                 [--format part|gcode --dialect D --unit mm|in]
+                                 [--format part|gcode --dialect D --unit mm|in [--voices N]]
                                  [--steps-per-unit N [--z-steps-per-unit M]]
                                  [--accel A [--z-accel B] [--junction-deviation J]
                                   [--step-idle-delay S]]
@@ -177,6 +250,8 @@ Command renderCommand() {
         --transpose N    MIDI: shift every note by N semitones first
         --format gcode   write G-code instead of a part file (see convert); needs --dialect
                          grbl, linuxcnc or marlin and --unit mm or in (Marlin: mm only)
+        --voices N       G-code: play up to N notes at once (1 to 3, default 1), each on its
+                         own axis; see Chords below
         --steps-per-unit N    tune each key's feed to its true pitch (C3 = 130.81 Hz) on motors
                          of N steps per length unit: speed = pitch / N, moved down by octaves
                          while faster than the axis's fastest speed (such notes are counted)
@@ -189,6 +264,14 @@ Command renderCommand() {
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
                          0.025)
+        Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
+        stretch becomes one G1 whose axes each move at their own note's speed (the feed is
+        the length of the vector of their speeds). Where more notes sound, the highest and the
+        lowest are kept first, then the next highest; the notes left out are counted. A held
+        note keeps its axis, and its direction while it has room; Z takes a note only when X
+        and Y are taken, one under Z's fastest speed (else moved down by octaves). Rests are
+        dwells. MIDI drums (channel 10) are left out unless --channel 10 names them; a text
+        score is one voice.
 )",
         {},
         run};

@@ -227,4 +227,69 @@ std::vector<ScoreNote> reduceToOneVoice(const MidiFile& file, const MidiSelectio
     return notes;
 }
 
+namespace {
+
+/// Turns presses and releases of each pitch into notes.
+class ChordBuilder {
+  public:
+    ChordBuilder(const MidiFile& file, int transpose) : clock_(file), transpose_(transpose) {}
+
+    void play(const MidiNoteEvent& event) {
+        const int pitch = event.key + transpose_;
+        const auto i = static_cast<std::size_t>(pitch + pitchOffset);
+        const double now = clock_.seconds(event.tick);
+        if (counts_[i] > 0 && (event.on || counts_[i] == 1)) {
+            notes[opened_[i]].end = now;
+        }
+        if (event.on) {
+            opened_[i] = notes.size();
+            notes.push_back({keyForNote(pitch), now, now});
+            ++counts_[i];
+        } else if (counts_[i] > 0) {
+            --counts_[i];
+        }
+    }
+
+    /// Notes still sounding at the end of the file end there.
+    void finish(std::uint64_t tick) {
+        const double now = clock_.seconds(tick);
+        for (std::size_t i = 0; i < counts_.size(); ++i) {
+            if (counts_[i] > 0) {
+                notes[opened_[i]].end = now;
+            }
+        }
+    }
+
+    std::vector<ChordNote> notes;
+
+  private:
+    TempoClock clock_;
+    int transpose_;
+    SoundingCounts counts_{};
+    std::array<std::size_t, SoundingCounts{}.size()> opened_{};
+};
+
+constexpr int drumChannel = 10;
+
+} // namespace
+
+std::vector<ChordNote> readChordNotes(const MidiFile& file, const MidiSelection& selection) {
+    checkSelection(file, selection);
+    MergedNotes events(file, selection);
+    ChordBuilder chords(file, selection.transpose);
+    const bool drums = selection.channel == drumChannel;
+    std::vector<MidiNoteEvent> group;
+    std::uint64_t lastTick = 0;
+    while (events.nextTick(group)) {
+        for (const MidiNoteEvent& event : group) {
+            if (drums || event.channel + 1 != drumChannel) {
+                chords.play(event);
+            }
+        }
+        lastTick = group.front().tick;
+    }
+    chords.finish(std::max(file.endTick, lastTick));
+    return std::move(chords.notes); // pressed in time order, so in order of start
+}
+
 } // namespace chimex

@@ -42,6 +42,12 @@ class MidiVoice : public NoteSource {
 /// file does not have.
 std::vector<ScoreNote> reduceToOneVoice(const MidiFile& file, const MidiSelection& selection);
 
+/// Every selected note of the file, in order of start, for playing several voices at once: a
+/// note sounds from its press to its release (a press of a sounding pitch ends it and starts
+/// another). Drums (channel 10) are left out unless the selection names channel 10. Pitches fold
+/// by octaves onto the keys as the one voice's do. Throws Failure as MidiVoice does.
+std::vector<ChordNote> readChordNotes(const MidiFile& file, const MidiSelection& selection);
+
 /// The voice of a MIDI file that holds the file's bytes itself. Throws Failure for a damaged file
 /// or a selection the file does not have.
 class MidiScore : public NoteSource {

@@ -12,6 +12,14 @@ struct ScoreNote {
     double gap = 0;  ///< seconds from the previous release to this press; unused for the first note
 };
 
+/// A note of a score of several voices: its key and when it sounds, in seconds from the score's
+/// start.
+struct ChordNote {
+    int key = 0;
+    double start = 0;
+    double end = 0;
+};
+
 /// Holds and gaps must be shorter than this many seconds: a day, after which the desktop program's
 /// clock starts again and a time cannot be told from a shorter one.
 inline constexpr double longestScoreTime = 86400.0;

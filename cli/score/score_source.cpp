@@ -113,4 +113,40 @@ OpenedScore openScore(std::istream& file, const std::string& name, const MidiSel
     return {std::move(notes), true};
 }
 
+namespace {
+
+std::vector<ChordNote> notesInTime(NoteSource& source) {
+    std::vector<ChordNote> notes;
+    double end = 0;
+    for (auto note = source.next(); note; note = source.next()) {
+        const double start = notes.empty() ? 0.0 : end + note->gap;
+        end = start + note->hold;
+        notes.push_back({note->key, start, end});
+    }
+    return notes;
+}
+
+} // namespace
+
+OpenedChords openChordScore(std::istream& file, const std::string& name,
+                            const MidiSelection& selection) {
+    if (!hasMidiExtension(name) && file.peek() != 'M') {
+        TextScoreReader text(file);
+        return {notesInTime(text), false};
+    }
+    std::vector<std::uint8_t> bytes = wholeInput(file, name);
+    if (!looksLikeMidi(bytes)) {
+        if (hasMidiExtension(name)) {
+            throw InputFailure(name, 0, "not a MIDI file (it does not begin with \"MThd\")");
+        }
+        TextScoreInMemory text(std::string(bytes.begin(), bytes.end()));
+        return {notesInTime(text), false};
+    }
+    std::vector<ChordNote> notes = readChordNotes(readMidiFile(bytes), selection);
+    if (notes.empty() && (selection.track || selection.channel)) {
+        throw InputFailure(name, 0, "no notes in the chosen --track and --channel");
+    }
+    return {std::move(notes), true};
+}
+
 } // namespace chimex

@@ -7,6 +7,7 @@
 #include <istream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace chimex {
 
@@ -21,5 +22,17 @@ struct OpenedScore {
 /// anyway. A name ending in .mid or .midi must be a MIDI file. `selection` applies to MIDI only.
 /// Throws InputFailure for an input that is no score (or no note in the selection).
 OpenedScore openScore(std::istream& file, const std::string& name, const MidiSelection& selection);
+
+/// A score opened for playing several voices: all its notes in order of start. A text score is
+/// one voice, each note starting its gap after the one before ended (the first at 0).
+struct OpenedChords {
+    std::vector<ChordNote> notes;
+    bool midi = false;
+};
+
+/// Opens a MIDI file or a text score as openScore does, read whole. Throws InputFailure for an
+/// input that is no score, or a MIDI selection without notes.
+OpenedChords openChordScore(std::istream& file, const std::string& name,
+                            const MidiSelection& selection);
 
 } // namespace chimex
