@@ -53,8 +53,9 @@ double lengthOf(const Direction& v) {
     return largest * std::sqrt(sum);
 }
 
-double finiteOr(double value, double fallback) {
-    return std::isfinite(value) ? value : fallback;
+/// A time on the score's clock, finite and within reach of any sum of them.
+double scoreTime(double seconds, double lowest) {
+    return std::clamp(std::isfinite(seconds) ? seconds : 0, lowest, mostSeconds);
 }
 
 /// The moving segments, in order; a velocity that is not finite counts as still.
@@ -76,8 +77,8 @@ std::vector<PathMove> pathMoves(const std::vector<TimingSegment>& segments, cons
                 m.accel = std::min(m.accel, c.accel[a] / std::abs(m.unit[a]));
             }
         }
-        m.start = std::clamp(finiteOr(s.start, 0), -mostSeconds, mostSeconds);
-        m.hold = std::clamp(finiteOr(s.hold, 0), 0.0, mostSeconds);
+        m.start = scoreTime(s.start, -mostSeconds);
+        m.hold = scoreTime(s.hold, 0);
         moves.push_back(m);
     }
     return moves;
@@ -216,9 +217,7 @@ std::vector<TimedSegment> timeSegments(const std::vector<TimingSegment>& segment
                                        const Controller& c, const std::array<double, 3>& travel) {
     std::vector<TimedSegment> timed(segments.size());
     const std::vector<PathMove> moves = pathMoves(segments, c);
-    double clock = segments.empty()
-                       ? 0
-                       : std::clamp(finiteOr(segments.front().start, 0), -mostSeconds, mostSeconds);
+    double clock = segments.empty() ? 0 : scoreTime(segments.front().start, -mostSeconds);
     Direction position{};
     for (const Run run : runsOf(moves)) {
         const double gap = moves[run.first].start - clock;

@@ -28,8 +28,9 @@ struct TimedSegment {
 /// Chooses each segment's move length along its velocity, and the dwells at the score's rests in
 /// whole milliseconds, so that every segment starts on the score's clock (measured from the first
 /// segment's start) with the machine's ramps, corners and whole steps. Moves start from 0, 0, 0; an
-/// axis whose move would reach `travel` or go below 0 turns round. A still segment has no move:
-/// the dwell before the next move covers it.
+/// axis whose move would reach `travel` or go below 0 turns round (a target can still leave the
+/// travel when the move is too long either way: the caller refuses it). A still segment has no
+/// move: the dwell before the next move covers it.
 std::vector<TimedSegment> timeSegments(const std::vector<TimingSegment>& segments,
                                        const Controller& controller,
                                        const std::array<double, 3>& travel);
