@@ -2,6 +2,7 @@
 #include "motion/junction.h"
 #include "motion/move_timing.h"
 #include "motion/timed_moves.h"
+#include "motion/timed_segments.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,7 @@ TEST(Junction, CornerSpeeds) {
         {x, y, {marlinJunctionDeviation, {500, 500, 500}}, 4.7109},
         {x, minusX, grbl, 0},
         {y, x, {grblJunctionDeviation, {500, 500, 50}}, 4.1317}, // Z's acceleration plays no part
+        {{0.6, 0.8, 0}, {0, 0.8, 0.6}, grbl, 8.2332}, // chord to chord: X stops, Z starts
     };
     for (const auto& c : cases) {
         EXPECT_NEAR(cornerSpeed(c.from, c.to, c.rule), c.speed, 1e-4);
@@ -118,6 +120,73 @@ TEST(TimedMoves, GrblCarriesSpeedThroughCornersAndStopsAtRests) {
     EXPECT_NEAR(moves[1].target, lengthForDuration(0.5, {10, corner, 0, 500}).length, 1e-3);
     EXPECT_DOUBLE_EQ(moves[2].dwellBefore, 0.175);
     EXPECT_NEAR(moves[2].target - moves[0].target, 10 * (0.5 - 10.0 / 500), 1e-9);
+}
+
+TEST(TimedSegments, ChordsStartOnTheScoresClockAlongTheirDirections) {
+    // A diagonal, a three-axis chord, a rest, a chord whose Y turns round at the 5 mm travel, a
+    // still segment and one note: every segment ends on the score's clock in whole steps.
+    const std::vector<TimingSegment> segments = {{{3, 4, 0}, 0.1, 0.5},
+                                                 {{-3, 4, 2}, 0.6, 0.4},
+                                                 {{0, 6, 1.5}, 1.2, 0.5},
+                                                 {{0, 0, 0}, 1.7, 0.3},
+                                                 {{1, 0, 0}, 2.0, 0.2}};
+    Controller machine;
+    machine.accel = {500, 100, 100};
+    machine.stepsPerUnit = {80, 80, 80};
+    machine.exactStop = true;
+    const auto timed = timeSegments(segments, machine, {100, 5, 100});
+    // The path accelerates at 125 mm/s², Y's 100 over its share 0.8: 5 mm/s × (0.5 s − 5/125 s).
+    EXPECT_EQ(timed[0].target, (Direction{1.375, 1.8375, 0}));
+    double clock = 0.1;
+    Direction position{};
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Direction v = segments[i].velocity;
+        const double feed = std::hypot(v[0], v[1], v[2]);
+        Direction step{};
+        double accel = 1e9, ratio = 0; // every moving axis covers its speed × the same time
+        for (std::size_t a = 0; a < 3; ++a) {
+            step[a] = timed[i].target[a] - position[a];
+            EXPECT_DOUBLE_EQ(timed[i].target[a] * 80, std::round(timed[i].target[a] * 80));
+            if (v[a] != 0) {
+                accel = std::min(accel, machine.accel[a] * feed / std::abs(v[a]));
+                ratio = ratio > 0 ? ratio : std::abs(step[a] / v[a]);
+                EXPECT_NEAR(std::abs(step[a] / v[a]), ratio, 0.02) << a;
+            }
+        }
+        clock += timed[i].dwellBefore;
+        if (feed > 0) {
+            const double length = std::hypot(step[0], step[1], step[2]);
+            clock += moveDuration(length, {feed, 0, 0, accel});
+            EXPECT_NEAR(clock, segments[i].start + segments[i].hold, 0.5 / 80 / feed * 1.8);
+        }
+        position = timed[i].target;
+    }
+    EXPECT_LT(timed[2].target[1], timed[1].target[1]); // turned round, and Z went on upwards
+    EXPECT_GT(timed[2].target[2], timed[1].target[2]);
+    EXPECT_NEAR(timed[2].dwellBefore, 0.2, 0.003);
+    EXPECT_EQ(timed[3].target, timed[2].target);
+    EXPECT_NEAR(timed[4].dwellBefore, 0.3, 0.003); // the still segment is a rest
+}
+
+TEST(TimedSegments, AnyInputGivesFiniteMoves) {
+    const double huge = 1e300, nan = std::nan("");
+    const std::vector<TimingSegment> segments = {{{1e200, -1e200, 1e200}, 0, huge},
+                                                 {{1, 0, 0}, huge, 0},
+                                                 {{nan, 1, 0}, 0, nan},
+                                                 {{0, 0, 2}, -huge, 1},
+                                                 {{1e-300, 0, 0}, 5, 1}};
+    Controller grbl;
+    grbl.accel = {500, 500, 500};
+    grbl.stepsPerUnit = {80, 80, 80};
+    grbl.corner = {grblJunctionDeviation, grbl.accel};
+    grbl.stopDelay = 0.025;
+    for (const TimedSegment& t : timeSegments(segments, grbl, {100, 100, 100})) {
+        EXPECT_TRUE(std::isfinite(t.dwellBefore));
+        for (const double x : t.target) {
+            EXPECT_TRUE(std::isfinite(x));
+        }
+    }
 }
 
 } // namespace

@@ -4,15 +4,23 @@ score's time, then a summary: onset error mean / max, end of tune, share of the 
 and the physical bound D - 2v/a for that share. Times are measured from the first note's onset.
 
 Usage: measure.py SCORE.txt PLAYED.ngc TRACE ACCEL [LIMIT_MS]: with LIMIT_MS, fails (status 1) when
-an onset or the end is further than that from the score."""
+an onset or the end is further than that from the score. SCORE.txt is a score of notes ("key hold
+gap" lines) or, when its first line is "# start hold vx vy vz", of segments that move one to three
+axes at once (a row whose speeds are all 0 is a rest). Every axis accelerates at ACCEL."""
+import math
 import sys
 
 PERIOD = 0.001
 
 
 def read_score(path):
+    """Each note or segment that moves as (start, hold) in seconds."""
+    lines = open(path).read().splitlines()
+    if lines and lines[0].split() == ["#", "start", "hold", "vx", "vy", "vz"]:
+        rows = [[float(v) for v in line.split()] for line in lines[1:] if line.strip()]
+        return [(row[0], row[1]) for row in rows if any(row[2:5])]
     notes, clock = [], 0.0
-    for line in open(path):
+    for line in lines:
         fields = line.split("#")[0].split()
         if len(fields) >= 2:
             hold, gap = float(fields[1]), float(fields[2]) if len(fields) > 2 else 0.0
@@ -22,14 +30,22 @@ def read_score(path):
 
 
 def read_moves(path):
-    """Each G1 as (line number, axis, feed in mm/s)."""
-    moves = []
+    """Each G1 as (line number, speed of X, Y and Z in mm/s): the feed shared by the axes' moves."""
+    moves, position = [], [0.0, 0.0, 0.0]
     for number, line in enumerate(open(path), start=1):
         words = line.split()
-        if words and words[0] == "G1":
-            axis = next(w for w in words[1:] if w[0] in "XYZ")
-            feed = next(w for w in words[1:] if w[0] == "F")
-            moves.append((number, "XYZ".index(axis[0]), float(feed[1:]) / 60))
+        if not words or words[0] not in ("G0", "G1"):
+            continue
+        target = list(position)
+        for word in words[1:]:
+            if word[0] in "XYZ":
+                target["XYZ".index(word[0])] = float(word[1:])
+        if words[0] == "G1":
+            feed = next(float(w[1:]) for w in words[1:] if w[0] == "F") / 60
+            step = [t - p for t, p in zip(target, position)]
+            length = math.sqrt(sum(d * d for d in step)) or 1.0
+            moves.append((number, [feed * abs(d) / length for d in step]))
+        position = target
     return moves
 
 
@@ -41,7 +57,7 @@ def read_trace(path):
 def onsets(trace, moves):
     """For each move, the last sample before the machine starts executing its line."""
     found, k = [], 0
-    for line, _, _ in moves:
+    for line, _ in moves:
         while k < len(trace) and trace[k][3] != line:
             k += 1
         if k == len(trace):
@@ -50,11 +66,12 @@ def onsets(trace, moves):
     return found
 
 
-def at_pitch(trace, start, end, axis, feed):
-    """Seconds between start and end that the axis moves within 1 % of its feed."""
+def at_pitch(trace, start, end, speeds):
+    """Seconds between start and end that every moving axis moves within 1 % of its speed."""
     first, last = int(round(start / PERIOD)), int(round(end / PERIOD))
     return PERIOD * sum(1 for k in range(first + 1, min(last, len(trace) - 1) + 1)
-                        if abs(abs(trace[k][axis] - trace[k - 1][axis]) / PERIOD - feed) <= feed / 100)
+                        if all(abs(abs(trace[k][a] - trace[k - 1][a]) / PERIOD - v) <= v / 100
+                               for a, v in enumerate(speeds) if v > 0))
 
 
 def main():
@@ -68,21 +85,23 @@ def main():
     moving = [k for k in range(1, len(trace)) if trace[k][:3] != trace[k - 1][:3]]
     end = (moving[-1] - 1) * PERIOD - zero  # the sample it arrives in, as for onsets
     errors, pitch, bound, total, never = [], 0.0, 0.0, 0.0, 0
-    for i, ((start, hold), (line, axis, feed)) in enumerate(zip(score, moves)):
+    for i, ((start, hold), (line, speeds)) in enumerate(zip(score, moves)):
         onset = measured[i] - zero
         errors.append(onset - start)
-        print(f"note {i + 1:3d} line {line:3d} onset {onset * 1000:9.1f} ms "
+        print(f"move {i + 1:3d} line {line:3d} onset {onset * 1000:9.1f} ms "
               f"score {start * 1000:9.1f} ms error {(onset - start) * 1000:+7.1f} ms")
         following = measured[i + 1] if i + 1 < len(moves) else moving[-1] * PERIOD
-        seconds = at_pitch(trace, measured[i], following, axis, feed)
+        seconds = at_pitch(trace, measured[i], following, speeds)
         never += seconds == 0
-        pitch, bound, total = pitch + seconds, bound + max(0.0, hold - 2 * feed / accel), total + hold
+        # The path accelerates at ACCEL over the largest axis's share: its ramps last feed / that.
+        ramp = max(speeds) / accel
+        pitch, bound, total = pitch + seconds, bound + max(0.0, hold - 2 * ramp), total + hold
     late = end - (score[-1][0] + score[-1][1])
     mean = sum(abs(e) for e in errors) / len(errors)
     worst = max(abs(e) for e in errors)
     print(f"onset error mean / max {mean * 1000:.1f} / {worst * 1000:.1f} ms, "
           f"end of tune {late * 1000:+.1f} ms, time at pitch {100 * pitch / total:.0f} % "
-          f"(bound D - 2v/a {100 * bound / total:.0f} %), {never} notes never at pitch")
+          f"(bound D - 2v/a {100 * bound / total:.0f} %), {never} moves never at pitch")
     if limit is not None and (worst > limit or abs(late) > limit):
         sys.exit(f"measure: an onset or the end is more than {limit * 1000:.0f} ms off the score")
 

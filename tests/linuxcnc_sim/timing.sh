@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Plays chimex-cli's LinuxCNC G-code, timed with --accel, on LinuxCNC's own motion planner and
 # checks every note's onset and the end of the tune against the score, within 3 ms. Each case is
-# one simulation of a 40-note score whose first half is legato and second half has rests.
-# Usage: timing.sh CHIMEX_CLI
+# one simulation of a 40-note score, or of a 30-segment score of chords (one to three axes moving
+# at once), whose first half is legato and second half has rests.
+# Usage: timing.sh CHIMEX_CLI CHORD_GCODE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-cli=$1
+cli=$1 chords=$2
 work=$(mktemp -d)
 [ -n "${KEEP:-}" ] || trap 'rm -rf "$work"' EXIT
 echo "work: $work"
@@ -16,27 +17,44 @@ printf 'MaxX = 400\r\nMaxY = 300\r\nMaxZ = 100\r\nMAxXYSpeed = 25\r\nMAxZSpeed =
 awk 'BEGIN { srand(22); print "# key hold gap"
              for (i = 0; i < 40; i++)
                  printf "%d %.3f %.3f\n", int(rand() * 37), 0.12 + rand() * 0.4,
-                     (i >= 20 && rand() < 0.5) ? 0.05 + rand() * 0.3 : 0 }' >"$work/score.txt"
+                     (i >= 20 && rand() < 0.5) ? 0.05 + rand() * 0.3 : 0 }' >"$work/notes.txt"
+# Each segment: one to three axes at the speeds of keys 0-36 at 80 steps/mm, either way.
+awk 'function speed() { return (rand() < 0.5 ? -1 : 1) * 130.8128 * 2 ^ (int(rand() * 37) / 12) / 80 }
+     BEGIN { srand(23); print "# start hold vx vy vz"
+             for (i = 0; i < 30; i++) {
+                 start += (i >= 15 && rand() < 0.5) ? 0.05 + rand() * 0.3 : 0
+                 hold = 0.12 + rand() * 0.4
+                 split("0 0 0", v); v[1 + int(rand() * 3)] = speed()
+                 for (a = 1; a <= 3; a++)
+                     if (v[a] == 0 && rand() < 0.6) v[a] = speed()
+                 printf "%.3f %.3f %.4f %.4f %.4f\n", start, hold, v[1], v[2], v[3]; start += hold } }' \
+    >"$work/chords.txt"
 
-# acceleration (mm/s²)
-cases=(500 100)
+# score, acceleration (mm/s²)
+cases=("notes 500" "notes 100" "chords 500")
 
-# One case: renders the timed file, plays it and measures it against the score within 3 ms.
+# One case: writes the timed file, plays it and measures it against the score within 3 ms.
 play_case() {
-    local accel=$1 status=0
-    "$cli" render "$work/score.txt" -o "$work/$accel.ngc" --format gcode --dialect linuxcnc \
-        --unit mm --steps-per-unit 80 --accel "$accel" --pause --settings "$work/Chimex.ini" \
-        2>/dev/null
-    "$here/play.sh" "$accel" "$work/$accel.ngc" "$work/$accel.trace"
-    "$here/measure.py" "$work/score.txt" "$work/$accel.ngc" "$work/$accel.trace" "$accel" 3 \
-        >"$work/$accel.onsets" || status=$?
-    echo "$accel mm/s²: $(tail -n 1 "$work/$accel.onsets")"
+    local score=$1 accel=$2 status=0 name="$1-$2"
+    if [ "$score" = notes ]; then
+        "$cli" render "$work/notes.txt" -o "$work/$name.ngc" --format gcode --dialect linuxcnc \
+            --unit mm --steps-per-unit 80 --accel "$accel" --pause --settings "$work/Chimex.ini" \
+            2>/dev/null
+    else
+        "$chords" "$work/chords.txt" "$work/$name.ngc" "$accel" 400 300 100
+    fi
+    "$here/play.sh" "$accel" "$work/$name.ngc" "$work/$name.trace"
+    "$here/measure.py" "$work/$score.txt" "$work/$name.ngc" "$work/$name.trace" "$accel" 3 \
+        >"$work/$name.onsets" || status=$?
+    echo "$score, $accel mm/s²: $(tail -n 1 "$work/$name.onsets")"
     return "$status"
 }
 
 # Dwells are timed by LinuxCNC's task process on an ordinary kernel: a machine busy with other work
 # can wake it a few milliseconds late now and then, so a case that misses gets two more tries.
-for accel in "${cases[@]}"; do
-    play_case "$accel" || play_case "$accel" || play_case "$accel" || { cat "$work/$accel.onsets"; failed=1; }
+for case in "${cases[@]}"; do
+    read -r score accel <<<"$case"
+    play_case "$score" "$accel" || play_case "$score" "$accel" || play_case "$score" "$accel" ||
+        { cat "$work/$score-$accel.onsets"; failed=1; }
 done
 exit "${failed:-0}"

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// Writes a chord score as LinuxCNC G-code timed by timeSegments, for the simulation to play until
+// chimex-cli renders chords itself.
+// Usage: chord_gcode SCORE OUT.ngc ACCEL MAXX MAXY MAXZ
+// SCORE: one segment a line, "start hold vx vy vz": seconds, and each axis's signed speed in mm/s
+// (all 0: a rest); '#' starts a comment.
+#include "cli/common/motion_options.h"
+#include "machinefile/gcode_writer.h"
+#include "motion/timed_segments.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+using namespace chimex;
+
+namespace {
+
+std::vector<TimingSegment> readScore(std::istream& in) {
+    std::vector<TimingSegment> segments;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line.substr(0, line.find('#')));
+        TimingSegment s;
+        if (fields >> s.start >> s.hold >> s.velocity[0] >> s.velocity[1] >> s.velocity[2]) {
+            segments.push_back(s);
+        }
+    }
+    return segments;
+}
+
+/// The extents and fastest feeds, in HeaderItem order.
+std::array<double, headerItemCount> headerOf(const std::vector<TimingSegment>& segments,
+                                             const std::vector<TimedSegment>& timed) {
+    std::array<double, headerItemCount> header{};
+    for (std::size_t i = 0; i < timed.size(); ++i) {
+        for (std::size_t a = 0; a < 3; ++a) {
+            header[2 * a] = std::max(header[2 * a], timed[i].target[a]);
+            header[2 * a + 1] = std::min(header[2 * a + 1], timed[i].target[a]);
+            double& fastest = header[a == 2 ? 7 : 6];
+            fastest = std::max(fastest, std::abs(segments[i].velocity[a]));
+        }
+    }
+    return header;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 7) {
+        std::cerr << "usage: chord_gcode SCORE OUT.ngc ACCEL MAXX MAXY MAXZ\n";
+        return 2;
+    }
+    std::ifstream score(argv[1]);
+    const std::vector<TimingSegment> segments = readScore(score);
+    const double accel = std::stod(argv[3]);
+    const double resolution = std::pow(10.0, gcodeDecimals);
+    const GcodeFormat format{GcodeDialect::LinuxCnc, LengthUnit::Millimetre};
+    const Controller machine = controllerFor({accel, accel, 0, 0, resolution, resolution}, format);
+    const std::array<double, 3> travel{std::stod(argv[4]), std::stod(argv[5]), std::stod(argv[6])};
+    const std::vector<TimedSegment> timed = timeSegments(segments, machine, travel);
+
+    std::ofstream out(argv[2], std::ios::binary);
+    GcodeWriter writer(out, format);
+    writer.writeStart(headerOf(segments, timed));
+    for (std::size_t i = 0; i < timed.size(); ++i) {
+        const auto& v = segments[i].velocity;
+        if (timed[i].dwellBefore > 0) {
+            writer.writeDwell(timed[i].dwellBefore);
+        }
+        std::vector<AxisTarget> targets;
+        for (std::size_t a = 0; a < 3; ++a) {
+            if (v[a] != 0) {
+                targets.push_back({static_cast<Axis>(a), timed[i].target[a]});
+            }
+        }
+        if (!targets.empty()) {
+            writer.writeMove(targets, std::hypot(v[0], v[1], v[2]));
+        }
+    }
+    writer.writeEnd();
+    return out.good() ? 0 : 1;
+}
