@@ -2,6 +2,7 @@
 #include "chord_gcode.h"
 
 #include "machinefile/gcode_writer.h"
+#include "motion/timed_segments.h"
 #include "partfile/line_texts.h"
 
 #include <algorithm>
@@ -102,6 +103,36 @@ long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const Ch
     }
     writer.writeEnd();
     return written;
+}
+
+TimedChords timeChords(const ChordPlan& plan, const Controller& controller,
+                       const std::array<double, 3>& travel) {
+    std::vector<TimingSegment> segments;
+    for (const ChordMove& move : plan.moves) {
+        segments.push_back(
+            {move.rest ? std::array<double, 3>{} : move.velocity, move.start, move.duration});
+    }
+    const std::vector<TimedSegment> timed = timeSegments(segments, controller, travel);
+    TimedChords result;
+    result.plan.notesPlaced = plan.notesPlaced;
+    result.plan.notesLowered = plan.notesLowered;
+    result.plan.noRoom = plan.noRoom;
+    long long moves = 0;
+    for (std::size_t i = 0; i < timed.size(); ++i) {
+        if (plan.moves[i].rest) {
+            continue; // its time is in the dwell before the next move
+        }
+        if (timed[i].dwellBefore > 0) {
+            result.plan.moves.push_back({timed[i].target, {}, 0, timed[i].dwellBefore, true});
+        }
+        result.plan.moves.push_back({timed[i].target, plan.moves[i].velocity, plan.moves[i].start,
+                                     plan.moves[i].duration, false});
+        ++moves;
+        if (!timed[i].reachesFeed && result.tooShort++ == 0) {
+            result.firstShort = moves;
+        }
+    }
+    return result;
 }
 
 } // namespace chimex

@@ -3,6 +3,7 @@
 
 #include "cli/render/chord_plan.h"
 #include "machinefile/gcode_format.h"
+#include "motion/controller.h"
 
 #include <ostream>
 
@@ -14,5 +15,18 @@ namespace chimex {
 /// positions and rounded down, so that no axis runs faster than its note and each move lasts its
 /// segment. Returns the number of moves written.
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan);
+
+/// A plan timed for a machine that accelerates, and the moves too short to reach their pitches.
+struct TimedChords {
+    ChordPlan plan;
+    long long tooShort = 0;
+    long long firstShort = 0; ///< the first of them, counted from 1 among the moves (0: none)
+};
+
+/// Shortens each segment's move along its velocity so that its ramps and cruise keep the score's
+/// time on `controller`, every segment starting on the score's clock; the rests become the dwells
+/// that keep the next segment's start. The result is written with writeChordGcode.
+TimedChords timeChords(const ChordPlan& plan, const Controller& controller,
+                       const std::array<double, 3>& travel);
 
 } // namespace chimex

@@ -131,13 +131,28 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     }
     const MachineLimits limits = machineLimits(settingsChoice(options));
     const ChordScore score = chordSegments(chords.notes, voices);
-    const ChordPlan plan = readingInput(name, [&] {
+    ChordPlan plan = readingInput(name, [&] {
         return planChords(chords.notes, score, chordSpeeds(options, tuning), limits);
     });
+    const std::optional<Acceleration> accel =
+        accelerationOf(options, gcode, tuning ? std::optional(tuning->stepsPerUnit) : std::nullopt,
+                       tuning ? std::optional(tuning->zStepsPerUnit) : std::nullopt);
+    std::optional<TimedChords> timed;
+    if (accel) {
+        timed =
+            timeChords(plan, controllerFor(*accel, gcode), {limits.MaxX, limits.MaxY, limits.MaxZ});
+        plan = timed->plan;
+    }
     const long long moves =
         writeCheckedGcode("the rendered score", limits, out,
                           [&](std::ostream& text) { return writeChordGcode(text, gcode, plan); });
     reportChords(score, plan, moves, out.string(), voices, console.err);
+    if (timed && timed->tooShort > 0) {
+        console.err << timed->tooShort
+                    << " moves too short to reach their pitches keep their time without them (the "
+                       "first: move "
+                    << timed->firstShort << ")\n";
+    }
     return plan.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
 
@@ -152,12 +167,6 @@ ExitStatus run(const Options& options, Console console) {
     const std::optional<MotorTuning> tuning = motorTuning(options);
     std::ifstream file = openInput(name, "the score", Reading::Once);
     if (voices > 1) {
-        for (const std::string& option : accelerationOptionNames) {
-            if (options.values.count(option)) {
-                throw UsageError(option + " does not go with --voices " + std::to_string(voices) +
-                                 " yet");
-            }
-        }
         return runChords(options, console, file, name, out, *gcode, voices);
     }
     const MidiSelection selection = midiSelection(options);
@@ -270,8 +279,8 @@ Command renderCommand() {
         lowest are kept first, then the next highest; the notes left out are counted. A held
         note keeps its axis, and its direction while it has room; Z takes a note only when X
         and Y are taken, one under Z's fastest speed (else moved down by octaves). Rests are
-        dwells. MIDI drums (channel 10) are left out unless --channel 10 names them; a text
-        score is one voice.
+        dwells. With --accel each stretch keeps the score's time as a note does. MIDI drums
+        (channel 10) are left out unless --channel 10 names them; a text score is one voice.
 )",
         {},
         run};

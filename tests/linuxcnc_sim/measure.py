@@ -6,15 +6,42 @@ and the physical bound D - 2v/a for that share. Times are measured from the firs
 Usage: measure.py SCORE.txt PLAYED.ngc TRACE ACCEL [LIMIT_MS]: with LIMIT_MS, fails (status 1) when
 an onset or the end is further than that from the score. SCORE.txt is a score of notes ("key hold
 gap" lines) or, when its first line is "# start hold vx vy vz", of segments that move one to three
-axes at once (a row whose speeds are all 0 is a rest). Every axis accelerates at ACCEL."""
+axes at once (a row whose speeds are all 0 is a rest); SCORE.ngc is the same tune's G-code written
+without --accel, whose moves keep the score's time exactly. Every axis accelerates at ACCEL."""
 import math
 import sys
 
 PERIOD = 0.001
 
 
+def read_untimed(path):
+    """Each G1 of G-code written without --accel as (start, hold): it lasts its length over its
+    feed, and a dwell after the first G1 is a rest."""
+    score, clock, position = [], None, [0.0, 0.0, 0.0]
+    for line in open(path):
+        words = line.split()
+        if words and words[0] == "G4" and clock is not None:
+            clock += float(words[1][1:])
+        if not words or words[0] not in ("G0", "G1"):
+            continue
+        target = list(position)
+        for word in words[1:]:
+            if word[0] in "XYZ":
+                target["XYZ".index(word[0])] = float(word[1:])
+        if words[0] == "G1":
+            feed = next(float(w[1:]) for w in words[1:] if w[0] == "F") / 60
+            hold = math.dist(target, position) / feed
+            clock = clock or 0.0
+            score.append((clock, hold))
+            clock += hold
+        position = target
+    return score
+
+
 def read_score(path):
     """Each note or segment that moves as (start, hold) in seconds."""
+    if path.endswith(".ngc"):
+        return read_untimed(path)
     lines = open(path).read().splitlines()
     if lines and lines[0].split() == ["#", "start", "hold", "vx", "vy", "vz"]:
         rows = [[float(v) for v in line.split()] for line in lines[1:] if line.strip()]

@@ -2,7 +2,8 @@
 # Plays chimex-cli's LinuxCNC G-code, timed with --accel, on LinuxCNC's own motion planner and
 # checks every note's onset and the end of the tune against the score, within 3 ms. Each case is
 # one simulation of a 40-note score, or of a 30-segment score of chords (one to three axes moving
-# at once), whose first half is legato and second half has rests.
+# at once), whose first half is legato and second half has rests, or of a MIDI file's chords
+# rendered with --voices 3.
 # Usage: timing.sh CHIMEX_CLI CHORD_GCODE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,7 +32,7 @@ awk 'function speed() { return (rand() < 0.5 ? -1 : 1) * 130.8128 * 2 ^ (int(ran
     >"$work/chords.txt"
 
 # score, acceleration (mm/s²)
-cases=("notes 500" "notes 100" "chords 500")
+cases=("notes 500" "notes 100" "chords 500" "midi 500")
 
 # One case: writes the timed file, plays it and measures it against the score within 3 ms.
 play_case() {
@@ -40,11 +41,20 @@ play_case() {
         "$cli" render "$work/notes.txt" -o "$work/$name.ngc" --format gcode --dialect linuxcnc \
             --unit mm --steps-per-unit 80 --accel "$accel" --pause --settings "$work/Chimex.ini" \
             2>/dev/null
-    else
+    elif [ "$score" = chords ]; then
         "$chords" "$work/chords.txt" "$work/$name.ngc" "$accel" 400 300 100
+    else
+        # A real MIDI file's chords as chimex-cli renders them; the same render without --accel
+        # keeps the score's time exactly and is the score measured against.
+        local render=("$cli" render "$here/../chords/chords.mid" --format gcode --dialect linuxcnc
+            --unit mm --voices 3 --steps-per-unit 80 --settings "$work/Chimex.ini")
+        "${render[@]}" -o "$work/midi.ngc" 2>/dev/null
+        "${render[@]}" -o "$work/$name.ngc" --accel "$accel" 2>/dev/null
     fi
+    local measured=$work/$score.txt
+    [ "$score" != midi ] || measured=$work/midi.ngc
     "$here/play.sh" "$accel" "$work/$name.ngc" "$work/$name.trace"
-    "$here/measure.py" "$work/$score.txt" "$work/$name.ngc" "$work/$name.trace" "$accel" 3 \
+    "$here/measure.py" "$measured" "$work/$name.ngc" "$work/$name.trace" "$accel" 3 \
         >"$work/$name.onsets" || status=$?
     echo "$score, $accel mm/s²: $(tail -n 1 "$work/$name.onsets")"
     return "$status"
