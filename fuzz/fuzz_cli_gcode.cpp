@@ -6,8 +6,8 @@
 #include "cli/common/settings_choice.h"
 #include "cli/convert/gcode_convert.h"
 #include "files/failure.h"
-#include "machinefile/move_file_reader.h"
 #include "fuzz_check.h"
+#include "machinefile/move_file_reader.h"
 
 #include <cmath>
 #include <cstddef>

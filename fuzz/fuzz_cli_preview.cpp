@@ -2,10 +2,10 @@
 // Any text as a part file, its first line as the file's name: the timed reading starts events in
 // order with finite, non-negative lengths, and the preview is well-formed XML whose coordinates
 // are finite numbers. Only InputFailure (a line that is not well-formed) may stop either.
-#include "machinefile/timed_move_reader.h"
 #include "cli/preview/preview_svg.h"
 #include "files/failure.h"
 #include "fuzz_check.h"
+#include "machinefile/timed_move_reader.h"
 #include "support/xml_reader.h"
 
 #include <cmath>

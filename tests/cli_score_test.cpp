@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/score/score_source.h"
 #include "cli/score/text_score_reader.h"
-#include "midi_builder.h"
 #include "files/failure.h"
+#include "midi_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "cli/common/command.h"
 #include "cli/common/settings_choice.h"
-#include "machinefile/gcode_format.h"
 #include "files/failure.h"
+#include "machinefile/gcode_format.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,9 +2,9 @@
 #include "gcode_move_spool.h"
 
 #include "files/atomic_output_file.h"
+#include "files/failure.h"
 #include "partfile/number_forms.h"
 #include "partfile/part_file_reader.h"
-#include "files/failure.h"
 
 #include <algorithm>
 #include <cstring>

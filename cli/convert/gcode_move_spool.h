@@ -2,8 +2,8 @@
 #pragma once
 
 #include "cli/common/scratch_file.h"
-#include "machinefile/gcode_writer.h"
 #include "core/move_sink.h"
+#include "machinefile/gcode_writer.h"
 
 #include <array>
 #include <cstdint>

@@ -28,8 +28,8 @@ void addMove(PreviewSummary& summary, const TimedEvent& timed, const MachineLimi
 } // namespace
 
 PreviewSummary summariseMoves(std::istream& part, const std::string& name,
-                             const MachineLimits& limits, const PitchBands& bands,
-                             std::ostream& err) {
+                              const MachineLimits& limits, const PitchBands& bands,
+                              std::ostream& err) {
     PreviewSummary summary;
     TimedMoveReader reader(part, name);
     while (const auto timed = reader.next()) {

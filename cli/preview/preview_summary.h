@@ -2,8 +2,8 @@
 #pragma once
 
 #include "cli/common/machine_limits.h"
-#include "machinefile/timed_move_reader.h"
 #include "cli/preview/pitch_band.h"
+#include "machinefile/timed_move_reader.h"
 
 #include <array>
 #include <istream>
@@ -27,7 +27,7 @@ struct PreviewSummary {
 /// Replays the part file to sum it up. Prints the timing warnings to `err`. Throws InputFailure
 /// when it is not well-formed.
 PreviewSummary summariseMoves(std::istream& part, const std::string& name,
-                             const MachineLimits& limits, const PitchBands& bands,
-                             std::ostream& err);
+                              const MachineLimits& limits, const PitchBands& bands,
+                              std::ostream& err);
 
 } // namespace chimex

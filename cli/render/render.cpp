@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "render.h"
 
-#include "partfile/number_text.h"
 #include "cli/render/journal_spool.h"
 #include "core/note_capture.h"
 #include "files/atomic_output_file.h"
 #include "files/failure.h"
 #include "partfile/finaliser.h"
-#include "files/failure.h"
+#include "partfile/number_text.h"
 #include "platform/random_source.h"
 
 #include <array>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "tuned_speeds.h"
 
-#include "partfile/number_text.h"
 #include "files/failure.h"
+#include "partfile/number_text.h"
 #include "sound/key_pitch.h"
 
 #include <cmath>
