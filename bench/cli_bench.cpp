@@ -88,7 +88,7 @@ void checkMillionNotes(benchmark::State& state) {
     for (auto _ : state) {
         std::ifstream part(partPath(), std::ios::binary);
         const CheckReport report = checkMoveFile(part, machineLimits());
-        benchmark::DoNotOptimize(report.notes);
+        benchmark::DoNotOptimize(report.notes.notes());
         state.counters["violations"] = static_cast<double>(report.violations.size());
     }
     state.SetItemsProcessed(state.iterations() * noteCount);
@@ -113,7 +113,7 @@ void previewMillionNotes(benchmark::State& state) {
         std::ofstream svg(svgPath, std::ios::binary | std::ios::trunc);
         std::ostringstream warnings;
         const PreviewSummary summary = writePreview(part, "part", {}, svg, warnings);
-        benchmark::DoNotOptimize(summary.notes);
+        benchmark::DoNotOptimize(summary.notes.notes());
     }
     state.SetItemsProcessed(state.iterations() * noteCount);
     std::filesystem::remove(svgPath);

@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CHIMEX_FUZZ_CHECK(!v.message.empty());
         previous = v.line;
     }
-    CHIMEX_FUZZ_CHECK(report.notes <= report.lines && report.pauses <= report.lines);
+    CHIMEX_FUZZ_CHECK(report.notes.notes() + report.notes.chords() <= report.lines &&
+                      report.pauses <= report.lines);
     for (const AxisExtent& extent : report.extents) {
         CHIMEX_FUZZ_CHECK(std::isfinite(extent.low) && std::isfinite(extent.high));
         CHIMEX_FUZZ_CHECK(extent.low <= 0 && extent.high >= 0);

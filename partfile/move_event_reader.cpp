@@ -8,6 +8,22 @@
 
 namespace chimex {
 
+void NoteTally::add(const MoveEvent& move) {
+    if (move.kind != MoveEventKind::Move) {
+        return;
+    }
+    notes_ += move.singleAxis ? 1 : 0;
+    if (move.alongPath && move.line != chordLine_) {
+        ++chords_;
+        chordLine_ = move.line;
+    }
+}
+
+std::string NoteTally::text() const {
+    return std::to_string(notes_) + " notes" +
+           (chords_ > 0 ? ", " + std::to_string(chords_) + " chords" : "");
+}
+
 std::string_view trim(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {

@@ -37,6 +37,22 @@ struct MoveEvent {
     double seconds = 0; ///< Pause: its length
 };
 
+/// The notes a file plays: each jog of one axis, as a note's jog line is, and each G1 of several
+/// axes along one line, a chord, counted once for all its axes.
+class NoteTally {
+  public:
+    void add(const MoveEvent& move);
+    long long notes() const { return notes_; }
+    long long chords() const { return chords_; }
+    /// "3 notes", or "3 notes, 2 chords" when there are chords.
+    std::string text() const;
+
+  private:
+    long long notes_ = 0;
+    long long chords_ = 0;
+    long long chordLine_ = 0;
+};
+
 /// A line that is not well-formed.
 struct MoveIssue {
     long long line = 0;

@@ -38,7 +38,7 @@ TEST(PartCheck, ReplaysACleanFile) {
     const CheckReport report = check(lines);
     EXPECT_TRUE(report.clean()) << report.violations.front().message;
     EXPECT_EQ(report.lines, 45);
-    EXPECT_EQ(report.notes, 2);
+    EXPECT_EQ(report.notes.notes(), 2);
     EXPECT_EQ(report.pauses, 2); // the start pause and the one between the notes
     EXPECT_DOUBLE_EQ(report.extents[0].high, 0.765);
     EXPECT_DOUBLE_EQ(report.extents[1].high, 0.0);
@@ -143,7 +143,7 @@ TEST(PartCheck, HandEditedFormsAreWellFormed) {
     const CheckReport report = check(lines);
     EXPECT_TRUE(report.clean()) << report.violations.front().line << ": "
                                 << report.violations.front().message;
-    EXPECT_EQ(report.notes, 2);
+    EXPECT_EQ(report.notes.notes(), 2);
 }
 
 TEST(PartCheck, OnlyAStartMoveMayTouchZero) {

@@ -143,6 +143,10 @@ TEST_F(CommandLine, ChordsHoldTheBassOnItsAxisAndLeaveOutTheFourthNote) {
     };
     EXPECT_TRUE(x(0) < x(1) && x(1) < x(2)) << "the bass keeps X and its direction";
     EXPECT_EQ(run({"check", path("chords.ngc")}), ExitStatus::Done) << out.str();
+    EXPECT_THAT(out.str(), HasSubstr("lines, 0 notes, 3 chords, 1 pauses"));
+    // Timed through the ramps, the same chords still pass the check.
+    ASSERT_EQ(render("timed.ngc", {"--voices", "3", "--accel", "500"}), ExitStatus::Done);
+    EXPECT_EQ(run({"check", path("timed.ngc")}), ExitStatus::Done) << out.str();
     // One voice is what it always was.
     ASSERT_EQ(render("one.ngc", {"--voices", "1"}), ExitStatus::Done);
     ASSERT_EQ(render("default.ngc", {}), ExitStatus::Done);
@@ -482,7 +486,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
                  "--unit", "mm", "--voices", "3", "--accel", "500"},
                 ExitStatus::Usage,
-                "--accel for grbl needs --steps-per-unit"},
+                "--accel for GRBL needs --steps-per-unit"},
         Refusal{"EmptyOutputName",
                 {"render", "@good.txt", "-o", ""},
                 ExitStatus::Usage,

@@ -144,7 +144,7 @@ TEST(GcodeReading, ReportsWhatThePartFileReports) {
     for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
         const CheckReport gcode = check(gcodeOf(samplePart(), {dialect, LengthUnit::Millimetre}));
         EXPECT_TRUE(gcode.clean()) << gcode.violations.front().message;
-        EXPECT_EQ(gcode.notes, part.notes);
+        EXPECT_EQ(gcode.notes.notes(), part.notes.notes());
         EXPECT_EQ(gcode.pauses, part.pauses);
         EXPECT_EQ(gcode.extents[0].high, part.extents[0].high);
         EXPECT_EQ(gcode.extents[2].high, part.extents[2].high);
@@ -334,7 +334,7 @@ TEST(GcodeConversion, KeepsAJogOfSeveralAxesOneMoveOfTheSameLength) {
     EXPECT_THAT(gcode, HasSubstr("\r\nG1 X0.5 Z0.4 F"));
     const CheckReport again = check(gcode);
     EXPECT_TRUE(again.clean()) << again.violations.front().message;
-    EXPECT_EQ(again.notes, report.notes);
+    EXPECT_EQ(again.notes.notes(), report.notes.notes());
     EXPECT_NEAR(again.runningSeconds, report.runningSeconds, 1e-6);
 }
 

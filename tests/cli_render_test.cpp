@@ -149,7 +149,7 @@ TEST(RenderRoundTrip, ARenderedScoreChecksCleanAndEachDamageIsFoundAtItsLine) {
     const CheckReport clean = checkLines(lines);
     ASSERT_TRUE(clean.clean()) << clean.violations.front().line << ": "
                                << clean.violations.front().message;
-    EXPECT_EQ(clean.notes, 200);
+    EXPECT_EQ(clean.notes.notes(), 200);
     EXPECT_EQ(clean.lines, 36 + 4 * 200);
 
     // Line 36 is the first note's jog line, 40 the second's; line 9 states the maximum X.

@@ -111,7 +111,7 @@ void CheckPrinter::finish(const CheckReport& report, const MachineLimits& limits
 }
 
 void CheckPrinter::finishText(const CheckReport& report, const MachineLimits& limits) {
-    out_ << file_ << ": " << report.lines << " lines, " << report.notes << " notes, "
+    out_ << file_ << ": " << report.lines << " lines, " << report.notes.text() << ", "
          << report.pauses << " pauses, running time " << secondsText(report.runningSeconds) << "\n";
     for (const Axis axis : axes) {
         const AxisExtent& extent = report.extents[axisIndex(axis)];
@@ -133,8 +133,8 @@ void CheckPrinter::finishText(const CheckReport& report, const MachineLimits& li
 
 void CheckPrinter::finishJson(const CheckReport& report, const MachineLimits& limits) {
     out_ << (printed_ ? "\n ],\n" : "],\n") << " \"ok\": " << (report.clean() ? "true" : "false")
-         << ", \"lines\": " << report.lines << ", \"notes\": " << report.notes
-         << ", \"pauses\": " << report.pauses
+         << ", \"lines\": " << report.lines << ", \"notes\": " << report.notes.notes()
+         << ", \"chords\": " << report.notes.chords() << ", \"pauses\": " << report.pauses
          << ", \"runningSeconds\": " << jsonNumber(report.runningSeconds) << ",\n \"extents\": {";
     for (const Axis axis : axes) {
         const AxisExtent& extent = report.extents[axisIndex(axis)];

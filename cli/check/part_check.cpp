@@ -53,7 +53,7 @@ class Replay {
     void addMove(const MoveEvent& move) {
         const auto axis = static_cast<std::size_t>(move.axis);
         const float limit = axisLimit(limits_, move.axis);
-        report_.notes += move.singleAxis ? 1 : 0;
+        report_.notes.add(move);
         AxisExtent& extent = report_.extents[axis];
         extent.low = std::min(extent.low, move.target);
         extent.high = std::max(extent.high, move.target);

@@ -17,7 +17,7 @@ namespace chimex {
 /// value it does not state, an end it lacks).
 struct CheckReport {
     long long lines = 0;
-    long long notes = 0;  ///< jogs that move one axis, as a note's jog line does
+    NoteTally notes;
     long long pauses = 0; ///< PAUSE lines, the start pause included
     std::array<AxisExtent, 3> extents;
     double fastestXYSpeed = 0;

@@ -36,7 +36,7 @@ ExitStatus run(const Options& options, Console console) {
         throw Failure(out.string() + ": " + failure.what()); // the WAV writer knows no name
     }
     output.commit();
-    console.err << out.string() << ": " << outcome.notes << " notes, "
+    console.err << out.string() << ": " << outcome.notes.text() << ", "
                 << durationText(outcome.seconds) << "\n";
     return ExitStatus::Done;
 }

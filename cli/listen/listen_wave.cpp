@@ -132,7 +132,7 @@ ListenOutcome timePart(std::istream& part, const std::string& name, const MotorS
         if (event.kind != MoveEventKind::Move) {
             continue;
         }
-        outcome.notes += event.singleAxis ? 1 : 0;
+        outcome.notes.add(event);
         if (!timed->timed) {
             continue;
         }

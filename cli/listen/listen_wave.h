@@ -21,7 +21,7 @@ struct MotorSteps {
 };
 
 struct ListenOutcome {
-    long long notes = 0;
+    NoteTally notes;
     double seconds = 0;
     std::uint64_t samples = 0;
     WarningTally belowHearing; ///< step rates below 20 Hz; firstValue is the rate

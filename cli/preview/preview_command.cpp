@@ -22,7 +22,7 @@ ExitStatus run(const Options& options, Console console) {
     AtomicOutputFile output(out);
     const PreviewSummary summary = writePreview(file, name, preview, output.stream(), console.err);
     output.commit();
-    console.err << out.string() << ": " << summary.notes << " notes, running time "
+    console.err << out.string() << ": " << summary.notes.text() << ", running time "
                 << durationText(summary.seconds) << "\n";
     return ExitStatus::Done;
 }

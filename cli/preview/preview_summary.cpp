@@ -14,7 +14,7 @@ void addMove(PreviewSummary& summary, const TimedEvent& timed, const MachineLimi
         summary.start = summary.end;
     }
     ++summary.moves[axis];
-    summary.notes += move.singleAxis ? 1 : 0;
+    summary.notes.add(move);
     summary.end[axis] = move.target;
     AxisExtent& extent = summary.extents[axis];
     extent.low = std::min(extent.low, move.target);

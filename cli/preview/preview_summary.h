@@ -13,7 +13,7 @@ namespace chimex {
 
 /// What a preview needs to know before it draws: how far the tool goes and how long it takes.
 struct PreviewSummary {
-    long long notes = 0;               ///< jogs of one axis, as a note's jog line is
+    NoteTally notes;
     long long pauses = 0;              ///< pauses that last
     std::array<long long, 3> moves{};  ///< jogs that go somewhere, by axis
     std::array<AxisExtent, 3> extents; ///< reached, starting from 0, 0, 0

@@ -159,8 +159,8 @@ void writeHeader(std::ostream& out, const std::string& name, const PreviewSummar
     const double x = PreviewLayout::left;
     text(out, x, 32, "Preview of " + name, " id=\"title\" font-size=\"18\" font-weight=\"bold\"");
     text(out, x, 56,
-         std::to_string(summary.notes) + " notes, " + std::to_string(summary.pauses) +
-             " pauses, running time " + durationText(summary.seconds),
+         summary.notes.text() + ", " + std::to_string(summary.pauses) + " pauses, running time " +
+             durationText(summary.seconds),
          " id=\"summary\"");
     text(out, x, 76,
          "Extents: " + extentText("X", summary.extents[0]) + ", " +
