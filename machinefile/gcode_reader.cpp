@@ -107,6 +107,9 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
                                : words.units && words.absolute && words.feedPerMinute &&
                                      (linuxCnc_ || !words.exactPath) && words.words == count &&
                                      words.modeWords == count;
+    if (setup_ && exactPath_ && words.exactPath && words.words == 1) {
+        return true; // exact path restated alone before a dwell, which changes nothing
+    }
     if (setup_) {
         issue("units and modes are set once, by the setup line before the first move: " +
               shown(line));
@@ -118,6 +121,7 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
         return false;
     }
     setup_ = true;
+    exactPath_ = words.exactPath;
     return true;
 }
 

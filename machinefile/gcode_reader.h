@@ -48,6 +48,7 @@ class GcodeReader : public MoveEventReader {
     bool marlin_ = false;        ///< written for Marlin: dwells in milliseconds, no program end
     bool linuxCnc_ = false;      ///< written for LinuxCNC: exact path mode on the setup line
     bool setup_ = false;         ///< the setup line has been read
+    bool exactPath_ = false;     ///< the setup line chose exact path mode (G61.1)
     bool setupMissed_ = false;   ///< a move before the setup line has been reported
     bool ended_ = false;         ///< the program end has been read (Marlin: is the last line)
 };

@@ -80,6 +80,13 @@ void GcodeWriter::writeDwell(double seconds) {
     }
 }
 
+void GcodeWriter::writeTimedDwell(double seconds) {
+    if (format_.dialect == GcodeDialect::LinuxCnc) {
+        line("G61.1");
+    }
+    writeDwell(seconds);
+}
+
 void GcodeWriter::writeEnd() {
     // Marlin has no program end: M2 is unknown to it and M30 deletes a file from the SD card.
     if (format_.dialect == GcodeDialect::Marlin) {

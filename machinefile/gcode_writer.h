@@ -35,6 +35,11 @@ class GcodeWriter {
                    int decimals = gcodeDecimals);
     /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds.
     void writeDwell(double seconds);
+    /// A dwell at a rest of a tune timed against the score, after a move. LinuxCNC times dwells in
+    /// its task, which can look at its motion just after sending it the move and before the move
+    /// shows as under way, and so start the dwell during the move; exact path restated alone first
+    /// makes the task hand that to its motion and wait for it, by which time the move shows.
+    void writeTimedDwell(double seconds);
     /// The program end the controller needs.
     void writeEnd();
 

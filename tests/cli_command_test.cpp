@@ -92,6 +92,15 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     EXPECT_EQ(dwells, 3u);
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini")}), ExitStatus::Done)
         << out.str();
+    // LinuxCNC's task must see the move under way before it times the dwell after it.
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.ngc"), "--format", "gcode",
+                   "--dialect", "linuxcnc", "--unit", "mm", "--steps-per-unit", "80", "--accel",
+                   "500", "--pause", "--settings", path("fast.ini")}),
+              ExitStatus::Done);
+    EXPECT_THAT(test::readFile(path("song.ngc")),
+                HasSubstr("\r\nG4 P2\r\nG1 Z0.8114 F98.1096\r\nG61.1\r\nG4 P0.299\r\n"));
+    EXPECT_EQ(run({"check", path("song.ngc"), "--settings", path("fast.ini")}), ExitStatus::Done)
+        << out.str();
 }
 
 /// The G1 lines of a G-code file.

@@ -299,12 +299,12 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         SetupOrEnd{"NoSetupLine", grbl, "G21 G90 G94\r\n", "", "a move before the setup line",
                    false},
-        // LinuxCNC's exact path mode, on its setup line and nowhere else.
+        // LinuxCNC's exact path mode, on its setup line; restated alone later, it changes nothing.
         SetupOrEnd{"LinuxCncPathModeTwice", GcodeDialect::LinuxCnc, "G21 G90 G94 G61.1",
                    "G21 G90 G94 G61.1 G61.1", "the setup line must be \"G21 G90 G94 G61.1\" or",
                    false},
         SetupOrEnd{"LinuxCncPathModeMidFile", GcodeDialect::LinuxCnc, "G1 Z0.878",
-                   "G61.1\r\nG1 Z0.878", "units and modes are set once", false},
+                   "G61.1 G90\r\nG1 Z0.878", "units and modes are set once", false},
         SetupOrEnd{"GrblExactPath", grbl, "G21 G90 G94", "G21 G90 G94 G61.1",
                    "the setup line must be \"G21 G90 G94\"", false},
         SetupOrEnd{"MarlinInInches", marlin, "G90\r\n", "G20 G90\r\n",
@@ -320,7 +320,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GcodeReading, TakesLinuxCncFilesOfEarlierVersionsWithoutExactPath) {
     std::string gcode = gcodeOf(samplePart(), {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
+    replace(gcode, "G1 Z0.878", "G61.1\r\nG1 Z0.878");
+    EXPECT_TRUE(check(gcode).clean()) << "exact path restated alone";
     replace(gcode, "G21 G90 G94 G61.1", "G21 G90 G94");
+    EXPECT_FALSE(check(gcode).clean()) << "exact path where the setup line chose blending";
+    replace(gcode, "G61.1\r\n", "");
     EXPECT_TRUE(check(gcode).clean());
 }
 

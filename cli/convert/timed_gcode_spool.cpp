@@ -82,7 +82,7 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
                           ": its timed move would leave the travel");
         }
         if (moves[i].dwellBefore > 0) {
-            writer.writeDwell(moves[i].dwellBefore);
+            writer.writeTimedDwell(moves[i].dwellBefore);
         }
         writer.writeMove(static_cast<Axis>(axis), moves[i].target, notes_[i].feed);
         if (!moves[i].reachesFeed && report.tooShort++ == 0) {

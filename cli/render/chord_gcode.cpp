@@ -76,16 +76,19 @@ std::array<double, headerItemCount> headerOf(const ChordPlan& plan) {
     return header;
 }
 
-void writeDwell(GcodeWriter& writer, double seconds) {
+void writeDwell(GcodeWriter& writer, double seconds, bool timed) {
     const double ms = std::round(seconds * 1000);
-    if (ms > 0) {
+    if (ms > 0 && timed) {
+        writer.writeTimedDwell(ms / 1000);
+    } else if (ms > 0) {
         writer.writeDwell(ms / 1000);
     }
 }
 
 } // namespace
 
-long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan) {
+long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
+                          bool timed) {
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(plan));
     writer.writeDwell(startPauseSeconds);
@@ -98,7 +101,7 @@ long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const Ch
             from = move.target;
             ++written;
         } else {
-            writeDwell(writer, move.duration); // a rest, or a segment too short to move
+            writeDwell(writer, move.duration, timed); // a rest, or a segment too short to move
         }
     }
     writer.writeEnd();

@@ -144,8 +144,9 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
         plan = timed->plan;
     }
     const long long moves =
-        writeCheckedGcode("the rendered score", limits, out,
-                          [&](std::ostream& text) { return writeChordGcode(text, gcode, plan); });
+        writeCheckedGcode("the rendered score", limits, out, [&](std::ostream& text) {
+            return writeChordGcode(text, gcode, plan, timed.has_value());
+        });
     reportChords(score, plan, moves, out.string(), voices, console.err);
     if (timed && timed->tooShort > 0) {
         console.err << timed->tooShort
