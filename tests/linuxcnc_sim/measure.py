@@ -14,14 +14,14 @@ import sys
 PERIOD = 0.001
 
 
-def read_untimed(path):
-    """Each G1 of G-code written without --accel as (start, hold): it lasts its length over its
-    feed, and a dwell after the first G1 is a rest."""
-    score, clock, position = [], None, [0.0, 0.0, 0.0]
-    for line in open(path):
+def gcode_steps(path):
+    """Each G1 as (line number, "G1", displacement of X, Y and Z, feed in mm/s) and each dwell as
+    (line number, "G4", seconds), in order."""
+    position = [0.0, 0.0, 0.0]
+    for number, line in enumerate(open(path), start=1):
         words = line.split()
-        if words and words[0] == "G4" and clock is not None:
-            clock += float(words[1][1:])
+        if words and words[0] == "G4":
+            yield number, "G4", float(words[1][1:])
         if not words or words[0] not in ("G0", "G1"):
             continue
         target = list(position)
@@ -30,11 +30,21 @@ def read_untimed(path):
                 target["XYZ".index(word[0])] = float(word[1:])
         if words[0] == "G1":
             feed = next(float(w[1:]) for w in words[1:] if w[0] == "F") / 60
-            hold = math.dist(target, position) / feed
-            clock = clock or 0.0
-            score.append((clock, hold))
-            clock += hold
+            yield number, "G1", [t - p for t, p in zip(target, position)], feed
         position = target
+
+
+def read_untimed(path):
+    """Each G1 of G-code written without --accel as (start, hold): it lasts its length over its
+    feed, and a dwell after the first G1 is a rest."""
+    score, clock = [], None
+    for step in gcode_steps(path):
+        if step[1] == "G4" and clock is not None:
+            clock += step[2]
+        elif step[1] == "G1":
+            clock = clock or 0.0
+            score.append((clock, math.hypot(*step[2]) / step[3]))
+            clock += score[-1][1]
     return score
 
 
@@ -58,21 +68,12 @@ def read_score(path):
 
 def read_moves(path):
     """Each G1 as (line number, speed of X, Y and Z in mm/s): the feed shared by the axes' moves."""
-    moves, position = [], [0.0, 0.0, 0.0]
-    for number, line in enumerate(open(path), start=1):
-        words = line.split()
-        if not words or words[0] not in ("G0", "G1"):
-            continue
-        target = list(position)
-        for word in words[1:]:
-            if word[0] in "XYZ":
-                target["XYZ".index(word[0])] = float(word[1:])
-        if words[0] == "G1":
-            feed = next(float(w[1:]) for w in words[1:] if w[0] == "F") / 60
-            step = [t - p for t, p in zip(target, position)]
-            length = math.sqrt(sum(d * d for d in step)) or 1.0
+    moves = []
+    for number, kind, *rest in gcode_steps(path):
+        if kind == "G1":
+            step, feed = rest
+            length = math.hypot(*step) or 1.0
             moves.append((number, [feed * abs(d) / length for d in step]))
-        position = target
     return moves
 
 
