@@ -47,11 +47,11 @@ std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Contr
     return entries;
 }
 
-void MotionPlanner::move(const Direction& displacement, double feed) {
+bool MotionPlanner::move(const Direction& displacement, double feed) {
     PlannerMove m;
     m.length = lengthOf(displacement);
     if (!(m.length > 0) || !(feed > 0) || !std::isfinite(m.length * feed)) {
-        return;
+        return false;
     }
     for (std::size_t a = 0; a < 3; ++a) {
         m.unit[a] = displacement[a] / m.length;
@@ -59,6 +59,7 @@ void MotionPlanner::move(const Direction& displacement, double feed) {
     m.feed = feed;
     m.accel = accelAlong(m.unit, controller_);
     move(m);
+    return true;
 }
 
 void MotionPlanner::move(const PlannerMove& m) {
@@ -118,17 +119,17 @@ std::optional<PlannedStep> MotionPlanner::next() {
         if (!exit) {
             return std::nullopt;
         }
-        if (waits_) {
-            clock_ += controller_.stopDelay;
-            waits_ = false;
-        }
+        moved_ = true;
         step.speeds = {front.move.feed, entry_, *exit, front.move.accel};
         step.seconds = moveDuration(front.move.length, step.speeds);
         entry_ = *exit;
     } else {
         step.seconds = front.seconds;
         entry_ = 0;
-        waits_ = waits_ || front.isDwell;
+        if (front.isDwell && moved_) {
+            clock_ += controller_.stopDelay;
+            moved_ = false;
+        }
     }
     step.start = clock_;
     clock_ += step.seconds;

@@ -38,14 +38,15 @@ struct PlannedStep {
 
 /// Times moves as a controller that blends them through its junctions, as they come: each move's
 /// entry and exit speeds, and so its time, are known once the moves it can see ahead are given.
-/// A dwell empties the planner, so the moves on both sides of it stop, and the first move after
-/// it waits the controller's stop delay. Memory stays within its look-ahead.
+/// A dwell empties the planner, so the moves on both sides of it stop, and it waits the
+/// controller's stop delay when the machine comes to it moving. Memory stays within its look-ahead.
 class MotionPlanner {
   public:
     explicit MotionPlanner(const Controller& c) : controller_(c) {}
 
-    /// A move by `displacement` at `feed` (length/s); one of no length or speed is not given.
-    void move(const Direction& displacement, double feed);
+    /// A move by `displacement` at `feed` (length/s); false, and nothing given, for one of no
+    /// length or speed or beyond reckoning.
+    bool move(const Direction& displacement, double feed);
     /// A move already along its unit direction, with its acceleration.
     void move(const PlannerMove& m);
     /// A dwell of `seconds` (0: none, but still a stop).
@@ -71,7 +72,7 @@ class MotionPlanner {
     std::deque<Pending> pending_;
     double entry_ = 0;
     double clock_ = 0;
-    bool waits_ = false; ///< the next move waits the stop delay
+    bool moved_ = false; ///< a move has been handed out since the last dwell
 };
 
 } // namespace chimex

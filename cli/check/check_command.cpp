@@ -12,12 +12,13 @@ namespace {
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
-    const auto accel = restToRestAccelOf(options);
     std::ifstream file = openInput(name, "the part file", Reading::Once);
+    const ReplayMotion motion = replayMotionOf(options, file);
     CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
     const CheckReport report = readingInput(name, [&] {
         return checkMoveFile(
-            file, limits, [&](const MoveIssue& v) { printer.violation(v); }, accel);
+            file, limits, [&](const MoveIssue& v) { printer.violation(v); }, motion.atRest,
+            motion.blending);
     });
     printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
@@ -28,7 +29,7 @@ ExitStatus run(const Options& options, Console console) {
 Command checkCommand() {
     return {
         "check",
-        {"--settings", "--accel", "--z-accel"},
+        {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay"},
         {"--json"},
         R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]]
 )",

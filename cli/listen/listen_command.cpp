@@ -21,8 +21,10 @@ ExitStatus run(const Options& options, Console console) {
     steps.stepsPerUnit = *stepsPerUnit;
     steps.zStepsPerUnit =
         positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
-    steps.accel = restToRestAccelOf(options);
     std::ifstream file = openInput(name, "the part file", Reading::Twice);
+    const ReplayMotion motion = replayMotionOf(options, file);
+    steps.accel = motion.atRest;
+    steps.blending = motion.blending;
     AtomicOutputFile output(out);
     ListenOutcome outcome;
     try {
@@ -46,7 +48,8 @@ ExitStatus run(const Options& options, Console console) {
 Command listenCommand() {
     return {
         "listen",
-        {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel"},
+        {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
+         "--junction-deviation", "--step-idle-delay"},
         {},
         R"(  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
                    [--accel A [--z-accel B]]
