@@ -27,7 +27,7 @@ bool looksLikeGcode(std::istream& in) {
 }
 
 std::optional<GcodeFormat> gcodeFormatOf(std::istream& in) {
-    if (!looksLikeGcode(in)) {
+    if (in.tellg() < 0 || !looksLikeGcode(in)) { // a pipe cannot be looked at twice
         return std::nullopt;
     }
     const auto start = in.tellg();
