@@ -2,6 +2,7 @@
 #include "move_file_reader.h"
 
 #include <cctype>
+#include <string>
 
 namespace chimex {
 
@@ -23,6 +24,36 @@ bool looksLikeGcode(std::istream& in) {
     const bool digitNext =
         first + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[first + 1]));
     return (c == 'G' || c == 'M' || c == 'N') && digitNext;
+}
+
+std::optional<GcodeFormat> gcodeFormatOf(std::istream& in) {
+    if (in.tellg() < 0 || !looksLikeGcode(in)) { // a pipe cannot be looked at twice
+        return std::nullopt;
+    }
+    const auto start = in.tellg();
+    GcodeFormat format{GcodeDialect::Grbl, LengthUnit::Millimetre};
+    std::string line;
+    for (int i = 0; i < 64 && std::getline(in, line); ++i) {
+        const auto comment = line.find(gcodeFirstComment);
+        if (comment != std::string::npos) {
+            const std::string_view name =
+                std::string_view(line).substr(comment + gcodeFirstComment.size());
+            for (const GcodeDialect d : {GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+                if (name.starts_with(dialectName(d))) {
+                    format.dialect = d;
+                }
+            }
+        }
+        if (line.starts_with("G20")) {
+            format.unit = LengthUnit::Inch;
+        }
+        if (line.starts_with("G1") || line.starts_with("G0")) {
+            break; // the setup comes before the first move
+        }
+    }
+    in.clear();
+    in.seekg(start);
+    return format;
 }
 
 MoveFileReader::MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue) {

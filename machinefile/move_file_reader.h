@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "machinefile/gcode_format.h"
 #include "machinefile/gcode_reader.h"
 #include "partfile/part_file_reader.h"
 
@@ -13,6 +14,11 @@ namespace chimex {
 /// blanks and line ends opens a comment ('(' or ';'), is '%', or is G, M or N before a digit.
 /// Leaves the stream where it was (it must be seekable).
 bool looksLikeGcode(std::istream& in);
+
+/// The dialect and unit a G-code file was written for, from its first comment (GRBL when it has
+/// none, as the reader takes it) and its setup line near the start; nothing for a part file.
+/// Leaves the stream where it was (it must be seekable).
+std::optional<GcodeFormat> gcodeFormatOf(std::istream& in);
 
 /// Reads a part file or the G-code chimex-cli writes, told apart by content, as one stream of
 /// events (see PartFileReader and GcodeReader).

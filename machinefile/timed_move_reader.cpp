@@ -33,6 +33,11 @@ TimedMoveReader::TimedMoveReader(std::istream& in, std::string name,
           throw InputFailure(name_, issue.line, issue.message);
       }) {}
 
+TimedMoveReader::TimedMoveReader(std::istream& in, std::string name, const Controller& blending)
+    : TimedMoveReader(in, std::move(name)) {
+    planner_.emplace(blending);
+}
+
 std::optional<MoveEvent> TimedMoveReader::read() {
     if (held_) {
         return std::exchange(held_, std::nullopt);
@@ -92,6 +97,10 @@ void TimedMoveReader::timePath() {
 }
 
 std::optional<TimedEvent> TimedMoveReader::next() {
+    return planner_ ? nextBlended() : nextAtRest();
+}
+
+std::optional<TimedEvent> TimedMoveReader::nextAtRest() {
     while (const auto event = readLineMoves()) {
         if (event->line != line_) {
             clock_ += lineSeconds_;
@@ -107,6 +116,87 @@ std::optional<TimedEvent> TimedMoveReader::next() {
         }
     }
     return std::nullopt;
+}
+
+std::optional<TimedEvent> TimedMoveReader::nextBlended() {
+    while (ready_ == 0) {
+        if (!planLine()) {
+            if (ended_) {
+                return std::nullopt;
+            }
+            ended_ = true;
+            planner_->stop();
+            stepEvents_.push_back(0);
+            takePlanned();
+        }
+    }
+    --ready_;
+    TimedEvent event = std::move(planned_.front());
+    planned_.pop_front();
+    return event;
+}
+
+/// Gives the planner the next line: its move, dwell or stop. False at the end of the file.
+bool TimedMoveReader::planLine() {
+    const auto first = readLineMoves();
+    if (!first) {
+        return false;
+    }
+    std::vector<MoveEvent> line{*first};
+    while (first->alongPath && pathNext_ < path_.size()) {
+        line.push_back(path_[pathNext_++]);
+    }
+    std::array<double, 3> shift{}, speed{};
+    std::size_t count = 0;
+    bool known = true;
+    for (const MoveEvent& event : line) {
+        const auto result = timed(event);
+        if (!result) {
+            continue;
+        }
+        ++count;
+        known = known && result->timed;
+        planned_.push_back(*result);
+        if (event.kind == MoveEventKind::Move && result->timed) {
+            shift[static_cast<std::size_t>(event.axis)] = event.target - event.from;
+            speed[static_cast<std::size_t>(event.axis)] = *event.speed;
+        }
+    }
+    if (first->kind == MoveEventKind::Pause) {
+        planner_->dwell(first->seconds);
+    } else if (count == 0) {
+        return true; // a move of no length
+    } else if (!known || !planner_->move(shift, std::hypot(speed[0], speed[1], speed[2]))) {
+        planner_->stop();
+    }
+    stepEvents_.push_back(count);
+    takePlanned();
+    if (!std::isfinite(planner_->clock())) {
+        throw InputFailure(name_, first->line, "the running time grows beyond reckoning");
+    }
+    return true;
+}
+
+/// Times the events of the steps the planner has timed, each axis of a move at its share.
+void TimedMoveReader::takePlanned() {
+    while (const auto step = planner_->next()) {
+        const std::size_t count = stepEvents_.front();
+        stepEvents_.pop_front();
+        for (std::size_t i = ready_; i < ready_ + count; ++i) {
+            TimedEvent& t = planned_[i];
+            t.start = step->start;
+            if (t.event.kind != MoveEventKind::Move || !t.timed) {
+                continue;
+            }
+            const MoveSpeeds& s = step->speeds;
+            const double share = *t.event.speed / s.feed;
+            t.seconds = step->seconds;
+            t.accel = s.accel * share;
+            t.entry = s.entry * share;
+            t.exit = s.exit * share;
+        }
+        ready_ += count;
+    }
 }
 
 std::optional<TimedEvent> TimedMoveReader::timed(const MoveEvent& event) {

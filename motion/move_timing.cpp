@@ -52,9 +52,10 @@ double timeAtFeed(double length, const MoveSpeeds& s) {
     return std::max(0.0, (length - rampsLength(s)) / s.feed);
 }
 
-double restToRestSpeed(double elapsed, double duration, double feed, double accel) {
-    const double ramp = accel * std::min(elapsed, duration - elapsed);
-    return std::clamp(ramp, 0.0, feed);
+double rampedSpeed(double elapsed, double duration, const MoveSpeeds& s) {
+    const double ramp =
+        std::min(s.entry + s.accel * elapsed, s.exit + s.accel * (duration - elapsed));
+    return std::clamp(ramp, 0.0, s.feed);
 }
 
 } // namespace chimex

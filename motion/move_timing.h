@@ -34,8 +34,9 @@ struct AxisAcceleration {
     double z = 0;
 };
 
-/// The speed `elapsed` seconds into a move that starts and ends at rest at acceleration `accel`,
-/// lasting `duration` seconds and cruising at `feed` when it is long enough to reach it.
-double restToRestSpeed(double elapsed, double duration, double feed, double accel);
+/// The speed `elapsed` seconds into a move of these speeds lasting `duration` seconds: up from its
+/// entry speed, cruising at the feed when it is long enough to reach it, and down to its exit
+/// speed.
+double rampedSpeed(double elapsed, double duration, const MoveSpeeds& speeds);
 
 } // namespace chimex

@@ -2,10 +2,10 @@
 #include "timed_segments.h"
 
 #include "move_timing.h"
+#include "planner.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace chimex {
 
@@ -37,22 +37,6 @@ struct RunPlan {
     std::vector<Direction> units; ///< as played: turned round at the travel's ends
 };
 
-/// The length of a vector, scaled by its largest part so that a single axis gives it exactly.
-double lengthOf(const Direction& v) {
-    double largest = 0;
-    for (const double part : v) {
-        largest = std::max(largest, std::abs(part));
-    }
-    if (!(largest > 0)) {
-        return 0;
-    }
-    double sum = 0;
-    for (const double part : v) {
-        sum += (part / largest) * (part / largest);
-    }
-    return largest * std::sqrt(sum);
-}
-
 /// A time on the score's clock, finite and within reach of any sum of them.
 double scoreTime(double seconds, double lowest) {
     return std::clamp(std::isfinite(seconds) ? seconds : 0, lowest, mostSeconds);
@@ -70,13 +54,10 @@ std::vector<PathMove> pathMoves(const std::vector<TimingSegment>& segments, cons
         PathMove m;
         m.index = i;
         m.feed = std::min(feed, mostSpeed);
-        m.accel = std::numeric_limits<double>::infinity();
         for (std::size_t a = 0; a < 3; ++a) {
             m.unit[a] = s.velocity[a] / feed;
-            if (m.unit[a] != 0) {
-                m.accel = std::min(m.accel, c.accel[a] / std::abs(m.unit[a]));
-            }
         }
+        m.accel = accelAlong(m.unit, c);
         m.start = scoreTime(s.start, -mostSeconds);
         m.hold = scoreTime(s.hold, 0);
         moves.push_back(m);
@@ -84,35 +65,15 @@ std::vector<PathMove> pathMoves(const std::vector<TimingSegment>& segments, cons
     return moves;
 }
 
-/// Entry speeds the controller reaches: each junction at most its corner and feed limits, slow
-/// enough to stop within the moves it can see ahead, and reachable from the move before.
-std::vector<double> entrySpeeds(const std::vector<PathMove>& moves, Run run, const RunPlan& plan,
-                                const Controller& c) {
-    const std::size_t n = run.last - run.first;
-    std::vector<double> limit(n, 0.0);
-    for (std::size_t i = 1; i < n && !c.exactStop; ++i) {
-        const PathMove& a = moves[run.first + i - 1];
-        const PathMove& b = moves[run.first + i];
-        limit[i] =
-            std::min({a.feed, b.feed, cornerSpeed(plan.units[i - 1], plan.units[i], c.corner)});
+/// Entry speeds of the run's moves as placed so far.
+std::vector<double> runEntrySpeeds(const std::vector<PathMove>& moves, Run run, const RunPlan& plan,
+                                   const Controller& c) {
+    std::vector<PlannerMove> planned;
+    for (std::size_t i = 0; i < run.last - run.first; ++i) {
+        planned.push_back({plan.units[i], moves[run.first + i].feed, moves[run.first + i].accel,
+                           plan.lengths[i]});
     }
-    for (std::size_t i = 1; i < n; ++i) {
-        double back = 0; // stopping at the end of the last move in view
-        const std::size_t end = std::min(n, i + std::max<std::size_t>(c.lookAhead, 1));
-        for (std::size_t k = end; k-- > i;) {
-            const double a = moves[run.first + k].accel;
-            back = std::min(limit[k], std::sqrt(back * back + 2 * a * plan.lengths[k]));
-            if (k == i) {
-                limit[i] = back;
-            }
-        }
-    }
-    for (std::size_t i = 1; i < n; ++i) {
-        const double a = moves[run.first + i - 1].accel;
-        const double reach = std::sqrt(limit[i - 1] * limit[i - 1] + 2 * a * plan.lengths[i - 1]);
-        limit[i] = std::min(limit[i], reach);
-    }
-    return limit;
+    return entrySpeeds(planned, c);
 }
 
 /// A controller that times moves in periods finishes a move in the period after its exact end.
@@ -153,7 +114,7 @@ Direction placeMove(const Direction& position, double length, Direction& unit,
 double placeRun(const std::vector<PathMove>& moves, Run run, RunPlan& plan, const Controller& c,
                 double clock, Direction& position, const std::array<double, 3>& travel,
                 std::vector<TimedSegment>& timed) {
-    const std::vector<double> entries = entrySpeeds(moves, run, plan, c);
+    const std::vector<double> entries = runEntrySpeeds(moves, run, plan, c);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const PathMove& m = moves[run.first + i];
         const MoveSpeeds speeds{m.feed, entries[i], i + 1 < entries.size() ? entries[i + 1] : 0.0,

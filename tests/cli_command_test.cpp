@@ -92,6 +92,10 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     EXPECT_EQ(dwells, 3u);
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini")}), ExitStatus::Done)
         << out.str();
+    // check times it by GRBL's planner: the notes, the rests and the start pause, 3.54 s.
+    EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500"}),
+              ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("running time 3.540 s"));
     // LinuxCNC's task must see the move under way before it times the dwell after it.
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.ngc"), "--format", "gcode",
                    "--dialect", "linuxcnc", "--unit", "mm", "--steps-per-unit", "80", "--accel",
@@ -552,7 +556,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CheckJunctionDeviation",
                 {"check", "@part.txt", "--accel", "500", "--junction-deviation", "0.01"},
                 ExitStatus::Usage,
-                "unknown option --junction-deviation"},
+                "--junction-deviation and --step-idle-delay are for grbl and marlin G-code"},
         Refusal{"EmptyChannel",
                 {"render", "@one.mid", "-o", "@out.txt", "--channel", "16"},
                 ExitStatus::BadInput,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "motion/junction.h"
 #include "motion/move_timing.h"
+#include "motion/planner.h"
 #include "motion/timed_moves.h"
 #include "motion/timed_segments.h"
 
@@ -60,6 +61,39 @@ TEST(Junction, CornerSpeeds) {
         EXPECT_NEAR(cornerSpeed(c.from, c.to, c.rule), c.speed, 1e-4);
     }
     EXPECT_EQ(cornerSpeed(x, x, grbl), std::numeric_limits<double>::infinity());
+}
+
+TEST(MotionPlanner, BlendsThroughJunctionsAndStopsAtDwells) {
+    // Straight on at full speed, a 90° corner at 4.13 mm/s, a dwell after the stop delay.
+    Controller grbl;
+    grbl.accel = {500, 500, 500};
+    grbl.corner = {grblJunctionDeviation, grbl.accel};
+    grbl.stopDelay = 0.025;
+    MotionPlanner planner(grbl);
+    planner.move({10, 0, 0}, 10);
+    planner.move({10, 0, 0}, 10);
+    EXPECT_FALSE(planner.next()); // the first move's exit waits for what comes next
+    planner.move({0, 10, 0}, 10);
+    planner.dwell(0.3);
+    planner.move({-5, 0, 0}, 10);
+    planner.stop();
+    const struct {
+        double entry, exit, start;
+    } steps[] = {{0, 10, 0},     {10, 4.1317, 1.01}, {4.1317, 0, 2.0134},
+                 {0, 0, 3.0519}, {0, 0, 3.3519},     {0, 0, 3.3519 + 0.52}};
+    for (const auto& expected : steps) {
+        const auto step = planner.next();
+        ASSERT_TRUE(step);
+        EXPECT_NEAR(step->speeds.entry, expected.entry, 1e-4);
+        EXPECT_NEAR(step->speeds.exit, expected.exit, 1e-4);
+        EXPECT_NEAR(step->start, expected.start, 1e-4);
+    }
+    EXPECT_FALSE(planner.next());
+    // The pitch glides up from the entry speed and down to the exit speed.
+    const MoveSpeeds ramps{10, 4, 0, 500};
+    EXPECT_NEAR(rampedSpeed(0.01, 1, ramps), 9, 1e-9);
+    EXPECT_NEAR(rampedSpeed(0.5, 1, ramps), 10, 1e-9);
+    EXPECT_NEAR(rampedSpeed(0.99, 1, ramps), 5, 1e-9);
 }
 
 /// Plays the timed moves back through the same rules and returns each note's modelled end.

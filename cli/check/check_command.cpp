@@ -12,12 +12,13 @@ namespace {
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "check", "PART file");
     const MachineLimits limits = machineLimits(settingsChoice(options));
-    const auto accel = restToRestAccelOf(options);
     std::ifstream file = openInput(name, "the part file", Reading::Once);
+    const ReplayMotion motion = replayMotionOf(options, file);
     CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
     const CheckReport report = readingInput(name, [&] {
         return checkMoveFile(
-            file, limits, [&](const MoveIssue& v) { printer.violation(v); }, accel);
+            file, limits, [&](const MoveIssue& v) { printer.violation(v); }, motion.atRest,
+            motion.blending);
     });
     printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
@@ -28,9 +29,10 @@ ExitStatus run(const Options& options, Console console) {
 Command checkCommand() {
     return {
         "check",
-        {"--settings", "--accel", "--z-accel"},
+        {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay"},
         {"--json"},
-        R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]]
+        R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]
+                  [--junction-deviation J] [--step-idle-delay S]]
 )",
         R"(check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
@@ -42,8 +44,14 @@ Command checkCommand() {
         --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
         --accel A        the running time of a machine that speeds up and slows down at A
-                         units/s², stopping at the end of every move (above 0)
+                         units/s² (above 0): stopping at the end of every move for a part
+                         file or LinuxCNC G-code; for GRBL or Marlin G-code, blending
+                         through the junctions as their planners do
         --z-accel B      the same for Z (default: A)
+        --junction-deviation J  GRBL's $11 or Marlin's junction deviation, for their G-code
+                         (default 0.010 mm for GRBL, 0.013 mm for Marlin)
+        --step-idle-delay S  GRBL's $1 in seconds, which each stop at a dwell costs (default
+                         0.025)
 )",
         R"(check, preview and listen also read the G-code that render and convert write, told apart from a
 part file by its content.

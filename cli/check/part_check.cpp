@@ -17,14 +17,19 @@ namespace {
 class Replay {
   public:
     Replay(const MachineLimits& limits, CheckReport& report, const ViolationHandler& onViolation,
-           const std::optional<AxisAcceleration>& accel)
-        : limits_(limits), report_(report), onViolation_(onViolation), accel_(accel) {}
+           const std::optional<AxisAcceleration>& accel, const std::optional<Controller>& blending)
+        : limits_(limits), report_(report), onViolation_(onViolation), accel_(accel) {
+        if (blending) {
+            planner_.emplace(*blending);
+        }
+    }
 
     void add(const MoveEvent& event) {
         if (event.line != timedLine_) {
             report_.runningSeconds += lineSeconds_;
             lineSeconds_ = 0;
             timedLine_ = event.line;
+            planLine();
         }
         if (event.kind == MoveEventKind::Pause) {
             addPause(event);
@@ -32,7 +37,16 @@ class Replay {
             addMove(event);
         }
     }
-    void finish() { report_.runningSeconds += lineSeconds_; }
+    void finish() {
+        report_.runningSeconds += lineSeconds_;
+        if (planner_) {
+            planLine();
+            planner_->stop();
+            while (planner_->next()) {
+            }
+            report_.runningSeconds = planner_->clock();
+        }
+    }
 
   private:
     void violation(long long line, std::string message) {
@@ -48,6 +62,27 @@ class Replay {
             return;
         }
         lineSeconds_ = std::max(lineSeconds_, pause.seconds);
+        if (planner_) {
+            planner_->dwell(pause.seconds);
+        }
+    }
+
+    /// Gives the planner the move of the line read: the axes' shifts at their speeds.
+    void planLine() {
+        if (!planner_) {
+            return;
+        }
+        const bool moves = lineShift_ != Direction{};
+        if (!lineKnown_ ||
+            (moves && !planner_->move(lineShift_,
+                                      std::hypot(lineSpeed_[0], lineSpeed_[1], lineSpeed_[2])))) {
+            planner_->stop();
+        }
+        lineShift_ = {};
+        lineSpeed_ = {};
+        lineKnown_ = true;
+        while (planner_->next()) {
+        }
     }
 
     void addMove(const MoveEvent& move) {
@@ -71,6 +106,7 @@ class Replay {
     void checkSpeed(const MoveEvent& move, double distance) {
         const bool z = move.axis == Axis::Z;
         if (!move.speed) {
+            lineKnown_ = lineKnown_ && !(distance > 0);
             if (distance > 0) {
                 violation(move.line, std::string(axisLetter(move.axis)) +
                                          " moves at the machine's own jog speed, which cannot be "
@@ -91,8 +127,12 @@ class Replay {
                                      (z ? "Z" : "X and Y") + " limit " + shortestText(limit));
         }
         if (distance > 0 && speed <= 0) {
+            lineKnown_ = false;
             violation(move.line, std::string(axisLetter(move.axis)) + " jogs at speed " +
                                      shortestText(speed) + " and would never arrive");
+        } else if (distance > 0 && planner_) {
+            lineShift_[static_cast<std::size_t>(move.axis)] = move.target - move.from;
+            lineSpeed_[static_cast<std::size_t>(move.axis)] = *move.speed;
         } else if (distance > 0) {
             lineSeconds_ = std::max(lineSeconds_, moveSeconds(distance, speed, move.axis, accel_));
         }
@@ -102,6 +142,10 @@ class Replay {
     CheckReport& report_;
     const ViolationHandler& onViolation_;
     std::optional<AxisAcceleration> accel_;
+    std::optional<MotionPlanner> planner_;
+    Direction lineShift_{}; ///< the line's move, for the planner
+    Direction lineSpeed_{};
+    bool lineKnown_ = true; ///< every axis of the line's move has a speed that gets it there
     long long timedLine_ = 0;
     double lineSeconds_ = 0;
 };
@@ -154,14 +198,15 @@ void compareHeader(const std::array<HeaderEntry, headerItemCount>& header,
 
 CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
                           const ViolationHandler& onViolation,
-                          const std::optional<AxisAcceleration>& accel) {
+                          const std::optional<AxisAcceleration>& accel,
+                          const std::optional<Controller>& blending) {
     CheckReport report;
     const auto violation = [&](MoveIssue issue) {
         ++report.violationCount;
         onViolation(issue);
     };
     MoveFileReader reader(in, violation);
-    Replay replay(limits, report, onViolation, accel);
+    Replay replay(limits, report, onViolation, accel, blending);
     while (const auto event = reader.next()) {
         replay.add(*event);
     }

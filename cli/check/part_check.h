@@ -3,6 +3,7 @@
 
 #include "cli/common/machine_limits.h"
 #include "motion/move_timing.h"
+#include "motion/planner.h"
 #include "partfile/part_file_reader.h"
 
 #include <array>
@@ -40,10 +41,12 @@ using ViolationHandler = std::function<void(const MoveIssue&)>;
 /// `onViolation` as it is found, so that memory stays flat: lines in the order read, then what
 /// concerns the file as a whole. Throws InputFailure when the stream cannot be read or is not
 /// text (a line far too long, a NUL byte). With `accel`, each jog starts and ends at rest and its
-/// ramps count in the running time.
+/// ramps count in the running time; with `blending`, the moves blend through their junctions as
+/// that controller's planner has them instead.
 CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
                           const ViolationHandler& onViolation,
-                          const std::optional<AxisAcceleration>& accel = std::nullopt);
+                          const std::optional<AxisAcceleration>& accel = std::nullopt,
+                          const std::optional<Controller>& blending = std::nullopt);
 
 /// The same, keeping the violations in the report, ordered by line (line 0 first).
 CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits);

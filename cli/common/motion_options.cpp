@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "motion_options.h"
 
+#include "machinefile/move_file_reader.h"
 #include "motion/junction.h"
 
 #include <cmath>
@@ -83,6 +84,25 @@ std::optional<AxisAcceleration> restToRestAccelOf(const Options& options) {
         return std::nullopt;
     }
     return AxisAcceleration{*xy, positiveNumber(options, "--z-accel", mostAccel).value_or(*xy)};
+}
+
+ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
+    // The file's positions are whole steps already: the planner needs none of its own.
+    constexpr double fileSteps = 0;
+    const auto format =
+        options.values.count("--accel") ? gcodeFormatOf(file) : std::optional<GcodeFormat>();
+    if (format && format->dialect != GcodeDialect::LinuxCnc) {
+        const auto accel = accelerationOf(options, *format, fileSteps, std::nullopt);
+        return accel ? ReplayMotion{std::nullopt, controllerFor(*accel, *format)} : ReplayMotion{};
+    }
+    if (format) {
+        accelerationOf(options, *format, fileSteps, std::nullopt); // refuses GRBL's and Marlin's
+    } else if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
+                                                   options.values.count("--step-idle-delay"))) {
+        throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
+                         "G-code; a part file's jogs stop at the end of each");
+    }
+    return {restToRestAccelOf(options), std::nullopt};
 }
 
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {

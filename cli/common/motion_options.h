@@ -6,6 +6,7 @@
 #include "motion/move_timing.h"
 #include "motion/timed_moves.h"
 
+#include <istream>
 #include <optional>
 
 namespace chimex {
@@ -34,6 +35,17 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
 /// --accel and --z-accel for a command that replays a file as a machine that stops at the end of
 /// every move; nothing without --accel (--z-accel is then refused).
 std::optional<AxisAcceleration> restToRestAccelOf(const Options& options);
+
+/// How a command that replays a file times its moves under --accel: through the junctions as the
+/// planner of the GRBL or Marlin G-code it reads blends them, or stopping at the end of every move
+/// (part files and LinuxCNC's exact path); nothing without --accel. Under --accel, `file` is
+/// looked at for its dialect and left where it was. --junction-deviation and --step-idle-delay
+/// are refused where they play no part.
+struct ReplayMotion {
+    std::optional<AxisAcceleration> atRest;
+    std::optional<Controller> blending;
+};
+ReplayMotion replayMotionOf(const Options& options, std::istream& file);
 
 /// The controller the dialect's planner moves by.
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace chimex {
@@ -35,8 +36,10 @@ double stepRate(const MoveEvent& move, const MotorSteps& steps) {
 
 /// One motor's move: its step rate at the feed, and how fast that rate ramps (0: at once).
 struct MotorMove {
-    double rate = 0;     ///< Hz at the feed
-    double rateRamp = 0; ///< Hz per second while speeding up and slowing down
+    double rate = 0;      ///< Hz at the feed
+    double rateRamp = 0;  ///< Hz per second while speeding up and slowing down
+    double entryRate = 0; ///< Hz as the move starts (0: from rest)
+    double exitRate = 0;  ///< Hz as it ends
     std::uint64_t start = 0;
     std::uint64_t end = 0;
 };
@@ -105,7 +108,8 @@ class MotorMix {
         } else if (move.rateRamp > 0) {
             const double elapsed = (static_cast<double>(now_ - move.start) + 0.5) / waveSampleRate;
             const double duration = static_cast<double>(move.end - move.start) / waveSampleRate;
-            voices_[axis].sound(restToRestSpeed(elapsed, duration, move.rate, move.rateRamp));
+            voices_[axis].sound(rampedSpeed(
+                elapsed, duration, {move.rate, move.entryRate, move.exitRate, move.rateRamp}));
         }
     }
 
@@ -118,16 +122,26 @@ class MotorMix {
 };
 
 MotorMove motorMove(const TimedEvent& timed, const MotorSteps& steps) {
-    return {stepRate(timed.event, steps), timed.accel * unitSteps(timed.event.axis, steps),
-            sampleAt(timed.start), sampleAt(timed.start + timed.seconds)};
+    const double perUnit = unitSteps(timed.event.axis, steps);
+    return {stepRate(timed.event, steps), timed.accel * perUnit,
+            timed.entry * perUnit,        timed.exit * perUnit,
+            sampleAt(timed.start),        sampleAt(timed.start + timed.seconds)};
+}
+
+std::unique_ptr<TimedMoveReader> timedReader(std::istream& part, const std::string& name,
+                                             const MotorSteps& steps) {
+    if (steps.blending) {
+        return std::make_unique<TimedMoveReader>(part, name, *steps.blending);
+    }
+    return std::make_unique<TimedMoveReader>(part, name, steps.accel);
 }
 
 /// The first reading: the running time, the notes and the step rates nobody can hear.
 ListenOutcome timePart(std::istream& part, const std::string& name, const MotorSteps& steps,
                        std::ostream& err) {
     ListenOutcome outcome;
-    TimedMoveReader reader(part, name, steps.accel);
-    while (const auto timed = reader.next()) {
+    const auto reader = timedReader(part, name, steps);
+    while (const auto timed = reader->next()) {
         const MoveEvent& event = timed->event;
         if (event.kind != MoveEventKind::Move) {
             continue;
@@ -143,8 +157,8 @@ ListenOutcome timePart(std::istream& part, const std::string& name, const MotorS
             outcome.aboveHearing.add(event.line, rate);
         }
     }
-    outcome.seconds = reader.endSeconds();
-    reader.printWarnings(err);
+    outcome.seconds = reader->endSeconds();
+    reader->printWarnings(err);
     printWarning(err, outcome.belowHearing, "jogs step below 20 Hz, too slow to be heard as a note",
                  "Hz");
     printWarning(err, outcome.aboveHearing,
@@ -167,9 +181,9 @@ ListenOutcome listenToMoves(std::istream& part, const std::string& name, const M
                       std::to_string(waveMaxSamples / waveSampleRate) + " seconds)");
     }
     rewindMoveFile(part, name);
-    TimedMoveReader reader(part, name, steps.accel);
+    const auto reader = timedReader(part, name, steps);
     MotorMix mix(wave);
-    while (const auto timed = reader.next()) {
+    while (const auto timed = reader->next()) {
         mix.runTo(sampleAt(timed->start));
         if (timed->event.kind == MoveEventKind::Move && timed->timed) {
             mix.start(timed->event.axis, motorMove(*timed, steps));

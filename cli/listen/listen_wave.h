@@ -18,6 +18,9 @@ struct MotorSteps {
     /// With an acceleration, each move starts and ends at rest and its pitch glides through the
     /// ramps; without, it hums at its step rate from start to end.
     std::optional<AxisAcceleration> accel;
+    /// With a controller that blends moves, each move's pitch glides from its entry speed to its
+    /// feed and down to its exit speed as that controller's planner has them.
+    std::optional<Controller> blending;
 };
 
 struct ListenOutcome {
