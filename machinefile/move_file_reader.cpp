@@ -2,13 +2,45 @@
 #include "move_file_reader.h"
 
 #include <cctype>
+#include <sstream>
 #include <string>
 
 namespace chimex {
+namespace {
+
+constexpr std::size_t headSize = 4096;
+
+/// The start of a stream that was read to look at it, then the rest of that stream.
+class HeadAgainBuffer : public std::streambuf {
+  public:
+    HeadAgainBuffer(std::string head, std::streambuf* rest) : head_(std::move(head)), rest_(rest) {
+        setg(head_.data(), head_.data(), head_.data() + head_.size());
+    }
+
+  protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) {
+            return traits_type::to_int_type(*gptr());
+        }
+        const std::streamsize got = rest_->sgetn(chunk_, sizeof chunk_);
+        if (got <= 0) {
+            return traits_type::eof();
+        }
+        setg(chunk_, chunk_, chunk_ + got);
+        return traits_type::to_int_type(*gptr());
+    }
+
+  private:
+    std::string head_;
+    std::streambuf* rest_;
+    char chunk_[headSize];
+};
+
+} // namespace
 
 bool looksLikeGcode(std::istream& in) {
     const auto start = in.tellg();
-    char head[4096];
+    char head[headSize];
     in.read(head, sizeof head);
     const std::string_view text(head, static_cast<std::size_t>(in.gcount()));
     in.clear();
@@ -57,10 +89,24 @@ std::optional<GcodeFormat> gcodeFormatOf(std::istream& in) {
 }
 
 MoveFileReader::MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue) {
-    if (looksLikeGcode(in)) {
-        gcode_ = std::make_unique<GcodeReader>(in, std::move(onIssue));
+    std::istream* source = &in;
+    bool gcode = false;
+    if (in.tellg() < 0) {
+        std::string head(headSize, '\0');
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+        std::istringstream look(head);
+        gcode = looksLikeGcode(look);
+        replay_ = std::make_unique<HeadAgainBuffer>(std::move(head), in.rdbuf());
+        replayed_ = std::make_unique<std::istream>(replay_.get());
+        source = replayed_.get();
     } else {
-        part_ = std::make_unique<PartFileReader>(in, std::move(onIssue));
+        gcode = looksLikeGcode(in);
+    }
+    if (gcode) {
+        gcode_ = std::make_unique<GcodeReader>(*source, std::move(onIssue));
+    } else {
+        part_ = std::make_unique<PartFileReader>(*source, std::move(onIssue));
     }
 }
 

@@ -21,7 +21,8 @@ bool looksLikeGcode(std::istream& in);
 std::optional<GcodeFormat> gcodeFormatOf(std::istream& in);
 
 /// Reads a part file or the G-code chimex-cli writes, told apart by content, as one stream of
-/// events (see PartFileReader and GcodeReader).
+/// events (see PartFileReader and GcodeReader). A stream that cannot go back (a pipe) is read from
+/// a copy of its start, then on.
 class MoveFileReader {
   public:
     MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue);
@@ -37,6 +38,8 @@ class MoveFileReader {
     bool isGcode() const { return gcode_ != nullptr; }
 
   private:
+    std::unique_ptr<std::streambuf> replay_;
+    std::unique_ptr<std::istream> replayed_;
     std::unique_ptr<PartFileReader> part_;
     std::unique_ptr<GcodeReader> gcode_;
 };

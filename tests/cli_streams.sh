@@ -14,6 +14,13 @@ grep -q ': 3 notes placed' "$work/err" || fail "piped score: $(cat "$work/err")"
 "$cli" render - -o "$work/stdin.txt" <"$work/score.txt" 2>"$work/err"
 cmp -s "$work/piped.txt" "$work/stdin.txt" || fail "standard input: $(cat "$work/err")"
 
+# A part file and G-code checked from a pipe are read from their first line.
+"$cli" render "$work/score.txt" -o "$work/song.ngc" --format gcode --dialect grbl --unit mm 2>/dev/null
+for file in piped.txt song.ngc; do
+    cat "$work/$file" | "$cli" check - >"$work/report" 2>&1 ||
+        fail "check of piped $file: $(cat "$work/report")"
+done
+
 # Standard input that is the output file is refused before anything is written.
 cp "$work/score.txt" "$work/same.txt"
 status=0
