@@ -18,6 +18,9 @@ wait_until_gone() {
     echo "play.sh: another LinuxCNC is still running" >&2
     return 1
 }
+# One simulation at a time on this machine: the next waits for the lock, then for the processes.
+exec 9>/tmp/chimex-linuxcnc-sim.lock
+flock 9
 wait_until_gone
 
 sed -e "s|@ACCEL@|$accel|" -e "s|@DISPLAY@|$here/display.py|" "$here/machine.ini.in" >"$work/machine.ini"
@@ -37,7 +40,7 @@ if [ "$(id -u)" = 0 ] && chrt -f 1 true 2>/dev/null; then
 fi
 status=0
 (cd "$work" && HOME=$work CHIMEX_SIM_PROGRAM=$gcode CHIMEX_SIM_TRACE=$trace \
-    timeout 120 env -u DISPLAY $realtime linuxcnc machine.ini </dev/null >"$work/log" 2>&1) || status=$?
+    timeout 120 env -u DISPLAY $realtime linuxcnc machine.ini </dev/null >"$work/log" 2>&1 9>&-) || status=$?
 wait_until_gone
 if [ "$status" != 0 ] || [ ! -s "$trace" ]; then
     echo "play.sh: LinuxCNC did not play $gcode (status $status):" >&2
