@@ -122,6 +122,7 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
     }
     setup_ = true;
     exactPath_ = words.exactPath;
+    inch_ = words.units == 20;
     return true;
 }
 
@@ -138,6 +139,13 @@ bool GcodeReader::readProgramEnd(const Words& words, std::string_view line) {
     }
     ended_ = ended_ || words.programEnd;
     return true;
+}
+
+GcodeFormat GcodeReader::format() const {
+    const GcodeDialect dialect = marlin_     ? GcodeDialect::Marlin
+                                 : linuxCnc_ ? GcodeDialect::LinuxCnc
+                                             : GcodeDialect::Grbl;
+    return {dialect, inch_ ? LengthUnit::Inch : LengthUnit::Millimetre};
 }
 
 std::optional<std::string> GcodeReader::missingEnd() const {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "machinefile/gcode_format.h"
 #include "partfile/line_reader.h"
 #include "partfile/part_file_reader.h"
 
@@ -31,6 +32,10 @@ class GcodeReader : public MoveEventReader {
     /// nothing moves.
     std::optional<std::string> missingEnd() const override;
 
+    /// The controller and unit the file was written for, as read so far: from its first comment
+    /// (GRBL when it has none) and its setup line.
+    GcodeFormat format() const;
+
   private:
     struct Words;
 
@@ -49,6 +54,7 @@ class GcodeReader : public MoveEventReader {
     bool linuxCnc_ = false;      ///< written for LinuxCNC: exact path mode on the setup line
     bool setup_ = false;         ///< the setup line has been read
     bool exactPath_ = false;     ///< the setup line chose exact path mode (G61.1)
+    bool inch_ = false;          ///< the setup line chose inches (G20)
     bool setupMissed_ = false;   ///< a move before the setup line has been reported
     bool ended_ = false;         ///< the program end has been read (Marlin: is the last line)
 };

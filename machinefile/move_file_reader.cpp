@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "move_file_reader.h"
 
+#include "files/failure.h"
+
 #include <cctype>
 #include <sstream>
 #include <string>
@@ -63,29 +65,16 @@ std::optional<GcodeFormat> gcodeFormatOf(std::istream& in) {
         return std::nullopt;
     }
     const auto start = in.tellg();
-    GcodeFormat format{GcodeDialect::Grbl, LengthUnit::Millimetre};
-    std::string line;
-    for (int i = 0; i < 64 && std::getline(in, line); ++i) {
-        const auto comment = line.find(gcodeFirstComment);
-        if (comment != std::string::npos) {
-            const std::string_view name =
-                std::string_view(line).substr(comment + gcodeFirstComment.size());
-            for (const GcodeDialect d : {GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
-                if (name.starts_with(dialectName(d))) {
-                    format.dialect = d;
-                }
-            }
-        }
-        if (line.starts_with("G20")) {
-            format.unit = LengthUnit::Inch;
-        }
-        if (line.starts_with("G1") || line.starts_with("G0")) {
-            break; // the setup comes before the first move
-        }
+    // The reader's own first event comes after the first comment and the setup line.
+    GcodeReader reader(in, [](const MoveIssue&) {});
+    try {
+        reader.next();
+    } catch (const InputFailure&) {
+        // The reading proper reports it.
     }
     in.clear();
     in.seekg(start);
-    return format;
+    return reader.format();
 }
 
 MoveFileReader::MoveFileReader(std::istream& in, PartFileReader::IssueHandler onIssue) {
