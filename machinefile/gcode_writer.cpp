@@ -13,6 +13,11 @@ std::string feedText(double speed) {
 
 } // namespace
 
+double pathFeedPerMinute(double speed) {
+    const double scale = std::pow(10.0, gcodeDecimals);
+    return std::floor(speed * 60 * scale) / scale;
+}
+
 GcodeWriter::GcodeWriter(std::ostream& out, const GcodeFormat& format)
     : out_(out), format_(format) {}
 
@@ -68,8 +73,7 @@ void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed
     for (const AxisTarget& target : targets) {
         text += std::string(" ") + axisLetter(target.axis) + gcodeNumber(target.target, decimals);
     }
-    const double scale = std::pow(10.0, gcodeDecimals);
-    line(text + " F" + gcodeNumber(std::floor(speed * 60 * scale) / scale));
+    line(text + " F" + gcodeNumber(pathFeedPerMinute(speed)));
 }
 
 void GcodeWriter::writeDwell(double seconds) {

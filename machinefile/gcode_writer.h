@@ -17,6 +17,10 @@ struct AxisTarget {
     double target = 0;
 };
 
+/// The feed a G1 of several axes at `speed` (units a second) is written with, in units a minute:
+/// rounded down, so that no axis is faster than its share of `speed`.
+double pathFeedPerMinute(double speed);
+
 /// Writes a tune as G-code for one controller: absolute positions, feeds per minute, each move one
 /// line, CR LF line ends. Speeds are given in length units a second, as the part file has them.
 class GcodeWriter {

@@ -19,11 +19,6 @@ struct WrittenMove {
     std::array<double, 3> axisSpeed{}; ///< what each axis reaches at the rounded-down feed
 };
 
-double feedPerMinute(double speed) {
-    const double scale = std::pow(10.0, gcodeDecimals);
-    return std::floor(speed * 60 * scale) / scale;
-}
-
 /// The move from `from`, or nothing when its axes round to no move at all.
 std::optional<WrittenMove> writtenMove(const std::array<double, 3>& from, const ChordMove& move) {
     WrittenMove written;
@@ -48,7 +43,8 @@ std::optional<WrittenMove> writtenMove(const std::array<double, 3>& from, const 
     written.feed = feed;
     for (const AxisTarget& t : written.targets) {
         const auto a = axisIndex(t.axis);
-        written.axisSpeed[a] = feedPerMinute(feed) / 60 * std::fabs(t.target - from[a]) / length;
+        written.axisSpeed[a] =
+            pathFeedPerMinute(feed) / 60 * std::fabs(t.target - from[a]) / length;
     }
     return written;
 }

@@ -165,11 +165,12 @@ ChordPlan planChords(const std::vector<ChordNote>& notes, const ChordScore& scor
     AxisPlanner axes(notes, speeds, limits);
     const double origin = score.segments.empty() ? 0.0 : score.segments.front().start;
     for (const ChordSegment& segment : score.segments) {
-        const ChordPlan before{{}, plan.notesPlaced, plan.notesLowered, false};
+        const long long placed = plan.notesPlaced;
+        const long long lowered = plan.notesLowered;
         std::optional<ChordMove> move = axes.play(segment, plan);
-        if (!move) {
-            plan.notesPlaced = before.notesPlaced;
-            plan.notesLowered = before.notesLowered;
+        if (!move) { // the segment's new notes were not placed after all
+            plan.notesPlaced = placed;
+            plan.notesLowered = lowered;
             plan.noRoom = true;
             break;
         }
