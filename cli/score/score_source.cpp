@@ -89,31 +89,34 @@ std::vector<std::uint8_t> wholeInput(std::istream& file, const std::string& name
 
 } // namespace
 
-OpenedScore openScore(std::istream& file, const std::string& name, const MidiSelection& selection) {
+namespace {
+
+/// A score's input: a text score to read note by note, or a MIDI file's bytes.
+struct ScoreInput {
+    std::unique_ptr<NoteSource> text;
+    std::vector<std::uint8_t> midi;
+};
+
+ScoreInput readScoreInput(std::istream& file, const std::string& name) {
     const bool midiName = hasMidiExtension(name);
     if (!midiName && file.peek() != 'M') {
-        return {std::make_unique<TextScoreReader>(file), false};
+        return {std::make_unique<TextScoreReader>(file), {}};
     }
     std::vector<std::uint8_t> bytes = wholeInput(file, name);
     if (!looksLikeMidi(bytes)) {
         if (midiName) {
             throw InputFailure(name, 0, "not a MIDI file (it does not begin with \"MThd\")");
         }
-        return {std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end())),
-                false};
+        return {std::make_unique<TextScoreInMemory>(std::string(bytes.begin(), bytes.end())), {}};
     }
-    if (!selection.track && !selection.channel) {
-        return {std::make_unique<MidiScore>(std::move(bytes), selection), true};
-    }
-    auto notes =
-        std::make_unique<PeekedNotes>(std::make_unique<MidiScore>(std::move(bytes), selection));
-    if (notes->empty()) {
-        throw InputFailure(name, 0, "no notes in the chosen --track and --channel");
-    }
-    return {std::move(notes), true};
+    return {nullptr, std::move(bytes)};
 }
 
-namespace {
+void refuseEmptySelection(bool empty, const MidiSelection& selection, const std::string& name) {
+    if (empty && (selection.track || selection.channel)) {
+        throw InputFailure(name, 0, "no notes in the chosen --track and --channel");
+    }
+}
 
 std::vector<ChordNote> notesInTime(NoteSource& source) {
     std::vector<ChordNote> notes;
@@ -128,24 +131,28 @@ std::vector<ChordNote> notesInTime(NoteSource& source) {
 
 } // namespace
 
+OpenedScore openScore(std::istream& file, const std::string& name, const MidiSelection& selection) {
+    ScoreInput input = readScoreInput(file, name);
+    if (input.text) {
+        return {std::move(input.text), false};
+    }
+    if (!selection.track && !selection.channel) {
+        return {std::make_unique<MidiScore>(std::move(input.midi), selection), true};
+    }
+    auto notes = std::make_unique<PeekedNotes>(
+        std::make_unique<MidiScore>(std::move(input.midi), selection));
+    refuseEmptySelection(notes->empty(), selection, name);
+    return {std::move(notes), true};
+}
+
 OpenedChords openChordScore(std::istream& file, const std::string& name,
                             const MidiSelection& selection) {
-    if (!hasMidiExtension(name) && file.peek() != 'M') {
-        TextScoreReader text(file);
-        return {notesInTime(text), false};
+    ScoreInput input = readScoreInput(file, name);
+    if (input.text) {
+        return {notesInTime(*input.text), false};
     }
-    std::vector<std::uint8_t> bytes = wholeInput(file, name);
-    if (!looksLikeMidi(bytes)) {
-        if (hasMidiExtension(name)) {
-            throw InputFailure(name, 0, "not a MIDI file (it does not begin with \"MThd\")");
-        }
-        TextScoreInMemory text(std::string(bytes.begin(), bytes.end()));
-        return {notesInTime(text), false};
-    }
-    std::vector<ChordNote> notes = readChordNotes(readMidiFile(bytes), selection);
-    if (notes.empty() && (selection.track || selection.channel)) {
-        throw InputFailure(name, 0, "no notes in the chosen --track and --channel");
-    }
+    std::vector<ChordNote> notes = readChordNotes(readMidiFile(input.midi), selection);
+    refuseEmptySelection(notes.empty(), selection, name);
     return {std::move(notes), true};
 }
 
