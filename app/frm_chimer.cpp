@@ -134,10 +134,12 @@ std::optional<FrmChimer::TakeMessage> FrmChimer::keepTake() {
         const auto path = takeDestination(state_.TuneFile);
         saveMidiTake(path, take_.notes());
         if (path != usual) {
-            return TakeMessage{"The notes as played are kept as a MIDI file in \"" + path.string() +
-                                   "\": \"" + usual.string() +
-                                   "\" was not written by Chimex Vedadazu and is left as it is.",
-                               MessageStyle::Ok};
+            return TakeMessage{
+                "The notes as played are kept as a MIDI file in \"" + path.string() + "\": \"" +
+                    usual.string() +
+                    "\" is not a take of Chimex Vedadazu that it may replace (a file of "
+                    "your own, a link or a read-only file) and is left as it is.",
+                MessageStyle::Ok};
         }
     } catch (const std::exception& failure) {
         return TakeMessage{

@@ -106,7 +106,8 @@ struct NoteTravel {
 std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice,
                               const NoteTravel& travel) {
     const bool z = choice.axis == Axis::Z;
-    if (z && travel.zSpeed > s.MaxZSpeed) {
+    // A Z speed limit of 0 or less keeps every note off Z, even one too slow to move.
+    if (z && (travel.zSpeed > s.MaxZSpeed || !(s.MaxZSpeed > 0))) {
         return std::nullopt;
     }
     const double distance = z ? travel.zDistance : travel.distance;

@@ -177,17 +177,11 @@ void refuseSameFile(const fs::path& tuneFile, const fs::path& temporary) {
                   " itself. Nothing was written; the tune file still holds the journal");
 }
 
-/// Makes the temporary file as a new ordinary file: a link, FIFO or file left at its name is
-/// removed first, never followed or opened. A read-only file there is left as the user made it.
+/// Makes the temporary file as a new ordinary file: a link, FIFO or file left at its name (by an
+/// earlier run that could not finish, whatever its mode) is removed first, never followed or
+/// opened, so that no leftover stops a finish.
 int createTemporary(const fs::path& temporary, const fs::path& tuneFile) {
     std::error_code error;
-    const auto status = fs::symlink_status(temporary, error);
-    constexpr auto anyWrite =
-        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    if (fs::is_regular_file(status) && (status.permissions() & anyWrite) == fs::perms::none) {
-        throw Failure("Cannot create the temporary file " + quoted(temporary) +
-                      ": it is read-only" + journalKept(tuneFile));
-    }
     if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) {
         throw Failure("Cannot remove the old temporary file " + quoted(temporary) + ": " +
                       errnoText() + journalKept(tuneFile));
@@ -200,9 +194,14 @@ int createTemporary(const fs::path& temporary, const fs::path& tuneFile) {
     return fd;
 }
 
-/// The finished file takes the tune file's mode (and owner, for root), and its data must be on
-/// the disk before it replaces the journal.
+/// The finished file takes the tune file's mode (and owner, for root) only once it is sure to
+/// replace it: a read-only tune file is refused first, so the file left behind stays the
+/// program's own. Its data must be on the disk before it replaces the journal.
 void prepareForRename(int fd, const fs::path& finished, const fs::path& tuneFile) {
+    if (isReadOnly(tuneFile)) {
+        throw Failure("Cannot replace the tune file " + quoted(tuneFile) + ": it is read-only" +
+                      bothKept(tuneFile, finished));
+    }
     std::error_code error = copyModeAndOwner(fd, tuneFile);
     if (!error) {
         error = syncFileData(fd);
@@ -281,10 +280,6 @@ void moveAcrossVolumes(const fs::path& temporary, const fs::path& tuneFile) {
 /// Renaming over the tune file replaces it in one step; unlike deleting it first, a failure never
 /// leaves its path empty.
 void replaceTuneFile(const fs::path& temporary, const fs::path& tuneFile) {
-    if (isReadOnly(tuneFile)) {
-        throw Failure("Cannot replace the tune file " + quoted(tuneFile) + ": it is read-only" +
-                      bothKept(tuneFile, temporary));
-    }
     std::error_code error;
     fs::rename(temporary, tuneFile, error);
     if (error == std::errc::cross_device_link) {

@@ -13,7 +13,7 @@ class ProgramFiles {
     virtual ~ProgramFiles() = default;
     /// Where the sound files, the settings and the temporary file live; fixed for the whole run.
     virtual ProgramFolders folders() const = 0;
-    /// True only for an existing ordinary file (folders and hidden files count as absent).
+    /// True for any existing ordinary file, dot-files included (a folder counts as absent).
     virtual bool fileExists(const std::filesystem::path& path) const = 0;
     /// Holds a lock on the tune file for the rest of the run, creating the file empty when it is
     /// missing and letting go of an earlier one; false when another copy holds it.

@@ -72,8 +72,8 @@ std::string applySettingsFields(ProgramState& state, SettingsView& view, const F
         state.PauseMode = 1;
     }
     return refused.empty() ? refused
-                           : "These values cannot be used, so the settings keep the values the "
-                             "dialog opened with:" +
+                           : "These values cannot be used, so each of these settings keeps the "
+                             "value the dialog opened with, or its initial value:" +
                                  refused;
 }
 

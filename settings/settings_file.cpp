@@ -9,6 +9,7 @@
 #include "platform/program_folders.h"
 #include "setting_keys.h"
 
+#include <array>
 #include <cmath>
 #include <istream>
 #include <ostream>
@@ -53,10 +54,15 @@ std::optional<int> pauseStateOf(double value) {
     return static_cast<int>(rounded);
 }
 
-/// Applies one line; a recognised key whose value does not fit in single precision is added
-/// to `refused` instead.
-void applyLine(std::string_view line, ProgramState& state, SettingsView& view,
-               std::vector<std::string>& refused) {
+/// What reading found besides the values it applied.
+struct Unfit {
+    std::vector<std::string> keys;                   ///< every key given a value that does not fit
+    std::array<std::optional<std::string>, 5> texts; ///< per field, such a value on its last line
+};
+
+/// Applies one line; a recognised key whose value does not fit in single precision is noted in
+/// `unfit` instead.
+void applyLine(std::string_view line, ProgramState& state, SettingsView& view, Unfit& unfit) {
     const auto firstCut = line.find('=');
     if (firstCut == std::string_view::npos) {
         return; // no value piece: nothing to apply, whatever the key
@@ -68,10 +74,13 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view,
     // Compared in the order of the file's lines; the first match decides.
     for (const SettingKey& k : settingKeys) {
         if (key == upperCase(k.written)) {
+            auto& text = unfit.texts[static_cast<std::size_t>(k.field)];
             if (const auto single = toSingle(numericValue(value))) {
                 state.*k.value = *single;
+                text.reset();
             } else {
-                refused.emplace_back(k.written);
+                unfit.keys.emplace_back(k.written);
+                text = std::string(value);
             }
             return;
         }
@@ -86,7 +95,7 @@ void applyLine(std::string_view line, ProgramState& state, SettingsView& view,
 } // namespace
 
 std::vector<std::string> readSettings(std::istream& in, ProgramState& state, SettingsView& view) {
-    std::vector<std::string> refused;
+    Unfit refused;
     std::string line;
     bool first = true;
     // A line ends at CR LF, CR or LF, so that a file edited on any system reads the same.
@@ -104,10 +113,13 @@ std::vector<std::string> readSettings(std::istream& in, ProgramState& state, Set
             applyLine(rest, state, view, refused);
         }
     }
+    // A value that does not fit is shown as written, never as a number it was not: closing the
+    // dialog then refuses it and names it, as it does when it is typed there.
     for (const SettingKey& k : settingKeys) {
-        view.setFieldText(k.field, plainForm(state.*k.value));
+        const auto& text = refused.texts[static_cast<std::size_t>(k.field)];
+        view.setFieldText(k.field, text ? *text : plainForm(state.*k.value));
     }
-    return refused;
+    return refused.keys;
 }
 
 std::optional<std::vector<std::string>> readSettingsFile(const std::filesystem::path& path,

@@ -45,7 +45,9 @@ void writeSettingsFile(const ProgramState& state, const ProgramFiles& files, int
 /// fields from the settings. Lines end at CR LF, CR or LF; a UTF-8 byte-order mark at the start is
 /// ignored. Zero and negative values are taken as they are. Values beyond the single-precision
 /// range, an ADDPAUSE that does not round to 0, 1 or 2, and recognised keys without "=" are
-/// skipped. Returns the keys (as the writer writes them) skipped for a value that does not fit.
+/// skipped; a setting whose last value does not fit shows that value's text in its field, for the
+/// dialog's commit to refuse. Returns the keys (as the writer writes them) skipped for a value
+/// that does not fit.
 std::vector<std::string> readSettings(std::istream& in, ProgramState& state, SettingsView& view);
 
 /// The six lines of the settings file, each ended by CR LF.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "take.h"
 
+#include "files/atomic_output_file.h"
 #include "files/failure.h"
 #include "files/own_file.h"
 #include "take/midi_take_writer.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string>
+#include <system_error>
 
 namespace chimex {
 namespace {
@@ -25,6 +27,17 @@ bool holdsOwnTake(const std::filesystem::path& path) {
     } catch (const InputFailure&) {
         return false; // a folder, FIFO, unreadable or overlong file is not a take of ours
     }
+}
+
+/// Nothing stands at `path`, or a take of ours that may be replaced. A link is never free,
+/// wherever it leads, so a take is never written through one; a read-only take is kept.
+bool freeForTake(const std::filesystem::path& path) {
+    if (!somethingAt(path)) {
+        return true;
+    }
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)) &&
+           !isReadOnly(path) && holdsOwnTake(path);
 }
 
 } // namespace
@@ -55,12 +68,13 @@ std::filesystem::path takeDestination(const std::filesystem::path& tuneFile) {
             n == 1 ? usual
                    : std::filesystem::path(usual).replace_filename(usual.stem().string() + " (" +
                                                                    std::to_string(n) + ").mid");
-        if (!somethingAt(candidate) || holdsOwnTake(candidate)) {
+        if (freeForTake(candidate)) {
             return candidate;
         }
     }
     throw Failure("Every name from " + usual.string() + " to \"" + usual.stem().string() + " (" +
-                  std::to_string(mostTakeNames) + ").mid\" holds a file of your own");
+                  std::to_string(mostTakeNames) +
+                  ").mid\" holds a file the program may not replace");
 }
 
 } // namespace chimex

@@ -34,9 +34,10 @@ class Take {
 std::filesystem::path takePath(const std::filesystem::path& tuneFile);
 
 /// Where the take of `tuneFile` is written: takePath() when nothing stands there or it holds an
-/// earlier take of the program (see isOwnTake); otherwise the first of "NAME (2).mid",
-/// "NAME (3).mid", ... for which the same holds, so a file the program did not write is never
-/// replaced. Throws Failure when no such name is left.
+/// earlier take of the program (see isOwnTake) that is neither a link nor read-only; otherwise
+/// the first of "NAME (2).mid", "NAME (3).mid", ... for which the same holds, so a file the
+/// program did not write is never replaced nor written through. Throws Failure when no such name
+/// is left.
 std::filesystem::path takeDestination(const std::filesystem::path& tuneFile);
 
 } // namespace chimex

@@ -194,6 +194,13 @@ TEST_F(FinalisePartFile, ReadOnlyTuneFileKeepsTheJournal) {
                 AllOf(HasSubstr("read-only"), HasSubstr("song.txt"), HasSubstr("Chimex.tmp")));
     EXPECT_EQ(readFile(tune), journal);
     EXPECT_EQ(readFile(temporary), partFile(journal));
+    EXPECT_NE(fs::status(temporary).permissions() & fs::perms::owner_write, fs::perms::none)
+        << "the tune file's mode is given only to the file that replaces it";
+    fs::permissions(temporary, fs::perms(0444)); // a leftover, however made, never blocks a finish
+    const fs::path next = song(scratch.folder("tunes", fs::perms(0755)));
+    finalise(next);
+    EXPECT_EQ(readFile(next), partFile(journal));
+    EXPECT_FALSE(fs::exists(temporary));
 }
 
 TEST_F(FinalisePartFile, DiskFullKeepsTheJournal) {
@@ -282,13 +289,14 @@ TEST_F(FinaliserPermissions, ProgramFolderNotWritable) {
     EXPECT_FALSE(fs::exists(program / "Chimex.tmp"));
 }
 
-TEST_F(FinaliserPermissions, ReadOnlyLeftoverTemporaryFile) {
+TEST_F(FinaliserPermissions, ReadOnlyLeftoverTemporaryFileOfAnotherUserIsReplaced) {
     const fs::path program = scratch.folder("program", fs::perms(0777));
     writeFile(program / "Chimex.tmp", "old");
     fs::permissions(program / "Chimex.tmp", fs::perms(0444));
     const fs::path tune = song(scratch.folder("tunes", fs::perms(0777)));
-    EXPECT_THAT(refused(tune, program), HasSubstr("Cannot create the temporary file"));
-    EXPECT_EQ(readFile(program / "Chimex.tmp"), "old");
+    const StepResult result = runner.run({"finalise", tune.string(), program.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(readFile(tune), partFile(journal));
 }
 
 TEST_F(FinaliserPermissions, TuneFolderNotWritable) {

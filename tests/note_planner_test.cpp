@@ -55,11 +55,12 @@ TEST(NotePlanner, WorkedExampleGoesUpOnZ) {
 struct PlacementCase {
     const char* name;
     std::array<float, 3> cur; ///< CurX, CurY, CurZ
-    float maxX;               ///< MaxY and MaxZ are 10, MaxZSpeed 2
+    float maxX;               ///< MaxY and MaxZ are 10
     float speed, duration;
     std::vector<float> draws;
     std::int32_t choice;
     const char* jogLine;
+    float maxZSpeed = 2;
 };
 
 // r gives MoveChoice floor(6r + 1): 0.0 -> 1 (X down first), 0.2 -> 2 (X up first),
@@ -70,6 +71,7 @@ const PlacementCase placementCases[] = {
     {"DownOntoZeroRefusedFallsBackUp", {0, 1.5f, 0}, 10, 1, 1.5f, {0.4f}, 3, "J3,, 3.000"},
     {"ZGatePassesAtEquality", {0, 0, 0}, 10, 2, 0.5f, {0.9f}, 6, "J3,,, 1.000"},
     {"ZDrawsOfAFasterNoteAreSpent", {0, 0, 0}, 10, 2.001f, 1, {0.9f, 0.7f, 0.0f}, 1, "J3, 2.001"},
+    {"ZSpeedZeroKeepsEvenAStillNoteOffZ", {0, 0, 0}, 10, 0, 1, {0.9f, 0.0f}, 1, "J3, .000", 0},
     {"AxisWithLimitZeroIsNeverUsed", {0, 0, 0}, 0, 1, 1, {0.0f, 0.2f, 0.5f}, 4, "J3,, 1.000"},
     {"FullAxisPassesToTheNextDraw", {0, 0, 0}, 1, 1, 1.5f, {0.0f, 0.5f}, 4, "J3,, 1.500"},
     // The jog line's three decimals must not put the tool on the limit or on 0 either.
@@ -108,7 +110,7 @@ class Placement : public testing::TestWithParam<PlacementCase> {};
 TEST_P(Placement, TakesTheFirstAllowedDirectionOfTheDrawnAxis) {
     const PlacementCase& c = GetParam();
     Playing p;
-    setLimits(p.state, c.maxX, 10, 10, 2);
+    setLimits(p.state, c.maxX, 10, 10, c.maxZSpeed);
     setNote(p.state, c.speed, c.duration);
     p.state.CurX = c.cur[0];
     p.state.CurY = c.cur[1];

@@ -85,8 +85,14 @@ TEST(Take, GoesWhereNoFileOfTheUsersIsReplaced) {
     put(folder / "song.mid", "MThd the user's own song");
     ::mkfifo((folder / "song (2).mid").c_str(), 0600);
     std::filesystem::create_directory(folder / "song (3).mid");
-    put(folder / "song (4).mid", midiBytes({}));
-    EXPECT_EQ(takeDestination(tune), folder / "song (4).mid");
+    // A link, even to an unchanged take, and a take that is read-only are not free either.
+    std::filesystem::create_directory(folder / "elsewhere");
+    put(folder / "elsewhere" / "song.mid", midiBytes({}));
+    std::filesystem::create_symlink(folder / "elsewhere" / "song.mid", folder / "song (4).mid");
+    put(folder / "song (5).mid", midiBytes({}));
+    std::filesystem::permissions(folder / "song (5).mid", std::filesystem::perms(0444));
+    put(folder / "song (6).mid", midiBytes({}));
+    EXPECT_EQ(takeDestination(tune), folder / "song (6).mid");
     std::filesystem::remove_all(folder);
 }
 

@@ -58,8 +58,8 @@ ProgramFolders QtPlatform::folders() const {
 }
 
 bool QtPlatform::fileExists(const std::filesystem::path& path) const {
-    const QFileInfo info(QString::fromStdString(path.string()));
-    return info.isFile() && !info.isHidden();
+    // A dot-file is as much the user's as any other: it exists, and replacing it is asked first.
+    return QFileInfo(QString::fromStdString(path.string())).isFile();
 }
 
 bool QtPlatform::lockTuneFile(const std::filesystem::path& path) {

@@ -28,6 +28,7 @@ TEST(EventClock, ReadingsDifferAsTheStampsDo) {
     } events[] = {
         {1000.000, 86399.020, 86399.020}, // tied here, handled 20 ms late
         {1000.300, 86399.308, 86399.320}, // handled sooner: still 0.3 s after the first
+        {1000.300, 86399.340, 86399.320}, // the same stamp again: a key held 0 ms
         {1000.900, 86399.950, 86399.920},
         {1000.950, 0.100, 0.100}, // the clock passed midnight: tied afresh
         {1001.250, 0.400, 0.400},

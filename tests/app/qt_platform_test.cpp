@@ -47,15 +47,15 @@ class QtPlatformTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void fileExistsOnlyForOrdinaryVisibleFiles_data() {
+    void fileExistsForEveryOrdinaryFile_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("exists");
         QTest::newRow("ordinary file") << "tune.gxp" << true;
         QTest::newRow("folder") << "folder" << false;
-        QTest::newRow("hidden file") << ".hidden" << false;
+        QTest::newRow("dot-file") << ".hidden" << true;
         QTest::newRow("missing") << "missing.gxp" << false;
     }
-    void fileExistsOnlyForOrdinaryVisibleFiles() {
+    void fileExistsForEveryOrdinaryFile() {
         QFETCH(QString, name);
         QFETCH(bool, exists);
         QTemporaryDir dir;

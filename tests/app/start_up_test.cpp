@@ -143,6 +143,18 @@ TEST_F(StartUp, SettingsFileFillsTheDialogBeforeItShows) {
     EXPECT_EQ(form.loadSteps, 1);
 }
 
+TEST_F(StartUp, ASettingTooLargeIsNamedAtTheCommitAndNotSavedAsZero) {
+    writeFile(folder / "Chimex.ini", "MaxX = 1e400\r\nMaxY = 30\r\n");
+    platform.dialogAnswers = {folder / "t.gxp"};
+    EXPECT_TRUE(runStartUp(state, platform, form));
+    EXPECT_EQ(titles(), std::vector<std::string>{"Tool Settings"});
+    EXPECT_NE(platform.messages[0].prompt.find("MaxX: \"1e400\" is too large, keeps 96"),
+              std::string::npos)
+        << platform.messages[0].prompt;
+    EXPECT_EQ(state.MaxX, 96.0f);
+    EXPECT_EQ(readFile(folder / "Chimex.ini").substr(0, 22), "MaxX = 96\r\nMaxY = 30\r\n");
+}
+
 TEST_F(StartUp, AFailingDialogTakesTheFailurePath) {
     platform.failing = {"saveFileDialog"};
     EXPECT_FALSE(runStartUp(state, platform, form));
