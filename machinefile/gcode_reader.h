@@ -23,7 +23,8 @@ namespace chimex {
 /// Units and modes are set once, before the first move, by the setup line the writer writes:
 /// "G21 G90 G94" or "G20 G90 G94", for Marlin "G90"; a unit or mode word anywhere else would make
 /// the machine move otherwise than the file reads. A G1 of several axes moves them along one
-/// straight line at its feed, each axis at its share of it.
+/// straight line at its feed, each axis at its share of it. In a LinuxCNC file, a G1 of one axis
+/// by gcodeRestStep is a rest timed by the machine's motion, read as a pause.
 class GcodeReader : public MoveEventReader {
   public:
     GcodeReader(std::istream& in, IssueHandler onIssue);
@@ -47,6 +48,7 @@ class GcodeReader : public MoveEventReader {
     bool readWords(std::string_view code, Words& words);
     bool readWord(char letter, double value, Words& words);
     void addMoves(const Words& words);
+    void addRestMove(const Words& words, double length);
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it
     int motion_ = -1;            ///< the last G0 or G1; -1 before any

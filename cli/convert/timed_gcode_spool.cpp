@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace chimex {
@@ -75,6 +76,8 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
         writer.writeDwell(std::round(lead * 1000) / 1000);
     }
     TimingReport report;
+    std::array<double, 3> position{};
+    std::optional<RestPlace> place;
     for (std::size_t i = 0; i < moves.size(); ++i) {
         const auto axis = static_cast<std::size_t>(notes_[i].axis);
         if (!(moves[i].target >= 0 && moves[i].target < travel_[axis])) {
@@ -82,9 +85,11 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
                           ": its timed move would leave the travel");
         }
         if (moves[i].dwellBefore > 0) {
-            writer.writeTimedDwell(moves[i].dwellBefore);
+            writer.writeTimedRest(moves[i].dwellBefore, controller_, place);
         }
         writer.writeMove(static_cast<Axis>(axis), moves[i].target, notes_[i].feed);
+        place = RestPlace{static_cast<Axis>(axis), position[axis], moves[i].target};
+        position[axis] = moves[i].target;
         if (!moves[i].reachesFeed && report.tooShort++ == 0) {
             report.firstShort = static_cast<long long>(i) + 1;
         }

@@ -138,14 +138,15 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
         accelerationOf(options, gcode, tuning ? std::optional(tuning->stepsPerUnit) : std::nullopt,
                        tuning ? std::optional(tuning->zStepsPerUnit) : std::nullopt);
     std::optional<TimedChords> timed;
+    std::optional<Controller> controller;
     if (accel) {
-        timed =
-            timeChords(plan, controllerFor(*accel, gcode), {limits.MaxX, limits.MaxY, limits.MaxZ});
+        controller = controllerFor(*accel, gcode);
+        timed = timeChords(plan, *controller, {limits.MaxX, limits.MaxY, limits.MaxZ});
         plan = timed->plan;
     }
     const long long moves =
         writeCheckedGcode("the rendered score", limits, out, [&](std::ostream& text) {
-            return writeChordGcode(text, gcode, plan, timed.has_value());
+            return writeChordGcode(text, gcode, plan, controller ? &*controller : nullptr);
         });
     reportChords(score, plan, moves, out.string(), voices, console.err);
     if (timed && timed->tooShort > 0) {
