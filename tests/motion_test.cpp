@@ -28,6 +28,7 @@ const MoveCase moveCases[] = {
     {10, {10, 4.13, 0, 500}, 1.0 + 5.87 * 5.87 / 10000 + 0.01, true},
     {1, {1.635, 0, 0, 50}, 1 / 1.635 + 1.635 / 50, true},
     {0.0135, {13.08, 0, 0, 50}, 2 * std::sqrt(50 * 0.0135) / 50, false},
+    {0.078, {10, 4, 2, 500}, 0.016, false}, // up from 4 to 7 and down to 2 mm/s
 };
 
 TEST(MoveTiming, DurationAndItsInverse) {
@@ -94,6 +95,24 @@ TEST(MotionPlanner, BlendsThroughJunctionsAndStopsAtDwells) {
     EXPECT_NEAR(rampedSpeed(0.01, 1, ramps), 9, 1e-9);
     EXPECT_NEAR(rampedSpeed(0.5, 1, ramps), 10, 1e-9);
     EXPECT_NEAR(rampedSpeed(0.99, 1, ramps), 5, 1e-9);
+}
+
+TEST(MotionPlanner, StopsWithinItsLookAheadAndSpeedsUpNoFasterThanItsMovesAllow) {
+    // Ten straight moves of 0.1 mm at 20 mm/s and 500 mm/s²: each move adds at most 100 mm²/s² to
+    // the square of the speed, and with three moves in view the machine must be able to stop
+    // within them, so it never passes √300 mm/s.
+    Controller grbl;
+    grbl.accel = {500, 500, 500};
+    grbl.corner = {grblJunctionDeviation, grbl.accel};
+    grbl.lookAhead = 3;
+    const std::vector<PlannerMove> run(10, PlannerMove{{1, 0, 0}, 20, 500, 0.1});
+    const std::vector<double> expected = {0,       10,      14.1421, 17.3205, 17.3205,
+                                          17.3205, 17.3205, 17.3205, 14.1421, 10};
+    const std::vector<double> entries = entrySpeeds(run, grbl);
+    ASSERT_EQ(entries.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(entries[i], expected[i], 1e-4) << i;
+    }
 }
 
 /// Plays the timed moves back through the same rules and returns each note's modelled end.
