@@ -56,8 +56,9 @@ Command convertCommand() {
         R"(convert Writes the part file PART as G-code, move for move: the header comments state the
         extents and fastest feeds, an operator stop (M0) comes before the move to 0, 0, 0, then
         each jog is one G1 at its speed in units a minute and each pause a dwell (G4 P: seconds;
-        for Marlin milliseconds). The part file must pass check against the settings, and so
-        must the G-code written; otherwise nothing is written.
+        for Marlin milliseconds; a pause of 0 writes none, as a dwell stops the machine). The
+        part file must pass check against the settings, and so must the G-code written;
+        otherwise nothing is written.
         --dialect D      grbl, linuxcnc or marlin
         --unit U         the machine's length unit: mm (G21) or in (G20)
         --settings FILE  the limits to check against (default: INITIAL)
