@@ -96,6 +96,16 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500"}),
               ExitStatus::Done);
     EXPECT_THAT(out.str(), HasSubstr("running time 3.540 s"));
+    // $1=255 keeps GRBL's motors on: a stop costs nothing, so the dwells are the whole rests.
+    EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500",
+                   "--step-idle-delay", "0.255"}),
+              ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("running time 3.490 s"));
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("kept.nc"), "--format", "gcode",
+                   "--dialect", "grbl", "--unit", "mm", "--steps-per-unit", "80", "--accel", "500",
+                   "--pause", "--settings", path("fast.ini"), "--step-idle-delay", "0.255"}),
+              ExitStatus::Done);
+    EXPECT_THAT(test::readFile(path("kept.nc")), HasSubstr("\r\nG4 P0.3\r\nG1 "));
     // LinuxCNC's task must see the move under way before it times the dwell after it.
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.ngc"), "--format", "gcode",
                    "--dialect", "linuxcnc", "--unit", "mm", "--steps-per-unit", "80", "--accel",

@@ -76,7 +76,7 @@ Command convertCommand() {
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
 )",
         {},
         run};

@@ -273,7 +273,7 @@ Command renderCommand() {
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
         stretch becomes one G1 whose axes each move at their own note's speed (the feed is
         the length of the vector of their speeds). Where more notes sound, the highest and the
