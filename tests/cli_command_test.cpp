@@ -183,10 +183,12 @@ TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
     const auto rendered = test::crlfLines(test::readFile(path("part.txt")));
     // The journal lies between the 32 lines of header and start sequence and the 4 of the footer.
     const std::vector<std::string> journal(rendered.begin() + 32, rendered.end() - 4);
-    // A crash cut the last line short: it is left out, and said so.
-    write("journal.txt", test::crlfText(journal) + "J3,, 6.6");
+    // A power cut cut the last line short and left zeros where the rest never reached the disk:
+    // both are left out, and said so.
+    write("journal.txt", test::crlfText(journal) + "J3,, 6.6" + std::string(70000, '\0'));
     ASSERT_EQ(run({"finish", path("journal.txt"), "-o", path("finished.txt")}), ExitStatus::Done)
         << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("ends in 70000 NUL bytes"));
     EXPECT_THAT(err.str(),
                 HasSubstr("has no line end, so it may be cut short; left out: \"J3,, 6.6\""));
     auto finished = test::crlfLines(test::readFile(path("finished.txt")));
@@ -322,6 +324,7 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("bad.ngc", "(a G-code file)\r\nG91\r\n");
     write("far.txt", "PAUSE 2\r\nJS, 1\r\nJ3, 200\r\n");
     write("one.mid", test::midiFile(0, 96, {test::TrackBuilder().on(0, 60).off(96, 60).end()}));
+    write("zeros.txt", std::string(5000, '\0'));
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -497,6 +500,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"listen", "@bad.ngc", "-o", "@out.txt", "--steps-per-unit", "80"},
                 ExitStatus::BadInput,
                 "bad.ngc: line 2: not G-code that chimex-cli reads: \"G91\""},
+        Refusal{"FinishZeroFilled",
+                {"finish", "@zeros.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "zeros.txt: nothing but NUL bytes"},
         Refusal{"FinishGcode",
                 {"finish", "@bad.ngc", "-o", "@out.txt"},
                 ExitStatus::BadInput,
