@@ -325,6 +325,17 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("far.txt", "PAUSE 2\r\nJS, 1\r\nJ3, 200\r\n");
     write("one.mid", test::midiFile(0, 96, {test::TrackBuilder().on(0, 60).off(96, 60).end()}));
     write("zeros.txt", std::string(5000, '\0'));
+    write("crawl.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 1E-9\nMAxZSpeed = 2\n");
+    write("rush.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3.4E+38\nMAxZSpeed = 2\n");
+    write("zcrawl.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3\nMAxZSpeed = 1E-9\n");
+    write("gap.mid", test::midiFile(0, 96,
+                                    {test::TrackBuilder()
+                                         .tempo(0, 16777215)
+                                         .on(0, 60)
+                                         .off(96, 60)
+                                         .on(500000, 62)
+                                         .off(96, 62)
+                                         .end()}));
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -472,6 +483,41 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@day.mid", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "note 1: held for"},
+        // Settings, options and scores that would make a file our own check refuses, named.
+        Refusal{"SpeedWrittenAsZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--settings", "@crawl.ini"},
+                ExitStatus::BadInput,
+                "crawl.ini: MAxXYSpeed 1E-09 is too slow: key 0 would jog at a speed written as 0"},
+        Refusal{"SpeedBeyondAnyMachine",
+                {"render", "@good.txt", "-o", "@out.txt", "--settings", "@rush.ini"},
+                ExitStatus::BadInput,
+                "rush.ini: MAxXYSpeed 3.4E+38 is faster than any machine jogs"},
+        Refusal{"TunedZSpeedWrittenAsZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--steps-per-unit", "80", "--settings", "@zcrawl.ini"},
+                ExitStatus::BadInput,
+                "zcrawl.ini: MAxZSpeed 1E-09 is too slow: a note on Z would jog"},
+        Refusal{
+            "StepsBeyondAnyNumber",
+            {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "1e-300"},
+            ExitStatus::Usage,
+            "--steps-per-unit 1e-300 is too few: key 36 would jog at a speed beyond any number"},
+        Refusal{"ZStepsBeyondAnyNumber",
+                {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "80",
+                 "--z-steps-per-unit", "1e-300"},
+                ExitStatus::Usage,
+                "--z-steps-per-unit 1e-300 is too few"},
+        Refusal{"ChordsAfterARestOfADay",
+                {"render", "@gap.mid", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--voices", "3"},
+                ExitStatus::BadInput,
+                "gap.mid: note 2: a gap of 87381.328125 seconds"},
+        Refusal{"ChordHeldForADay",
+                {"render", "@day.mid", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--voices", "2"},
+                ExitStatus::BadInput,
+                "day.mid: note 1: held for"},
         Refusal{"FinishMalformedJournal",
                 {"finish", "@bad.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
