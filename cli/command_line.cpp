@@ -32,7 +32,8 @@ const std::array<Command, 6>& commands() {
 /// What --help says besides the commands' own parts.
 constexpr std::string_view helpCommon =
     R"(OUT may be - for standard output, as an input may be - for standard input. A line longer
-than 4096 characters or a NUL byte makes an input unreadable (status 4).
+than 4096 characters or a NUL byte makes an input unreadable (status 4), and so does a settings
+file whose MAxXYSpeed, or MAxZSpeed above 0, lies outside 0.0041 to 100000 units a second.
 
 )";
 constexpr std::string_view helpExit = R"(Exit status:

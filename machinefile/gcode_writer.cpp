@@ -76,15 +76,24 @@ void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed
     line(text + " F" + gcodeNumber(pathFeedPerMinute(speed)));
 }
 
+std::string GcodeWriter::dwellTime(double seconds) const {
+    return format_.dialect == GcodeDialect::Marlin ? gcodeNumber(seconds * 1000, 0)
+                                                   : gcodeNumber(seconds, 3);
+}
+
+// A dwell of no time is left out: it would only stop the machine, since Marlin (and Klipper behind
+// it) finish every queued move at each G4, so every note would end in a full stop.
 void GcodeWriter::writeDwell(double seconds) {
-    if (format_.dialect == GcodeDialect::Marlin) {
-        line("G4 P" + gcodeNumber(seconds * 1000, 0));
-    } else {
-        line("G4 P" + gcodeNumber(seconds, 3));
+    const std::string time = dwellTime(seconds);
+    if (time != "0") {
+        line("G4 P" + time);
     }
 }
 
 void GcodeWriter::writeTimedDwell(double seconds) {
+    if (dwellTime(seconds) == "0") {
+        return;
+    }
     if (format_.dialect == GcodeDialect::LinuxCnc) {
         line("G61.1");
     }

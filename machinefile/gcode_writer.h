@@ -7,6 +7,7 @@
 
 #include <array>
 #include <ostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,7 +38,8 @@ class GcodeWriter {
     /// carry `decimals` decimals.
     void writeMove(const std::vector<AxisTarget>& targets, double speed,
                    int decimals = gcodeDecimals);
-    /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds.
+    /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds; nothing when it rounds
+    /// to no time.
     void writeDwell(double seconds);
     /// A dwell at a rest of a tune timed against the score, after a move. LinuxCNC times dwells in
     /// its task, which can look at its motion just after sending it the move and before the move
@@ -50,6 +52,8 @@ class GcodeWriter {
   private:
     void line(std::string_view text);
     void comment(std::string_view text);
+    /// The P word's value as written: seconds to the millisecond, for Marlin milliseconds.
+    std::string dwellTime(double seconds) const;
 
     std::ostream& out_;
     GcodeFormat format_;

@@ -96,6 +96,16 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500"}),
               ExitStatus::Done);
     EXPECT_THAT(out.str(), HasSubstr("running time 3.540 s"));
+    // $1=255 keeps GRBL's motors on: a stop costs nothing, so the dwells are the whole rests.
+    EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500",
+                   "--step-idle-delay", "0.255"}),
+              ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("running time 3.490 s"));
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("kept.nc"), "--format", "gcode",
+                   "--dialect", "grbl", "--unit", "mm", "--steps-per-unit", "80", "--accel", "500",
+                   "--pause", "--settings", path("fast.ini"), "--step-idle-delay", "0.255"}),
+              ExitStatus::Done);
+    EXPECT_THAT(test::readFile(path("kept.nc")), HasSubstr("\r\nG4 P0.3\r\nG1 "));
     // LinuxCNC's task must see the move under way before it times the dwell after it.
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.ngc"), "--format", "gcode",
                    "--dialect", "linuxcnc", "--unit", "mm", "--steps-per-unit", "80", "--accel",
@@ -173,10 +183,12 @@ TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
     const auto rendered = test::crlfLines(test::readFile(path("part.txt")));
     // The journal lies between the 32 lines of header and start sequence and the 4 of the footer.
     const std::vector<std::string> journal(rendered.begin() + 32, rendered.end() - 4);
-    // A crash cut the last line short: it is left out, and said so.
-    write("journal.txt", test::crlfText(journal) + "J3,, 6.6");
+    // A power cut cut the last line short and left zeros where the rest never reached the disk:
+    // both are left out, and said so.
+    write("journal.txt", test::crlfText(journal) + "J3,, 6.6" + std::string(70000, '\0'));
     ASSERT_EQ(run({"finish", path("journal.txt"), "-o", path("finished.txt")}), ExitStatus::Done)
         << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("ends in 70000 NUL bytes"));
     EXPECT_THAT(err.str(),
                 HasSubstr("has no line end, so it may be cut short; left out: \"J3,, 6.6\""));
     auto finished = test::crlfLines(test::readFile(path("finished.txt")));
@@ -312,6 +324,18 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("bad.ngc", "(a G-code file)\r\nG91\r\n");
     write("far.txt", "PAUSE 2\r\nJS, 1\r\nJ3, 200\r\n");
     write("one.mid", test::midiFile(0, 96, {test::TrackBuilder().on(0, 60).off(96, 60).end()}));
+    write("zeros.txt", std::string(5000, '\0'));
+    write("crawl.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 1E-9\nMAxZSpeed = 2\n");
+    write("rush.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3.4E+38\nMAxZSpeed = 2\n");
+    write("zcrawl.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3\nMAxZSpeed = 1E-9\n");
+    write("gap.mid", test::midiFile(0, 96,
+                                    {test::TrackBuilder()
+                                         .tempo(0, 16777215)
+                                         .on(0, 60)
+                                         .off(96, 60)
+                                         .on(500000, 62)
+                                         .off(96, 62)
+                                         .end()}));
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -459,6 +483,41 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@day.mid", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "note 1: held for"},
+        // Settings, options and scores that would make a file our own check refuses, named.
+        Refusal{"SpeedWrittenAsZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--settings", "@crawl.ini"},
+                ExitStatus::BadInput,
+                "crawl.ini: MAxXYSpeed 1E-09 is too slow: key 0 would jog at a speed written as 0"},
+        Refusal{"SpeedBeyondAnyMachine",
+                {"render", "@good.txt", "-o", "@out.txt", "--settings", "@rush.ini"},
+                ExitStatus::BadInput,
+                "rush.ini: MAxXYSpeed 3.4E+38 is faster than any machine jogs"},
+        Refusal{"TunedZSpeedWrittenAsZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--steps-per-unit", "80", "--settings", "@zcrawl.ini"},
+                ExitStatus::BadInput,
+                "zcrawl.ini: MAxZSpeed 1E-09 is too slow: a note on Z would jog"},
+        Refusal{
+            "StepsBeyondAnyNumber",
+            {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "1e-300"},
+            ExitStatus::Usage,
+            "--steps-per-unit 1e-300 is too few: key 36 would jog at a speed beyond any number"},
+        Refusal{"ZStepsBeyondAnyNumber",
+                {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "80",
+                 "--z-steps-per-unit", "1e-300"},
+                ExitStatus::Usage,
+                "--z-steps-per-unit 1e-300 is too few"},
+        Refusal{"ChordsAfterARestOfADay",
+                {"render", "@gap.mid", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--voices", "3"},
+                ExitStatus::BadInput,
+                "gap.mid: note 2: a gap of 87381.328125 seconds"},
+        Refusal{"ChordHeldForADay",
+                {"render", "@day.mid", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--voices", "2"},
+                ExitStatus::BadInput,
+                "day.mid: note 1: held for"},
         Refusal{"FinishMalformedJournal",
                 {"finish", "@bad.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
@@ -487,6 +546,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"listen", "@bad.ngc", "-o", "@out.txt", "--steps-per-unit", "80"},
                 ExitStatus::BadInput,
                 "bad.ngc: line 2: not G-code that chimex-cli reads: \"G91\""},
+        Refusal{"FinishZeroFilled",
+                {"finish", "@zeros.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "zeros.txt: nothing but NUL bytes"},
         Refusal{"FinishGcode",
                 {"finish", "@bad.ngc", "-o", "@out.txt"},
                 ExitStatus::BadInput,

@@ -50,6 +50,7 @@ std::string gcodeOf(const std::string& part, const GcodeFormat& format) {
 std::string spooledGcode(const GcodeFormat& format) {
     GcodeMoveSpool spool;
     spool.move(Axis::X, 1.463f, 0.523f, 0.7651491f, threeDecimalText(0.7651491f));
+    spool.pause(0.0f); // legato with pauses on: no dwell, which would stop the machine
     spool.pause(0.31f);
     spool.move(Axis::Z, 0.732f, 1.2f, 0.8784f, threeDecimalText(0.8784f));
     std::ostringstream out;
@@ -99,6 +100,9 @@ TEST_P(Dialects, WriteWhatTheirControllerAccepts) {
     const std::string text = gcodeOf(samplePart(), c.format);
     EXPECT_EQ(text, test::crlfText(expected) + c.moves);
     EXPECT_EQ(spooledGcode(c.format), text);
+    std::string legato = samplePart();
+    legato.insert(legato.find("PAUSE, .3"), "PAUSE, .0\r\n");
+    EXPECT_EQ(gcodeOf(legato, c.format), text);
     for (const auto& line : test::crlfLines(text)) {
         EXPECT_LT(line.size(), 80u) << line; // GRBL's longest line
     }
@@ -320,7 +324,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(GcodeReading, TakesLinuxCncFilesOfEarlierVersionsWithoutExactPath) {
     std::string gcode = gcodeOf(samplePart(), {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
-    replace(gcode, "G1 Z0.878", "G61.1\r\nG1 Z0.878");
+    replace(gcode, "G1 Z0.878", "G61.1\r\nG4 P0\r\nG1 Z0.878"); // and a dwell of no time
     EXPECT_TRUE(check(gcode).clean()) << "exact path restated alone";
     replace(gcode, "G21 G90 G94 G61.1", "G21 G90 G94");
     EXPECT_FALSE(check(gcode).clean()) << "exact path where the setup line chose blending";

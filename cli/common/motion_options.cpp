@@ -22,6 +22,9 @@ const double gcodeResolution = std::pow(10.0, gcodeDecimals);
 /// GRBL's $1 default.
 constexpr double grblStepIdleDelay = 0.025;
 
+/// GRBL's $1=255, its largest, keeps the motors on: a stop costs no delay at all.
+constexpr double grblMotorsKeptOn = 255 / 1000.0;
+
 /// Marlin's planner buffer (BLOCK_BUFFER_SIZE); GRBL's holds 15 moves ahead.
 constexpr std::size_t marlinLookAhead = 16;
 constexpr std::size_t grblLookAhead = 15;
@@ -68,10 +71,11 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
         format.dialect == GcodeDialect::Marlin ? marlinJunctionDeviation : grblJunctionDeviation;
     accel.junctionDeviation =
         positiveNumber(options, "--junction-deviation", 1e6).value_or(inUnit(deviation, format));
-    accel.stepIdleDelay =
-        format.dialect == GcodeDialect::Grbl
-            ? positiveNumber(options, "--step-idle-delay", 255 / 1000.0).value_or(grblStepIdleDelay)
-            : 0;
+    const double delay = format.dialect == GcodeDialect::Grbl
+                             ? positiveNumber(options, "--step-idle-delay", grblMotorsKeptOn)
+                                   .value_or(grblStepIdleDelay)
+                             : 0;
+    accel.stepIdleDelay = delay == grblMotorsKeptOn ? 0 : delay;
     accel.stepsPerUnit = linuxCnc ? gcodeResolution : *steps;
     accel.zStepsPerUnit = linuxCnc ? gcodeResolution : zSteps.value_or(*steps);
     return accel;

@@ -56,8 +56,9 @@ Command convertCommand() {
         R"(convert Writes the part file PART as G-code, move for move: the header comments state the
         extents and fastest feeds, an operator stop (M0) comes before the move to 0, 0, 0, then
         each jog is one G1 at its speed in units a minute and each pause a dwell (G4 P: seconds;
-        for Marlin milliseconds). The part file must pass check against the settings, and so
-        must the G-code written; otherwise nothing is written.
+        for Marlin milliseconds; a pause of 0 writes none, as a dwell stops the machine). The
+        part file must pass check against the settings, and so must the G-code written;
+        otherwise nothing is written.
         --dialect D      grbl, linuxcnc or marlin
         --unit U         the machine's length unit: mm (G21) or in (G20)
         --settings FILE  the limits to check against (default: INITIAL)
@@ -75,7 +76,7 @@ Command convertCommand() {
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
 )",
         {},
         run};

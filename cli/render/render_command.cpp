@@ -40,8 +40,17 @@ std::optional<MotorTuning> motorTuning(const Options& options) {
     // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
     // less than the part file's smallest step: the notes would round to no move at all.
     const double mostSteps = std::floor(keyFrequency(0) / 0.001);
+    // Below this key 36's pitch, 1046.5 / N units a second, is beyond single precision, which
+    // every speed must fit before it is moved down by octaves.
+    constexpr double fewestSteps = 1e-35;
     const auto stepsOption = [&](const std::string& name) {
         const auto steps = positiveNumber(options, name, 1e9);
+        if (steps && *steps < fewestSteps) {
+            throw UsageError(name + " " + options.values.at(name) +
+                             " is too few: key 36 would jog at a speed beyond any number (at "
+                             "least " +
+                             shortestText(fewestSteps) + ")");
+        }
         if (steps && *steps > mostSteps) {
             throw UsageError(name + " " + options.values.at(name) +
                              " is too many: key 0 would jog under 0.001 units a second and its "
@@ -129,6 +138,7 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     if (!chords.midi) {
         refuseMidiOptions(options, name);
     }
+    readingInput(name, [&] { checkChordNotes(chords.notes); });
     const MachineLimits limits = machineLimits(settingsChoice(options));
     const ChordScore score = chordSegments(chords.notes, voices);
     ChordPlan plan = readingInput(name, [&] {
@@ -264,7 +274,8 @@ Command renderCommand() {
                          own axis; see Chords below
         --steps-per-unit N    tune each key's feed to its true pitch (C3 = 130.81 Hz) on motors
                          of N steps per length unit: speed = pitch / N, moved down by octaves
-                         while faster than the axis's fastest speed (such notes are counted)
+                         while faster than the axis's fastest speed (such notes are counted);
+                         N from 1e-35 to 130812
         --z-steps-per-unit M  the same for Z (default: N)
         --accel A        G-code whose notes keep the score's time on a machine that accelerates
                          at A units/s² (see Timing under convert); GRBL and Marlin also need
@@ -273,7 +284,7 @@ Command renderCommand() {
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
         stretch becomes one G1 whose axes each move at their own note's speed (the feed is
         the length of the vector of their speeds). Where more notes sound, the highest and the
