@@ -3,6 +3,7 @@ file(GLOB_RECURSE sources
     ${ROOT}/core/*.h ${ROOT}/core/*.cpp
     ${ROOT}/partfile/*.h ${ROOT}/partfile/*.cpp
     ${ROOT}/machinefile/*.h ${ROOT}/machinefile/*.cpp
+    ${ROOT}/machine/*.h ${ROOT}/machine/*.cpp
     ${ROOT}/settings/*.h ${ROOT}/settings/*.cpp
     ${ROOT}/files/*.h ${ROOT}/files/*.cpp
     ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp
