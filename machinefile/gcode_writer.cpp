@@ -38,17 +38,14 @@ void GcodeWriter::comment(std::string_view text) {
 void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) {
     const bool inch = format_.unit == LengthUnit::Inch;
     comment(std::string(gcodeFirstComment) + std::string(dialectName(format_.dialect)));
-    comment("User takes responsibility for the effects and outcomes");
-    comment("of the use of this program.");
-    comment("The machine will begin by moving to the 0,0,0 point, pause for");
-    comment("2 seconds, and then start moving to play the song.");
-    comment("Read the values below and make sure that your machine can");
-    comment("safely move within that range.");
+    for (const std::string_view text : gcodeWarningTexts) {
+        comment(text);
+    }
     for (std::size_t i = 0; i < header.size(); ++i) {
         const bool feed = i >= static_cast<std::size_t>(HeaderItem::FastestXY);
-        comment(
-            std::string(gcodeHeaderTexts[i]) +
-            (feed ? feedText(header[i]) + (inch ? " in/min" : " mm/min") : gcodeNumber(header[i])));
+        comment(std::string(gcodeHeaderTexts[i]) +
+                (feed ? feedText(header[i]) + std::string(gcodeFeedUnit(format_.unit))
+                      : gcodeNumber(header[i])));
     }
     // Marlin works in millimetres only and knows neither G21 nor G94 unless built to. LinuxCNC
     // blends moves by default, which changes the speeds of the notes: exact path (G61.1) instead.
@@ -58,8 +55,9 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) 
         line(std::string(inch ? "G20 G90 G94" : "G21 G90 G94") +
              (format_.dialect == GcodeDialect::LinuxCnc ? " G61.1" : ""));
     }
-    comment("Check the extents above, then resume to move to 0, 0, 0");
-    comment("and start the song, or stop the program to cancel.");
+    for (const std::string_view text : gcodeStopTexts) {
+        comment(text);
+    }
     line("M0");
     line("G0 X0 Y0 Z0");
 }

@@ -321,7 +321,7 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
           test::midiFile(
               0, 96, {test::TrackBuilder().tempo(0, 16777215).on(0, 60).off(500000, 60).end()}));
     write("slow.ini", "MaxX = 9\r\nMaxY = 9\r\nMaxZ = 9\r\nMAxXYSpeed = -3\r\nMAxZSpeed = 2\r\n");
-    write("bad.ngc", "(a G-code file)\r\nG91\r\n");
+    write("bad.ngc", "(file created by Gantrix Chimex software, G-code for GRBL)\r\nG91\r\n");
     write("far.txt", "PAUSE 2\r\nJS, 1\r\nJ3, 200\r\n");
     write("one.mid", test::midiFile(0, 96, {test::TrackBuilder().on(0, 60).off(96, 60).end()}));
     write("zeros.txt", std::string(5000, '\0'));
