@@ -14,8 +14,6 @@ namespace chimex {
 
 namespace {
 
-constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-
 /// The text without a leading '+', which from_chars does not take; nothing for a sign twice.
 std::optional<std::string_view> withoutPlus(std::string_view text) {
     if (!text.starts_with('+')) {

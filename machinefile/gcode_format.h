@@ -75,9 +75,6 @@ std::optional<WrittenComment> writtenComment(std::string_view text);
 /// which it acts on wherever they stand, comments included.
 std::optional<std::string> characterProblem(std::string_view line, GcodeDialect dialect);
 
-/// A UTF-8 byte-order mark, which some editors put before the first line.
-inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
-
 /// What follows the number of a header feed.
 constexpr std::string_view gcodeFeedUnit(LengthUnit unit) {
     return unit == LengthUnit::Inch ? " in/min" : " mm/min";

@@ -2,6 +2,7 @@
 #include "gcode_reader.h"
 
 #include "machinefile/gcode_format.h"
+#include "partfile/line_reader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,6 +2,7 @@
 #include "move_file_reader.h"
 
 #include "files/failure.h"
+#include "partfile/line_reader.h"
 
 #include <cctype>
 #include <sstream>

@@ -9,6 +9,9 @@
 
 namespace chimex {
 
+/// A UTF-8 byte-order mark, which some editors put before the first line.
+inline constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+
 /// Reads text line by line from a stream through a fixed buffer. A line ends at CR LF, at a lone CR
 /// or at a lone LF, or, where a CR does not end lines, at LF alone with any CR kept in the line; a
 /// last line without an end counts too. A line longer than maxLength, far
