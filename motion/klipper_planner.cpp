@@ -34,15 +34,19 @@ KlipperPlanner::KlipperPlanner(const KlipperLimits& limits) : limits_(limits) {
     // The deviation at which a 90° corner allows exactly the square corner velocity.
     const double scv = limits_.squareCornerVelocity;
     deviation_ = scv * scv * (std::sqrt(2.0) - 1) / limits_.maxAccel;
+    // A ratio of 1 or more, which Klipper refuses, would leave no acceleration to plan with.
     cruiseAccel_ = limits_.maxAccel * (1 - std::clamp(limits_.minimumCruiseRatio, 0.0, 0.999));
     budget_ = primeSeconds;
 }
 
-bool KlipperPlanner::move(const Direction& displacement, double feed) {
+/// A move as the look-ahead holds it, before it is joined to the move before; nothing for one
+/// Klipper skips or one of no speed or beyond reckoning.
+std::optional<KlipperPlanner::Queued> KlipperPlanner::queued(const Direction& displacement,
+                                                             double feed) const {
     Queued m;
     m.length = lengthOf(displacement);
     if (!(m.length >= shortestMove) || !(feed > 0) || !std::isfinite(m.length * feed)) {
-        return false;
+        return std::nullopt;
     }
     // Through the inverse, as Klipper does: a reversal's cosine may then miss 1 by a rounding.
     const double inverse = 1 / m.length;
@@ -61,16 +65,23 @@ bool KlipperPlanner::move(const Direction& displacement, double feed) {
     m.change2 = 2 * m.length * m.accel;
     m.cruiseChange2 = std::min(2 * m.length * cruiseAccel_, m.change2);
     m.corner = deviation_ * m.accel;
-    const bool first = queue_.empty();
-    if (!first) {
-        join(m);
+    return m;
+}
+
+bool KlipperPlanner::move(const Direction& displacement, double feed) {
+    std::optional<Queued> m = queued(displacement, feed);
+    if (!m) {
+        return false;
     }
-    queue_.push_back(m);
-    if (!first) {
-        budget_ -= m.feedSeconds;
-        if (budget_ <= 0) {
-            plan(false);
-        }
+    if (queue_.empty()) { // entered from rest; it counts toward no plan
+        queue_.push_back(*m);
+        return true;
+    }
+    join(*m);
+    queue_.push_back(*m);
+    budget_ -= m->feedSeconds;
+    if (budget_ <= 0) {
+        plan(false);
     }
     return true;
 }

@@ -72,6 +72,7 @@ class KlipperPlanner {
         double exit2 = 0;
     };
 
+    std::optional<Queued> queued(const Direction& displacement, double feed) const;
     void join(Queued& move) const;
     void plan(bool all);
     void handOut(const Queued& move, const Junction& j);
