@@ -25,20 +25,6 @@ std::string bytesOf(const QByteArray& data) {
     return {data.constData(), size_t(data.size())};
 }
 
-/// Sends all of `bytes` through `device`, or calls `lost`.
-template <typename Device, typename Lost>
-void writeAll(Device& device, std::string_view bytes, Lost lost) {
-    const auto size = static_cast<qint64>(bytes.size());
-    if (device.write(bytes.data(), size) != size) {
-        lost();
-    }
-    while (device.bytesToWrite() > 0) {
-        if (!device.waitForBytesWritten(writeLimitMs)) {
-            lost();
-        }
-    }
-}
-
 std::string serialOpenReason(const QSerialPort& port) {
     switch (port.error()) {
     case QSerialPort::DeviceNotFoundError:
@@ -52,98 +38,96 @@ std::string serialOpenReason(const QSerialPort& port) {
     }
 }
 
-class SerialLink : public MachineLink {
+/// What the serial and TCP links share: their device, its name in messages, sending, the clock.
+template <typename Device> class DeviceLink : public MachineLink {
   public:
-    explicit SerialLink(const SerialPortAddress& address) : name_(address.path) {
-        port_.setPortName(QString::fromStdString(address.path));
-        if (!port_.open(QIODevice::ReadWrite)) {
-            throw LinkFailure("cannot open " + name_ + ": " + serialOpenReason(port_));
-        }
-        if (!port_.setBaudRate(address.baud) || !port_.setDataBits(QSerialPort::Data8) ||
-            !port_.setParity(QSerialPort::NoParity) || !port_.setStopBits(QSerialPort::OneStop) ||
-            !port_.setFlowControl(QSerialPort::NoFlowControl)) {
-            throw LinkFailure("cannot set " + name_ + " to " + std::to_string(address.baud) +
-                              " baud: " + port_.errorString().toStdString());
-        }
-        // A pseudo-terminal has no modem lines: that is no reason to refuse it.
-        if (!port_.setDataTerminalReady(true)) {
-            port_.clearError();
-        }
-    }
-
     void write(std::string_view bytes) override {
-        writeAll(port_, bytes, [this] { lost(); });
-    }
-
-    std::string read(LinkTime deadline) override {
-        if (port_.bytesAvailable() == 0 && !port_.waitForReadyRead(millisecondsUntil(deadline))) {
-            if (port_.error() != QSerialPort::TimeoutError &&
-                port_.error() != QSerialPort::NoError) {
+        const auto size = static_cast<qint64>(bytes.size());
+        if (device_.write(bytes.data(), size) != size) {
+            lost();
+        }
+        while (device_.bytesToWrite() > 0) {
+            if (!device_.waitForBytesWritten(writeLimitMs)) {
                 lost();
             }
-            port_.clearError();
-            return {};
         }
-        return bytesOf(port_.readAll());
     }
 
     LinkTime now() override { return std::chrono::steady_clock::now(); }
 
-  private:
+  protected:
+    explicit DeviceLink(std::string name) : name_(std::move(name)) {}
+
     [[noreturn]] void lost() {
         throw LinkFailure("the link to " + name_ +
-                          " was lost: " + port_.errorString().toStdString());
+                          " was lost: " + device_.errorString().toStdString());
     }
 
     std::string name_;
-    QSerialPort port_;
+    Device device_;
 };
 
-class TcpLink : public MachineLink {
+class SerialLink : public DeviceLink<QSerialPort> {
   public:
-    explicit TcpLink(const TcpAddress& address) : name_(endpointName(address)) {
-        socket_.connectToHost(QString::fromStdString(address.host), quint16(address.port));
-        if (!socket_.waitForConnected(connectLimitMs)) {
-            throw LinkFailure("cannot connect to " + name_ + ": " +
-                              socket_.errorString().toStdString());
+    explicit SerialLink(const SerialPortAddress& address) : DeviceLink(address.path) {
+        device_.setPortName(QString::fromStdString(address.path));
+        if (!device_.open(QIODevice::ReadWrite)) {
+            throw LinkFailure("cannot open " + name_ + ": " + serialOpenReason(device_));
         }
-        // Real-time commands must leave at once, not wait to fill a packet.
-        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    }
-
-    void write(std::string_view bytes) override {
-        if (socket_.state() != QAbstractSocket::ConnectedState) {
-            lost();
+        if (!device_.setBaudRate(address.baud) || !device_.setDataBits(QSerialPort::Data8) ||
+            !device_.setParity(QSerialPort::NoParity) ||
+            !device_.setStopBits(QSerialPort::OneStop) ||
+            !device_.setFlowControl(QSerialPort::NoFlowControl)) {
+            throw LinkFailure("cannot set " + name_ + " to " + std::to_string(address.baud) +
+                              " baud: " + device_.errorString().toStdString());
         }
-        writeAll(socket_, bytes, [this] { lost(); });
+        // A pseudo-terminal has no modem lines: that is no reason to refuse it.
+        if (!device_.setDataTerminalReady(true)) {
+            device_.clearError();
+        }
     }
 
     std::string read(LinkTime deadline) override {
-        if (socket_.bytesAvailable() == 0) {
-            if (socket_.state() != QAbstractSocket::ConnectedState) {
+        if (device_.bytesAvailable() == 0 &&
+            !device_.waitForReadyRead(millisecondsUntil(deadline))) {
+            if (device_.error() != QSerialPort::TimeoutError &&
+                device_.error() != QSerialPort::NoError) {
                 lost();
             }
-            if (!socket_.waitForReadyRead(millisecondsUntil(deadline))) {
-                if (socket_.error() != QAbstractSocket::SocketTimeoutError ||
-                    socket_.state() != QAbstractSocket::ConnectedState) {
+            device_.clearError();
+            return {};
+        }
+        return bytesOf(device_.readAll());
+    }
+};
+
+class TcpLink : public DeviceLink<QTcpSocket> {
+  public:
+    explicit TcpLink(const TcpAddress& address) : DeviceLink(endpointName(address)) {
+        device_.connectToHost(QString::fromStdString(address.host), quint16(address.port));
+        if (!device_.waitForConnected(connectLimitMs)) {
+            throw LinkFailure("cannot connect to " + name_ + ": " +
+                              device_.errorString().toStdString());
+        }
+        // Real-time commands must leave at once, not wait to fill a packet.
+        device_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    }
+
+    std::string read(LinkTime deadline) override {
+        if (device_.bytesAvailable() == 0) {
+            if (device_.state() != QAbstractSocket::ConnectedState) {
+                lost();
+            }
+            if (!device_.waitForReadyRead(millisecondsUntil(deadline))) {
+                if (device_.error() != QAbstractSocket::SocketTimeoutError ||
+                    device_.state() != QAbstractSocket::ConnectedState) {
                     lost();
                 }
                 return {};
             }
         }
-        return bytesOf(socket_.readAll());
+        return bytesOf(device_.readAll());
     }
-
-    LinkTime now() override { return std::chrono::steady_clock::now(); }
-
-  private:
-    [[noreturn]] void lost() {
-        throw LinkFailure("the link to " + name_ +
-                          " was lost: " + socket_.errorString().toStdString());
-    }
-
-    std::string name_;
-    QTcpSocket socket_;
 };
 
 } // namespace
