@@ -10,8 +10,9 @@ file(GLOB_RECURSE sources
     ${ROOT}/sound/*.h ${ROOT}/sound/*.cpp
     ${ROOT}/take/*.h ${ROOT}/take/*.cpp
     ${ROOT}/motion/*.h ${ROOT}/motion/*.cpp
+    ${ROOT}/link/*.h ${ROOT}/link/*.cpp
     ${ROOT}/cli/*.h ${ROOT}/cli/*.cpp)
-list(FILTER sources EXCLUDE REGEX "/platform/(qt|midi)/")
+list(FILTER sources EXCLUDE REGEX "/platform/(qt|midi|link)/")
 foreach(source IN LISTS sources)
     file(STRINGS ${source} hits REGEX "#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")
     if(hits)
