@@ -40,7 +40,7 @@ constexpr std::string_view helpExit = R"(Exit status:
   0  done; for check: every check passed
   1  check: violations found, each listed with its line number (file: for the whole file)
   2  the command line is wrong
-  3  render: not enough room for a note; OUT holds every note placed before it
+  3  render, convert --accel: not enough room for a note; OUT holds every note placed before it
   4  the input cannot be read or is not well-formed (the first bad line is named); nothing
      was written
   5  the output cannot be written (or a sound would be too long for a WAV file), or another

@@ -121,4 +121,15 @@ double speedOfFeed(double feed) {
     return speed;
 }
 
+std::string gcodeFeedText(double speed, int decimals) {
+    return gcodeNumber(speed * 60, decimals);
+}
+
+double speedAsWritten(double speed) {
+    const std::string text = gcodeFeedText(speed);
+    double feed = 0;
+    std::from_chars(text.data(), text.data() + text.size(), feed);
+    return speedOfFeed(feed);
+}
+
 } // namespace chimex

@@ -93,4 +93,10 @@ std::string gcodeNumber(double value, int decimals = gcodeDecimals);
 /// from a part-file speed reads back as the very number the part file states.
 double speedOfFeed(double feed);
 
+/// A speed (length units a second) as a feed per minute, rounded to `decimals`.
+std::string gcodeFeedText(double speed, int decimals = gcodeDecimals);
+
+/// A speed (length units a second) as a G1 of one axis writes it and a reader reads it back.
+double speedAsWritten(double speed);
+
 } // namespace chimex

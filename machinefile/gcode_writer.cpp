@@ -5,13 +5,6 @@
 #include <string>
 
 namespace chimex {
-namespace {
-
-std::string feedText(double speed) {
-    return gcodeNumber(speed * 60);
-}
-
-} // namespace
 
 double pathFeedPerMinute(double speed) {
     const double scale = std::pow(10.0, gcodeDecimals);
@@ -35,7 +28,7 @@ void GcodeWriter::comment(std::string_view text) {
     }
 }
 
-void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) {
+void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header, int decimals) {
     const bool inch = format_.unit == LengthUnit::Inch;
     comment(std::string(gcodeFirstComment) + std::string(dialectName(format_.dialect)));
     for (const std::string_view text : gcodeWarningTexts) {
@@ -44,8 +37,9 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) 
     for (std::size_t i = 0; i < header.size(); ++i) {
         const bool feed = i >= static_cast<std::size_t>(HeaderItem::FastestXY);
         comment(std::string(gcodeHeaderTexts[i]) +
-                (feed ? feedText(header[i]) + std::string(gcodeFeedUnit(format_.unit))
-                      : gcodeNumber(header[i])));
+                (feed
+                     ? gcodeFeedText(header[i], decimals) + std::string(gcodeFeedUnit(format_.unit))
+                     : gcodeNumber(header[i], decimals)));
     }
     // Marlin works in millimetres only and knows neither G21 nor G94 unless built to. LinuxCNC
     // blends moves by default, which changes the speeds of the notes: exact path (G61.1) instead.
@@ -63,7 +57,7 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) 
 }
 
 void GcodeWriter::writeMove(Axis axis, double target, double speed) {
-    line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + feedText(speed));
+    line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + gcodeFeedText(speed));
 }
 
 void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed, int decimals) {

@@ -28,9 +28,11 @@ class GcodeWriter {
   public:
     GcodeWriter(std::ostream& out, const GcodeFormat& format);
 
-    /// The header comments (`header` in HeaderItem order, speeds a second), the units and modes,
-    /// the operator stop with what it is for, and the move to 0, 0, 0.
-    void writeStart(const std::array<double, headerItemCount>& header);
+    /// The header comments (`header` in HeaderItem order, speeds a second; positions and feeds
+    /// with the `decimals` the moves carry), the units and modes, the operator stop with what it
+    /// is for, and the move to 0, 0, 0.
+    void writeStart(const std::array<double, headerItemCount>& header,
+                    int decimals = gcodeDecimals);
     /// One axis to `target` at `speed`, a G1 line.
     void writeMove(Axis axis, double target, double speed);
     /// Several axes to their targets along one straight line at `speed` along it, one G1 line;

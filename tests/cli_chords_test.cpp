@@ -156,7 +156,7 @@ TEST(TimeChords, EachChordLastsItsSegmentAlongItsVelocityAndTheRestBecomesADwell
     ASSERT_EQ(plan.moves.size(), 4u);
     const Controller machine = exactStopMachine();
     const TimedChords timed = timeChords(plan, machine, {10, 10, 10});
-    EXPECT_EQ(timed.tooShort, 0);
+    EXPECT_EQ(timed.report.tooShort, 0);
     EXPECT_EQ(timed.plan.notesPlaced, plan.notesPlaced);
     const std::vector<ChordMove>& moves = timed.plan.moves;
     ASSERT_EQ(moves.size(), 4u);

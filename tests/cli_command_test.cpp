@@ -283,6 +283,94 @@ TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     EXPECT_EQ(feedMoves(test::readFile(path("part.ngc"))).size(), 1u);
 }
 
+/// A G-code render that must pass its own check and, with --accel, keep the score's time there.
+struct KeptTime {
+    const char* name;
+    const char* score;
+    std::vector<std::string> args; ///< after the score, OUT, --format gcode and --unit mm
+    ExitStatus status;
+    const char* report;
+    const char* runningTime; ///< check's, with the render's --accel
+    const char* settings = "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3\nMAxZSpeed = 2\n";
+};
+
+class RenderedTime : public CommandLine, public ::testing::WithParamInterface<KeptTime> {};
+
+TEST_P(RenderedTime, PassesItsOwnCheckAndKeepsTheScoresTime) {
+    const KeptTime& c = GetParam();
+    write("score.txt", c.score);
+    write("machine.ini", c.settings);
+    std::vector<std::string> args = {
+        "render", path("score.txt"), "-o", path("out.nc"), "--format",
+        "gcode",  "--unit",          "mm", "--settings",   path("machine.ini")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ASSERT_EQ(run(args), c.status) << err.str();
+    EXPECT_THAT(err.str(), HasSubstr(c.report));
+    std::vector<std::string> check = {"check", path("out.nc"), "--settings", path("machine.ini")};
+    const auto accel = std::find(c.args.begin(), c.args.end(), "--accel");
+    if (accel != c.args.end()) {
+        check.insert(check.end(), accel, accel + 2);
+    }
+    EXPECT_EQ(run(check), ExitStatus::Done) << out.str();
+    EXPECT_THAT(out.str(), HasSubstr(std::string("running time ") + c.runningTime + " s"));
+}
+
+const char* const fourNotes = "24 0.5\n26 0.5 0.1\n0 1\n36 0.2 0.3\n";
+const char* const mostlyTooShort = "24 0.001\n0 0.001\n36 0.001\n12 0.5\n5 0.001\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenderedTime,
+    ::testing::Values(
+        // The header states the extents with the decimals the chords' positions carry.
+        KeptTime{"ChordHeaderAtThePositionsDecimals",
+                 fourNotes,
+                 {"--dialect", "linuxcnc", "--voices", "2", "--steps-per-unit", "80"},
+                 ExitStatus::Done,
+                 "4 notes placed in 4 moves",
+                 "4.600"},
+        KeptTime{"NoTimedMoveOnZero",
+                 "18 0.005 0.005\n20 0.005 0.005\n13 0.005 0.005\n",
+                 {"--dialect", "linuxcnc", "--pause", "--accel", "50"},
+                 ExitStatus::Done,
+                 "3 notes placed",
+                 "2.025"},
+        // Whole steps of 0.16 mm: the last note ends early by what a dwell keeps.
+        KeptTime{"WholeStepsEndOnTime",
+                 "15 1.429\n",
+                 {"--dialect", "grbl", "--steps-per-unit", "6.25", "--accel", "50"},
+                 ExitStatus::Done,
+                 "1 notes placed",
+                 "3.429"},
+        KeptTime{"VeryLowAcceleration",
+                 fourNotes,
+                 {"--dialect", "linuxcnc", "--pause", "--accel", "0.01"},
+                 ExitStatus::Done,
+                 "4 notes too short to reach their pitch",
+                 "4.600"},
+        KeptTime{"NotesOfNoWholeStepAreRests",
+                 mostlyTooShort,
+                 {"--dialect", "grbl", "--steps-per-unit", "80", "--accel", "500"},
+                 ExitStatus::Done,
+                 "4 notes too short to sound (no whole step in their time) keep their time as "
+                 "rests (the first: note 1)",
+                 "2.504"},
+        KeptTime{
+            "ChordsOfNoWholeStepAreRests",
+            mostlyTooShort,
+            {"--dialect", "marlin", "--voices", "2", "--steps-per-unit", "80", "--accel", "500"},
+            ExitStatus::Done,
+            "4 moves too short to sound",
+            "2.504"},
+        // From 4.5 mm the second note would land on 0 or pass 6: the first is kept.
+        KeptTime{"AChordOnZeroFindsNoRoom",
+                 "36 1.5\n36 1.5\n",
+                 {"--dialect", "grbl", "--voices", "2"},
+                 ExitStatus::NoRoom,
+                 "Not enough room: Sorry",
+                 "3.500",
+                 "MaxX = 6\nMaxY = 0\nMaxZ = 0\nMAxXYSpeed = 3\nMAxZSpeed = 2\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CommandLine, OutputThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
     write("score.txt", "24 0.5\n");
     write("target.txt", "old");
@@ -577,6 +665,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "linuxcnc", "--unit", "mm", "--accel", "0"},
                 ExitStatus::Usage,
                 "--accel takes a number above 0"},
+        Refusal{"AccelNoNoteCanUse",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--accel", "1e-300"},
+                ExitStatus::Usage,
+                "--accel 1e-300 is too low for this score: its ramps leave no note time"},
         Refusal{"AccelNaN",
                 {"convert", "@part.txt", "-o", "@out.txt", "--dialect", "linuxcnc", "--unit", "mm",
                  "--accel", "nan"},

@@ -95,14 +95,12 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
     constexpr double fileSteps = 0;
     const auto format =
         options.values.count("--accel") ? gcodeFormatOf(file) : std::optional<GcodeFormat>();
-    if (format && format->dialect != GcodeDialect::LinuxCnc) {
+    if (format) { // LinuxCNC's exact path stops at every move's end, timed in its servo periods
         const auto accel = accelerationOf(options, *format, fileSteps, std::nullopt);
         return accel ? ReplayMotion{std::nullopt, controllerFor(*accel, *format)} : ReplayMotion{};
     }
-    if (format) {
-        accelerationOf(options, *format, fileSteps, std::nullopt); // refuses GRBL's and Marlin's
-    } else if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
-                                                   options.values.count("--step-idle-delay"))) {
+    if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
+                                            options.values.count("--step-idle-delay"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
                          "G-code; a part file's jogs stop at the end of each");
     }
@@ -114,6 +112,8 @@ Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     c.accel = {accel.xy, accel.xy, accel.z};
     c.stepsPerUnit = {accel.stepsPerUnit, accel.stepsPerUnit, accel.zStepsPerUnit};
     c.corner = {accel.junctionDeviation, c.accel};
+    c.positionDecimals = gcodeDecimals;
+    c.feedAsWritten = speedAsWritten;
     switch (format.dialect) {
     case GcodeDialect::LinuxCnc:
         c.exactStop = true;

@@ -70,15 +70,6 @@ std::optional<MotorTuning> motorTuning(const Options& options) {
     return MotorTuning{*steps, zSteps.value_or(*steps)};
 }
 
-/// The notes too short to reach their pitch, which keep their time without it.
-void reportTiming(const TimingReport& report, std::ostream& err) {
-    if (report.tooShort > 0) {
-        err << report.tooShort
-            << " notes too short to reach their pitch keep their time without it (the first: note "
-            << report.firstShort << ")\n";
-    }
-}
-
 /// Renders into a spool of moves and writes its G-code, checked, at `out`.
 template <typename Spool, typename Write>
 RenderOutcome renderGcode(NoteSource& notes, const Options& options, const std::string& name,
@@ -155,14 +146,14 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     }
     const long long moves =
         writeCheckedGcode("the rendered score", limits, out, [&](std::ostream& text) {
+            if (timed) {
+                refuseUselessAcceleration(timed->report, options);
+            }
             return writeChordGcode(text, gcode, plan, timed.has_value());
         });
     reportChords(score, plan, moves, out.string(), voices, console.err);
-    if (timed && timed->tooShort > 0) {
-        console.err << timed->tooShort
-                    << " moves too short to reach their pitches keep their time without them (the "
-                       "first: move "
-                    << timed->firstShort << ")\n";
+    if (timed) {
+        printTimingReport(timed->report, "move", console.err);
     }
     return plan.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
@@ -211,8 +202,14 @@ ExitStatus run(const Options& options, Console console) {
         outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
                               [&](std::ostream& text) {
                                   timing = moves.writeGcode(text, *gcode);
+                                  refuseUselessAcceleration(*timing, options);
                                   return timing->notes;
                               });
+        if (timing->noRoom) {
+            console.err << notEnoughRoomCaption << ": " << notEnoughRoomMessage << "\n";
+            outcome.noRoom = true;
+            outcome.notesPlaced = timing->played;
+        }
     } else if (gcode) {
         // The planned moves are kept compactly, then written as G-code in one pass and checked.
         GcodeMoveSpool moves;
@@ -234,7 +231,7 @@ ExitStatus run(const Options& options, Console console) {
                     << " notes moved down by octaves to fit their axis's fastest speed\n";
     }
     if (timing) {
-        reportTiming(*timing, console.err);
+        printTimingReport(*timing, "note", console.err);
     }
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
@@ -279,7 +276,8 @@ Command renderCommand() {
         --z-steps-per-unit M  the same for Z (default: N)
         --accel A        G-code whose notes keep the score's time on a machine that accelerates
                          at A units/s² (see Timing under convert); GRBL and Marlin also need
-                         --steps-per-unit, since they move in whole steps
+                         --steps-per-unit, since they move in whole steps. An A that leaves no
+                         note of the score a whole step through its ramps is refused
         --z-accel B      Z's acceleration (default: A)
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)

@@ -59,26 +59,36 @@ int main(int argc, char** argv) {
     const double accel = std::stod(argv[3]);
     const double resolution = std::pow(10.0, gcodeDecimals);
     const GcodeFormat format{GcodeDialect::LinuxCnc, LengthUnit::Millimetre};
-    const Controller machine = controllerFor({accel, accel, 0, 0, resolution, resolution}, format);
+    Controller machine = controllerFor({accel, accel, 0, 0, resolution, resolution}, format);
+    machine.feedAsWritten = [](double speed) {
+        return pathFeedPerMinute(speed) / 60;
+    };
     const std::array<double, 3> travel{std::stod(argv[4]), std::stod(argv[5]), std::stod(argv[6])};
     const std::vector<TimedSegment> timed = timeSegments(segments, machine, travel);
 
     std::ofstream out(argv[2], std::ios::binary);
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(segments, timed));
+    std::array<double, 3> from{};
     for (std::size_t i = 0; i < timed.size(); ++i) {
         const auto& v = segments[i].velocity;
         if (timed[i].dwellBefore > 0) {
             writer.writeDwell(timed[i].dwellBefore);
         }
         std::vector<AxisTarget> targets;
+        std::array<double, 3> shift{};
         for (std::size_t a = 0; a < 3; ++a) {
             if (v[a] != 0) {
                 targets.push_back({static_cast<Axis>(a), timed[i].target[a]});
+                shift[a] = timed[i].target[a] - from[a];
             }
         }
-        if (!targets.empty()) {
-            writer.writeMove(targets, std::hypot(v[0], v[1], v[2]));
+        if (!targets.empty() && timed[i].silence == Silence::None) {
+            writer.writeMove(targets, feedAlong(shift, v));
+            from = timed[i].target;
+        }
+        if (timed[i].dwellAfter > 0) {
+            writer.writeDwell(timed[i].dwellAfter);
         }
     }
     writer.writeEnd();
