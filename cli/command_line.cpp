@@ -32,14 +32,15 @@ const std::array<Command, 6>& commands() {
 /// What --help says besides the commands' own parts.
 constexpr std::string_view helpCommon =
     R"(OUT may be - for standard output, as an input may be - for standard input. A line longer
-than 4096 characters or a NUL byte makes an input unreadable (status 4).
+than 4096 characters or a NUL byte makes an input unreadable (status 4), and so does a settings
+file whose MAxXYSpeed, or MAxZSpeed above 0, lies outside 0.0041 to 100000 units a second.
 
 )";
 constexpr std::string_view helpExit = R"(Exit status:
   0  done; for check: every check passed
   1  check: violations found, each listed with its line number (file: for the whole file)
   2  the command line is wrong
-  3  render: not enough room for a note; OUT holds every note placed before it
+  3  render, convert --accel: not enough room for a note; OUT holds every note placed before it
   4  the input cannot be read or is not well-formed (the first bad line is named); nothing
      was written
   5  the output cannot be written (or a sound would be too long for a WAV file), or another

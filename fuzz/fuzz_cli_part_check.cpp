@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Any text as a part file: the check throws only InputFailure (a line far too long, a NUL byte),
 // lists violations in line order within the file, and reports only finite extents. As a journal:
-// finish refuses it, or leaves out only a last line without its end and writes a part file that
-// ends with its footer.
+// finish refuses it, or leaves out only the NUL bytes at its end and a last line without its end
+// and writes a part file that ends with its footer.
 #include "cli/check/part_check.h"
 #include "cli/common/settings_choice.h"
 #include "cli/finish/finish_journal.h"
@@ -23,13 +23,16 @@ namespace {
 void finishAsJournal(const std::string& text) {
     std::istringstream journal(text);
     std::ostringstream finished;
-    std::optional<DroppedLine> dropped;
+    LeftOut leftOut;
     try {
-        dropped = finishJournal(journal, "journal", machineLimits(), finished);
+        leftOut = finishJournal(journal, "journal", machineLimits(), finished);
     } catch (const InputFailure&) {
         return;
     }
-    CHIMEX_FUZZ_CHECK(!dropped || (text.back() != '\n' && text.back() != '\r'));
+    const std::string written =
+        text.substr(0, text.size() - static_cast<std::size_t>(leftOut.zeroBytes));
+    CHIMEX_FUZZ_CHECK(written.find_last_not_of('\0') + 1 == written.size());
+    CHIMEX_FUZZ_CHECK(!leftOut.line || (written.back() != '\n' && written.back() != '\r'));
     std::istringstream part(finished.str());
     for (const MoveIssue& v : checkMoveFile(part, machineLimits()).violations) {
         CHIMEX_FUZZ_CHECK(v.message.find("footer") == std::string::npos);

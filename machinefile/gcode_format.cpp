@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "gcode_format.h"
 
+#include "partfile/line_texts.h"
+
+#include <algorithm>
 #include <charconv>
 
 namespace chimex {
@@ -30,6 +33,71 @@ std::string_view dialectName(GcodeDialect dialect) {
     return "";
 }
 
+namespace {
+
+/// What GRBL does at once on a character wherever it stands in the stream, or nothing.
+std::string_view grblRealTimeAction(char c) {
+    return c == '!' ? "feed hold" : c == '~' ? "cycle start" : c == '?' ? "status report" : "";
+}
+
+} // namespace
+
+std::optional<std::string> characterProblem(std::string_view line, GcodeDialect dialect) {
+    const bool grbl = dialect == GcodeDialect::Grbl;
+    if (line.find('\r') != std::string_view::npos) {
+        return "a carriage return (CR) inside the line, where LinuxCNC reads on as one line and "
+               "GRBL and Marlin end it; end lines with CR LF or LF";
+    }
+    for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            return grbl ? "a byte outside printable ASCII, which GRBL takes as a command at once "
+                          "or drops, even in a comment"
+                        : "a character outside printable ASCII";
+        }
+        if (grbl && !grblRealTimeAction(c).empty()) {
+            return "GRBL acts on '" + std::string(1, c) +
+                   "' at once wherever it stands, even in a comment (" +
+                   std::string(grblRealTimeAction(c)) + ")";
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<WrittenComment> writtenComment(std::string_view text) {
+    using Kind = WrittenComment::Kind;
+    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+        if (text.starts_with(gcodeFirstComment) &&
+            text.substr(gcodeFirstComment.size()) == dialectName(dialect)) {
+            return WrittenComment{Kind::First, dialect, 0, {}};
+        }
+    }
+    if (text == gcodeLastComment) {
+        return WrittenComment{Kind::Last, {}, 0, {}};
+    }
+    if (std::ranges::find(gcodeWarningTexts, text) != gcodeWarningTexts.end() ||
+        std::ranges::find(gcodeStopTexts, text) != gcodeStopTexts.end()) {
+        return WrittenComment{};
+    }
+    for (std::size_t i = 0; i < gcodeHeaderTexts.size(); ++i) {
+        if (!text.starts_with(gcodeHeaderTexts[i])) {
+            continue;
+        }
+        const std::string_view rest = text.substr(gcodeHeaderTexts[i].size());
+        const std::string_view number = rest.substr(0, rest.find(' '));
+        const std::string_view unit = rest.substr(number.size());
+        const bool feed = i >= static_cast<std::size_t>(HeaderItem::FastestXY);
+        const bool unitWritten = feed ? unit == gcodeFeedUnit(LengthUnit::Millimetre) ||
+                                            unit == gcodeFeedUnit(LengthUnit::Inch)
+                                      : unit.empty();
+        if (!unitWritten) {
+            return std::nullopt;
+        }
+        return WrittenComment{Kind::HeaderValue, {}, i, number};
+    }
+    return std::nullopt;
+}
+
 std::string gcodeNumber(double value, int decimals) {
     char buffer[400]; // the largest double has 309 digits before the point
     const auto end =
@@ -51,6 +119,17 @@ double speedOfFeed(double feed) {
     double speed = 0;
     std::from_chars(text, end, speed);
     return speed;
+}
+
+std::string gcodeFeedText(double speed, int decimals) {
+    return gcodeNumber(speed * 60, decimals);
+}
+
+double speedAsWritten(double speed) {
+    const std::string text = gcodeFeedText(speed);
+    double feed = 0;
+    std::from_chars(text.data(), text.data() + text.size(), feed);
+    return speedOfFeed(feed);
 }
 
 } // namespace chimex

@@ -2,7 +2,9 @@
 #include "gcode_reader.h"
 
 #include "machinefile/gcode_format.h"
+#include "partfile/line_reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <string>
@@ -11,6 +13,7 @@ namespace chimex {
 
 struct GcodeReader::Words {
     std::optional<int> motion; ///< G0 or G1 on this line
+    unsigned groups = 0;       ///< the groups of which the line holds a word, as groupBit gives
     bool dwell = false;
     std::array<std::optional<double>, 3> axes;
     std::optional<double> feed;
@@ -48,6 +51,18 @@ std::string setupLineText(bool marlin, bool linuxCnc) {
     return marlin ? "\"G90\"" : "\"G21 G90 G94\" or \"G20 G90 G94\"";
 }
 
+/// Of the words chimex-cli reads, those of which a line may hold one: motion (G0, G1), dwell
+/// (G4), stop (M), each a bit; 0 for the rest. Two unit or mode words spoil the setup line.
+unsigned groupBit(char letter, double value) {
+    if (letter == 'G' && (value == 0 || value == 1)) {
+        return 1;
+    }
+    if (letter == 'G' && value == 4) {
+        return 2;
+    }
+    return letter == 'M' ? 4 : 0;
+}
+
 bool isNumberChar(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-';
 }
@@ -55,19 +70,29 @@ bool isNumberChar(char c) {
 } // namespace
 
 GcodeReader::GcodeReader(std::istream& in, IssueHandler onIssue)
-    : MoveEventReader(in, std::move(onIssue)) {}
+    : MoveEventReader(in, std::move(onIssue), false) {}
 
 void GcodeReader::readLine(std::string_view text) {
+    if (!readCharacters(text)) {
+        return;
+    }
     const std::string_view line = trim(text);
     std::string code;
     Words words;
-    if (line.empty() || line == "%" || !stripComments(line, code)) {
+    if (line.empty()) {
         return;
     }
-    if (marlin_) {
-        ended_ = code.find_first_not_of(" \t") == std::string::npos && ended_;
+    if (ended_) {
+        issue("a line after the program end (LinuxCNC reads no further, GRBL and Marlin go on): " +
+              shown(line));
+        return;
     }
-    if (!readWords(code, words) || !readSetup(words, line) || !readProgramEnd(words, line)) {
+    if (line == "%") {
+        issue("a '%' line, which LinuxCNC takes for the start or end of the file or refuses");
+        return;
+    }
+    if (!stripComments(line, code) || !readWords(code, words) || !readSetup(words, line) ||
+        !readProgramEnd(words, line)) {
         return;
     }
     if (words.feed) {
@@ -77,11 +102,8 @@ void GcodeReader::readLine(std::string_view text) {
         }
         feed_ = words.feed;
     }
-    if (words.motion) {
-        motion_ = *words.motion;
-    }
     const bool moves = words.axes[0] || words.axes[1] || words.axes[2];
-    if (words.dwell != words.dwellValue.has_value() || (words.dwell && moves)) {
+    if (words.dwell != words.dwellValue.has_value() || (words.dwell && words.words != 2)) {
         issue("G4 takes P and nothing else, and P belongs to G4: " + shown(line));
     } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(marlin_))) {
         issue("a dwell longer than a day: " + shown(line));
@@ -94,6 +116,24 @@ void GcodeReader::readLine(std::string_view text) {
     } else if (moves) {
         addMoves(words);
     }
+}
+
+/// Drops the byte-order mark (reported) and the CR of a CR LF; false after an issue for a
+/// character that a controller reads otherwise than this reader.
+bool GcodeReader::readCharacters(std::string_view& line) {
+    if (lines_.lineNumber() == 1 && line.starts_with(byteOrderMark)) {
+        issue("a UTF-8 byte-order mark before the first line, which controllers read as "
+              "characters (LinuxCNC refuses the line): save the file without it");
+        line.remove_prefix(byteOrderMark.size());
+    }
+    if (line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    if (const auto problem = characterProblem(line, format().dialect)) {
+        issue(*problem + ": " + shown(line));
+        return false;
+    }
+    return true;
 }
 
 /// Takes the setup line; false after an issue.
@@ -132,11 +172,6 @@ bool GcodeReader::readProgramEnd(const Words& words, std::string_view line) {
         issue("Marlin has no program end (its M30 deletes a file on the SD card): " + shown(line));
         return false;
     }
-    const bool acts = words.dwell || words.axes[0] || words.axes[1] || words.axes[2];
-    if (acts && ended_ && !marlin_) {
-        issue("a move or dwell after the program end: " + shown(line));
-        return false;
-    }
     ended_ = ended_ || words.programEnd;
     return true;
 }
@@ -161,8 +196,7 @@ std::optional<std::string> GcodeReader::missingEnd() const {
 bool GcodeReader::stripComments(std::string_view line, std::string& code) {
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line[i] == ';') {
-            readComment(line.substr(i + 1));
-            return true;
+            return readComment(line.substr(i + 1), true, line);
         }
         if (line[i] != '(') {
             code += line[i];
@@ -174,36 +208,54 @@ bool GcodeReader::stripComments(std::string_view line, std::string& code) {
             issue("a comment must close with ')' before another '(': " + shown(line));
             return false;
         }
-        readComment(line.substr(i + 1, close - i - 1));
+        if (!readComment(line.substr(i + 1, close - i - 1), false, line)) {
+            return false;
+        }
         i = close;
     }
     return true;
 }
 
-void GcodeReader::readComment(std::string_view text) {
-    const std::string_view comment = trim(text);
-    if (comment.starts_with(gcodeFirstComment)) {
-        const std::string_view dialect = comment.substr(gcodeFirstComment.size());
-        marlin_ = dialect == dialectName(GcodeDialect::Marlin);
-        linuxCnc_ = dialect == dialectName(GcodeDialect::LinuxCnc);
-        return;
-    }
-    if (marlin_ && comment == gcodeLastComment) {
-        ended_ = true;
-        return;
-    }
-    for (std::size_t i = 0; i < gcodeHeaderTexts.size(); ++i) {
-        if (!comment.starts_with(gcodeHeaderTexts[i])) {
-            continue;
+/// Reads a comment of the form the dialect takes; false after an issue.
+bool GcodeReader::readComment(std::string_view text, bool semicolon, std::string_view line) {
+    using Kind = WrittenComment::Kind;
+    const std::optional<WrittenComment> written = writtenComment(trim(text));
+    if (written && written->kind == Kind::First) {
+        if (lines_.lineNumber() != 1) {
+            issue("the comment that names the controller belongs on the first line: " +
+                  shown(line));
+            return false;
         }
-        const std::string_view rest = comment.substr(gcodeHeaderTexts[i].size());
-        auto value = readGcodeNumber(rest.substr(0, rest.find(' ')));
-        if (value && i >= static_cast<std::size_t>(HeaderItem::FastestXY)) {
+        marlin_ = written->dialect == GcodeDialect::Marlin;
+        linuxCnc_ = written->dialect == GcodeDialect::LinuxCnc;
+    }
+    if (marlin_ && !semicolon) {
+        issue("Marlin takes parentheses for no comment and may act on the words inside them; "
+              "comments for Marlin follow ';': " +
+              shown(line));
+        return false;
+    }
+    if (!marlin_ && semicolon) {
+        issue("a ';' comment in a file for GRBL or LinuxCNC, which chimex-cli writes in "
+              "parentheses: " +
+              shown(line));
+        return false;
+    }
+    if (!written || (written->kind == Kind::Last && !marlin_)) {
+        issue("a comment that chimex-cli does not write, which a controller or sender may act on "
+              "(LinuxCNC on MSG, DEBUG, PRINT, LOG, LOGOPEN, ABORT and more): " +
+              shown(line));
+        return false;
+    }
+    ended_ = ended_ || written->kind == Kind::Last;
+    if (written->kind == Kind::HeaderValue) {
+        auto value = readGcodeNumber(written->number);
+        if (value && written->item >= static_cast<std::size_t>(HeaderItem::FastestXY)) {
             value = speedOfFeed(*value);
         }
-        storeHeaderValue(i, value, comment);
-        return;
+        storeHeaderValue(written->item, value, trim(text));
     }
+    return true;
 }
 
 bool GcodeReader::readWords(std::string_view code, Words& words) {
@@ -215,27 +267,51 @@ bool GcodeReader::readWords(std::string_view code, Words& words) {
         if (i == code.size()) {
             return true;
         }
-        const std::size_t start = i;
-        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(code[i++])));
+        const std::size_t start = i++;
         while (i < code.size() && isNumberChar(code[i])) {
             ++i;
         }
         const std::string_view word = code.substr(start, i - start);
         const auto value = readGcodeNumber(word.substr(1));
-        if (!std::isalpha(static_cast<unsigned char>(letter)) || !value) {
+        if (!std::isalpha(static_cast<unsigned char>(word[0])) || !value) {
             issue("not a G-code word: " + shown(code.substr(start)));
             return false;
         }
-        if (!readWord(letter, *value, words)) {
-            issue("not G-code that chimex-cli reads: " + shown(word));
+        if (!takeWord(word, *value, code, words)) {
             return false;
         }
         ++words.words;
     }
 }
 
+/// Takes `word` of `code` as typed, with its value; false after an issue.
+bool GcodeReader::takeWord(std::string_view word, double value, std::string_view code,
+                           Words& words) {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
+    if (marlin_ && word[0] != letter) {
+        issue("Marlin reads lower-case G-code only when built to: " + shown(code));
+        return false;
+    }
+    if ((words.groups & groupBit(letter, value)) != 0) {
+        issue("two words of one modal group on one line, which controllers refuse or read "
+              "otherwise: " +
+              shown(code));
+        return false;
+    }
+    words.groups |= groupBit(letter, value);
+    if (!readWord(letter, value, words)) {
+        issue("not G-code that chimex-cli reads: " + shown(word));
+        return false;
+    }
+    if (words.words == 0 && letter != 'G' && letter != 'M') {
+        issue("a line starts with its G or M word (Marlin reads no other line): " + shown(code));
+        return false;
+    }
+    return true;
+}
+
 bool GcodeReader::readWord(char letter, double value, Words& words) {
-    if (letter == 'G' && (value == 0 || value == 1) && !words.motion) {
+    if (letter == 'G' && (value == 0 || value == 1)) {
         words.motion = static_cast<int>(value);
         return true;
     }
@@ -260,7 +336,7 @@ bool GcodeReader::readWord(char letter, double value, Words& words) {
     }
     if (letter == 'M') {
         words.programEnd = words.programEnd || value == 2 || value == 30;
-        return value == 0 || value == 1 || value == 2 || value == 30;
+        return value == 0 || value == 2 || value == 30; // M1 stops only where a switch says so
     }
     std::optional<double>* slot = letter == 'X'   ? &words.axes[0]
                                   : letter == 'Y' ? &words.axes[1]
@@ -289,11 +365,12 @@ void GcodeReader::addRestMove(const Words& words, double length) {
 }
 
 void GcodeReader::addMoves(const Words& words) {
-    if (motion_ < 0) {
-        issue("X, Y or Z without G0 or G1");
+    if (!words.motion) {
+        issue("X, Y or Z without G0 or G1 on its line");
         return;
     }
-    if (motion_ == 1 && !feed_) {
+    const int motion = *words.motion;
+    if (motion == 1 && !feed_) {
         issue("G1 before an F word sets the feed");
         return;
     }
@@ -310,7 +387,7 @@ void GcodeReader::addMoves(const Words& words) {
         path += distance * distance;
     }
     path = std::sqrt(path);
-    if (linuxCnc_ && motion_ == 1 && named == 1 && path > 0 && path <= 1.5 * gcodeRestStep) {
+    if (linuxCnc_ && motion == 1 && named == 1 && path > 0 && path <= 1.5 * gcodeRestStep) {
         addRestMove(words, path);
         return;
     }
@@ -321,15 +398,15 @@ void GcodeReader::addMoves(const Words& words) {
         MoveEvent move;
         move.line = lines_.lineNumber();
         move.axis = static_cast<Axis>(i);
-        if (motion_ == 1 && (named == 1 || !(path > 0))) {
+        if (motion == 1 && (named == 1 || !(path > 0))) {
             move.speed = speedOfFeed(*feed_);
-        } else if (motion_ == 1) {
+        } else if (motion == 1) {
             move.speed = *feed_ / 60 * std::fabs(*words.axes[i] - position_[i]) / path;
         }
         move.from = position_[i];
         move.target = *words.axes[i];
         move.singleAxis = named == 1;
-        move.alongPath = motion_ == 1 && named > 1 && path > 0;
+        move.alongPath = motion == 1 && named > 1 && path > 0;
         position_[i] = move.target;
         pending_.push_back(move);
     }

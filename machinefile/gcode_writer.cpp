@@ -16,10 +16,6 @@ constexpr double longestRestMove = 10;
 /// The feed of the slowest rest move (0.000006 a minute) to nine digits.
 constexpr int restFeedDecimals = 15;
 
-std::string feedText(double speed) {
-    return gcodeNumber(speed * 60);
-}
-
 } // namespace
 
 double pathFeedPerMinute(double speed) {
@@ -44,20 +40,18 @@ void GcodeWriter::comment(std::string_view text) {
     }
 }
 
-void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) {
+void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header, int decimals) {
     const bool inch = format_.unit == LengthUnit::Inch;
     comment(std::string(gcodeFirstComment) + std::string(dialectName(format_.dialect)));
-    comment("User takes responsibility for the effects and outcomes");
-    comment("of the use of this program.");
-    comment("The machine will begin by moving to the 0,0,0 point, pause for");
-    comment("2 seconds, and then start moving to play the song.");
-    comment("Read the values below and make sure that your machine can");
-    comment("safely move within that range.");
+    for (const std::string_view text : gcodeWarningTexts) {
+        comment(text);
+    }
     for (std::size_t i = 0; i < header.size(); ++i) {
         const bool feed = i >= static_cast<std::size_t>(HeaderItem::FastestXY);
-        comment(
-            std::string(gcodeHeaderTexts[i]) +
-            (feed ? feedText(header[i]) + (inch ? " in/min" : " mm/min") : gcodeNumber(header[i])));
+        comment(std::string(gcodeHeaderTexts[i]) +
+                (feed
+                     ? gcodeFeedText(header[i], decimals) + std::string(gcodeFeedUnit(format_.unit))
+                     : gcodeNumber(header[i], decimals)));
     }
     // Marlin works in millimetres only and knows neither G21 nor G94 unless built to. LinuxCNC
     // blends moves by default, which changes the speeds of the notes: exact path (G61.1) instead.
@@ -67,14 +61,15 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header) 
         line(std::string(inch ? "G20 G90 G94" : "G21 G90 G94") +
              (format_.dialect == GcodeDialect::LinuxCnc ? " G61.1" : ""));
     }
-    comment("Check the extents above, then resume to move to 0, 0, 0");
-    comment("and start the song, or stop the program to cancel.");
+    for (const std::string_view text : gcodeStopTexts) {
+        comment(text);
+    }
     line("M0");
     line("G0 X0 Y0 Z0");
 }
 
 void GcodeWriter::writeMove(Axis axis, double target, double speed) {
-    line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + feedText(speed));
+    line(std::string("G1 ") + axisLetter(axis) + gcodeNumber(target) + " F" + gcodeFeedText(speed));
 }
 
 void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed, int decimals) {
@@ -85,15 +80,24 @@ void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed
     line(text + " F" + gcodeNumber(pathFeedPerMinute(speed)));
 }
 
+std::string GcodeWriter::dwellTime(double seconds) const {
+    return format_.dialect == GcodeDialect::Marlin ? gcodeNumber(seconds * 1000, 0)
+                                                   : gcodeNumber(seconds, 3);
+}
+
+// A dwell of no time is left out: it would only stop the machine, since Marlin (and Klipper behind
+// it) finish every queued move at each G4, so every note would end in a full stop.
 void GcodeWriter::writeDwell(double seconds) {
-    if (format_.dialect == GcodeDialect::Marlin) {
-        line("G4 P" + gcodeNumber(seconds * 1000, 0));
-    } else {
-        line("G4 P" + gcodeNumber(seconds, 3));
+    const std::string time = dwellTime(seconds);
+    if (time != "0") {
+        line("G4 P" + time);
     }
 }
 
 void GcodeWriter::writeTimedDwell(double seconds) {
+    if (dwellTime(seconds) == "0") {
+        return;
+    }
     if (format_.dialect == GcodeDialect::LinuxCnc) {
         line("G61.1");
     }

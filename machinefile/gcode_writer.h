@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,9 +38,11 @@ class GcodeWriter {
   public:
     GcodeWriter(std::ostream& out, const GcodeFormat& format);
 
-    /// The header comments (`header` in HeaderItem order, speeds a second), the units and modes,
-    /// the operator stop with what it is for, and the move to 0, 0, 0.
-    void writeStart(const std::array<double, headerItemCount>& header);
+    /// The header comments (`header` in HeaderItem order, speeds a second; positions and feeds
+    /// with the `decimals` the moves carry), the units and modes, the operator stop with what it
+    /// is for, and the move to 0, 0, 0.
+    void writeStart(const std::array<double, headerItemCount>& header,
+                    int decimals = gcodeDecimals);
     /// One axis to `target` at `speed`, a G1 line.
     void writeMove(Axis axis, double target, double speed);
     /// Several axes to their targets along one straight line at `speed` along it, one G1 line;
@@ -47,7 +50,8 @@ class GcodeWriter {
     /// carry `decimals` decimals.
     void writeMove(const std::vector<AxisTarget>& targets, double speed,
                    int decimals = gcodeDecimals);
-    /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds.
+    /// A dwell of `seconds`: G4 P in seconds, for Marlin in milliseconds; nothing when it rounds
+    /// to no time.
     void writeDwell(double seconds);
     /// A dwell at a rest of a tune timed against the score, after a move. LinuxCNC times dwells in
     /// its task, which can look at its motion just after sending it the move and before the move
@@ -66,6 +70,8 @@ class GcodeWriter {
   private:
     void line(std::string_view text);
     void comment(std::string_view text);
+    /// The P word's value as written: seconds to the millisecond, for Marlin milliseconds.
+    std::string dwellTime(double seconds) const;
 
     std::ostream& out_;
     GcodeFormat format_;

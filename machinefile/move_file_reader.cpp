@@ -2,6 +2,7 @@
 #include "move_file_reader.h"
 
 #include "files/failure.h"
+#include "partfile/line_reader.h"
 
 #include <cctype>
 #include <sstream>
@@ -47,7 +48,9 @@ bool looksLikeGcode(std::istream& in) {
     const std::string_view text(head, static_cast<std::size_t>(in.gcount()));
     in.clear();
     in.seekg(start);
-    const auto first = text.find_first_not_of(" \t\r\n");
+    // A byte-order mark before G-code is the G-code reader's to report.
+    const auto first = text.find_first_not_of(
+        " \t\r\n", text.starts_with(byteOrderMark) ? byteOrderMark.size() : 0);
     if (first == std::string_view::npos) {
         return false;
     }

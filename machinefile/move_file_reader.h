@@ -11,8 +11,8 @@
 namespace chimex {
 
 /// True when the text in `in` is G-code rather than a part file: its first character other than
-/// blanks and line ends opens a comment ('(' or ';'), is '%', or is G, M or N before a digit.
-/// Leaves the stream where it was (it must be seekable).
+/// a UTF-8 byte-order mark, blanks and line ends opens a comment ('(' or ';'), is '%', or is G, M
+/// or N before a digit. Leaves the stream where it was (it must be seekable).
 bool looksLikeGcode(std::istream& in);
 
 /// The dialect and unit a G-code file was written for, from its first comment (GRBL when it has

@@ -33,7 +33,12 @@ double accelAlong(const Direction& unit, const Controller& c) {
 }
 
 std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Controller& c) {
-    MotionPlanner planner(c);
+    return entrySpeeds(run, c, 0);
+}
+
+std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Controller& c,
+                                double entry) {
+    MotionPlanner planner(c, entry);
     for (const PlannerMove& m : run) {
         planner.move(m);
     }
@@ -121,7 +126,7 @@ std::optional<PlannedStep> MotionPlanner::next() {
         }
         moved_ = true;
         step.speeds = {front.move.feed, entry_, *exit, front.move.accel};
-        step.seconds = moveDuration(front.move.length, step.speeds);
+        step.seconds = quantised(moveDuration(front.move.length, step.speeds), controller_);
         entry_ = *exit;
     } else {
         step.seconds = front.seconds;

@@ -28,6 +28,9 @@ struct PlannerMove {
 /// move ends at rest): each junction at most its corner and feed limits, slow enough to stop
 /// within the moves the controller sees ahead, and reachable from the move before.
 std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Controller& c);
+/// The same for the moves from the middle of such a run, the first entered at `entry`.
+std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Controller& c,
+                                double entry);
 
 /// One step of a planned file: a move with its speeds, or a dwell or stop (speeds all 0).
 struct PlannedStep {
@@ -39,10 +42,13 @@ struct PlannedStep {
 /// Times moves as a controller that blends them through its junctions, as they come: each move's
 /// entry and exit speeds, and so its time, are known once the moves it can see ahead are given.
 /// A dwell empties the planner, so the moves on both sides of it stop, and it waits the
-/// controller's stop delay when the machine comes to it moving. Memory stays within its look-ahead.
+/// controller's stop delay when the machine comes to it moving; a controller that times moves in
+/// periods ends each in the period after its exact end. Memory stays within its look-ahead.
 class MotionPlanner {
   public:
     explicit MotionPlanner(const Controller& c) : controller_(c) {}
+    /// A planner whose first move is entered at `entry`, as in the middle of a run.
+    MotionPlanner(const Controller& c, double entry) : controller_(c), entry_(entry) {}
 
     /// A move by `displacement` at `feed` (length/s); false, and nothing given, for one of no
     /// length or speed or beyond reckoning.

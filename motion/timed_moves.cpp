@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "timed_moves.h"
 
-#include "timed_segments.h"
-
 namespace chimex {
 
 std::vector<TimedMove> timeMoves(const std::vector<TimingNote>& notes, const Controller& c,
@@ -20,8 +18,9 @@ std::vector<TimedMove> timeMoves(const std::vector<TimingNote>& notes, const Con
     std::vector<TimedMove> moves;
     moves.reserve(notes.size());
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        moves.push_back({timed[i].target[static_cast<std::size_t>(notes[i].axis)],
-                         timed[i].dwellBefore, timed[i].reachesFeed});
+        const TimedSegment& t = timed[i];
+        moves.push_back({t.target[static_cast<std::size_t>(notes[i].axis)], t.dwellBefore,
+                         t.reachesFeed, t.silence, t.noRoom, t.dwellAfter, t.startsOff});
     }
     return moves;
 }

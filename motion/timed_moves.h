@@ -2,6 +2,7 @@
 #pragma once
 
 #include "controller.h"
+#include "timed_segments.h"
 
 #include <array>
 #include <vector>
@@ -19,11 +20,16 @@ struct TimingNote {
 };
 
 /// A note as the machine plays it: the coordinate its move ends at, the dwell before it (0: none),
-/// and whether it reaches its feed.
+/// whether it reaches its feed, and as for a TimedSegment, whether it is silent, finds no room, is
+/// followed by the dwell that ends the tune, or starts off the score's time.
 struct TimedMove {
     double target = 0;
     double dwellBefore = 0;
     bool reachesFeed = true;
+    Silence silence = Silence::None;
+    bool noRoom = false;
+    double dwellAfter = 0;
+    double startsOff = 0;
 };
 
 /// Times single-axis notes as `timeSegments` times segments: each note is one segment along its

@@ -8,7 +8,8 @@
 
 namespace chimex {
 
-LineReader::LineReader(std::istream& in) : in_(in), buffer_(256 * 1024) {}
+LineReader::LineReader(std::istream& in, bool crEndsLine)
+    : in_(in), buffer_(256 * 1024), crEndsLine_(crEndsLine) {}
 
 bool LineReader::fill() {
     if (eof_) {
@@ -49,8 +50,8 @@ bool LineReader::next(std::string_view& line) {
         any = true;
         const char* start = buffer_.data() + begin_;
         const char* stop = buffer_.data() + end_;
-        const char* found =
-            std::find_if(start, stop, [](char c) { return c == '\r' || c == '\n'; });
+        const char* found = std::find_if(
+            start, stop, [this](char c) { return (c == '\r' && crEndsLine_) || c == '\n'; });
         if (found != stop && line_.empty() &&
             static_cast<std::size_t>(found - start) <= maxLength) {
             // The whole line lies in the buffer: hand it out without copying.
@@ -62,9 +63,15 @@ bool LineReader::next(std::string_view& line) {
         }
         const auto length = static_cast<std::size_t>(found - start);
         if (length > maxLength - line_.size()) {
+            const bool crInside = !crEndsLine_ && (line_.find('\r') != std::string::npos ||
+                                                   std::find(start, found, '\r') != found);
             throw InputFailure({}, lineNumber_ + 1,
                                "the line is longer than " + std::to_string(maxLength) +
-                                   " characters; this is not a file chimex-cli reads");
+                                   " characters" +
+                                   (crInside ? " (it holds carriage returns (CR), which end no "
+                                               "line without a line feed)"
+                                             : "") +
+                                   "; this is not a file chimex-cli reads");
         }
         line_.append(start, length);
         begin_ += length;

@@ -40,8 +40,8 @@ std::string shown(std::string_view text) {
     return "\"" + out + (text.size() > 60 ? "...\"" : "\"");
 }
 
-MoveEventReader::MoveEventReader(std::istream& in, IssueHandler onIssue)
-    : lines_(in), onIssue_(std::move(onIssue)) {}
+MoveEventReader::MoveEventReader(std::istream& in, IssueHandler onIssue, bool crEndsLine)
+    : lines_(in, crEndsLine), onIssue_(std::move(onIssue)) {}
 
 std::optional<MoveEvent> MoveEventReader::next() {
     std::string_view line;

@@ -84,7 +84,8 @@ class MoveEventReader {
     virtual std::optional<std::string> missingEnd() const = 0;
 
   protected:
-    MoveEventReader(std::istream& in, IssueHandler onIssue);
+    /// `crEndsLine` false: lines end at LF only, and a CR stays in the line for readLine to judge.
+    MoveEventReader(std::istream& in, IssueHandler onIssue, bool crEndsLine = true);
 
     /// Stores header item `item` as this line states it; reports a value that is not a number
     /// (nothing) or stated twice. `line` is the comment, shown in the issue.

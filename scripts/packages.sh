@@ -1,8 +1,9 @@
 # Debian 12 packages the project needs. Sourced by the set-up script.
 # To build and run the desktop program (MIDI input through RtMidi's ALSA back end and JACK's own
 # API; libxcb1-dev asks the X server which keys are down; librsvg2-bin draws the icons of the
-# installed program; ccache lets several checkouts share compiled objects):
-CHIMEX_BUILD_PACKAGES="cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev librtmidi-dev libjack-jackd2-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev librsvg2-bin ccache"
+# installed program; qt6-serialport-dev talks to a machine's controller on a serial port; ccache
+# lets several checkouts share compiled objects):
+CHIMEX_BUILD_PACKAGES="cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-serialport-dev librtmidi-dev libjack-jackd2-dev libxcb1-dev libgtest-dev libgmock-dev libbenchmark-dev librsvg2-bin ccache"
 # To build the Debian package (dpkg-shlibdeps finds its dependencies, file finds the programs):
 CHIMEX_PACKAGE_PACKAGES="dpkg-dev file"
 # To run the whole test suite (windows under Xvfb, sound on a null sink, MIDI through a JACK

@@ -5,6 +5,7 @@
 #include "files/failure.h"
 #include "files/own_file.h"
 #include "numeric_value.h"
+#include "partfile/line_reader.h"
 #include "partfile/number_forms.h"
 #include "platform/program_folders.h"
 #include "setting_keys.h"
@@ -24,8 +25,6 @@ namespace {
 
 /// Far longer than any settings file the program writes; a longer one is not read at all.
 constexpr std::size_t longestSettingsFile = 1 << 20;
-
-constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view trimSpaces(std::string_view text) {
     const auto first = text.find_first_not_of(' ');

@@ -96,6 +96,16 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500"}),
               ExitStatus::Done);
     EXPECT_THAT(out.str(), HasSubstr("running time 3.540 s"));
+    // $1=255 keeps GRBL's motors on: a stop costs nothing, so the dwells are the whole rests.
+    EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500",
+                   "--step-idle-delay", "0.255"}),
+              ExitStatus::Done);
+    EXPECT_THAT(out.str(), HasSubstr("running time 3.490 s"));
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("kept.nc"), "--format", "gcode",
+                   "--dialect", "grbl", "--unit", "mm", "--steps-per-unit", "80", "--accel", "500",
+                   "--pause", "--settings", path("fast.ini"), "--step-idle-delay", "0.255"}),
+              ExitStatus::Done);
+    EXPECT_THAT(test::readFile(path("kept.nc")), HasSubstr("\r\nG4 P0.3\r\nG1 "));
     // LinuxCNC's task must see the move under way before it times the dwell after it.
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.ngc"), "--format", "gcode",
                    "--dialect", "linuxcnc", "--unit", "mm", "--steps-per-unit", "80", "--accel",
@@ -173,10 +183,12 @@ TEST_F(CommandLine, FinishTurnsAJournalIntoThePartFileRenderWrites) {
     const auto rendered = test::crlfLines(test::readFile(path("part.txt")));
     // The journal lies between the 32 lines of header and start sequence and the 4 of the footer.
     const std::vector<std::string> journal(rendered.begin() + 32, rendered.end() - 4);
-    // A crash cut the last line short: it is left out, and said so.
-    write("journal.txt", test::crlfText(journal) + "J3,, 6.6");
+    // A power cut cut the last line short and left zeros where the rest never reached the disk:
+    // both are left out, and said so.
+    write("journal.txt", test::crlfText(journal) + "J3,, 6.6" + std::string(70000, '\0'));
     ASSERT_EQ(run({"finish", path("journal.txt"), "-o", path("finished.txt")}), ExitStatus::Done)
         << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("ends in 70000 NUL bytes"));
     EXPECT_THAT(err.str(),
                 HasSubstr("has no line end, so it may be cut short; left out: \"J3,, 6.6\""));
     auto finished = test::crlfLines(test::readFile(path("finished.txt")));
@@ -271,6 +283,94 @@ TEST_F(CommandLine, NoRoomWritesTheNotesBeforeAndSaysSo) {
     EXPECT_EQ(feedMoves(test::readFile(path("part.ngc"))).size(), 1u);
 }
 
+/// A G-code render that must pass its own check and, with --accel, keep the score's time there.
+struct KeptTime {
+    const char* name;
+    const char* score;
+    std::vector<std::string> args; ///< after the score, OUT, --format gcode and --unit mm
+    ExitStatus status;
+    const char* report;
+    const char* runningTime; ///< check's, with the render's --accel
+    const char* settings = "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3\nMAxZSpeed = 2\n";
+};
+
+class RenderedTime : public CommandLine, public ::testing::WithParamInterface<KeptTime> {};
+
+TEST_P(RenderedTime, PassesItsOwnCheckAndKeepsTheScoresTime) {
+    const KeptTime& c = GetParam();
+    write("score.txt", c.score);
+    write("machine.ini", c.settings);
+    std::vector<std::string> args = {
+        "render", path("score.txt"), "-o", path("out.nc"), "--format",
+        "gcode",  "--unit",          "mm", "--settings",   path("machine.ini")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ASSERT_EQ(run(args), c.status) << err.str();
+    EXPECT_THAT(err.str(), HasSubstr(c.report));
+    std::vector<std::string> check = {"check", path("out.nc"), "--settings", path("machine.ini")};
+    const auto accel = std::find(c.args.begin(), c.args.end(), "--accel");
+    if (accel != c.args.end()) {
+        check.insert(check.end(), accel, accel + 2);
+    }
+    EXPECT_EQ(run(check), ExitStatus::Done) << out.str();
+    EXPECT_THAT(out.str(), HasSubstr(std::string("running time ") + c.runningTime + " s"));
+}
+
+const char* const fourNotes = "24 0.5\n26 0.5 0.1\n0 1\n36 0.2 0.3\n";
+const char* const mostlyTooShort = "24 0.001\n0 0.001\n36 0.001\n12 0.5\n5 0.001\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RenderedTime,
+    ::testing::Values(
+        // The header states the extents with the decimals the chords' positions carry.
+        KeptTime{"ChordHeaderAtThePositionsDecimals",
+                 fourNotes,
+                 {"--dialect", "linuxcnc", "--voices", "2", "--steps-per-unit", "80"},
+                 ExitStatus::Done,
+                 "4 notes placed in 4 moves",
+                 "4.600"},
+        KeptTime{"NoTimedMoveOnZero",
+                 "18 0.005 0.005\n20 0.005 0.005\n13 0.005 0.005\n",
+                 {"--dialect", "linuxcnc", "--pause", "--accel", "50"},
+                 ExitStatus::Done,
+                 "3 notes placed",
+                 "2.025"},
+        // Whole steps of 0.16 mm: the last note ends early by what a dwell keeps.
+        KeptTime{"WholeStepsEndOnTime",
+                 "15 1.429\n",
+                 {"--dialect", "grbl", "--steps-per-unit", "6.25", "--accel", "50"},
+                 ExitStatus::Done,
+                 "1 notes placed",
+                 "3.429"},
+        KeptTime{"VeryLowAcceleration",
+                 fourNotes,
+                 {"--dialect", "linuxcnc", "--pause", "--accel", "0.01"},
+                 ExitStatus::Done,
+                 "4 notes too short to reach their pitch",
+                 "4.600"},
+        KeptTime{"NotesOfNoWholeStepAreRests",
+                 mostlyTooShort,
+                 {"--dialect", "grbl", "--steps-per-unit", "80", "--accel", "500"},
+                 ExitStatus::Done,
+                 "4 notes too short to sound (no whole step in their time) keep their time as "
+                 "rests (the first: note 1)",
+                 "2.504"},
+        KeptTime{
+            "ChordsOfNoWholeStepAreRests",
+            mostlyTooShort,
+            {"--dialect", "marlin", "--voices", "2", "--steps-per-unit", "80", "--accel", "500"},
+            ExitStatus::Done,
+            "4 moves too short to sound",
+            "2.504"},
+        // From 4.5 mm the second note would land on 0 or pass 6: the first is kept.
+        KeptTime{"AChordOnZeroFindsNoRoom",
+                 "36 1.5\n36 1.5\n",
+                 {"--dialect", "grbl", "--voices", "2"},
+                 ExitStatus::NoRoom,
+                 "Not enough room: Sorry",
+                 "3.500",
+                 "MaxX = 6\nMaxY = 0\nMaxZ = 0\nMAxXYSpeed = 3\nMAxZSpeed = 2\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CommandLine, OutputThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) {
     write("score.txt", "24 0.5\n");
     write("target.txt", "old");
@@ -309,9 +409,21 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
           test::midiFile(
               0, 96, {test::TrackBuilder().tempo(0, 16777215).on(0, 60).off(500000, 60).end()}));
     write("slow.ini", "MaxX = 9\r\nMaxY = 9\r\nMaxZ = 9\r\nMAxXYSpeed = -3\r\nMAxZSpeed = 2\r\n");
-    write("bad.ngc", "(a G-code file)\r\nG91\r\n");
+    write("bad.ngc", "(file created by Gantrix Chimex software, G-code for GRBL)\r\nG91\r\n");
     write("far.txt", "PAUSE 2\r\nJS, 1\r\nJ3, 200\r\n");
     write("one.mid", test::midiFile(0, 96, {test::TrackBuilder().on(0, 60).off(96, 60).end()}));
+    write("zeros.txt", std::string(5000, '\0'));
+    write("crawl.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 1E-9\nMAxZSpeed = 2\n");
+    write("rush.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3.4E+38\nMAxZSpeed = 2\n");
+    write("zcrawl.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3\nMAxZSpeed = 1E-9\n");
+    write("gap.mid", test::midiFile(0, 96,
+                                    {test::TrackBuilder()
+                                         .tempo(0, 16777215)
+                                         .on(0, 60)
+                                         .off(96, 60)
+                                         .on(500000, 62)
+                                         .off(96, 62)
+                                         .end()}));
     std::vector<std::string> args;
     for (std::string a : GetParam().args) {
         if (a.starts_with("@")) {
@@ -459,6 +571,41 @@ INSTANTIATE_TEST_SUITE_P(
                 {"render", "@day.mid", "-o", "@out.txt"},
                 ExitStatus::BadInput,
                 "note 1: held for"},
+        // Settings, options and scores that would make a file our own check refuses, named.
+        Refusal{"SpeedWrittenAsZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--settings", "@crawl.ini"},
+                ExitStatus::BadInput,
+                "crawl.ini: MAxXYSpeed 1E-09 is too slow: key 0 would jog at a speed written as 0"},
+        Refusal{"SpeedBeyondAnyMachine",
+                {"render", "@good.txt", "-o", "@out.txt", "--settings", "@rush.ini"},
+                ExitStatus::BadInput,
+                "rush.ini: MAxXYSpeed 3.4E+38 is faster than any machine jogs"},
+        Refusal{"TunedZSpeedWrittenAsZero",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--steps-per-unit", "80", "--settings", "@zcrawl.ini"},
+                ExitStatus::BadInput,
+                "zcrawl.ini: MAxZSpeed 1E-09 is too slow: a note on Z would jog"},
+        Refusal{
+            "StepsBeyondAnyNumber",
+            {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "1e-300"},
+            ExitStatus::Usage,
+            "--steps-per-unit 1e-300 is too few: key 36 would jog at a speed beyond any number"},
+        Refusal{"ZStepsBeyondAnyNumber",
+                {"render", "@good.txt", "-o", "@out.txt", "--steps-per-unit", "80",
+                 "--z-steps-per-unit", "1e-300"},
+                ExitStatus::Usage,
+                "--z-steps-per-unit 1e-300 is too few"},
+        Refusal{"ChordsAfterARestOfADay",
+                {"render", "@gap.mid", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--voices", "3"},
+                ExitStatus::BadInput,
+                "gap.mid: note 2: a gap of 87381.328125 seconds"},
+        Refusal{"ChordHeldForADay",
+                {"render", "@day.mid", "-o", "@out.txt", "--format", "gcode", "--dialect", "grbl",
+                 "--unit", "mm", "--voices", "2"},
+                ExitStatus::BadInput,
+                "day.mid: note 1: held for"},
         Refusal{"FinishMalformedJournal",
                 {"finish", "@bad.txt", "-o", "@out.txt"},
                 ExitStatus::BadInput,
@@ -487,6 +634,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"listen", "@bad.ngc", "-o", "@out.txt", "--steps-per-unit", "80"},
                 ExitStatus::BadInput,
                 "bad.ngc: line 2: not G-code that chimex-cli reads: \"G91\""},
+        Refusal{"FinishZeroFilled",
+                {"finish", "@zeros.txt", "-o", "@out.txt"},
+                ExitStatus::BadInput,
+                "zeros.txt: nothing but NUL bytes"},
         Refusal{"FinishGcode",
                 {"finish", "@bad.ngc", "-o", "@out.txt"},
                 ExitStatus::BadInput,
@@ -514,6 +665,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "linuxcnc", "--unit", "mm", "--accel", "0"},
                 ExitStatus::Usage,
                 "--accel takes a number above 0"},
+        Refusal{"AccelNoNoteCanUse",
+                {"render", "@good.txt", "-o", "@out.txt", "--format", "gcode", "--dialect",
+                 "linuxcnc", "--unit", "mm", "--accel", "1e-300"},
+                ExitStatus::Usage,
+                "--accel 1e-300 is too low for this score: its ramps leave no note time"},
         Refusal{"AccelNaN",
                 {"convert", "@part.txt", "-o", "@out.txt", "--dialect", "linuxcnc", "--unit", "mm",
                  "--accel", "nan"},

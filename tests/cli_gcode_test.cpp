@@ -51,6 +51,7 @@ std::string gcodeOf(const std::string& part, const GcodeFormat& format) {
 std::string spooledGcode(const GcodeFormat& format) {
     GcodeMoveSpool spool;
     spool.move(Axis::X, 1.463f, 0.523f, 0.7651491f, threeDecimalText(0.7651491f));
+    spool.pause(0.0f); // legato with pauses on: no dwell, which would stop the machine
     spool.pause(0.31f);
     spool.move(Axis::Z, 0.732f, 1.2f, 0.8784f, threeDecimalText(0.8784f));
     std::ostringstream out;
@@ -100,6 +101,9 @@ TEST_P(Dialects, WriteWhatTheirControllerAccepts) {
     const std::string text = gcodeOf(samplePart(), c.format);
     EXPECT_EQ(text, test::crlfText(expected) + c.moves);
     EXPECT_EQ(spooledGcode(c.format), text);
+    std::string legato = samplePart();
+    legato.insert(legato.find("PAUSE, .3"), "PAUSE, .0\r\n");
+    EXPECT_EQ(gcodeOf(legato, c.format), text);
     for (const auto& line : test::crlfLines(text)) {
         EXPECT_LT(line.size(), 80u) << line; // GRBL's longest line
     }
@@ -227,14 +231,25 @@ TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
                              "G1 X1E2 F60\r\n"
                              "M3 S1000\r\n"
                              "G0 X1 X2\r\n"
-                             "G4 P86401\r\n";
+                             "G4 P86401\r\n"
+                             "G4 P0.5 G4\r\n"
+                             "M0 X1\r\n"
+                             "M1\r\n"
+                             "%\r\n"
+                             "G1 Z0.366 F21.96\rY0.5\r\n"
+                             "(hold!)\r\n"
+                             "(caf\xC3\xA9)\r\n"
+                             "(LOGOPEN,/home/me/song.nc)\r\n"
+                             "; End of the song.\r\n"
+                             "(file created by Gantrix Chimex software, G-code for Marlin)\r\n";
     std::vector<std::string> found;
     for (const MoveIssue& issue : check(text).violations) {
         if (issue.line > 0) {
             found.push_back(std::to_string(issue.line) + ": " + issue.message);
         }
     }
-    EXPECT_THAT(found, ElementsAre("2: X, Y or Z without G0 or G1",
+    EXPECT_THAT(found, ElementsAre("2: a line starts with its G or M word (Marlin reads no other "
+                                   "line): \"X1\"",
                                    "3: not G-code that chimex-cli reads: \"G91\"",
                                    "4: G1 before an F word sets the feed",
                                    "5: not G-code that chimex-cli reads: \"N10\"",
@@ -245,7 +260,29 @@ TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
                                    "9: not G-code that chimex-cli reads: \"E2\"",
                                    "10: not G-code that chimex-cli reads: \"M3\"",
                                    "11: not G-code that chimex-cli reads: \"X2\"",
-                                   "12: a dwell longer than a day: \"G4 P86401\""));
+                                   "12: a dwell longer than a day: \"G4 P86401\"",
+                                   "13: two words of one modal group on one line, which "
+                                   "controllers refuse or read otherwise: \"G4 P0.5 G4\"",
+                                   "14: X, Y or Z without G0 or G1 on its line",
+                                   "15: not G-code that chimex-cli reads: \"M1\"",
+                                   "16: a '%' line, which LinuxCNC takes for the start or end of "
+                                   "the file or refuses",
+                                   "17: a carriage return (CR) inside the line, where LinuxCNC "
+                                   "reads on as one line and GRBL and Marlin end it; end lines "
+                                   "with CR LF or LF: \"G1 Z0.366 F21.96?Y0.5\"",
+                                   "18: GRBL acts on '!' at once wherever it stands, even in a "
+                                   "comment (feed hold): \"(hold!)\"",
+                                   "19: a byte outside printable ASCII, which GRBL takes as a "
+                                   "command at once or drops, even in a comment: \"(caf?\?)\"",
+                                   "20: a comment that chimex-cli does not write, which a "
+                                   "controller or sender may act on (LinuxCNC on MSG, DEBUG, "
+                                   "PRINT, LOG, LOGOPEN, ABORT and more): "
+                                   "\"(LOGOPEN,/home/me/song.nc)\"",
+                                   "21: a ';' comment in a file for GRBL or LinuxCNC, which "
+                                   "chimex-cli writes in parentheses: \"; End of the song.\"",
+                                   "22: the comment that names the controller belongs on the "
+                                   "first line: \"(file created by Gantrix Chimex software, "
+                                   "G-code for Marlin)\""));
 }
 
 TEST(TunedSpeeds, AreThePitchOverTheStepsMovedDownByOctavesToFit) {
@@ -288,6 +325,7 @@ TEST_P(GcodeSetupAndEnd, AreRequiredWhereTheWriterPutsThem) {
 
 constexpr auto grbl = GcodeDialect::Grbl;
 constexpr auto marlin = GcodeDialect::Marlin;
+constexpr auto linuxCnc = GcodeDialect::LinuxCnc;
 
 INSTANTIATE_TEST_SUITE_P(
     Gcode, GcodeSetupAndEnd,
@@ -312,16 +350,49 @@ INSTANTIATE_TEST_SUITE_P(
                    "the setup line must be \"G90\" alone", false},
         SetupOrEnd{"NoProgramEnd", grbl, "M2\r\n", "", "the file has no program end (M2)", true},
         SetupOrEnd{"MoveAfterTheEnd", grbl, "M2\r\n", "M2\r\nG1 X1 F60\r\n",
-                   "a move or dwell after the program end", false},
+                   "a line after the program end", false},
+        // LinuxCNC reads nothing after M2, where GRBL and Marlin go on.
+        SetupOrEnd{"DwellAfterTheEnd", linuxCnc, "M2\r\n", "M2\r\nG4 P0.5\r\n",
+                   "a line after the program end", false},
+        SetupOrEnd{"MarlinDwellAfterTheEnd", marlin, "; End of the song.\r\n",
+                   "; End of the song.\r\nG4 P500\r\n", "a line after the program end", false},
+        // Lines LinuxCNC reads otherwise: a CR alone ends none; comments that act.
+        SetupOrEnd{"LinuxCncLinesEndedByCr", linuxCnc, "\r\n", "\r",
+                   "a carriage return (CR) inside the line", false},
+        SetupOrEnd{"LinuxCncAbort", linuxCnc, "M0\r\n", "M0\r\n(ABORT, stop here)\r\n",
+                   "a comment that chimex-cli does not write", false},
+        SetupOrEnd{"LinuxCncHeaderWithWords", linuxCnc, "feed is 43.92 mm/min",
+                   "feed is 43.92 mm/min DEBUG", "a comment that chimex-cli does not write", false},
+        SetupOrEnd{"ByteOrderMark", linuxCnc, "(file", "\xEF\xBB\xBF(file",
+                   "a UTF-8 byte-order mark before the first line", false},
+        // Stock Marlin reads neither parentheses as comments, nor lower case, nor a line of axis
+        // words alone.
+        SetupOrEnd{"MarlinParentheses", marlin, "G1 X0.765 F87.78", "G1 X0.765 F87.78 (X90 Z5)",
+                   "Marlin takes parentheses for no comment", false},
+        SetupOrEnd{"MarlinLowerCase", marlin, "G1 X0.765 F87.78", "G1 x0.765 F87.78",
+                   "Marlin reads lower-case G-code only when built to", false},
+        SetupOrEnd{"MarlinAxisAlone", marlin, "G1 X0.765 F87.78\r\n",
+                   "G1 X0.765 F87.78\r\nX0.5\r\n", "a line starts with its G or M word", false},
         SetupOrEnd{"MarlinCutShort", marlin, "; End of the song.\r\n", "",
                    "does not end with the comment \"End of the song.\"", true},
         SetupOrEnd{"MarlinProgramEnd", marlin, "; End of the song.", "M30",
                    "Marlin has no program end", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(GcodeReading, TakesLineFeedsAloneAndReportsAByteOrderMarkOnce) {
+    for (const auto dialect : {grbl, linuxCnc, marlin}) {
+        std::string gcode = gcodeOf(samplePart(), {dialect, LengthUnit::Millimetre});
+        EXPECT_EQ(check(std::string(byteOrderMark) + gcode).violations.size(), 1u);
+        for (auto at = gcode.find("\r\n"); at != std::string::npos; at = gcode.find("\r\n", at)) {
+            gcode.erase(at, 1);
+        }
+        EXPECT_TRUE(check(gcode).clean()) << dialectName(dialect);
+    }
+}
+
 TEST(GcodeReading, TakesLinuxCncFilesOfEarlierVersionsWithoutExactPath) {
     std::string gcode = gcodeOf(samplePart(), {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
-    replace(gcode, "G1 Z0.878", "G61.1\r\nG1 Z0.878");
+    replace(gcode, "G1 Z0.878", "G61.1\r\nG4 P0\r\nG1 Z0.878"); // and a dwell of no time
     EXPECT_TRUE(check(gcode).clean()) << "exact path restated alone";
     replace(gcode, "G21 G90 G94 G61.1", "G21 G90 G94");
     EXPECT_FALSE(check(gcode).clean()) << "exact path where the setup line chose blending";

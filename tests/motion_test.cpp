@@ -28,6 +28,7 @@ const MoveCase moveCases[] = {
     {10, {10, 4.13, 0, 500}, 1.0 + 5.87 * 5.87 / 10000 + 0.01, true},
     {1, {1.635, 0, 0, 50}, 1 / 1.635 + 1.635 / 50, true},
     {0.0135, {13.08, 0, 0, 50}, 2 * std::sqrt(50 * 0.0135) / 50, false},
+    {0.078, {10, 4, 2, 500}, 0.016, false}, // up from 4 to 7 and down to 2 mm/s
 };
 
 TEST(MoveTiming, DurationAndItsInverse) {
@@ -96,6 +97,33 @@ TEST(MotionPlanner, BlendsThroughJunctionsAndStopsAtDwells) {
     EXPECT_NEAR(rampedSpeed(0.99, 1, ramps), 5, 1e-9);
 }
 
+TEST(MotionPlanner, StopsWithinItsLookAheadAndSpeedsUpNoFasterThanItsMovesAllow) {
+    // Ten straight moves of 0.1 mm at 20 mm/s and 500 mm/s²: each move adds at most 100 mm²/s² to
+    // the square of the speed, and with three moves in view the machine must be able to stop
+    // within them, so it never passes √300 mm/s.
+    Controller grbl;
+    grbl.accel = {500, 500, 500};
+    grbl.corner = {grblJunctionDeviation, grbl.accel};
+    grbl.lookAhead = 3;
+    const std::vector<PlannerMove> run(10, PlannerMove{{1, 0, 0}, 20, 500, 0.1});
+    const std::vector<double> expected = {0,       10,      14.1421, 17.3205, 17.3205,
+                                          17.3205, 17.3205, 17.3205, 14.1421, 10};
+    const std::vector<double> entries = entrySpeeds(run, grbl);
+    ASSERT_EQ(entries.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(entries[i], expected[i], 1e-4) << i;
+    }
+}
+
+/// A machine that stops at the end of every move, in whole steps of 1/`steps` mm.
+Controller exactStopMachine(const Direction& accel, double steps) {
+    Controller machine;
+    machine.accel = accel;
+    machine.stepsPerUnit = {steps, steps, steps};
+    machine.exactStop = true;
+    return machine;
+}
+
 /// Plays the timed moves back through the same rules and returns each note's modelled end.
 std::vector<double> modelledEnds(const std::vector<TimingNote>& notes,
                                  const std::vector<TimedMove>& moves, double accel) {
@@ -120,12 +148,9 @@ TEST(TimedMoves, ExactStopNotesEndOnTheScoresClockInWholeSteps) {
                                            {1, 1, 13.08, 1.1, 0.3},
                                            {2, 1, 13.08, 1.4, 0.04},
                                            {0, 1, 6.54, 1.6774, 0.5},
-                                           {1, 1, 13.08, 2.1774, 0.5}};
-    Controller machine;
-    machine.accel = {500, 500, 500};
-    machine.stepsPerUnit = {80, 80, 80};
-    machine.exactStop = true;
-    const auto moves = timeMoves(notes, machine, {100, 8, 100});
+                                           {1, 1, 13.08, 2.1774, 0.25}};
+    const Controller machine = exactStopMachine({500, 500, 500}, 80);
+    const auto moves = timeMoves(notes, machine, {100, 6, 100});
     const auto ends = modelledEnds(notes, moves, 500);
     for (std::size_t i = 0; i < notes.size(); ++i) {
         SCOPED_TRACE(i);
@@ -135,7 +160,7 @@ TEST(TimedMoves, ExactStopNotesEndOnTheScoresClockInWholeSteps) {
         EXPECT_EQ(moves[i].dwellBefore, i == 3 ? 0.237 : 0.0);
     }
     EXPECT_NEAR(moves[0].target, 1.635 * (1.0 - 1.635 / 500), 1.0 / 80);
-    EXPECT_LT(moves[4].target, moves[1].target); // 3.9 + 6.4 mm would leave the 8 mm travel
+    EXPECT_LT(moves[4].target, moves[1].target); // 3.6 + 2.9 mm would leave the 6 mm travel
 }
 
 TEST(TimedMoves, GrblCarriesSpeedThroughCornersAndStopsAtRests) {
@@ -164,10 +189,7 @@ TEST(TimedSegments, ChordsStartOnTheScoresClockAlongTheirDirections) {
                                                  {{0, 6, 1.5}, 1.2, 0.5},
                                                  {{0, 0, 0}, 1.7, 0.3},
                                                  {{1, 0, 0}, 2.0, 0.2}};
-    Controller machine;
-    machine.accel = {500, 100, 100};
-    machine.stepsPerUnit = {80, 80, 80};
-    machine.exactStop = true;
+    const Controller machine = exactStopMachine({500, 100, 100}, 80);
     const auto timed = timeSegments(segments, machine, {100, 5, 100});
     // The path accelerates at 125 mm/s², Y's 100 over its share 0.8: 5 mm/s × (0.5 s − 5/125 s).
     EXPECT_EQ(timed[0].target, (Direction{1.375, 1.8375, 0}));
@@ -178,21 +200,26 @@ TEST(TimedSegments, ChordsStartOnTheScoresClockAlongTheirDirections) {
         const Direction v = segments[i].velocity;
         const double feed = std::hypot(v[0], v[1], v[2]);
         Direction step{};
-        double accel = 1e9, ratio = 0; // every moving axis covers its speed × the same time
+        double ratio = 0; // every moving axis covers its speed × the same time
         for (std::size_t a = 0; a < 3; ++a) {
             step[a] = timed[i].target[a] - position[a];
             EXPECT_DOUBLE_EQ(timed[i].target[a] * 80, std::round(timed[i].target[a] * 80));
             if (v[a] != 0) {
-                accel = std::min(accel, machine.accel[a] * feed / std::abs(v[a]));
                 ratio = ratio > 0 ? ratio : std::abs(step[a] / v[a]);
                 EXPECT_NEAR(std::abs(step[a] / v[a]), ratio, 0.02) << a;
             }
         }
         clock += timed[i].dwellBefore;
-        if (feed > 0) {
+        if (feed > 0) { // as written: no axis faster than its note, and the last stops on time
             const double length = std::hypot(step[0], step[1], step[2]);
-            clock += moveDuration(length, {feed, 0, 0, accel});
-            EXPECT_NEAR(clock, segments[i].start + segments[i].hold, 0.5 / 80 / feed * 1.8);
+            Direction along{};
+            for (std::size_t a = 0; a < 3; ++a) {
+                along[a] = step[a] / length;
+            }
+            clock += moveDuration(length, {feedAlong(step, v), 0, 0, accelAlong(along, machine)}) +
+                     timed[i].dwellAfter;
+            EXPECT_NEAR(clock, segments[i].start + segments[i].hold,
+                        i + 1 < segments.size() ? 0.5 / 80 / feed * 1.8 : 0.0005);
         }
         position = timed[i].target;
     }
@@ -201,6 +228,24 @@ TEST(TimedSegments, ChordsStartOnTheScoresClockAlongTheirDirections) {
     EXPECT_NEAR(timed[2].dwellBefore, 0.2, 0.003);
     EXPECT_EQ(timed[3].target, timed[2].target);
     EXPECT_NEAR(timed[4].dwellBefore, 0.3, 0.003); // the still segment is a rest
+}
+
+TEST(TimedSegments, NoMoveLandsOnZeroNorMovesNoWholeStepAndOneWithoutRoomEndsPlaying) {
+    // Steps of 1 mm on a 5 mm Y travel: 2 mm up, 2 mm down would land on 0 and turns round; an X
+    // note of 10 µm and one whose ramps leave it under half a step are rests; then 5 mm up or down
+    // from 4 mm fits neither way, and the tune ends there with its time kept by a dwell.
+    const std::vector<TimingSegment> segments = {
+        {{0, 10, 0}, 0, 0.22},     {{0, -10, 0}, 0.22, 0.22}, {{10, 0, 0}, 0.44, 0.001},
+        {{10, 0, 0}, 0.441, 0.06}, {{0, 10, 0}, 0.501, 0.49}, {{10, 0, 0}, 0.991, 1}};
+    const Controller machine = exactStopMachine({500, 500, 500}, 1);
+    const auto timed = timeSegments(segments, machine, {100, 5, 100});
+    EXPECT_EQ(timed[0].target, (Direction{0, 2, 0}));
+    EXPECT_EQ(timed[1].target, (Direction{0, 4, 0}));
+    EXPECT_EQ(timed[2].silence, Silence::TooShort);
+    EXPECT_EQ(timed[3].silence, Silence::TooShortForRamps);
+    EXPECT_EQ(timed[3].target, timed[1].target);
+    EXPECT_TRUE(timed[4].noRoom);
+    EXPECT_NEAR(timed[3].dwellAfter, 0.061, 1e-9);
 }
 
 TEST(TimedSegments, AnyInputGivesFiniteMoves) {
@@ -216,7 +261,7 @@ TEST(TimedSegments, AnyInputGivesFiniteMoves) {
     grbl.corner = {grblJunctionDeviation, grbl.accel};
     grbl.stopDelay = 0.025;
     for (const TimedSegment& t : timeSegments(segments, grbl, {100, 100, 100})) {
-        EXPECT_TRUE(std::isfinite(t.dwellBefore));
+        EXPECT_TRUE(std::isfinite(t.dwellBefore) && std::isfinite(t.dwellAfter));
         for (const double x : t.target) {
             EXPECT_TRUE(std::isfinite(x));
         }

@@ -51,7 +51,7 @@ Command checkCommand() {
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation, for their G-code
                          (default 0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a dwell costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
 )",
         R"(check, preview and listen also read the G-code that render and convert write, told apart from a
 part file by its content.

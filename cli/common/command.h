@@ -14,7 +14,7 @@ enum class ExitStatus : int {
     Done = 0,          ///< finished; for check: every check passed
     Violations = 1,    ///< check found violations, each listed with its line
     Usage = 2,         ///< the command line is wrong
-    NoRoom = 3,        ///< render stopped for lack of room; OUT holds the notes placed before
+    NoRoom = 3,        ///< render or convert stopped for lack of room; OUT holds the notes before
     BadInput = 4,      ///< the input cannot be read or is not well-formed; nothing written
     OutputFailure = 5, ///< the output cannot be written, or another failure; nothing written
 };

@@ -22,6 +22,9 @@ const double gcodeResolution = std::pow(10.0, gcodeDecimals);
 /// GRBL's $1 default.
 constexpr double grblStepIdleDelay = 0.025;
 
+/// GRBL's $1=255, its largest, keeps the motors on: a stop costs no delay at all.
+constexpr double grblMotorsKeptOn = 255 / 1000.0;
+
 /// Marlin's planner buffer (BLOCK_BUFFER_SIZE); GRBL's holds 15 moves ahead.
 constexpr std::size_t marlinLookAhead = 16;
 constexpr std::size_t grblLookAhead = 15;
@@ -68,10 +71,11 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
         format.dialect == GcodeDialect::Marlin ? marlinJunctionDeviation : grblJunctionDeviation;
     accel.junctionDeviation =
         positiveNumber(options, "--junction-deviation", 1e6).value_or(inUnit(deviation, format));
-    accel.stepIdleDelay =
-        format.dialect == GcodeDialect::Grbl
-            ? positiveNumber(options, "--step-idle-delay", 255 / 1000.0).value_or(grblStepIdleDelay)
-            : 0;
+    const double delay = format.dialect == GcodeDialect::Grbl
+                             ? positiveNumber(options, "--step-idle-delay", grblMotorsKeptOn)
+                                   .value_or(grblStepIdleDelay)
+                             : 0;
+    accel.stepIdleDelay = delay == grblMotorsKeptOn ? 0 : delay;
     accel.stepsPerUnit = linuxCnc ? gcodeResolution : *steps;
     accel.zStepsPerUnit = linuxCnc ? gcodeResolution : zSteps.value_or(*steps);
     return accel;
@@ -91,14 +95,12 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
     constexpr double fileSteps = 0;
     const auto format =
         options.values.count("--accel") ? gcodeFormatOf(file) : std::optional<GcodeFormat>();
-    if (format && format->dialect != GcodeDialect::LinuxCnc) {
+    if (format) { // LinuxCNC's exact path stops at every move's end, timed in its servo periods
         const auto accel = accelerationOf(options, *format, fileSteps, std::nullopt);
         return accel ? ReplayMotion{std::nullopt, controllerFor(*accel, *format)} : ReplayMotion{};
     }
-    if (format) {
-        accelerationOf(options, *format, fileSteps, std::nullopt); // refuses GRBL's and Marlin's
-    } else if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
-                                                   options.values.count("--step-idle-delay"))) {
+    if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
+                                            options.values.count("--step-idle-delay"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
                          "G-code; a part file's jogs stop at the end of each");
     }
@@ -110,6 +112,8 @@ Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     c.accel = {accel.xy, accel.xy, accel.z};
     c.stepsPerUnit = {accel.stepsPerUnit, accel.stepsPerUnit, accel.zStepsPerUnit};
     c.corner = {accel.junctionDeviation, c.accel};
+    c.positionDecimals = gcodeDecimals;
+    c.feedAsWritten = speedAsWritten;
     switch (format.dialect) {
     case GcodeDialect::LinuxCnc:
         c.exactStop = true;

@@ -36,11 +36,12 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
 /// every move; nothing without --accel (--z-accel is then refused).
 std::optional<AxisAcceleration> restToRestAccelOf(const Options& options);
 
-/// How a command that replays a file times its moves under --accel: through the junctions as the
-/// planner of the GRBL or Marlin G-code it reads blends them, or stopping at the end of every move
-/// (part files and LinuxCNC's exact path); nothing without --accel. Under --accel, `file` is
-/// looked at for its dialect and left where it was. --junction-deviation and --step-idle-delay
-/// are refused where they play no part.
+/// How a command that replays a file times its moves under --accel: as the planner of the G-code's
+/// controller does (GRBL and Marlin blend them through their junctions, LinuxCNC's exact path
+/// stops at the end of every move, in whole servo periods), or stopping at the end of every move
+/// (part files); nothing without --accel. Under --accel, `file` is looked at for its dialect and
+/// left where it was. --junction-deviation and --step-idle-delay are refused where they play no
+/// part.
 struct ReplayMotion {
     std::optional<AxisAcceleration> atRest;
     std::optional<Controller> blending;

@@ -4,6 +4,7 @@
 #include "cli/common/command_options.h"
 #include "cli/common/motion_options.h"
 #include "cli/convert/gcode_convert.h"
+#include "core/note_planner.h"
 
 namespace chimex {
 namespace {
@@ -28,14 +29,17 @@ ExitStatus run(const Options& options, Console console) {
         console.err << out.string() << ": " << notes << " notes\n";
         return ExitStatus::Done;
     }
-    const TimingReport report =
-        convertTimedPartFile(name, name, format, limits, controllerFor(*accel, format), out);
-    console.err << out.string() << ": " << report.notes << " notes\n";
-    if (report.tooShort > 0) {
-        console.err << report.tooShort
-                    << " notes too short to reach their pitch keep their time without it (the "
-                       "first: note "
-                    << report.firstShort << ")\n";
+    const TimingReport report = convertTimedPartFile(
+        name, name, format, limits, controllerFor(*accel, format), out,
+        [&](const TimingReport& timing) { refuseUselessAcceleration(timing, options); });
+    if (report.noRoom) {
+        console.err << notEnoughRoomCaption << ": " << notEnoughRoomMessage << "\n";
+    }
+    console.err << out.string() << ": " << report.notes << " notes"
+                << (report.noRoom ? "; stopped at the note that found no room\n" : "\n");
+    printTimingReport(report, "note", console.err);
+    if (report.noRoom) {
+        return ExitStatus::NoRoom;
     }
     return ExitStatus::Done;
 }
@@ -56,8 +60,9 @@ Command convertCommand() {
         R"(convert Writes the part file PART as G-code, move for move: the header comments state the
         extents and fastest feeds, an operator stop (M0) comes before the move to 0, 0, 0, then
         each jog is one G1 at its speed in units a minute and each pause a dwell (G4 P: seconds;
-        for Marlin milliseconds). The part file must pass check against the settings, and so
-        must the G-code written; otherwise nothing is written.
+        for Marlin milliseconds; a pause of 0 writes none, as a dwell stops the machine). The
+        part file must pass check against the settings, and so must the G-code written;
+        otherwise nothing is written.
         --dialect D      grbl, linuxcnc or marlin
         --unit U         the machine's length unit: mm (G21) or in (G20)
         --settings FILE  the limits to check against (default: INITIAL)
@@ -65,7 +70,9 @@ Command convertCommand() {
                          default A). Each note stays one G1, shortened so that its ramps and
                          cruise last the note and it starts on the tune's clock; pauses become
                          dwells to the millisecond only where there is a rest. Notes too short
-                         to reach their pitch keep their time and are counted. LinuxCNC: exact
+                         to reach their pitch keep their time and are counted; notes too short
+                         to move one whole step keep it as rests, counted too; the tune ends on
+                         its time, with a closing dwell where whole steps miss it. LinuxCNC: exact
                          path (G61.1), 1 ms servo period. GRBL: its planner (junction deviation
                          $11, stop delay $1, 15 moves of look-ahead). Marlin: its junction
                          deviation, 16 moves of look-ahead.
@@ -75,7 +82,7 @@ Command convertCommand() {
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
 )",
         {},
         run};

@@ -176,7 +176,8 @@ long long writeCheckedGcode(const std::string& name, const MachineLimits& limits
 
 TimingReport convertTimedPartFile(const std::filesystem::path& part, const std::string& name,
                                   const GcodeFormat& format, const MachineLimits& limits,
-                                  const Controller& controller, const std::filesystem::path& out) {
+                                  const Controller& controller, const std::filesystem::path& out,
+                                  const std::function<void(const TimingReport&)>& vet) {
     std::ifstream in = openRead(part, name);
     checkOrRefuse(in, name, limits, "");
     rewindMoveFile(in, name);
@@ -189,6 +190,7 @@ TimingReport convertTimedPartFile(const std::filesystem::path& part, const std::
     TimingReport report;
     writeCheckedGcode(name, limits, out, [&](std::ostream& gcode) {
         report = notes.writeGcode(gcode, format);
+        vet(report);
         return report.notes;
     });
     return report;

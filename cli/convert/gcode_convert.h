@@ -42,8 +42,10 @@ long long convertPartFile(const std::filesystem::path& part, const std::string& 
 
 /// The same with each note timed for `controller` (see TimedGcodeSpool): the part file's jogs of
 /// one axis are its notes, each held its length over its speed, and its pauses the rests.
+/// `vet` sees the report before anything is put at `out`, and may refuse it by throwing.
 TimingReport convertTimedPartFile(const std::filesystem::path& part, const std::string& name,
                                   const GcodeFormat& format, const MachineLimits& limits,
-                                  const Controller& controller, const std::filesystem::path& out);
+                                  const Controller& controller, const std::filesystem::path& out,
+                                  const std::function<void(const TimingReport&)>& vet);
 
 } // namespace chimex

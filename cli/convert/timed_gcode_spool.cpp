@@ -18,11 +18,14 @@ double readBack(std::string_view text) {
     return readPartNumber(text).value_or(0);
 }
 
-/// The extents and fastest feeds the timed moves reach, in HeaderItem order.
+/// The extents and fastest feeds the timed moves written reach, in HeaderItem order.
 std::array<double, headerItemCount> headerOf(const std::vector<TimingNote>& notes,
                                              const std::vector<TimedMove>& moves) {
     std::array<double, headerItemCount> header{};
-    for (std::size_t i = 0; i < moves.size(); ++i) {
+    for (std::size_t i = 0; i < moves.size() && !moves[i].noRoom; ++i) {
+        if (moves[i].silence != Silence::None) {
+            continue;
+        }
         const auto axis = static_cast<std::size_t>(notes[i].axis);
         header[2 * axis] = std::max(header[2 * axis], moves[i].target);
         header[2 * axis + 1] = std::min(header[2 * axis + 1], moves[i].target);
@@ -77,26 +80,81 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
     }
     TimingReport report;
     std::array<double, 3> position{};
-    std::optional<RestPlace> place;
-    for (std::size_t i = 0; i < moves.size(); ++i) {
+    std::optional<RestPlace> place; // where the machine stands at a rest: none before any note
+    for (std::size_t i = 0; i < moves.size() && !moves[i].noRoom; ++i) {
+        const TimedMove& move = moves[i];
         const auto axis = static_cast<std::size_t>(notes_[i].axis);
-        if (!(moves[i].target >= 0 && moves[i].target < travel_[axis])) {
-            throw Failure("note " + std::to_string(i + 1) +
-                          ": its timed move would leave the travel");
+        if (move.dwellBefore > 0) {
+            writer.writeTimedRest(move.dwellBefore, controller_, place);
         }
-        if (moves[i].dwellBefore > 0) {
-            writer.writeTimedRest(moves[i].dwellBefore, controller_, place);
+        if (move.silence == Silence::None) {
+            if (!(move.target > 0 && move.target < travel_[axis])) {
+                throw Failure("note " + std::to_string(i + 1) +
+                              ": its timed move would leave the travel");
+            }
+            writer.writeMove(static_cast<Axis>(axis), move.target, notes_[i].feed);
+            place = RestPlace{static_cast<Axis>(axis), position[axis], move.target};
+            position[axis] = move.target;
         }
-        writer.writeMove(static_cast<Axis>(axis), moves[i].target, notes_[i].feed);
-        place = RestPlace{static_cast<Axis>(axis), position[axis], moves[i].target};
-        position[axis] = moves[i].target;
-        if (!moves[i].reachesFeed && report.tooShort++ == 0) {
-            report.firstShort = static_cast<long long>(i) + 1;
+        if (move.dwellAfter > 0) {
+            writer.writeTimedRest(move.dwellAfter, controller_, place);
         }
+        tally(report, static_cast<long long>(i) + 1, move.silence, move.reachesFeed,
+              move.startsOff);
     }
     writer.writeEnd();
-    report.notes = static_cast<long long>(moves.size());
+    report.noRoom = report.played < static_cast<long long>(moves.size());
     return report;
+}
+
+void tally(TimingReport& report, long long number, Silence silence, bool reachesFeed,
+           double startsOff) {
+    ++report.played;
+    if (silence != Silence::None) {
+        report.firstSilent = report.silent++ == 0 ? number : report.firstSilent;
+        report.silentForRamps += silence == Silence::TooShortForRamps ? 1 : 0;
+        return;
+    }
+    ++report.notes;
+    if (!reachesFeed && report.tooShort++ == 0) {
+        report.firstShort = number;
+    }
+    if (startsOff != 0) {
+        report.firstOff = report.offTime++ == 0 ? number : report.firstOff;
+        report.mostOff = std::max(report.mostOff, std::abs(startsOff));
+    }
+}
+
+void refuseUselessAcceleration(const TimingReport& report, const Options& options) {
+    if (report.notes > 0 || report.silentForRamps == 0) {
+        return;
+    }
+    std::string named = "--accel " + options.values.at("--accel");
+    if (options.values.count("--z-accel")) {
+        named += " with --z-accel " + options.values.at("--z-accel");
+    }
+    throw UsageError(named + " is too low for this score: its ramps leave no note time to move "
+                             "one whole step");
+}
+
+void printTimingReport(const TimingReport& report, const std::string& note, std::ostream& err) {
+    if (report.tooShort > 0) {
+        err << report.tooShort << " " << note
+            << "s too short to reach their pitch keep their time without it (the first: " << note
+            << " " << report.firstShort << ")\n";
+    }
+    if (report.silent > 0) {
+        err << report.silent << " " << note
+            << "s too short to sound (no whole step in their time) keep their time as rests (the "
+               "first: "
+            << note << " " << report.firstSilent << ")\n";
+    }
+    if (report.offTime > 0) {
+        err << report.offTime << " " << note
+            << "s start more than half a step off the score's time, by up to "
+            << std::ceil(report.mostOff * 1000) << " ms (the first: " << note << " "
+            << report.firstOff << ")\n";
+    }
 }
 
 } // namespace chimex

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "cli/common/command_options.h"
 #include "cli/common/machine_limits.h"
 #include "core/move_sink.h"
 #include "machinefile/gcode_format.h"
@@ -8,16 +9,38 @@
 
 #include <array>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace chimex {
 
-/// What a timed file could not give the tune: notes too short to reach their pitch.
+/// What a timed file could not give the tune: notes (for chords, moves) too short to reach their
+/// pitch, or to sound at all; where playing ended for lack of room. Firsts count from 1 (0: none).
 struct TimingReport {
-    long long notes = 0;
-    long long tooShort = 0;   ///< notes that keep their time as triangle moves, below their pitch
-    long long firstShort = 0; ///< the first of them, counted from 1 (0: none)
+    long long notes = 0;    ///< moves written
+    long long tooShort = 0; ///< moves that keep their time as triangle moves, below their pitch
+    long long firstShort = 0;
+    long long silent = 0; ///< too short to move one whole step in their time: kept as rests
+    long long firstSilent = 0;
+    long long silentForRamps = 0; ///< of them, those that would move one without the ramps
+    long long offTime = 0; ///< moves that start off the score's time by more than whole steps allow
+    long long firstOff = 0;
+    double mostOff = 0;   ///< seconds
+    bool noRoom = false;  ///< a timed move fitted the travel neither way: playing ended there
+    long long played = 0; ///< the notes before it
 };
+
+/// Counts the `number`th note (or chord move) into the report, as it was played: silent or not,
+/// reaching its feed or not, starting off the score's time by `startsOff` seconds.
+void tally(TimingReport& report, long long number, Silence silence, bool reachesFeed,
+           double startsOff);
+
+/// Refuses --accel as a wrong command line when no note sounds though some would without the
+/// ramps: an acceleration no note can use.
+void refuseUselessAcceleration(const TimingReport& report, const Options& options);
+
+/// Tells `err` what the report holds, calling each move a `note` ("note" or "move").
+void printTimingReport(const TimingReport& report, const std::string& note, std::ostream& err);
 
 /// The notes of a tune kept for G-code whose notes keep the score's time on a machine that
 /// accelerates: each note stays one G1 move, its length chosen so that its ramps and cruise last

@@ -14,7 +14,7 @@ ExitStatus run(const Options& options, Console console) {
     const MachineLimits limits = machineLimits(settingsChoice(options));
     std::ifstream file = openInput(name, "the journal", Reading::Twice);
     AtomicOutputFile output(out);
-    const auto dropped = [&] {
+    const LeftOut leftOut = [&] {
         try {
             return readingInput(name,
                                 [&] { return finishJournal(file, name, limits, output.stream()); });
@@ -28,9 +28,14 @@ ExitStatus run(const Options& options, Console console) {
         }
     }();
     output.commit();
-    if (dropped) {
-        console.err << name << ": line " << dropped->line << " has no line end, so it may be cut "
-                    << "short; left out: \"" << dropped->text << "\"\n";
+    if (leftOut.zeroBytes > 0) {
+        console.err << name << ": ends in " << leftOut.zeroBytes
+                    << " NUL bytes, as a power cut leaves where writes never reached the disk; "
+                       "left out\n";
+    }
+    if (leftOut.line) {
+        console.err << name << ": line " << leftOut.line->line << " has no line end, so it may be "
+                    << "cut short; left out: \"" << leftOut.line->text << "\"\n";
     }
     console.err << out.string() << ": finished from the journal " << name << "\n";
     return ExitStatus::Done;
@@ -49,7 +54,9 @@ Command finishCommand() {
         finishing it (a crash, a power cut) into the finished part file PART: the header with
         the extents and fastest speeds the jogs reach, the journal line for line, the footer.
         Refuses G-code and a journal with a line that is not well-formed or a jog outside the
-        limits. A last line without its line end (cut by the crash) is left out, and said so.
+        limits. A last line without its line end (cut by the crash) is left out, and said so;
+        so are NUL bytes at the end, which a power cut leaves where writes never reached the
+        disk. A file of nothing but NUL bytes is refused.
         --settings FILE  the limits the jogs must keep (default: INITIAL)
 )",
         {},

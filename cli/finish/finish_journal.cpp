@@ -5,6 +5,7 @@
 #include "files/failure.h"
 #include "machinefile/move_file_reader.h"
 #include "partfile/finaliser.h"
+#include "partfile/line_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -65,24 +66,49 @@ void refuseFinished(std::istream& journal, const std::string& name) {
     if (looksLikeGcode(journal)) {
         throw InputFailure(name, 0, "G-code, not a journal of the desktop program");
     }
-    std::string first;
-    std::getline(journal, first);
-    if (!first.empty() && first.back() == '\r') {
-        first.pop_back();
-    }
-    if (first == finishedFirstLine) {
+    LineReader lines(journal); // a first line of any length is refused, not held
+    std::string_view first;
+    if (lines.next(first) && first == finishedFirstLine) {
         throw InputFailure(name, 0, "a finished part file already, not a journal");
     }
     rewindMoveFile(journal, name);
 }
 
-/// The length of the journal without a last line that has no line end, and that line.
-std::streamoff wholeLines(std::istream& journal, const std::string& name, std::string& cut) {
+std::streamoff sizeOf(std::istream& journal, const std::string& name) {
     journal.seekg(0, std::ios::end);
     const std::streamoff size = journal.tellg();
     if (size < 0) {
         throw InputFailure(name, 0, "cannot be read a second time");
     }
+    return size;
+}
+
+/// The length of the journal without the NUL bytes at its end, read backwards a block at a time.
+std::streamoff withoutZeroFill(std::istream& journal, const std::string& name) {
+    std::array<char, 64 * 1024> block{};
+    std::streamoff end = sizeOf(journal, name);
+    while (end > 0) {
+        const auto length = static_cast<std::size_t>(std::min<std::streamoff>(end, block.size()));
+        journal.seekg(end - static_cast<std::streamoff>(length));
+        if (!journal.read(block.data(), static_cast<std::streamsize>(length))) {
+            throw InputFailure(name, 0, "cannot be read a second time");
+        }
+        std::size_t zeros = 0;
+        while (zeros < length && block[length - 1 - zeros] == '\0') {
+            ++zeros;
+        }
+        end -= static_cast<std::streamoff>(zeros);
+        if (zeros < length) {
+            break;
+        }
+    }
+    rewindMoveFile(journal, name);
+    return end;
+}
+
+/// The length of the journal without a last line that has no line end, and that line.
+std::streamoff wholeLines(std::istream& journal, const std::string& name, std::string& cut) {
+    const std::streamoff size = sizeOf(journal, name);
     std::streamoff keep = size;
     for (char c = 0; keep > 0; --keep) {
         journal.seekg(keep - 1);
@@ -125,11 +151,21 @@ std::string printable(std::string text) {
 
 } // namespace
 
-std::optional<DroppedLine> finishJournal(std::istream& journal, const std::string& name,
-                                         const MachineLimits& limits, std::ostream& out) {
-    refuseFinished(journal, name);
+LeftOut finishJournal(std::istream& journal, const std::string& name, const MachineLimits& limits,
+                      std::ostream& out) {
+    LeftOut leftOut;
+    const std::streamoff written = withoutZeroFill(journal, name);
+    leftOut.zeroBytes = sizeOf(journal, name) - written;
+    if (written == 0 && leftOut.zeroBytes > 0) {
+        throw InputFailure(name, 0,
+                           "nothing but NUL bytes, as a power cut leaves a file whose writes never "
+                           "reached the disk: no note of the journal is left to finish");
+    }
+    LeadingBytes text(journal, written);
+    std::istream journalText(&text);
+    refuseFinished(journalText, name);
     std::string cut;
-    LeadingBytes kept(journal, wholeLines(journal, name, cut));
+    LeadingBytes kept(journalText, wholeLines(journalText, name, cut));
     std::istream lines(&kept);
     // Line 0 stands for the header and the footer, which a journal does not have yet.
     const CheckReport report = checkMoveFile(lines, limits, [&name](const MoveIssue& issue) {
@@ -139,10 +175,10 @@ std::optional<DroppedLine> finishJournal(std::istream& journal, const std::strin
     });
     rewindMoveFile(lines, name);
     writePartFile(lines, out, headerFromJogs(report));
-    if (cut.empty()) {
-        return std::nullopt;
+    if (!cut.empty()) {
+        leftOut.line = DroppedLine{report.lines + 1, printable(cut)};
     }
-    return DroppedLine{report.lines + 1, printable(cut)};
+    return leftOut;
 }
 
 } // namespace chimex

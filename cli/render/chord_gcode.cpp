@@ -22,11 +22,13 @@ struct WrittenMove {
 /// The move from `from`, or nothing when its axes round to no move at all.
 std::optional<WrittenMove> writtenMove(const std::array<double, 3>& from, const ChordMove& move) {
     WrittenMove written;
+    std::array<double, 3> shift{};
     double length = 0;
     for (std::size_t a = 0; a < 3; ++a) {
         const double distance = move.target[a] - from[a];
         if (move.velocity[a] != 0 && distance != 0) {
             written.targets.push_back({static_cast<Axis>(a), move.target[a]});
+            shift[a] = distance;
             length += distance * distance;
         }
     }
@@ -34,17 +36,9 @@ std::optional<WrittenMove> writtenMove(const std::array<double, 3>& from, const 
         return std::nullopt;
     }
     length = std::sqrt(length);
-    // The feed at which the axis furthest ahead of its note runs exactly at its note's speed.
-    double feed = HUGE_VAL;
-    for (const AxisTarget& t : written.targets) {
-        const auto a = axisIndex(t.axis);
-        feed = std::min(feed, std::fabs(move.velocity[a]) * length / std::fabs(t.target - from[a]));
-    }
-    written.feed = feed;
-    for (const AxisTarget& t : written.targets) {
-        const auto a = axisIndex(t.axis);
-        written.axisSpeed[a] =
-            pathFeedPerMinute(feed) / 60 * std::fabs(t.target - from[a]) / length;
+    written.feed = feedAlong(shift, move.velocity);
+    for (std::size_t a = 0; a < 3; ++a) {
+        written.axisSpeed[a] = pathFeedPerMinute(written.feed) / 60 * std::fabs(shift[a]) / length;
     }
     return written;
 }
@@ -65,7 +59,7 @@ std::array<double, headerItemCount> headerOf(const ChordPlan& plan) {
         }
         from = move.rest ? from : move.target;
     }
-    const double scale = std::pow(10.0, gcodeDecimals);
+    const double scale = std::pow(10.0, chordDecimals);
     for (const std::size_t i : {6, 7}) {
         header[i] = std::ceil(header[i] * 60 * scale) / scale / 60;
     }
@@ -87,7 +81,7 @@ void writeDwell(GcodeWriter& writer, double seconds, const Controller* timed,
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
                           const Controller* timed) {
     GcodeWriter writer(out, format);
-    writer.writeStart(headerOf(plan));
+    writer.writeStart(headerOf(plan), chordDecimals);
     writer.writeDwell(startPauseSeconds);
     std::array<double, 3> from{};
     std::optional<RestPlace> place;
@@ -115,24 +109,40 @@ TimedChords timeChords(const ChordPlan& plan, const Controller& controller,
         segments.push_back(
             {move.rest ? std::array<double, 3>{} : move.velocity, move.start, move.duration});
     }
-    const std::vector<TimedSegment> timed = timeSegments(segments, controller, travel);
+    // Timed as written: positions with the chords' decimals, feeds rounded down along the path.
+    Controller written = controller;
+    written.positionDecimals = chordDecimals;
+    written.feedAsWritten = [](double speed) {
+        return pathFeedPerMinute(speed) / 60;
+    };
+    const std::vector<TimedSegment> timed = timeSegments(segments, written, travel);
     TimedChords result;
     result.plan.notesPlaced = plan.notesPlaced;
     result.plan.notesLowered = plan.notesLowered;
     result.plan.noRoom = plan.noRoom;
+    const auto dwell = [&](double seconds) {
+        result.plan.moves.push_back({{}, {}, 0, seconds, true});
+    };
     long long moves = 0;
     for (std::size_t i = 0; i < timed.size(); ++i) {
-        if (plan.moves[i].rest) {
-            continue; // its time is in the dwell before the next move
+        if (timed[i].noRoom) {
+            result.plan.noRoom = true;
+            result.plan.notesPlaced = i > 0 ? plan.moves[i - 1].notesPlaced : 0;
+            break;
         }
         if (timed[i].dwellBefore > 0) {
-            result.plan.moves.push_back({timed[i].target, {}, 0, timed[i].dwellBefore, true});
+            dwell(timed[i].dwellBefore);
         }
-        result.plan.moves.push_back({timed[i].target, plan.moves[i].velocity, plan.moves[i].start,
-                                     plan.moves[i].duration, false});
-        ++moves;
-        if (!timed[i].reachesFeed && result.tooShort++ == 0) {
-            result.firstShort = moves;
+        if (!plan.moves[i].rest) { // a rest's time is in the dwell before the next move
+            tally(result.report, ++moves, timed[i].silence, timed[i].reachesFeed,
+                  timed[i].startsOff);
+        }
+        if (!plan.moves[i].rest && timed[i].silence == Silence::None) {
+            result.plan.moves.push_back({timed[i].target, plan.moves[i].velocity,
+                                         plan.moves[i].start, plan.moves[i].duration, false});
+        }
+        if (timed[i].dwellAfter > 0) {
+            dwell(timed[i].dwellAfter);
         }
     }
     return result;

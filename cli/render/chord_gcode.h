@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "cli/convert/timed_gcode_spool.h"
 #include "cli/render/chord_plan.h"
 #include "machinefile/gcode_format.h"
 #include "motion/controller.h"
@@ -19,16 +20,18 @@ namespace chimex {
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
                           const Controller* timed = nullptr);
 
-/// A plan timed for a machine that accelerates, and the moves too short to reach their pitches.
+/// A plan timed for a machine that accelerates, and what it could not give the tune: its moves
+/// counted as they are in the plan (rests left out).
 struct TimedChords {
     ChordPlan plan;
-    long long tooShort = 0;
-    long long firstShort = 0; ///< the first of them, counted from 1 among the moves (0: none)
+    TimingReport report;
 };
 
 /// Shortens each segment's move along its velocity so that its ramps and cruise keep the score's
-/// time on `controller`, every segment starting on the score's clock; the rests become the dwells
-/// that keep the next segment's start. The result is written with writeChordGcode.
+/// time on `controller`, every segment starting on the score's clock; the rests, and the segments
+/// too short to move one whole step, become the dwells that keep the next segment's start. A move
+/// that fits the travel neither way ends the plan there, as no room. The result is written with
+/// writeChordGcode.
 TimedChords timeChords(const ChordPlan& plan, const Controller& controller,
                        const std::array<double, 3>& travel);
 

@@ -175,6 +175,7 @@ ChordPlan planChords(const std::vector<ChordNote>& notes, const ChordScore& scor
             break;
         }
         move->start -= origin;
+        move->notesPlaced = plan.notesPlaced;
         plan.moves.push_back(*move);
     }
     return plan;

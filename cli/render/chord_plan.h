@@ -18,6 +18,7 @@ struct ChordMove {
     double start = 0; ///< seconds from the first segment's start
     double duration = 0;
     bool rest = false;
+    long long notesPlaced = 0; ///< the notes placed up to and with this segment
 };
 
 struct ChordPlan {

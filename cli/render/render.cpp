@@ -9,6 +9,7 @@
 #include "partfile/number_text.h"
 #include "platform/random_source.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <istream>
@@ -20,18 +21,24 @@
 namespace chimex {
 namespace {
 
-void checkNote(const ScoreNote& note, long long index) {
-    const std::string where = "note " + std::to_string(index) + ": ";
-    if (note.key < 0 || note.key >= keyCount) {
-        throw InputFailure(where + "key " + std::to_string(note.key) + " is not one of 0 to 36");
-    }
-    for (const auto& [time, what] : {std::pair{note.hold, "held for"}, {note.gap, "a gap of"}}) {
+/// Refuses a note's hold or gap outside 0 to a day, naming the note.
+void checkTimes(double hold, double gap, long long index) {
+    for (const auto& [time, what] : {std::pair{hold, "held for"}, {gap, "a gap of"}}) {
         if (!(std::isfinite(time) && time >= 0 && time < longestScoreTime)) {
-            throw InputFailure(where + what + " " + shortestText(time) +
+            throw InputFailure("note " + std::to_string(index) + ": " + what + " " +
+                               shortestText(time) +
                                " seconds; times must be at least 0 and less than a day (86400 "
                                "seconds)");
         }
     }
+}
+
+void checkNote(const ScoreNote& note, long long index) {
+    if (note.key < 0 || note.key >= keyCount) {
+        throw InputFailure("note " + std::to_string(index) + ": key " + std::to_string(note.key) +
+                           " is not one of 0 to 36");
+    }
+    checkTimes(note.hold, note.gap, index);
 }
 
 constexpr long long progressEvery = 1 << 16;
@@ -54,6 +61,16 @@ std::array<NoteSpeeds, keyCount> keyTable(const ProgramState& state, const Tuned
 }
 
 } // namespace
+
+void checkChordNotes(const std::vector<ChordNote>& notes) {
+    double lastEnd = 0; // of the notes so far; the silence before a note is what it follows
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const ChordNote& note = notes[i];
+        const double gap = i == 0 ? 0 : std::max(note.start - lastEnd, 0.0);
+        checkTimes(note.end - note.start, gap, static_cast<long long>(i) + 1);
+        lastEnd = std::max(lastEnd, note.end);
+    }
+}
 
 // One note of look-ahead: a note out of range is refused before the note before it is placed.
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, RandomNumbers& random,

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <ostream>
+#include <vector>
 
 namespace chimex {
 
@@ -36,6 +37,10 @@ using RenderProgress = std::function<void(long long notesPlaced)>;
 RenderOutcome playNotes(NoteSource& notes, ProgramState& state, RandomNumbers& random,
                         std::ostream& messages, const RenderProgress& progress = {},
                         const TunedSpeeds* tuned = nullptr);
+
+/// Refuses, naming the note, a score of several voices in which a note is held, or a silence
+/// lasts, a day or more (or a time is not a number), as playNotes refuses such a note.
+void checkChordNotes(const std::vector<ChordNote>& notes);
 
 /// The render with every pause and jog handed to `moves` instead of a part file's text (for
 /// G-code).

@@ -40,8 +40,17 @@ std::optional<MotorTuning> motorTuning(const Options& options) {
     // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
     // less than the part file's smallest step: the notes would round to no move at all.
     const double mostSteps = std::floor(keyFrequency(0) / 0.001);
+    // Below this key 36's pitch, 1046.5 / N units a second, is beyond single precision, which
+    // every speed must fit before it is moved down by octaves.
+    constexpr double fewestSteps = 1e-35;
     const auto stepsOption = [&](const std::string& name) {
         const auto steps = positiveNumber(options, name, 1e9);
+        if (steps && *steps < fewestSteps) {
+            throw UsageError(name + " " + options.values.at(name) +
+                             " is too few: key 36 would jog at a speed beyond any number (at "
+                             "least " +
+                             shortestText(fewestSteps) + ")");
+        }
         if (steps && *steps > mostSteps) {
             throw UsageError(name + " " + options.values.at(name) +
                              " is too many: key 0 would jog under 0.001 units a second and its "
@@ -59,15 +68,6 @@ std::optional<MotorTuning> motorTuning(const Options& options) {
         return std::nullopt;
     }
     return MotorTuning{*steps, zSteps.value_or(*steps)};
-}
-
-/// The notes too short to reach their pitch, which keep their time without it.
-void reportTiming(const TimingReport& report, std::ostream& err) {
-    if (report.tooShort > 0) {
-        err << report.tooShort
-            << " notes too short to reach their pitch keep their time without it (the first: note "
-            << report.firstShort << ")\n";
-    }
 }
 
 /// Renders into a spool of moves and writes its G-code, checked, at `out`.
@@ -129,6 +129,7 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     if (!chords.midi) {
         refuseMidiOptions(options, name);
     }
+    readingInput(name, [&] { checkChordNotes(chords.notes); });
     const MachineLimits limits = machineLimits(settingsChoice(options));
     const ChordScore score = chordSegments(chords.notes, voices);
     ChordPlan plan = readingInput(name, [&] {
@@ -146,14 +147,14 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     }
     const long long moves =
         writeCheckedGcode("the rendered score", limits, out, [&](std::ostream& text) {
+            if (timed) {
+                refuseUselessAcceleration(timed->report, options);
+            }
             return writeChordGcode(text, gcode, plan, controller ? &*controller : nullptr);
         });
     reportChords(score, plan, moves, out.string(), voices, console.err);
-    if (timed && timed->tooShort > 0) {
-        console.err << timed->tooShort
-                    << " moves too short to reach their pitches keep their time without them (the "
-                       "first: move "
-                    << timed->firstShort << ")\n";
+    if (timed) {
+        printTimingReport(timed->report, "move", console.err);
     }
     return plan.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
@@ -202,8 +203,14 @@ ExitStatus run(const Options& options, Console console) {
         outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
                               [&](std::ostream& text) {
                                   timing = moves.writeGcode(text, *gcode);
+                                  refuseUselessAcceleration(*timing, options);
                                   return timing->notes;
                               });
+        if (timing->noRoom) {
+            console.err << notEnoughRoomCaption << ": " << notEnoughRoomMessage << "\n";
+            outcome.noRoom = true;
+            outcome.notesPlaced = timing->played;
+        }
     } else if (gcode) {
         // The planned moves are kept compactly, then written as G-code in one pass and checked.
         GcodeMoveSpool moves;
@@ -225,7 +232,7 @@ ExitStatus run(const Options& options, Console console) {
                     << " notes moved down by octaves to fit their axis's fastest speed\n";
     }
     if (timing) {
-        reportTiming(*timing, console.err);
+        printTimingReport(*timing, "note", console.err);
     }
     return outcome.noRoom ? ExitStatus::NoRoom : ExitStatus::Done;
 }
@@ -265,16 +272,18 @@ Command renderCommand() {
                          own axis; see Chords below
         --steps-per-unit N    tune each key's feed to its true pitch (C3 = 130.81 Hz) on motors
                          of N steps per length unit: speed = pitch / N, moved down by octaves
-                         while faster than the axis's fastest speed (such notes are counted)
+                         while faster than the axis's fastest speed (such notes are counted);
+                         N from 1e-35 to 130812
         --z-steps-per-unit M  the same for Z (default: N)
         --accel A        G-code whose notes keep the score's time on a machine that accelerates
                          at A units/s² (see Timing under convert); GRBL and Marlin also need
-                         --steps-per-unit, since they move in whole steps
+                         --steps-per-unit, since they move in whole steps. An A that leaves no
+                         note of the score a whole step through its ramps is refused
         --z-accel B      Z's acceleration (default: A)
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
-                         0.025)
+                         0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
         stretch becomes one G1 whose axes each move at their own note's speed (the feed is
         the length of the vector of their speeds). Where more notes sound, the highest and the

@@ -3,6 +3,7 @@
 
 #include "core/note_capture.h"
 #include "files/failure.h"
+#include "partfile/line_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -12,8 +13,6 @@
 
 namespace chimex {
 namespace {
-
-constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
 
 [[noreturn]] void fail(long long line, const std::string& what) {
     throw InputFailure({}, line, what);

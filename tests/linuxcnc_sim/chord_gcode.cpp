@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     const GcodeFormat format{GcodeDialect::LinuxCnc, LengthUnit::Millimetre};
     Controller machine = controllerFor({accel, accel, 0, 0, resolution, resolution}, format);
     machine.taskCycle = argc == 8 ? std::stod(argv[7]) : 0;
+    machine.feedAsWritten = [](double speed) {
+        return pathFeedPerMinute(speed) / 60;
+    };
     const std::array<double, 3> travel{std::stod(argv[4]), std::stod(argv[5]), std::stod(argv[6])};
     const std::vector<TimedSegment> timed = timeSegments(segments, machine, travel);
 
@@ -77,16 +80,21 @@ int main(int argc, char** argv) {
             writer.writeTimedRest(timed[i].dwellBefore, machine, place);
         }
         std::vector<AxisTarget> targets;
+        std::array<double, 3> shift{};
         for (std::size_t a = 0; a < 3; ++a) {
             if (v[a] != 0) {
                 targets.push_back({static_cast<Axis>(a), timed[i].target[a]});
+                shift[a] = timed[i].target[a] - from[a];
             }
         }
-        if (!targets.empty()) {
-            writer.writeMove(targets, std::hypot(v[0], v[1], v[2]));
+        if (!targets.empty() && timed[i].silence == Silence::None) {
+            writer.writeMove(targets, feedAlong(shift, v));
             const auto a = axisIndex(targets.front().axis);
             place = RestPlace{targets.front().axis, from[a], timed[i].target[a]};
             from = timed[i].target;
+        }
+        if (timed[i].dwellAfter > 0) {
+            writer.writeTimedRest(timed[i].dwellAfter, machine, place);
         }
     }
     writer.writeEnd();
