@@ -16,6 +16,14 @@ namespace chimex {
 /// moves, the period its moves are timed in (0: continuous), the decimals the positions it is
 /// given are written with (-1: exact), and the feed a move at a speed is written with, as the
 /// controller reads it back (none: exactly that speed).
+/// Klipper's planner rules, in place of the corner rule and look-ahead when its square corner
+/// velocity is above 0: junctions from it and the acceleration, look-ahead by time, every dwell
+/// a full stop, peaks held by the minimum cruise ratio. Klipper plans in lengths, not steps.
+struct KlipperRule {
+    double squareCornerVelocity = 0; ///< length/s; 0: not Klipper
+    double minimumCruiseRatio = 0;
+};
+
 struct Controller {
     std::array<double, 3> accel{};
     std::array<double, 3> stepsPerUnit{};
@@ -26,7 +34,12 @@ struct Controller {
     double period = 0;
     int positionDecimals = -1;
     std::function<double(double)> feedAsWritten;
+    KlipperRule klipper{};
 };
+
+inline bool plansAsKlipper(const Controller& c) {
+    return c.klipper.squareCornerVelocity > 0;
+}
 
 /// How long a move of `seconds` lasts on `c`: one that times moves in periods finishes a move in
 /// the period after its exact end.

@@ -29,7 +29,8 @@ ExitStatus run(const Options& options, Console console) {
 Command checkCommand() {
     return {
         "check",
-        {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay"},
+        {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay",
+         "--square-corner-velocity"},
         {"--json"},
         R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]
                   [--junction-deviation J] [--step-idle-delay S]]

@@ -50,7 +50,8 @@ Command convertCommand() {
     return {
         "convert",
         {"--output", "--settings", "--dialect", "--unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay", "--steps-per-unit", "--z-steps-per-unit"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity",
+         "--steps-per-unit", "--z-steps-per-unit"},
         {},
         R"(  chimex-cli convert PART -o OUT --dialect D --unit mm|in [--settings FILE]
                                  [--accel A [--z-accel B] [--steps-per-unit N

@@ -49,7 +49,7 @@ Command listenCommand() {
     return {
         "listen",
         {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity"},
         {},
         R"(  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
                    [--accel A [--z-accel B] [--junction-deviation J] [--step-idle-delay S]]

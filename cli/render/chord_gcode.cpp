@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "chord_gcode.h"
 
+#include "cli/common/motion_options.h"
 #include "machinefile/gcode_writer.h"
 #include "motion/timed_segments.h"
 #include "partfile/line_texts.h"
@@ -78,8 +79,11 @@ void writeDwell(GcodeWriter& writer, double seconds, bool timed) {
 } // namespace
 
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
-                          bool timed) {
+                          bool timed, const Controller* timedFor) {
     GcodeWriter writer(out, format);
+    if (timedFor) {
+        setTimedLimits(writer, *timedFor);
+    }
     writer.writeStart(headerOf(plan), chordDecimals);
     writer.writeDwell(startPauseSeconds);
     std::array<double, 3> from{};

@@ -139,9 +139,10 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
         accelerationOf(options, gcode, tuning ? std::optional(tuning->stepsPerUnit) : std::nullopt,
                        tuning ? std::optional(tuning->zStepsPerUnit) : std::nullopt);
     std::optional<TimedChords> timed;
+    std::optional<Controller> controller;
     if (accel) {
-        timed =
-            timeChords(plan, controllerFor(*accel, gcode), {limits.MaxX, limits.MaxY, limits.MaxZ});
+        controller = controllerFor(*accel, gcode);
+        timed = timeChords(plan, *controller, {limits.MaxX, limits.MaxY, limits.MaxZ});
         plan = timed->plan;
     }
     const long long moves =
@@ -149,7 +150,8 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
             if (timed) {
                 refuseUselessAcceleration(timed->report, options);
             }
-            return writeChordGcode(text, gcode, plan, timed.has_value());
+            return writeChordGcode(text, gcode, plan, timed.has_value(),
+                                   controller ? &*controller : nullptr);
         });
     reportChords(score, plan, moves, out.string(), voices, console.err);
     if (timed) {
@@ -243,7 +245,7 @@ Command renderCommand() {
         "render",
         {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
          "--unit", "--voices", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity"},
         {"--pause"},
         R"(  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
