@@ -123,10 +123,13 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
         return accel ? ReplayMotion{std::nullopt, controllerFor(*accel, *format)} : ReplayMotion{};
     }
     if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
-                                            options.values.count("--step-idle-delay") ||
-                                            options.values.count("--square-corner-velocity"))) {
-        throw UsageError("--junction-deviation, --step-idle-delay and --square-corner-velocity "
-                         "are for G-code; a part file's jogs stop at the end of each");
+                                            options.values.count("--step-idle-delay"))) {
+        throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
+                         "G-code; a part file's jogs stop at the end of each");
+    }
+    if (options.values.count("--accel") && options.values.count("--square-corner-velocity")) {
+        throw UsageError("--square-corner-velocity is for klipper G-code; a part file's jogs "
+                         "stop at the end of each");
     }
     return {restToRestAccelOf(options), std::nullopt};
 }
