@@ -51,7 +51,6 @@ namespace {
 
 constexpr std::array<std::string_view, 3> velocityLimitWords = {
     "ACCEL=", "SQUARE_CORNER_VELOCITY=", "MINIMUM_CRUISE_RATIO="};
-constexpr std::string_view velocityLimitCommand = "SET_VELOCITY_LIMIT";
 
 } // namespace
 

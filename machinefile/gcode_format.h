@@ -72,6 +72,8 @@ struct KlipperVelocityLimit {
 /// Klipper's own minimum cruise ratio, restored at the end of a timed file.
 inline constexpr double klipperDefaultCruiseRatio = 0.5;
 
+inline constexpr std::string_view velocityLimitCommand = "SET_VELOCITY_LIMIT";
+
 /// The SET_VELOCITY_LIMIT line as the writer writes it.
 std::string velocityLimitLine(const KlipperVelocityLimit& limit);
 /// The limits of a line as velocityLimitLine writes it (any numbers), or nothing.

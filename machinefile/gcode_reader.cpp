@@ -98,7 +98,7 @@ void GcodeReader::readLine(std::string_view text) {
     if (!stripComments(line, code)) {
         return;
     }
-    if (klipper_ && code.starts_with("SET_VELOCITY_LIMIT")) {
+    if (klipper_ && code.starts_with(velocityLimitCommand)) {
         const auto limit = readVelocityLimitLine(trim(code));
         if (!limit || !(limit->accel > 0) || !(limit->squareCornerVelocity >= 0) ||
             !(limit->minimumCruiseRatio >= 0 && limit->minimumCruiseRatio < 1)) {
