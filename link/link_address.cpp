@@ -120,6 +120,8 @@ LinkAddress parseLinkAddress(std::string_view text) {
         return {dialect, reader.serialPort(rest, controller, marlinBaud)};
     case GcodeDialect::LinuxCnc:
         break;
+    case GcodeDialect::Klipper:
+        reader.refuse("names Klipper, which has no link here yet: render a file for it instead");
     }
     return {dialect, reader.tcpPort(rest)};
 }

@@ -2,6 +2,7 @@
 #include "gcode_format.h"
 
 #include "partfile/line_texts.h"
+#include "partfile/part_file_reader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -18,6 +19,9 @@ std::optional<GcodeDialect> dialectNamed(std::string_view name) {
     if (name == "marlin") {
         return GcodeDialect::Marlin;
     }
+    if (name == "klipper") {
+        return GcodeDialect::Klipper;
+    }
     return std::nullopt;
 }
 
@@ -29,8 +33,60 @@ std::string_view dialectName(GcodeDialect dialect) {
         return "LinuxCNC";
     case GcodeDialect::Marlin:
         return "Marlin";
+    case GcodeDialect::Klipper:
+        return "Klipper";
     }
     return "";
+}
+
+bool commentsAfterSemicolon(GcodeDialect dialect) {
+    return dialect == GcodeDialect::Marlin || dialect == GcodeDialect::Klipper;
+}
+
+bool printerFirmware(GcodeDialect dialect) {
+    return commentsAfterSemicolon(dialect);
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 3> velocityLimitWords = {
+    "ACCEL=", "SQUARE_CORNER_VELOCITY=", "MINIMUM_CRUISE_RATIO="};
+
+} // namespace
+
+std::string velocityLimitLine(const KlipperVelocityLimit& limit) {
+    const std::array<double, 3> values = {limit.accel, limit.squareCornerVelocity,
+                                          limit.minimumCruiseRatio};
+    std::string text(velocityLimitCommand);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        text += " " + std::string(velocityLimitWords[i]) + gcodeNumber(values[i]);
+    }
+    return text;
+}
+
+std::optional<KlipperVelocityLimit> readVelocityLimitLine(std::string_view line) {
+    if (!line.starts_with(velocityLimitCommand)) {
+        return std::nullopt;
+    }
+    line.remove_prefix(velocityLimitCommand.size());
+    std::array<double, 3> values{};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!line.starts_with(" ") || !line.substr(1).starts_with(velocityLimitWords[i])) {
+            return std::nullopt;
+        }
+        line.remove_prefix(1 + velocityLimitWords[i].size());
+        const std::string_view number = line.substr(0, line.find(' '));
+        const auto value = readPartNumber(number);
+        if (!value || number.find_first_of("eE") != std::string_view::npos) {
+            return std::nullopt;
+        }
+        values[i] = *value;
+        line.remove_prefix(number.size());
+    }
+    if (!line.empty()) {
+        return std::nullopt;
+    }
+    return KlipperVelocityLimit{values[0], values[1], values[2]};
 }
 
 namespace {
@@ -66,7 +122,8 @@ std::optional<std::string> characterProblem(std::string_view line, GcodeDialect 
 
 std::optional<WrittenComment> writtenComment(std::string_view text) {
     using Kind = WrittenComment::Kind;
-    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin,
+                               GcodeDialect::Klipper}) {
         if (text.starts_with(gcodeFirstComment) &&
             text.substr(gcodeFirstComment.size()) == dialectName(dialect)) {
             return WrittenComment{Kind::First, dialect, 0, {}};
@@ -76,7 +133,9 @@ std::optional<WrittenComment> writtenComment(std::string_view text) {
         return WrittenComment{Kind::Last, {}, 0, {}};
     }
     if (std::ranges::find(gcodeWarningTexts, text) != gcodeWarningTexts.end() ||
-        std::ranges::find(gcodeStopTexts, text) != gcodeStopTexts.end()) {
+        std::ranges::find(gcodeStopTexts, text) != gcodeStopTexts.end() ||
+        std::ranges::find(gcodeKlipperStartTexts, text) != gcodeKlipperStartTexts.end() ||
+        std::ranges::find(gcodeKlipperLimitTexts, text) != gcodeKlipperLimitTexts.end()) {
         return WrittenComment{};
     }
     for (std::size_t i = 0; i < gcodeHeaderTexts.size(); ++i) {

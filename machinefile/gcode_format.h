@@ -9,7 +9,7 @@
 namespace chimex {
 
 /// The controllers whose G-code chimex-cli writes.
-enum class GcodeDialect { Grbl, LinuxCnc, Marlin };
+enum class GcodeDialect { Grbl, LinuxCnc, Marlin, Klipper };
 
 enum class LengthUnit { Millimetre, Inch };
 
@@ -18,13 +18,17 @@ struct GcodeFormat {
     LengthUnit unit = LengthUnit::Millimetre;
 };
 
-/// "grbl", "linuxcnc" or "marlin" as typed on the command line.
+/// "grbl", "linuxcnc", "marlin" or "klipper" as typed on the command line.
 std::optional<GcodeDialect> dialectNamed(std::string_view name);
-/// "GRBL", "LinuxCNC" or "Marlin".
+/// "GRBL", "LinuxCNC", "Marlin" or "Klipper".
 std::string_view dialectName(GcodeDialect dialect);
 
+/// Whether the dialect's comments follow ';' (Marlin's and Klipper's), not in parentheses.
+bool commentsAfterSemicolon(GcodeDialect dialect);
+/// Whether it takes dwells in milliseconds and has no program end (Marlin and Klipper).
+bool printerFirmware(GcodeDialect dialect);
 /// The first comment of every file chimex-cli writes, followed by the dialect's name: it tells a
-/// reader the dwell unit, which Marlin takes in milliseconds and the others in seconds.
+/// reader the dwell unit, which Marlin and Klipper take in milliseconds and the others in seconds.
 inline constexpr std::string_view gcodeFirstComment =
     "file created by Gantrix Chimex software, G-code for ";
 
@@ -44,7 +48,38 @@ inline constexpr std::array<std::string_view, 2> gcodeStopTexts = {
     "and start the song, or stop the program to cancel.",
 };
 
-/// The last comment of a file written for Marlin, which has no program end.
+/// The comments between the setup lines and the move to 0, 0, 0 of a file for Klipper, which
+/// has no operator stop; a timed file then sets the limits it was timed for.
+inline constexpr std::array<std::string_view, 3> gcodeKlipperStartTexts = {
+    "Klipper has no M0: the file runs straight through. Home the",
+    "printer - G28 - and check the extents above before you print it,",
+    "then start it as you start any print.",
+};
+inline constexpr std::array<std::string_view, 4> gcodeKlipperLimitTexts = {
+    "The first SET_VELOCITY_LIMIT sets the acceleration and square",
+    "corner velocity the tune was timed for; the last one sets them",
+    "back to these, and MINIMUM_CRUISE_RATIO to Klipper's default 0.5:",
+    "change it to your printer's values if they differ.",
+};
+
+/// The limits a SET_VELOCITY_LIMIT line sets: mm/s², mm/s and a ratio.
+struct KlipperVelocityLimit {
+    double accel = 0;
+    double squareCornerVelocity = 0;
+    double minimumCruiseRatio = 0;
+};
+
+/// Klipper's own minimum cruise ratio, restored at the end of a timed file.
+inline constexpr double klipperDefaultCruiseRatio = 0.5;
+
+inline constexpr std::string_view velocityLimitCommand = "SET_VELOCITY_LIMIT";
+
+/// The SET_VELOCITY_LIMIT line as the writer writes it.
+std::string velocityLimitLine(const KlipperVelocityLimit& limit);
+/// The limits of a line as velocityLimitLine writes it (any numbers), or nothing.
+std::optional<KlipperVelocityLimit> readVelocityLimitLine(std::string_view line);
+
+/// The last comment of a file written for Marlin or Klipper, which have no program end.
 inline constexpr std::string_view gcodeLastComment = "End of the song.";
 
 /// The header comments that state the extents and fastest feeds, in the order of HeaderItem;

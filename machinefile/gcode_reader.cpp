@@ -25,6 +25,7 @@ struct GcodeReader::Words {
     bool feedPerMinute = false;       ///< G94
     bool exactPath = false;           ///< G61.1, on LinuxCNC's setup line
     bool programEnd = false;          ///< M2 or M30
+    bool operatorStop = false;        ///< M0
 };
 
 namespace {
@@ -44,7 +45,10 @@ double longestDwell(bool milliseconds) {
 }
 
 /// The setup line the writer writes, as messages quote it.
-std::string setupLineText(bool marlin, bool linuxCnc) {
+std::string setupLineText(bool marlin, bool linuxCnc, bool klipper) {
+    if (klipper) {
+        return "\"G21\" then \"G90\", each on its own line,";
+    }
     if (linuxCnc) {
         return "\"G21 G90 G94 G61.1\" or \"G20 G90 G94 G61.1\"";
     }
@@ -91,8 +95,20 @@ void GcodeReader::readLine(std::string_view text) {
         issue("a '%' line, which LinuxCNC takes for the start or end of the file or refuses");
         return;
     }
-    if (!stripComments(line, code) || !readWords(code, words) || !readSetup(words, line) ||
-        !readProgramEnd(words, line)) {
+    if (!stripComments(line, code)) {
+        return;
+    }
+    if (klipper_ && code.starts_with(velocityLimitCommand)) {
+        const auto limit = readVelocityLimitLine(trim(code));
+        if (!limit || !(limit->accel > 0) || !(limit->squareCornerVelocity >= 0) ||
+            !(limit->minimumCruiseRatio >= 0 && limit->minimumCruiseRatio < 1)) {
+            issue("SET_VELOCITY_LIMIT takes ACCEL, SQUARE_CORNER_VELOCITY and "
+                  "MINIMUM_CRUISE_RATIO in that order, accel above 0, ratio below 1: " +
+                  shown(line));
+        }
+        return;
+    }
+    if (!readWords(code, words) || !readSetup(words, line) || !readProgramEnd(words, line)) {
         return;
     }
     if (words.feed) {
@@ -105,13 +121,14 @@ void GcodeReader::readLine(std::string_view text) {
     const bool moves = words.axes[0] || words.axes[1] || words.axes[2];
     if (words.dwell != words.dwellValue.has_value() || (words.dwell && words.words != 2)) {
         issue("G4 takes P and nothing else, and P belongs to G4: " + shown(line));
-    } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(marlin_))) {
+    } else if (words.dwell &&
+               !(std::fabs(*words.dwellValue) <= longestDwell(printerFirmware(format().dialect)))) {
         issue("a dwell longer than a day: " + shown(line));
     } else if (words.dwell) {
         MoveEvent pause;
         pause.kind = MoveEventKind::Pause;
         pause.line = lines_.lineNumber();
-        pause.seconds = *words.dwellValue / (marlin_ ? 1000 : 1);
+        pause.seconds = *words.dwellValue / (printerFirmware(format().dialect) ? 1000 : 1);
         pending_.push_back(pause);
     } else if (moves) {
         addMoves(words);
@@ -141,6 +158,9 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
     if (words.modeWords == 0) {
         return true;
     }
+    if (klipper_) {
+        return readKlipperSetup(words, line);
+    }
     // LinuxCNC's exact path mode; files of earlier versions go without it.
     const int count = words.exactPath ? 4 : 3;
     const bool whole = marlin_ ? words.absolute && words.words == 1
@@ -156,7 +176,7 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
         return false;
     }
     if (!whole) {
-        issue("the setup line must be " + setupLineText(marlin_, linuxCnc_) +
+        issue("the setup line must be " + setupLineText(marlin_, linuxCnc_, klipper_) +
               " alone: " + shown(line));
         return false;
     }
@@ -166,8 +186,32 @@ bool GcodeReader::readSetup(const Words& words, std::string_view line) {
     return true;
 }
 
-/// Takes M2 and M30, which Marlin must not get; false after an issue.
+/// Takes Klipper's setup lines, G21 then G90, each alone; false after an issue.
+bool GcodeReader::readKlipperSetup(const Words& words, std::string_view line) {
+    const bool alone = words.words == 1 && words.modeWords == 1;
+    if (!setup_ && !millimetres_ && alone && words.units == 21) {
+        millimetres_ = true;
+        return true;
+    }
+    if (!setup_ && millimetres_ && alone && words.absolute) {
+        setup_ = true;
+        return true;
+    }
+    issue(setup_
+              ? "units and modes are set once, by the setup lines before the first move: " +
+                    shown(line)
+              : "the setup lines must be " + setupLineText(false, false, true) + " " + shown(line));
+    return false;
+}
+
+/// Takes M2 and M30, which Marlin and Klipper must not get, and M0, which Klipper does not
+/// have; false after an issue.
 bool GcodeReader::readProgramEnd(const Words& words, std::string_view line) {
+    if ((words.programEnd || words.operatorStop) && klipper_) {
+        issue("Klipper has no M0, M2 or M30: it reports an unknown command and goes on: " +
+              shown(line));
+        return false;
+    }
     if (words.programEnd && marlin_) {
         issue("Marlin has no program end (its M30 deletes a file on the SD card): " + shown(line));
         return false;
@@ -177,7 +221,8 @@ bool GcodeReader::readProgramEnd(const Words& words, std::string_view line) {
 }
 
 GcodeFormat GcodeReader::format() const {
-    const GcodeDialect dialect = marlin_     ? GcodeDialect::Marlin
+    const GcodeDialect dialect = klipper_    ? GcodeDialect::Klipper
+                                 : marlin_   ? GcodeDialect::Marlin
                                  : linuxCnc_ ? GcodeDialect::LinuxCnc
                                              : GcodeDialect::Grbl;
     return {dialect, inch_ ? LengthUnit::Inch : LengthUnit::Millimetre};
@@ -187,9 +232,10 @@ std::optional<std::string> GcodeReader::missingEnd() const {
     if (ended_) {
         return std::nullopt;
     }
-    return marlin_ ? "the file does not end with the comment \"" + std::string(gcodeLastComment) +
-                         "\"; it may have been cut short"
-                   : std::string("the file has no program end (M2); it may have been cut short");
+    return printerFirmware(format().dialect)
+               ? "the file does not end with the comment \"" + std::string(gcodeLastComment) +
+                     "\"; it may have been cut short"
+               : std::string("the file has no program end (M2); it may have been cut short");
 }
 
 /// Copies the code outside comments to `code`, reading each comment; false after an issue.
@@ -228,20 +274,24 @@ bool GcodeReader::readComment(std::string_view text, bool semicolon, std::string
         }
         marlin_ = written->dialect == GcodeDialect::Marlin;
         linuxCnc_ = written->dialect == GcodeDialect::LinuxCnc;
+        klipper_ = written->dialect == GcodeDialect::Klipper;
     }
-    if (marlin_ && !semicolon) {
-        issue("Marlin takes parentheses for no comment and may act on the words inside them; "
-              "comments for Marlin follow ';': " +
-              shown(line));
+    const bool semicolonDialect = marlin_ || klipper_;
+    if (semicolonDialect && !semicolon) {
+        const std::string name(dialectName(format().dialect));
+        issue(name +
+              " takes parentheses for no comment and may act on the words inside them; "
+              "comments for " +
+              name + " follow ';': " + shown(line));
         return false;
     }
-    if (!marlin_ && semicolon) {
+    if (!semicolonDialect && semicolon) {
         issue("a ';' comment in a file for GRBL or LinuxCNC, which chimex-cli writes in "
               "parentheses: " +
               shown(line));
         return false;
     }
-    if (!written || (written->kind == Kind::Last && !marlin_)) {
+    if (!written || (written->kind == Kind::Last && !semicolonDialect)) {
         issue("a comment that chimex-cli does not write, which a controller or sender may act on "
               "(LinuxCNC on MSG, DEBUG, PRINT, LOG, LOGOPEN, ABORT and more): " +
               shown(line));
@@ -336,6 +386,7 @@ bool GcodeReader::readWord(char letter, double value, Words& words) {
     }
     if (letter == 'M') {
         words.programEnd = words.programEnd || value == 2 || value == 30;
+        words.operatorStop = words.operatorStop || value == 0;
         return value == 0 || value == 2 || value == 30; // M1 stops only where a switch says so
     }
     std::optional<double>* slot = letter == 'X'   ? &words.axes[0]
@@ -376,7 +427,7 @@ void GcodeReader::addMoves(const Words& words) {
     }
     if (!setup_ && !setupMissed_) {
         setupMissed_ = true;
-        issue("a move before the setup line " + setupLineText(marlin_, linuxCnc_) +
+        issue("a move before the setup line " + setupLineText(marlin_, linuxCnc_, klipper_) +
               ": the machine would keep the units and modes it was left in");
     }
     int named = 0;

@@ -22,13 +22,15 @@ namespace chimex {
 /// G or M word: G0 and G1 with X, Y, Z and F, G4 with P alone (milliseconds in a file written for
 /// Marlin, seconds otherwise), M0, M2 and M30 (not for Marlin), at most one of each group a line;
 /// letters in either case (upper case only for Marlin). Comments are the writer's own texts, in
-/// parentheses, for Marlin after ';' (Marlin takes parentheses for no comment), and the first one
-/// names the controller on the first line. Units and modes are set once, before the first move,
-/// by the setup line the writer writes: "G21 G90 G94" or "G20 G90 G94", for Marlin "G90"; a unit
-/// or mode word anywhere else would make the machine move otherwise than the file reads. Nothing
-/// follows the program end. A G1 of several axes moves them along one straight line at its feed,
-/// each axis at its share of it. In a LinuxCNC file, a G1 of one axis by gcodeRestStep is a rest
-/// timed by the machine's motion, read as a pause.
+/// parentheses, for Marlin and Klipper after ';' (they take parentheses for no comment), and the
+/// first one names the controller on the first line. Units and modes are set once, before the first
+/// move, by the setup line the writer writes: "G21 G90 G94" or "G20 G90 G94", for Marlin "G90"; a
+/// unit or mode word anywhere else would make the machine move otherwise than the file reads.
+/// Nothing follows the program end. Klipper's file has "G21" and "G90" each on its own line
+/// (Klipper takes the words after the first as its parameters), no M0, M2 or M30, and
+/// SET_VELOCITY_LIMIT lines as the writer writes them. A G1 of several axes moves them along one
+/// straight line at its feed, each axis at its share of it. In a LinuxCNC file, a G1 of one axis
+/// by gcodeRestStep is a rest timed by the machine's motion, read as a pause.
 class GcodeReader : public MoveEventReader {
   public:
     GcodeReader(std::istream& in, IssueHandler onIssue);
@@ -55,11 +57,14 @@ class GcodeReader : public MoveEventReader {
     bool readWord(char letter, double value, Words& words);
     void addMoves(const Words& words);
     void addRestMove(const Words& words, double length);
-    bool grbl() const { return !marlin_ && !linuxCnc_; }
+    bool readKlipperSetup(const Words& words, std::string_view line);
+    bool grbl() const { return !marlin_ && !linuxCnc_ && !klipper_; }
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it
     bool marlin_ = false;        ///< written for Marlin: dwells in milliseconds, no program end
     bool linuxCnc_ = false;      ///< written for LinuxCNC: exact path mode on the setup line
+    bool klipper_ = false;       ///< written for Klipper: as Marlin, with G21 and G90 each alone
+    bool millimetres_ = false;   ///< Klipper's G21 has been read
     bool setup_ = false;         ///< the setup line has been read
     bool exactPath_ = false;     ///< the setup line chose exact path mode (G61.1)
     bool inch_ = false;          ///< the setup line chose inches (G20)

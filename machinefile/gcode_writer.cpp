@@ -26,6 +26,11 @@ double pathFeedPerMinute(double speed) {
 GcodeWriter::GcodeWriter(std::ostream& out, const GcodeFormat& format)
     : out_(out), format_(format) {}
 
+void GcodeWriter::setVelocityLimits(const KlipperVelocityLimit& tune,
+                                    const KlipperVelocityLimit& printer) {
+    limits_ = {tune, printer};
+}
+
 void GcodeWriter::line(std::string_view text) {
     out_ << text << "\r\n";
 }
@@ -33,7 +38,7 @@ void GcodeWriter::line(std::string_view text) {
 // Every line stays below 80 characters, the longest GRBL takes; the texts hold no parentheses,
 // which would nest inside a comment.
 void GcodeWriter::comment(std::string_view text) {
-    if (format_.dialect == GcodeDialect::Marlin) {
+    if (commentsAfterSemicolon(format_.dialect)) {
         line("; " + std::string(text));
     } else {
         line("(" + std::string(text) + ")");
@@ -55,6 +60,10 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header, 
     }
     // Marlin works in millimetres only and knows neither G21 nor G94 unless built to. LinuxCNC
     // blends moves by default, which changes the speeds of the notes: exact path (G61.1) instead.
+    if (format_.dialect == GcodeDialect::Klipper) {
+        writeKlipperStart(header);
+        return;
+    }
     if (format_.dialect == GcodeDialect::Marlin) {
         line("G90");
     } else {
@@ -66,6 +75,32 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header, 
     }
     line("M0");
     line("G0 X0 Y0 Z0");
+}
+
+// Klipper reads one command a line, the rest as its parameters, and has no operator stop: the
+// header says how to start it. Its G0 keeps the last feed, so the move to 0, 0, 0 states one no
+// axis exceeds.
+void GcodeWriter::writeKlipperStart(const std::array<double, headerItemCount>& header) {
+    line("G21");
+    line("G90");
+    for (const std::string_view text : gcodeKlipperStartTexts) {
+        comment(text);
+    }
+    if (limits_) {
+        for (const std::string_view text : gcodeKlipperLimitTexts) {
+            comment(text);
+        }
+        line(velocityLimitLine((*limits_)[0]));
+    }
+    double feed = HUGE_VAL; // the slower axis's fastest, of those the tune moves
+    for (const auto item : {HeaderItem::FastestXY, HeaderItem::FastestZ}) {
+        const double speed = header[static_cast<std::size_t>(item)];
+        feed = speed > 0 ? std::min(feed, speed) : feed;
+    }
+    const std::string feedWord = feed < HUGE_VAL && pathFeedPerMinute(feed) > 0
+                                     ? " F" + gcodeNumber(pathFeedPerMinute(feed))
+                                     : "";
+    line("G0 X0 Y0 Z0" + feedWord);
 }
 
 void GcodeWriter::writeMove(Axis axis, double target, double speed) {
@@ -81,8 +116,8 @@ void GcodeWriter::writeMove(const std::vector<AxisTarget>& targets, double speed
 }
 
 std::string GcodeWriter::dwellTime(double seconds) const {
-    return format_.dialect == GcodeDialect::Marlin ? gcodeNumber(seconds * 1000, 0)
-                                                   : gcodeNumber(seconds, 3);
+    return printerFirmware(format_.dialect) ? gcodeNumber(seconds * 1000, 0)
+                                            : gcodeNumber(seconds, 3);
 }
 
 // A dwell of no time is left out: it would only stop the machine, since Marlin (and Klipper behind
@@ -136,7 +171,11 @@ void GcodeWriter::writeTimedRest(double seconds, const Controller& c,
 
 void GcodeWriter::writeEnd() {
     // Marlin has no program end: M2 is unknown to it and M30 deletes a file from the SD card.
-    if (format_.dialect == GcodeDialect::Marlin) {
+    // Klipper knows neither.
+    if (limits_ && format_.dialect == GcodeDialect::Klipper) {
+        line(velocityLimitLine((*limits_)[1]));
+    }
+    if (printerFirmware(format_.dialect)) {
         comment(gcodeLastComment);
     } else {
         line("M2");

@@ -38,6 +38,9 @@ class GcodeWriter {
   public:
     GcodeWriter(std::ostream& out, const GcodeFormat& format);
 
+    /// For Klipper: the file sets `tune` after its setup lines and `printer` before its end.
+    void setVelocityLimits(const KlipperVelocityLimit& tune, const KlipperVelocityLimit& printer);
+
     /// The header comments (`header` in HeaderItem order, speeds a second; positions and feeds
     /// with the `decimals` the moves carry), the units and modes, the operator stop with what it
     /// is for, and the move to 0, 0, 0.
@@ -70,11 +73,13 @@ class GcodeWriter {
   private:
     void line(std::string_view text);
     void comment(std::string_view text);
+    void writeKlipperStart(const std::array<double, headerItemCount>& header);
     /// The P word's value as written: seconds to the millisecond, for Marlin milliseconds.
     std::string dwellTime(double seconds) const;
 
     std::ostream& out_;
     GcodeFormat format_;
+    std::optional<std::array<KlipperVelocityLimit, 2>> limits_; ///< the tune's, the printer's
 };
 
 } // namespace chimex

@@ -10,6 +10,14 @@
 
 namespace chimex {
 
+/// Klipper's planner rules, in place of the corner rule and look-ahead when its square corner
+/// velocity is above 0: junctions from it and the acceleration, look-ahead by time, every dwell
+/// a full stop, peaks held by the minimum cruise ratio. Klipper plans in lengths, not steps.
+struct KlipperRule {
+    double squareCornerVelocity = 0; ///< length/s; 0: not Klipper
+    double minimumCruiseRatio = 0;
+};
+
 /// How the controller moves: per-axis accelerations and whole steps per length unit (0: exact
 /// lengths), its corner rule, whether every move starts and ends at rest (LinuxCNC's exact-path
 /// mode), the time a stop at a rest costs before the next move (GRBL's `$1`), its look-ahead in
@@ -28,7 +36,12 @@ struct Controller {
     int positionDecimals = -1;
     std::function<double(double)> feedAsWritten;
     double taskCycle = 0;
+    KlipperRule klipper{};
 };
+
+inline bool plansAsKlipper(const Controller& c) {
+    return c.klipper.squareCornerVelocity > 0;
+}
 
 /// How long a move of `seconds` lasts on `c`: one that times moves in periods finishes a move in
 /// the period after its exact end.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "planner.h"
 
+#include "klipper_planner.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -23,7 +25,8 @@ double lengthOf(const Direction& v) {
 }
 
 double accelAlong(const Direction& unit, const Controller& c) {
-    double accel = std::numeric_limits<double>::infinity();
+    // Klipper holds the path to its acceleration, and Z's share to Z's.
+    double accel = plansAsKlipper(c) ? c.accel[0] : std::numeric_limits<double>::infinity();
     for (std::size_t a = 0; a < 3; ++a) {
         if (unit[a] != 0) {
             accel = std::min(accel, c.accel[a] / std::abs(unit[a]));
@@ -39,20 +42,49 @@ std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Contr
 std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Controller& c,
                                 double entry) {
     MotionPlanner planner(c, entry);
+    std::vector<bool> taken; // Klipper skips a move of no length: it is entered at rest
     for (const PlannerMove& m : run) {
-        planner.move(m);
+        Direction shift{};
+        for (std::size_t a = 0; a < 3; ++a) {
+            shift[a] = m.unit[a] * m.length;
+        }
+        taken.push_back(plansAsKlipper(c) ? planner.move(shift, m.feed) : (planner.move(m), true));
     }
     planner.stop();
     std::vector<double> entries;
-    while (const auto step = planner.next()) {
-        if (step->speeds.feed > 0) {
-            entries.push_back(step->speeds.entry);
+    for (const bool moved : taken) {
+        std::optional<PlannedStep> step;
+        while (moved && (step = planner.next()) && !(step->speeds.feed > 0)) {
         }
+        entries.push_back(step ? step->speeds.entry : 0);
     }
     return entries;
 }
 
+MotionPlanner::MotionPlanner(const Controller& c, double entry) : controller_(c), entry_(entry) {
+    if (plansAsKlipper(c)) {
+        KlipperLimits limits;
+        limits.maxVelocity = 1e9; // the notes' feeds are the settings' to bound
+        limits.maxAccel = c.accel[0];
+        limits.maxZAccel = c.accel[2];
+        limits.squareCornerVelocity = c.klipper.squareCornerVelocity;
+        limits.minimumCruiseRatio = c.klipper.minimumCruiseRatio;
+        klipper_ = std::make_unique<KlipperPlanner>(limits);
+    }
+}
+
+MotionPlanner::MotionPlanner(MotionPlanner&&) noexcept = default;
+MotionPlanner& MotionPlanner::operator=(MotionPlanner&&) noexcept = default;
+MotionPlanner::~MotionPlanner() = default;
+
+double MotionPlanner::clock() const {
+    return klipper_ ? klipper_->clock() : clock_;
+}
+
 bool MotionPlanner::move(const Direction& displacement, double feed) {
+    if (klipper_) {
+        return klipper_->move(displacement, feed);
+    }
     PlannerMove m;
     m.length = lengthOf(displacement);
     if (!(m.length > 0) || !(feed > 0) || !std::isfinite(m.length * feed)) {
@@ -68,6 +100,10 @@ bool MotionPlanner::move(const Direction& displacement, double feed) {
 }
 
 void MotionPlanner::move(const PlannerMove& m) {
+    if (klipper_) {
+        klipper_->move({m.unit[0] * m.length, m.unit[1] * m.length, m.unit[2] * m.length}, m.feed);
+        return;
+    }
     Pending p;
     p.move = m;
     p.isMove = true;
@@ -75,6 +111,10 @@ void MotionPlanner::move(const PlannerMove& m) {
 }
 
 void MotionPlanner::dwell(double seconds) {
+    if (klipper_) {
+        klipper_->dwell(std::max(seconds, 0.0));
+        return;
+    }
     Pending p;
     p.isDwell = true;
     p.seconds = std::max(seconds, 0.0);
@@ -82,6 +122,10 @@ void MotionPlanner::dwell(double seconds) {
 }
 
 void MotionPlanner::stop() {
+    if (klipper_) {
+        klipper_->stop();
+        return;
+    }
     pending_.push_back(Pending{});
 }
 
@@ -114,6 +158,9 @@ std::optional<double> MotionPlanner::exitSpeed() const {
 }
 
 std::optional<PlannedStep> MotionPlanner::next() {
+    if (klipper_) {
+        return klipper_->next();
+    }
     if (pending_.empty()) {
         return std::nullopt;
     }

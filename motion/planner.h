@@ -5,6 +5,7 @@
 #include "move_timing.h"
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,8 @@ std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Contr
 std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Controller& c,
                                 double entry);
 
+class KlipperPlanner;
+
 /// One step of a planned file: a move with its speeds, or a dwell or stop (speeds all 0).
 struct PlannedStep {
     double start = 0;
@@ -44,11 +47,16 @@ struct PlannedStep {
 /// A dwell empties the planner, so the moves on both sides of it stop, and it waits the
 /// controller's stop delay when the machine comes to it moving; a controller that times moves in
 /// periods ends each in the period after its exact end. Memory stays within its look-ahead.
+/// A controller that plans as Klipper does is timed by KlipperPlanner.
 class MotionPlanner {
   public:
-    explicit MotionPlanner(const Controller& c) : controller_(c) {}
-    /// A planner whose first move is entered at `entry`, as in the middle of a run.
-    MotionPlanner(const Controller& c, double entry) : controller_(c), entry_(entry) {}
+    explicit MotionPlanner(const Controller& c) : MotionPlanner(c, 0) {}
+    /// A planner whose first move is entered at `entry`, as in the middle of a run (not for
+    /// Klipper, whose runs are planned whole).
+    MotionPlanner(const Controller& c, double entry);
+    MotionPlanner(MotionPlanner&&) noexcept;
+    MotionPlanner& operator=(MotionPlanner&&) noexcept;
+    ~MotionPlanner();
 
     /// A move by `displacement` at `feed` (length/s); false, and nothing given, for one of no
     /// length or speed or beyond reckoning.
@@ -63,7 +71,7 @@ class MotionPlanner {
     /// The next step whose timing is known, in the order given; nothing while a move waits.
     std::optional<PlannedStep> next();
     /// The end of the steps handed out so far.
-    double clock() const { return clock_; }
+    double clock() const;
 
   private:
     struct Pending {
@@ -79,6 +87,7 @@ class MotionPlanner {
     double entry_ = 0;
     double clock_ = 0;
     bool moved_ = false; ///< a move has been handed out since the last dwell
+    std::unique_ptr<KlipperPlanner> klipper_;
 };
 
 } // namespace chimex

@@ -223,8 +223,13 @@ class RunTimer {
         const std::size_t count = planned_.size();
         const auto first = planned_.begin() + static_cast<std::ptrdiff_t>(from);
         const auto seen = static_cast<std::ptrdiff_t>(std::min(count, to + c_.lookAhead + 1));
-        const std::vector<double> entries =
-            entrySpeeds({first, planned_.begin() + seen}, c_, entries_[from]);
+        std::vector<double> entries;
+        if (plansAsKlipper(c_)) { // its look-ahead plans up to the run's stop
+            entries = entrySpeeds(planned_, c_);
+            entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(from));
+        } else {
+            entries = entrySpeeds({first, planned_.begin() + seen}, c_, entries_[from]);
+        }
         if (from > 0) {
             clock = placed_.moves[from].startsAt;
             position = placed_.moves[from - 1].target;

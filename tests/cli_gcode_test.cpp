@@ -85,9 +85,9 @@ class Dialects : public ::testing::TestWithParam<DialectCase> {};
 
 TEST_P(Dialects, WriteWhatTheirControllerAccepts) {
     const DialectCase& c = GetParam();
-    const bool marlin = c.format.dialect == GcodeDialect::Marlin;
-    const auto comment = [marlin](const std::string& text) {
-        return marlin ? "; " + text : "(" + text + ")";
+    const bool semicolon = commentsAfterSemicolon(c.format.dialect);
+    const auto comment = [semicolon](const std::string& text) {
+        return semicolon ? "; " + text : "(" + text + ")";
     };
     std::vector<std::string> expected = {
         comment("file created by Gantrix Chimex software, G-code for " +
@@ -141,12 +141,24 @@ INSTANTIATE_TEST_SUITE_P(
                           "Fastest Z-axis feed is 43.92 mm/min", "G90"},
                          stop),
                     "G4 P2000\r\nG1 X0.765 F87.78\r\nG4 P300\r\nG1 Z0.878 F43.92\r\n"
+                    "; End of the song.\r\n"},
+        // Klipper: one command a line, no M0 (the header says how to start), an explicit feed
+        // for the move to 0, 0, 0, as Marlin otherwise.
+        DialectCase{"KlipperMillimetres",
+                    {GcodeDialect::Klipper, LengthUnit::Millimetre},
+                    {"Fastest X and Y axis feed is 87.78 mm/min",
+                     "Fastest Z-axis feed is 43.92 mm/min", "G21", "G90",
+                     "Klipper has no M0: the file runs straight through. Home the",
+                     "printer - G28 - and check the extents above before you print it,",
+                     "then start it as you start any print.", "G0 X0 Y0 Z0 F43.92"},
+                    "G4 P2000\r\nG1 X0.765 F87.78\r\nG4 P300\r\nG1 Z0.878 F43.92\r\n"
                     "; End of the song.\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GcodeReading, ReportsWhatThePartFileReports) {
     const CheckReport part = check(samplePart());
-    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin}) {
+    for (const auto dialect : {GcodeDialect::Grbl, GcodeDialect::LinuxCnc, GcodeDialect::Marlin,
+                               GcodeDialect::Klipper}) {
         const CheckReport gcode = check(gcodeOf(samplePart(), {dialect, LengthUnit::Millimetre}));
         EXPECT_TRUE(gcode.clean()) << gcode.violations.front().message;
         EXPECT_EQ(gcode.notes.notes(), part.notes.notes());
@@ -326,6 +338,7 @@ TEST_P(GcodeSetupAndEnd, AreRequiredWhereTheWriterPutsThem) {
 constexpr auto grbl = GcodeDialect::Grbl;
 constexpr auto marlin = GcodeDialect::Marlin;
 constexpr auto linuxCnc = GcodeDialect::LinuxCnc;
+constexpr auto klipper = GcodeDialect::Klipper;
 
 INSTANTIATE_TEST_SUITE_P(
     Gcode, GcodeSetupAndEnd,
@@ -376,11 +389,21 @@ INSTANTIATE_TEST_SUITE_P(
         SetupOrEnd{"MarlinCutShort", marlin, "; End of the song.\r\n", "",
                    "does not end with the comment \"End of the song.\"", true},
         SetupOrEnd{"MarlinProgramEnd", marlin, "; End of the song.", "M30",
-                   "Marlin has no program end", false}),
+                   "Marlin has no program end", false},
+        SetupOrEnd{"KlipperSetupOnOneLine", klipper, "G21\r\nG90", "G21 G90",
+                   "the setup lines must be \"G21\" then \"G90\"", false},
+        SetupOrEnd{"KlipperOperatorStop", klipper, "G4 P2000", "M0\r\nG4 P2000",
+                   "Klipper has no M0, M2 or M30", false},
+        SetupOrEnd{"KlipperParentheses", klipper, "G1 X0.765 F87.78", "G1 X0.765 F87.78 (X9)",
+                   "Klipper takes parentheses for no comment", false},
+        SetupOrEnd{"KlipperLimitsOutOfOrder", klipper, "G4 P2000",
+                   "SET_VELOCITY_LIMIT SQUARE_CORNER_VELOCITY=5 ACCEL=500 MINIMUM_CRUISE_RATIO=0"
+                   "\r\nG4 P2000",
+                   "SET_VELOCITY_LIMIT takes ACCEL, SQUARE_CORNER_VELOCITY and", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GcodeReading, TakesLineFeedsAloneAndReportsAByteOrderMarkOnce) {
-    for (const auto dialect : {grbl, linuxCnc, marlin}) {
+    for (const auto dialect : {grbl, linuxCnc, marlin, klipper}) {
         std::string gcode = gcodeOf(samplePart(), {dialect, LengthUnit::Millimetre});
         EXPECT_EQ(check(std::string(byteOrderMark) + gcode).violations.size(), 1u);
         for (auto at = gcode.find("\r\n"); at != std::string::npos; at = gcode.find("\r\n", at)) {

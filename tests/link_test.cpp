@@ -24,7 +24,7 @@ TEST(LinkAddress, ReadsControllerPlaceAndRateOrRefusesNamingWhatIsWrong) {
         {"linuxcnc:mill.local:6000", GcodeDialect::LinuxCnc, "mill.local", 6000, ""},
         {"linuxcnc:[::1]:5008", GcodeDialect::LinuxCnc, "::1", 5008, ""},
         {"linuxcnc:fe80::1", GcodeDialect::LinuxCnc, "fe80::1", 5007, ""},
-        {"klipper:/dev/ttyUSB0", {}, "", 0, "is not a link: it starts with grbl:, marlin: or"},
+        {"klipper:/dev/ttyUSB0", {}, "", 0, "names Klipper, which has no link here yet"},
         {"/dev/ttyUSB0", {}, "", 0, "is not a link"},
         {"grbl:", {}, "", 0, "names no serial port: write it as grbl:/dev/ttyUSB0"},
         {"grbl:ttyUSB0", {}, "", 0, "relative path: give its full path, such as grbl:/dev/ttyUSB0"},

@@ -29,10 +29,11 @@ ExitStatus run(const Options& options, Console console) {
 Command checkCommand() {
     return {
         "check",
-        {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay"},
+        {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay",
+         "--square-corner-velocity"},
         {"--json"},
         R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]
-                  [--junction-deviation J] [--step-idle-delay S]]
+                  [--junction-deviation J] [--step-idle-delay S] [--square-corner-velocity V]]
 )",
         R"(check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
@@ -40,18 +41,21 @@ Command checkCommand() {
         header states the extents and fastest speeds the jogs reach, and the file ends as
         written (footer; G-code: program end) so a file cut short is found. G-code must set its
         units and modes once, on the setup line before the first move (G21 or G20 with G90 G94;
-        Marlin: G90). Violations are listed as they are found, the summary last.
+        Marlin: G90; Klipper: G21 then G90, each alone). Violations are listed as they are found, the summary last.
         --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
         --accel A        the running time of a machine that speeds up and slows down at A
                          units/s² (above 0): stopping at the end of every move for a part
-                         file or LinuxCNC G-code; for GRBL or Marlin G-code, blending
-                         through the junctions as their planners do
+                         file or LinuxCNC G-code; for GRBL, Marlin or Klipper G-code,
+                         blending through the junctions as their planners do (Klipper with
+                         the cruise ratio 0 that its timed files set)
         --z-accel B      the same for Z (default: A)
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation, for their G-code
                          (default 0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a dwell costs (default
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
+        --square-corner-velocity V  Klipper's square_corner_velocity in mm/s (default 5),
+                         for its G-code
 )",
         R"(check, preview and listen also read the G-code that render and convert write, told apart from a
 part file by its content.

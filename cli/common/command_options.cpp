@@ -159,22 +159,22 @@ GcodeFormat gcodeFormat(const Options& options) {
     const auto dialect = options.values.find("--dialect");
     const auto unit = options.values.find("--unit");
     if (dialect == options.values.end() || unit == options.values.end()) {
-        throw UsageError("G-code needs --dialect grbl|linuxcnc|marlin and --unit mm|in");
+        throw UsageError("G-code needs --dialect grbl|linuxcnc|marlin|klipper and --unit mm|in");
     }
     GcodeFormat format;
     const auto named = dialectNamed(dialect->second);
     if (!named) {
-        throw UsageError("--dialect takes grbl, linuxcnc or marlin, not \"" + dialect->second +
-                         "\"");
+        throw UsageError("--dialect takes grbl, linuxcnc, marlin or klipper, not \"" +
+                         dialect->second + "\"");
     }
     format.dialect = *named;
     if (unit->second != "mm" && unit->second != "in") {
         throw UsageError("--unit takes mm or in, not \"" + unit->second + "\"");
     }
     format.unit = unit->second == "in" ? LengthUnit::Inch : LengthUnit::Millimetre;
-    if (format.dialect == GcodeDialect::Marlin && format.unit == LengthUnit::Inch) {
-        throw UsageError(
-            "Marlin works in millimetres: settings in inches cannot be written for it");
+    if (printerFirmware(format.dialect) && format.unit == LengthUnit::Inch) {
+        throw UsageError(std::string(dialectName(format.dialect)) +
+                         " works in millimetres: settings in inches cannot be written for it");
     }
     return format;
 }

@@ -25,6 +25,9 @@ constexpr double grblStepIdleDelay = 0.025;
 /// GRBL's $1=255, its largest, keeps the motors on: a stop costs no delay at all.
 constexpr double grblMotorsKeptOn = 255 / 1000.0;
 
+/// Klipper's square_corner_velocity default, mm/s.
+constexpr double klipperSquareCornerVelocity = 5;
+
 /// Marlin's planner buffer (BLOCK_BUFFER_SIZE); GRBL's holds 15 moves ahead.
 constexpr std::size_t marlinLookAhead = 16;
 constexpr std::size_t grblLookAhead = 15;
@@ -41,6 +44,20 @@ void refuseCompanions(const Options& options) {
     }
 }
 
+/// Klipper's junctions come from its square corner velocity alone, the others' never do.
+void refuseOtherCornerRules(const Options& options, const GcodeFormat& format) {
+    const bool klipper = format.dialect == GcodeDialect::Klipper;
+    if (klipper && (options.values.count("--junction-deviation") ||
+                    options.values.count("--step-idle-delay"))) {
+        throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin; "
+                         "Klipper derives its corners from --square-corner-velocity");
+    }
+    if (!klipper && options.values.count("--square-corner-velocity")) {
+        throw UsageError("--square-corner-velocity is Klipper's; " +
+                         std::string(dialectName(format.dialect)) + " has no such setting");
+    }
+}
+
 } // namespace
 
 std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
@@ -52,7 +69,9 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
         return std::nullopt;
     }
     const bool linuxCnc = format.dialect == GcodeDialect::LinuxCnc;
-    if (!linuxCnc && !steps) {
+    const bool klipper = format.dialect == GcodeDialect::Klipper;
+    refuseOtherCornerRules(options, format);
+    if (!linuxCnc && !klipper && !steps) {
         throw UsageError("--accel for " + std::string(dialectName(format.dialect)) +
                          " needs --steps-per-unit: its moves are whole steps");
     }
@@ -76,8 +95,12 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
                                    .value_or(grblStepIdleDelay)
                              : 0;
     accel.stepIdleDelay = delay == grblMotorsKeptOn ? 0 : delay;
-    accel.stepsPerUnit = linuxCnc ? gcodeResolution : *steps;
-    accel.zStepsPerUnit = linuxCnc ? gcodeResolution : zSteps.value_or(*steps);
+    accel.squareCornerVelocity = klipper ? positiveNumber(options, "--square-corner-velocity", 1e6)
+                                               .value_or(klipperSquareCornerVelocity)
+                                         : 0;
+    // Klipper plans in millimetres: its moves are the G-code's own decimals.
+    accel.stepsPerUnit = linuxCnc ? gcodeResolution : klipper ? 0 : *steps;
+    accel.zStepsPerUnit = linuxCnc ? gcodeResolution : klipper ? 0 : zSteps.value_or(*steps);
     return accel;
 }
 
@@ -104,6 +127,10 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
                          "G-code; a part file's jogs stop at the end of each");
     }
+    if (options.values.count("--accel") && options.values.count("--square-corner-velocity")) {
+        throw UsageError("--square-corner-velocity is for klipper G-code; a part file's jogs "
+                         "stop at the end of each");
+    }
     return {restToRestAccelOf(options), std::nullopt};
 }
 
@@ -127,8 +154,19 @@ Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     case GcodeDialect::Marlin:
         c.lookAhead = marlinLookAhead;
         break;
+    case GcodeDialect::Klipper: // timed files set the cruise ratio to 0
+        c.klipper = {accel.squareCornerVelocity, 0};
+        break;
     }
     return c;
+}
+
+void setTimedLimits(GcodeWriter& writer, const Controller& c) {
+    if (plansAsKlipper(c)) {
+        const double scv = c.klipper.squareCornerVelocity;
+        writer.setVelocityLimits({c.accel[0], scv, c.klipper.minimumCruiseRatio},
+                                 {c.accel[0], scv, klipperDefaultCruiseRatio});
+    }
 }
 
 } // namespace chimex

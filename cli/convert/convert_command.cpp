@@ -50,20 +50,22 @@ Command convertCommand() {
     return {
         "convert",
         {"--output", "--settings", "--dialect", "--unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay", "--steps-per-unit", "--z-steps-per-unit"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity",
+         "--steps-per-unit", "--z-steps-per-unit"},
         {},
         R"(  chimex-cli convert PART -o OUT --dialect D --unit mm|in [--settings FILE]
                                  [--accel A [--z-accel B] [--steps-per-unit N
                                   [--z-steps-per-unit M]] [--junction-deviation J]
-                                  [--step-idle-delay S]]
+                                  [--step-idle-delay S] [--square-corner-velocity V]]
 )",
         R"(convert Writes the part file PART as G-code, move for move: the header comments state the
-        extents and fastest feeds, an operator stop (M0) comes before the move to 0, 0, 0, then
+        extents and fastest feeds, an operator stop (M0; Klipper has none: the header says to home
+        the printer and check the extents first) comes before the move to 0, 0, 0, then
         each jog is one G1 at its speed in units a minute and each pause a dwell (G4 P: seconds;
-        for Marlin milliseconds; a pause of 0 writes none, as a dwell stops the machine). The
+        for Marlin and Klipper milliseconds; a pause of 0 writes none, as a dwell stops the machine). The
         part file must pass check against the settings, and so must the G-code written;
         otherwise nothing is written.
-        --dialect D      grbl, linuxcnc or marlin
+        --dialect D      grbl, linuxcnc, marlin or klipper (mm only)
         --unit U         the machine's length unit: mm (G21) or in (G20)
         --settings FILE  the limits to check against (default: INITIAL)
         --accel A        Timing: the machine accelerates at A units/s² (Z at --z-accel B,
@@ -75,7 +77,11 @@ Command convertCommand() {
                          its time, with a closing dwell where whole steps miss it. LinuxCNC: exact
                          path (G61.1), 1 ms servo period. GRBL: its planner (junction deviation
                          $11, stop delay $1, 15 moves of look-ahead). Marlin: its junction
-                         deviation, 16 moves of look-ahead.
+                         deviation, 16 moves of look-ahead. Klipper: its planner (junctions
+                         from --square-corner-velocity, look-ahead by time, positions in mm, no
+                         whole steps); the file sets ACCEL and SQUARE_CORNER_VELOCITY with
+                         MINIMUM_CRUISE_RATIO=0 by SET_VELOCITY_LIMIT and sets them back at
+                         its end, with Klipper's default ratio 0.5.
         --steps-per-unit N    with --accel for grbl and marlin (needed): motor steps per unit, as
                          the controller rounds each position to whole steps
         --z-steps-per-unit M  the same for Z (default: N)
@@ -83,6 +89,8 @@ Command convertCommand() {
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
+        --square-corner-velocity V  Klipper's square_corner_velocity in mm/s (default 5),
+                         for its G-code
 )",
         {},
         run};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "timed_gcode_spool.h"
 
+#include "cli/common/motion_options.h"
 #include "files/failure.h"
 #include "machinefile/gcode_writer.h"
 #include "partfile/number_forms.h"
@@ -72,6 +73,7 @@ void TimedGcodeSpool::addNote(Axis axis, double target, double speed, double hol
 TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& format) const {
     const std::vector<TimedMove> moves = timeMoves(notes_, controller_, travel_);
     GcodeWriter writer(out, format);
+    setTimedLimits(writer, controller_);
     writer.writeStart(headerOf(notes_, moves));
     // The start pause and any rest before the first note, as one dwell.
     const double lead = startPause_ + (notes_.empty() ? gap_ : notes_.front().start);

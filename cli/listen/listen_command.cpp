@@ -49,10 +49,11 @@ Command listenCommand() {
     return {
         "listen",
         {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity"},
         {},
         R"(  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
-                   [--accel A [--z-accel B] [--junction-deviation J] [--step-idle-delay S]]
+                   [--accel A [--z-accel B] [--junction-deviation J] [--step-idle-delay S]
+                    [--square-corner-velocity V]]
 )",
         R"(listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
         speed v hums at v x N steps a second for its distance over v seconds, pauses (the
@@ -62,13 +63,14 @@ Command listenCommand() {
         --z-steps-per-unit M  the same for Z (default: N)
         --accel A             a machine that speeds up and slows down at A units/s², stopping
                               at the end of every move: each hum glides up from silence to its
-                              pitch and back down, and lasts its ramps too (above 0). GRBL and
-                              Marlin G-code blend through the junctions as their planners do:
+                              pitch and back down, and lasts its ramps too (above 0). GRBL,
+                              Marlin and Klipper G-code blend through the junctions as their planners do:
                               each hum glides from the speed the move is entered at to its
                               pitch and on to the speed it is left at
         --z-accel B           the same for Z (default: A)
         --junction-deviation J  as for check
         --step-idle-delay S   as for check
+        --square-corner-velocity V  as for check
 )",
         {},
         run};

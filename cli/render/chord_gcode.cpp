@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "chord_gcode.h"
 
+#include "cli/common/motion_options.h"
 #include "machinefile/gcode_writer.h"
 #include "motion/timed_segments.h"
 #include "partfile/line_texts.h"
@@ -81,6 +82,9 @@ void writeDwell(GcodeWriter& writer, double seconds, const Controller* timed,
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
                           const Controller* timed) {
     GcodeWriter writer(out, format);
+    if (timed) {
+        setTimedLimits(writer, *timed);
+    }
     writer.writeStart(headerOf(plan), chordDecimals);
     writer.writeDwell(startPauseSeconds);
     std::array<double, 3> from{};

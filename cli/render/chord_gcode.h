@@ -16,7 +16,7 @@ namespace chimex {
 /// positions and rounded down, so that no axis runs faster than its note and each move lasts its
 /// segment. Returns the number of moves written.
 /// `timed`: the controller the plan was timed for by timeChords, its rests after moves timed
-/// against the score.
+/// against the score, and whose limits a file for Klipper sets.
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
                           const Controller* timed = nullptr);
 

@@ -244,7 +244,7 @@ Command renderCommand() {
         "render",
         {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
          "--unit", "--voices", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity"},
         {"--pause"},
         R"(  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
@@ -267,7 +267,8 @@ Command renderCommand() {
         --channel N      MIDI: play only channel N (1 to 16)
         --transpose N    MIDI: shift every note by N semitones first
         --format gcode   write G-code instead of a part file (see convert); needs --dialect
-                         grbl, linuxcnc or marlin and --unit mm or in (Marlin: mm only)
+                         grbl, linuxcnc, marlin or klipper and --unit mm or in (Marlin and
+                         Klipper: mm only)
         --voices N       G-code: play up to N notes at once (1 to 3, default 1), each on its
                          own axis; see Chords below
         --steps-per-unit N    tune each key's feed to its true pitch (C3 = 130.81 Hz) on motors
@@ -284,6 +285,8 @@ Command renderCommand() {
                          0.010 mm for GRBL, 0.013 mm for Marlin)
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
+        --square-corner-velocity V  Klipper's square_corner_velocity in mm/s (default 5),
+                         for its G-code
         Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
         stretch becomes one G1 whose axes each move at their own note's speed (the feed is
         the length of the vector of their speeds). Where more notes sound, the highest and the
