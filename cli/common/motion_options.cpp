@@ -16,6 +16,9 @@ constexpr double mostAccel = 1e9;
 /// dwell costs one period more before the next move starts.
 constexpr double linuxCncServoPeriod = 0.001;
 
+/// A second: far slower than any servo thread.
+constexpr double mostServoPeriod = 1;
+
 /// LinuxCNC plans in continuous positions; the G-code's decimals are its resolution.
 const double gcodeResolution = std::pow(10.0, gcodeDecimals);
 
@@ -35,7 +38,7 @@ double inUnit(double millimetres, const GcodeFormat& format) {
 
 void refuseCompanions(const Options& options) {
     for (const std::string& name : accelerationOptionNames) {
-        if (name != "--accel" && options.values.count(name)) {
+        if (name != "--accel" && userGave(options, name)) {
             throw UsageError(name + " goes with --accel");
         }
     }
@@ -43,9 +46,38 @@ void refuseCompanions(const Options& options) {
 
 } // namespace
 
+std::optional<StepsPerUnit>
+stepsPerUnitOf(const std::function<std::optional<double>(const std::string&)>& number) {
+    const auto both = number("--steps-per-unit");
+    auto x = number("--x-steps-per-unit");
+    auto y = number("--y-steps-per-unit");
+    auto z = number("--z-steps-per-unit");
+    x = x ? x : both;
+    y = y ? y : both;
+    if (!x && !y) {
+        if (z) {
+            throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
+        }
+        return std::nullopt;
+    }
+    if (!x || !y) {
+        throw UsageError(std::string(x ? "--x" : "--y") + "-steps-per-unit needs " +
+                         (x ? "--y" : "--x") + "-steps-per-unit (or --steps-per-unit for both)");
+    }
+    z = z ? z : both;
+    if (!z && *x != *y) {
+        throw UsageError("X and Y differ in steps per unit: give --z-steps-per-unit too");
+    }
+    return StepsPerUnit{*x, *y, z.value_or(*x)};
+}
+
+std::optional<StepsPerUnit> stepsPerUnitOf(const Options& options) {
+    return stepsPerUnitOf(
+        [&](const std::string& name) { return positiveNumber(options, name, 1e9); });
+}
+
 std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
-                                           std::optional<double> steps,
-                                           std::optional<double> zSteps) {
+                                           const std::optional<StepsPerUnit>& steps) {
     const auto xy = positiveNumber(options, "--accel", mostAccel);
     if (!xy) {
         refuseCompanions(options);
@@ -56,13 +88,17 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
         throw UsageError("--accel for " + std::string(dialectName(format.dialect)) +
                          " needs --steps-per-unit: its moves are whole steps");
     }
-    if (linuxCnc && (options.values.count("--junction-deviation") ||
-                     options.values.count("--step-idle-delay"))) {
+    if (linuxCnc &&
+        (userGave(options, "--junction-deviation") || userGave(options, "--step-idle-delay"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin; "
                          "LinuxCNC stops exactly at each note's end");
     }
-    if (format.dialect == GcodeDialect::Marlin && options.values.count("--step-idle-delay")) {
+    if (format.dialect == GcodeDialect::Marlin && userGave(options, "--step-idle-delay")) {
         throw UsageError("--step-idle-delay is GRBL's $1; Marlin has none");
+    }
+    if (!linuxCnc && userGave(options, "--servo-period")) {
+        throw UsageError("--servo-period is LinuxCNC's; " +
+                         std::string(dialectName(format.dialect)) + " has none");
     }
     Acceleration accel;
     accel.xy = *xy;
@@ -76,8 +112,11 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
                                    .value_or(grblStepIdleDelay)
                              : 0;
     accel.stepIdleDelay = delay == grblMotorsKeptOn ? 0 : delay;
-    accel.stepsPerUnit = linuxCnc ? gcodeResolution : *steps;
-    accel.zStepsPerUnit = linuxCnc ? gcodeResolution : zSteps.value_or(*steps);
+    accel.servoPeriod = linuxCnc ? positiveNumber(options, "--servo-period", mostServoPeriod)
+                                       .value_or(linuxCncServoPeriod)
+                                 : 0;
+    accel.steps =
+        linuxCnc ? StepsPerUnit{gcodeResolution, gcodeResolution, gcodeResolution} : *steps;
     return accel;
 }
 
@@ -96,13 +135,16 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
     const auto format =
         options.values.count("--accel") ? gcodeFormatOf(file) : std::optional<GcodeFormat>();
     if (format) { // LinuxCNC's exact path stops at every move's end, timed in its servo periods
-        const auto accel = accelerationOf(options, *format, fileSteps, std::nullopt);
+        const auto accel =
+            accelerationOf(options, *format, StepsPerUnit{fileSteps, fileSteps, fileSteps});
         return accel ? ReplayMotion{std::nullopt, controllerFor(*accel, *format)} : ReplayMotion{};
     }
-    if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
-                                            options.values.count("--step-idle-delay"))) {
+    if (options.values.count("--accel") &&
+        (userGave(options, "--junction-deviation") || userGave(options, "--step-idle-delay") ||
+         userGave(options, "--servo-period"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
-                         "G-code; a part file's jogs stop at the end of each");
+                         "G-code, --servo-period for LinuxCNC's; a part file's jogs stop at the "
+                         "end of each");
     }
     return {restToRestAccelOf(options), std::nullopt};
 }
@@ -110,15 +152,15 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     Controller c;
     c.accel = {accel.xy, accel.xy, accel.z};
-    c.stepsPerUnit = {accel.stepsPerUnit, accel.stepsPerUnit, accel.zStepsPerUnit};
+    c.stepsPerUnit = accel.steps;
     c.corner = {accel.junctionDeviation, c.accel};
     c.positionDecimals = gcodeDecimals;
     c.feedAsWritten = speedAsWritten;
     switch (format.dialect) {
     case GcodeDialect::LinuxCnc:
         c.exactStop = true;
-        c.period = linuxCncServoPeriod;
-        c.stopDelay = linuxCncServoPeriod;
+        c.period = accel.servoPeriod;
+        c.stopDelay = accel.servoPeriod;
         break;
     case GcodeDialect::Grbl:
         c.stopDelay = accel.stepIdleDelay;
