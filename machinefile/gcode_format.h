@@ -84,6 +84,10 @@ constexpr std::string_view gcodeFeedUnit(LengthUnit unit) {
 /// machine resolves, and at most eight digits for travels below 10000 (GRBL reads eight).
 inline constexpr int gcodeDecimals = 4;
 
+/// How far a rest timed by LinuxCNC's motion moves one axis, and back: far below any motor's step,
+/// yet above the 1e-8 under which LinuxCNC drops a move. Such a G1 is read as a pause.
+inline constexpr double gcodeRestStep = 1e-6;
+
 /// The value in fixed notation with at most `decimals` decimals, rounded to nearest, trailing
 /// zeros and a bare point dropped: 0.765, 2, -1.5, 0. G-code has no exponent form.
 std::string gcodeNumber(double value, int decimals = gcodeDecimals);

@@ -351,6 +351,19 @@ bool GcodeReader::readWord(char letter, double value, Words& words) {
     return true;
 }
 
+/// A rest timed by LinuxCNC's motion: one axis moved by gcodeRestStep at a feed that takes the
+/// rest's time, which no motor steps for.
+void GcodeReader::addRestMove(const Words& words, double length) {
+    MoveEvent pause;
+    pause.kind = MoveEventKind::Pause;
+    pause.line = lines_.lineNumber();
+    pause.seconds = length * 60 / *feed_;
+    pending_.push_back(pause);
+    for (std::size_t i = 0; i < words.axes.size(); ++i) {
+        position_[i] = words.axes[i].value_or(position_[i]);
+    }
+}
+
 void GcodeReader::addMoves(const Words& words) {
     if (!words.motion) {
         issue("X, Y or Z without G0 or G1 on its line");
@@ -374,6 +387,10 @@ void GcodeReader::addMoves(const Words& words) {
         path += distance * distance;
     }
     path = std::sqrt(path);
+    if (linuxCnc_ && motion == 1 && named == 1 && path > 0 && path <= 1.5 * gcodeRestStep) {
+        addRestMove(words, path);
+        return;
+    }
     for (std::size_t i = 0; i < words.axes.size(); ++i) {
         if (!words.axes[i]) {
             continue;

@@ -27,7 +27,8 @@ namespace chimex {
 /// by the setup line the writer writes: "G21 G90 G94" or "G20 G90 G94", for Marlin "G90"; a unit
 /// or mode word anywhere else would make the machine move otherwise than the file reads. Nothing
 /// follows the program end. A G1 of several axes moves them along one straight line at its feed,
-/// each axis at its share of it.
+/// each axis at its share of it. In a LinuxCNC file, a G1 of one axis by gcodeRestStep is a rest
+/// timed by the machine's motion, read as a pause.
 class GcodeReader : public MoveEventReader {
   public:
     GcodeReader(std::istream& in, IssueHandler onIssue);
@@ -53,6 +54,7 @@ class GcodeReader : public MoveEventReader {
     bool takeWord(std::string_view word, double value, std::string_view code, Words& words);
     bool readWord(char letter, double value, Words& words);
     void addMoves(const Words& words);
+    void addRestMove(const Words& words, double length);
     bool grbl() const { return !marlin_ && !linuxCnc_; }
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it

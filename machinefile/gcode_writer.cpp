@@ -1,10 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "gcode_writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 namespace chimex {
+namespace {
+
+/// A rest move's position carries six decimals, enough for gcodeRestStep.
+constexpr int restDecimals = 6;
+/// The longest rest move, in seconds: slower than gcodeRestStep over this, LinuxCNC's motion nears
+/// the speed it takes for standing still (1e-8 a second).
+constexpr double longestRestMove = 10;
+/// The feed of the slowest rest move (0.000006 a minute) to nine digits.
+constexpr int restFeedDecimals = 15;
+
+} // namespace
 
 double pathFeedPerMinute(double speed) {
     const double scale = std::pow(10.0, gcodeDecimals);
@@ -90,6 +102,36 @@ void GcodeWriter::writeTimedDwell(double seconds) {
         line("G61.1");
     }
     writeDwell(seconds);
+}
+
+// LinuxCNC's task wakes once a cycle to time a dwell, so a dwell ends up to two cycles late; its
+// motion runs every period. A move from rest so slow that it reaches its speed within a period
+// ends in the period that holds its end plus half a period: asked to last n - 1 periods, it ends in
+// the n-th, clear of both edges. Long rests are several such moves, aside and back.
+void GcodeWriter::writeTimedRest(double seconds, const Controller& c,
+                                 const std::optional<RestPlace>& place) {
+    const double periods = c.period > 0 ? std::round((seconds + c.stopDelay) / c.period) : 0;
+    if (format_.dialect != GcodeDialect::LinuxCnc || !(c.taskCycle > 0) || !place ||
+        !(periods >= 2)) {
+        writeTimedDwell(seconds);
+        return;
+    }
+    const double scale = std::pow(10.0, restDecimals);
+    const double at = std::round(place->at * scale) / scale;
+    // Back towards where the move came from, so that the rest stays within the tune's extents.
+    const double aside =
+        place->from > at || at < gcodeRestStep ? at + gcodeRestStep : at - gcodeRestStep;
+    const double most = std::max(4.0, std::floor(longestRestMove / c.period));
+    const auto pieces = static_cast<long long>(std::ceil(periods / most));
+    double left = periods;
+    for (long long i = 0; i < pieces; ++i) {
+        const double piece = std::ceil(left / static_cast<double>(pieces - i));
+        left -= piece;
+        const double feed = gcodeRestStep * 60 / ((piece - 1) * c.period);
+        line(std::string("G1 ") + axisLetter(place->axis) +
+             gcodeNumber(i % 2 == 0 ? aside : at, restDecimals) + " F" +
+             gcodeNumber(feed, restFeedDecimals));
+    }
 }
 
 void GcodeWriter::writeEnd() {

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "machinefile/gcode_format.h"
+#include "motion/controller.h"
 #include "partfile/axis.h"
 #include "partfile/line_texts.h"
 
 #include <array>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -16,6 +18,14 @@ namespace chimex {
 struct AxisTarget {
     Axis axis = Axis::X;
     double target = 0;
+};
+
+/// Where the machine stands at a rest: the axis of the move before it, where that move started
+/// and where it ended.
+struct RestPlace {
+    Axis axis = Axis::X;
+    double from = 0;
+    double at = 0;
 };
 
 /// The feed a G1 of several axes at `speed` (units a second) is written with, in units a minute:
@@ -48,6 +58,12 @@ class GcodeWriter {
     /// shows as under way, and so start the dwell during the move; exact path restated alone first
     /// makes the task hand that to its motion and wait for it, by which time the move shows.
     void writeTimedDwell(double seconds);
+    /// A rest of a tune timed against the score on `controller`, which also spends its stop delay
+    /// there: `seconds` of dwell after the move that left the machine at `place` (nothing: no move
+    /// yet). Where LinuxCNC's task cycle is known, the rest is timed by its motion instead, as
+    /// moves shorter than any step on the axis of that move.
+    void writeTimedRest(double seconds, const Controller& controller,
+                        const std::optional<RestPlace>& place);
     /// The program end the controller needs.
     void writeEnd();
 

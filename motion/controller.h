@@ -14,8 +14,9 @@ namespace chimex {
 /// lengths), its corner rule, whether every move starts and ends at rest (LinuxCNC's exact-path
 /// mode), the time a stop at a rest costs before the next move (GRBL's `$1`), its look-ahead in
 /// moves, the period its moves are timed in (0: continuous), the decimals the positions it is
-/// given are written with (-1: exact), and the feed a move at a speed is written with, as the
-/// controller reads it back (none: exactly that speed).
+/// given are written with (-1: exact), the feed a move at a speed is written with, as the
+/// controller reads it back (none: exactly that speed), and the cycle its task wakes in to time a
+/// dwell (LinuxCNC's; 0: not known, dwells taken as exact to the period).
 struct Controller {
     std::array<double, 3> accel{};
     std::array<double, 3> stepsPerUnit{};
@@ -26,6 +27,7 @@ struct Controller {
     double period = 0;
     int positionDecimals = -1;
     std::function<double(double)> feedAsWritten;
+    double taskCycle = 0;
 };
 
 /// How long a move of `seconds` lasts on `c`: one that times moves in periods finishes a move in

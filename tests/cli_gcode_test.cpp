@@ -5,6 +5,7 @@
 #include "cli/convert/gcode_move_spool.h"
 #include "cli/render/tuned_speeds.h"
 #include "files/failure.h"
+#include "machinefile/gcode_writer.h"
 #include "machinefile/timed_move_reader.h"
 #include "partfile/line_texts.h"
 #include "partfile/number_forms.h"
@@ -442,6 +443,34 @@ TEST(GcodeReading, EachAxisOfAMoveOfSeveralRunsAtItsShareOfTheFeed) {
         EXPECT_NEAR(chordMoves[i][1], seconds, 1e-9);
         EXPECT_NEAR(chordMoves[i][2], i == 0 ? 0.375 : 0.5, 1e-9);
     }
+}
+
+// With LinuxCNC's task cycle known, a rest after a note is timed by its motion: a move of a
+// millionth back towards the note's start, asked a servo period short of the rest and its stop
+// (so slow a move ends in the period after); over 10 s, several, aside and back. Before any note,
+// a dwell. check reads each rest move as a pause of its time.
+TEST(GcodeWriting, LinuxCncRestsAreMovesTooShortForAStepOnceItsTaskCycleIsKnown) {
+    Controller linuxCnc;
+    linuxCnc.period = linuxCnc.stopDelay = linuxCnc.taskCycle = 0.001;
+    std::ostringstream out;
+    GcodeWriter writer(out, {GcodeDialect::LinuxCnc, LengthUnit::Millimetre});
+    writer.writeStart({0.765, 0, 0.5, 0, 0, 0, 1.463, 0});
+    writer.writeTimedRest(0.5, linuxCnc, std::nullopt);
+    writer.writeMove(Axis::X, 0.765, 1.463);
+    writer.writeTimedRest(0.299, linuxCnc, RestPlace{Axis::X, 0, 0.765});
+    writer.writeMove(Axis::Y, 0.5, 1.463);
+    writer.writeTimedRest(25, linuxCnc, RestPlace{Axis::Y, 0, 0.5});
+    writer.writeMove(Axis::X, 0.3, 1.463);
+    writer.writeEnd();
+    EXPECT_THAT(out.str(), HasSubstr("G61.1\r\nG4 P0.5\r\nG1 X0.765 F87.78\r\n"
+                                     "G1 X0.764999 F0.000200668896321\r\nG1 Y0.5 F87.78\r\n"
+                                     "G1 Y0.499999 F0.000007200288012\r\n"
+                                     "G1 Y0.5 F0.000007200288012\r\n"
+                                     "G1 Y0.499999 F0.000007201152184\r\nG1 X0.3 F87.78\r\n"));
+    const CheckReport report = check(out.str());
+    EXPECT_TRUE(report.clean()) << report.violations.front().message;
+    EXPECT_EQ(report.notes.notes(), 3);
+    EXPECT_NEAR(report.runningSeconds, 0.5 + 0.299 + 24.998 + (0.765 + 0.5 + 0.465) / 1.463, 1e-6);
 }
 
 } // namespace

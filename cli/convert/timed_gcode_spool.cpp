@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace chimex {
@@ -78,11 +79,13 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
         writer.writeDwell(std::round(lead * 1000) / 1000);
     }
     TimingReport report;
+    std::array<double, 3> position{};
+    std::optional<RestPlace> place; // where the machine stands at a rest: none before any note
     for (std::size_t i = 0; i < moves.size() && !moves[i].noRoom; ++i) {
         const TimedMove& move = moves[i];
         const auto axis = static_cast<std::size_t>(notes_[i].axis);
         if (move.dwellBefore > 0) {
-            writer.writeTimedDwell(move.dwellBefore);
+            writer.writeTimedRest(move.dwellBefore, controller_, place);
         }
         if (move.silence == Silence::None) {
             if (!(move.target > 0 && move.target < travel_[axis])) {
@@ -90,9 +93,11 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
                               ": its timed move would leave the travel");
             }
             writer.writeMove(static_cast<Axis>(axis), move.target, notes_[i].feed);
+            place = RestPlace{static_cast<Axis>(axis), position[axis], move.target};
+            position[axis] = move.target;
         }
         if (move.dwellAfter > 0) {
-            writer.writeTimedDwell(move.dwellAfter);
+            writer.writeTimedRest(move.dwellAfter, controller_, place);
         }
         tally(report, static_cast<long long>(i) + 1, move.silence, move.reachesFeed,
               move.startsOff);

@@ -66,10 +66,11 @@ std::array<double, headerItemCount> headerOf(const ChordPlan& plan) {
     return header;
 }
 
-void writeDwell(GcodeWriter& writer, double seconds, bool timed) {
+void writeDwell(GcodeWriter& writer, double seconds, const Controller* timed,
+                const std::optional<RestPlace>& place) {
     const double ms = std::round(seconds * 1000);
     if (ms > 0 && timed) {
-        writer.writeTimedDwell(ms / 1000);
+        writer.writeTimedRest(ms / 1000, *timed, place);
     } else if (ms > 0) {
         writer.writeDwell(ms / 1000);
     }
@@ -78,20 +79,23 @@ void writeDwell(GcodeWriter& writer, double seconds, bool timed) {
 } // namespace
 
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
-                          bool timed) {
+                          const Controller* timed) {
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(plan), chordDecimals);
     writer.writeDwell(startPauseSeconds);
     std::array<double, 3> from{};
+    std::optional<RestPlace> place;
     long long written = 0;
     for (const ChordMove& move : plan.moves) {
         const std::optional<WrittenMove> g1 = move.rest ? std::nullopt : writtenMove(from, move);
         if (g1) {
             writer.writeMove(g1->targets, g1->feed, chordDecimals);
+            const auto a = axisIndex(g1->targets.front().axis);
+            place = RestPlace{g1->targets.front().axis, from[a], move.target[a]};
             from = move.target;
             ++written;
-        } else {
-            writeDwell(writer, move.duration, timed); // a rest, or a segment too short to move
+        } else { // a rest, or a segment too short to move
+            writeDwell(writer, move.duration, timed, place);
         }
     }
     writer.writeEnd();

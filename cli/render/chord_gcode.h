@@ -15,9 +15,10 @@ namespace chimex {
 /// millisecond. The feed is the length of the axes' speed vector, taken from the written
 /// positions and rounded down, so that no axis runs faster than its note and each move lasts its
 /// segment. Returns the number of moves written.
-/// `timed`: the plan comes from timeChords, its rests dwells after moves timed against the score.
+/// `timed`: the controller the plan was timed for by timeChords, its rests after moves timed
+/// against the score.
 long long writeChordGcode(std::ostream& out, const GcodeFormat& format, const ChordPlan& plan,
-                          bool timed = false);
+                          const Controller* timed = nullptr);
 
 /// A plan timed for a machine that accelerates, and what it could not give the tune: its moves
 /// counted as they are in the plan (rests left out).

@@ -128,9 +128,10 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     });
     const std::optional<Acceleration> accel = accelerationOf(options, gcode, tuning);
     std::optional<TimedChords> timed;
+    std::optional<Controller> controller;
     if (accel) {
-        timed =
-            timeChords(plan, controllerFor(*accel, gcode), {limits.MaxX, limits.MaxY, limits.MaxZ});
+        controller = controllerFor(*accel, gcode);
+        timed = timeChords(plan, *controller, {limits.MaxX, limits.MaxY, limits.MaxZ});
         plan = timed->plan;
     }
     const long long moves =
@@ -138,7 +139,7 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
             if (timed) {
                 refuseUselessAcceleration(timed->report, options);
             }
-            return writeChordGcode(text, gcode, plan, timed.has_value());
+            return writeChordGcode(text, gcode, plan, controller ? &*controller : nullptr);
         });
     reportChords(score, plan, moves, out.string(), voices, console.err);
     if (timed) {

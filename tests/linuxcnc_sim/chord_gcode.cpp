@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Writes a chord score as LinuxCNC G-code timed by timeSegments, for the simulation to play until
-// chimex-cli renders chords itself.
-// Usage: chord_gcode SCORE OUT.ngc ACCEL MAXX MAXY MAXZ
+// chimex-cli renders chords itself, for a machine whose task wakes every TASK_CYCLE seconds (0,
+// the default: not known).
+// Usage: chord_gcode SCORE OUT.ngc ACCEL MAXX MAXY MAXZ [TASK_CYCLE]
 // SCORE: one segment a line, "start hold vx vy vz": seconds, and each axis's signed speed in mm/s
 // (all 0: a rest); '#' starts a comment.
 #include "cli/common/motion_options.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -50,8 +52,8 @@ std::array<double, headerItemCount> headerOf(const std::vector<TimingSegment>& s
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) {
-        std::cerr << "usage: chord_gcode SCORE OUT.ngc ACCEL MAXX MAXY MAXZ\n";
+    if (argc != 7 && argc != 8) {
+        std::cerr << "usage: chord_gcode SCORE OUT.ngc ACCEL MAXX MAXY MAXZ [TASK_CYCLE]\n";
         return 2;
     }
     std::ifstream score(argv[1]);
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
     const double resolution = std::pow(10.0, gcodeDecimals);
     const GcodeFormat format{GcodeDialect::LinuxCnc, LengthUnit::Millimetre};
     Controller machine = controllerFor({accel, accel, 0, 0, resolution, resolution}, format);
+    machine.taskCycle = argc == 8 ? std::stod(argv[7]) : 0;
     machine.feedAsWritten = [](double speed) {
         return pathFeedPerMinute(speed) / 60;
     };
@@ -70,10 +73,11 @@ int main(int argc, char** argv) {
     GcodeWriter writer(out, format);
     writer.writeStart(headerOf(segments, timed));
     std::array<double, 3> from{};
+    std::optional<RestPlace> place;
     for (std::size_t i = 0; i < timed.size(); ++i) {
         const auto& v = segments[i].velocity;
         if (timed[i].dwellBefore > 0) {
-            writer.writeDwell(timed[i].dwellBefore);
+            writer.writeTimedRest(timed[i].dwellBefore, machine, place);
         }
         std::vector<AxisTarget> targets;
         std::array<double, 3> shift{};
@@ -85,10 +89,12 @@ int main(int argc, char** argv) {
         }
         if (!targets.empty() && timed[i].silence == Silence::None) {
             writer.writeMove(targets, feedAlong(shift, v));
+            const auto a = axisIndex(targets.front().axis);
+            place = RestPlace{targets.front().axis, from[a], timed[i].target[a]};
             from = timed[i].target;
         }
         if (timed[i].dwellAfter > 0) {
-            writer.writeDwell(timed[i].dwellAfter);
+            writer.writeTimedRest(timed[i].dwellAfter, machine, place);
         }
     }
     writer.writeEnd();

@@ -67,12 +67,15 @@ def read_score(path):
 
 
 def read_moves(path):
-    """Each G1 as (line number, speed of X, Y and Z in mm/s): the feed shared by the axes' moves."""
+    """Each G1 as (line number, speed of X, Y and Z in mm/s): the feed shared by the axes' moves.
+    A G1 of a millionth is a rest timed by the machine's motion, and left out."""
     moves = []
     for number, kind, *rest in gcode_steps(path):
         if kind == "G1":
             step, feed = rest
             length = math.hypot(*step) or 1.0
+            if length < 1e-5:
+                continue
             moves.append((number, [feed * abs(d) / length for d in step]))
     return moves
 

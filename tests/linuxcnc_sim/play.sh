@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Plays a G-code file on LinuxCNC's own motion planner, headless: a simulated XYZ machine in mm with
-# every axis at ACCEL mm/s², a 1 ms servo period, and a trace of the joint positions and the line
-# being executed at every period. Writes the trace (halsampler -t lines) to TRACE.
-# Usage: play.sh ACCEL GCODE TRACE
+# every axis at ACCEL mm/s², a 1 ms servo period, a task that wakes every CYCLE seconds (default
+# 0.0002), and a trace of the joint positions and the line being executed at every period. Writes
+# the trace (halsampler -t lines) to TRACE.
+# Usage: play.sh ACCEL GCODE TRACE [CYCLE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-accel=$1 gcode=$(realpath "$2") trace=$(realpath -m "$3")
+accel=$1 gcode=$(realpath "$2") trace=$(realpath -m "$3") cycle=${4:-0.0002}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -23,7 +24,7 @@ exec 9>/tmp/chimex-linuxcnc-sim.lock
 flock 9
 wait_until_gone
 
-sed -e "s|@ACCEL@|$accel|" -e "s|@DISPLAY@|$here/display.py|" "$here/machine.ini.in" >"$work/machine.ini"
+sed -e "s|@ACCEL@|$accel|" -e "s|@CYCLE@|$cycle|" -e "s|@DISPLAY@|$here/display.py|" "$here/machine.ini.in" >"$work/machine.ini"
 cp "$here/machine.hal" "$work/"
 : >"$work/tool.tbl"
 mkdir -m 777 "$work/run"
