@@ -396,7 +396,8 @@ const char* const grblReport = "$1=255\n$11=0.020 (junction)\n$100=80\n$101=100\
                                "$110=3000\n$111=6000\n$112=600\n$120=500\n$121=250\n$122=100\n"
                                "$130=300\n$131=150\n$132=60\nok\n";
 const char* const linuxCncIni =
-    "[TRAJ]\nLINEAR_UNITS = inch\n[EMCMOT]\nSERVO_PERIOD = 500000\n[AXIS_X]\nMIN_LIMIT = -1\n"
+    "[TRAJ]\nLINEAR_UNITS = inch\n[EMCMOT]\nSERVO_PERIOD = 500000\n[TASK]\nCYCLE_TIME = "
+    "0.010\n[AXIS_X]\nMIN_LIMIT = -1\n"
     "MAX_LIMIT = 9\nMAX_VELOCITY = 2\nMAX_ACCELERATION = 20\n[JOINT_0]\nSCALE = 2000\n";
 
 class MachineOptions : public ::testing::TestWithParam<MachineCase> {};
@@ -442,12 +443,13 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--format", "part"},
                     "--x-steps-per-unit=80 --y-steps-per-unit=100 --z-steps-per-unit=400",
                     "300 150 60 50 10"},
-        MachineCase{"InchesToMillimetres",
-                    linuxCncIni,
-                    {"--unit", "mm"},
-                    "--accel=508 --dialect=linuxcnc --format=gcode --servo-period=5e-04 "
-                    "--x-steps-per-unit=78.74015748031496",
-                    "254 inf inf 50.8 inf"},
+        MachineCase{
+            "InchesToMillimetres",
+            linuxCncIni,
+            {"--unit", "mm"},
+            "--accel=508 --dialect=linuxcnc --format=gcode --servo-period=5e-04 --task-cycle=0.01 "
+            "--x-steps-per-unit=78.74015748031496",
+            "254 inf inf 50.8 inf"},
         MachineCase{"ListenTakesStepsAndTiming",
                     grblReport,
                     {},

@@ -30,7 +30,7 @@ Command checkCommand() {
     return {
         "check",
         {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay",
-         "--servo-period", "--machine"},
+         "--servo-period", "--task-cycle", "--machine"},
         {"--json"},
         R"(  chimex-cli check PART [--machine FILE] [--settings FILE] [--json] [--accel A
                   [--z-accel B] [--junction-deviation J] [--step-idle-delay S]
@@ -60,6 +60,7 @@ Command checkCommand() {
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a dwell costs (default
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         --servo-period P  LinuxCNC's servo period in seconds, for its G-code (default 0.001)
+        --task-cycle T   LinuxCNC's [TASK] CYCLE_TIME in seconds, for its G-code
 )",
         R"(check, preview and listen also read the G-code that render and convert write, told apart from a
 part file by its content.

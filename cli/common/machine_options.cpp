@@ -114,6 +114,7 @@ void fillTiming(Filler& fill, const MachineSettings& machine, GcodeDialect diale
     }
     if (dialect == GcodeDialect::LinuxCnc) {
         fill.set("--servo-period", machine.servoPeriod);
+        fill.set("--task-cycle", machine.taskCycleTime);
     }
 }
 

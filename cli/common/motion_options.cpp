@@ -96,9 +96,11 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
     if (format.dialect == GcodeDialect::Marlin && userGave(options, "--step-idle-delay")) {
         throw UsageError("--step-idle-delay is GRBL's $1; Marlin has none");
     }
-    if (!linuxCnc && userGave(options, "--servo-period")) {
-        throw UsageError("--servo-period is LinuxCNC's; " +
-                         std::string(dialectName(format.dialect)) + " has none");
+    for (const char* name : {"--servo-period", "--task-cycle"}) {
+        if (!linuxCnc && userGave(options, name)) {
+            throw UsageError(std::string(name) + " is LinuxCNC's; " +
+                             std::string(dialectName(format.dialect)) + " has none");
+        }
     }
     Acceleration accel;
     accel.xy = *xy;
@@ -115,6 +117,8 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
     accel.servoPeriod = linuxCnc ? positiveNumber(options, "--servo-period", mostServoPeriod)
                                        .value_or(linuxCncServoPeriod)
                                  : 0;
+    accel.taskCycle =
+        linuxCnc ? positiveNumber(options, "--task-cycle", mostServoPeriod).value_or(0) : 0;
     accel.steps =
         linuxCnc ? StepsPerUnit{gcodeResolution, gcodeResolution, gcodeResolution} : *steps;
     return accel;
@@ -141,7 +145,7 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
     }
     if (options.values.count("--accel") &&
         (userGave(options, "--junction-deviation") || userGave(options, "--step-idle-delay") ||
-         userGave(options, "--servo-period"))) {
+         userGave(options, "--servo-period") || userGave(options, "--task-cycle"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
                          "G-code, --servo-period for LinuxCNC's; a part file's jogs stop at the "
                          "end of each");
@@ -161,6 +165,7 @@ Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
         c.exactStop = true;
         c.period = accel.servoPeriod;
         c.stopDelay = accel.servoPeriod;
+        c.taskCycle = accel.taskCycle;
         break;
     case GcodeDialect::Grbl:
         c.stopDelay = accel.stepIdleDelay;

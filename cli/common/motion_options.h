@@ -21,11 +21,13 @@ struct Acceleration {
     double stepIdleDelay = 0;     ///< --step-idle-delay: GRBL's $1, the cost of a stop at a rest
     StepsPerUnit steps{};         ///< whole steps of each axis (0: the G-code's own decimals)
     double servoPeriod = 0;       ///< --servo-period: LinuxCNC's, s
+    double taskCycle = 0;         ///< --task-cycle: LinuxCNC's [TASK] CYCLE_TIME, s (0: not known)
 };
 
 /// The option names these take, for a command's table of options.
 inline const std::vector<std::string> accelerationOptionNames = {
-    "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay", "--servo-period"};
+    "--accel",           "--z-accel",      "--junction-deviation",
+    "--step-idle-delay", "--servo-period", "--task-cycle"};
 
 /// Each axis's steps per unit: --x-, --y- and --z-steps-per-unit, each defaulting to
 /// --steps-per-unit (Z also to X's where X and Y agree); nothing when none is given. `number`

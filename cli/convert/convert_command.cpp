@@ -50,7 +50,7 @@ Command convertCommand() {
         "convert",
         {"--output", "--settings", "--dialect", "--unit", "--accel", "--z-accel",
          "--junction-deviation", "--step-idle-delay", "--steps-per-unit", "--z-steps-per-unit",
-         "--servo-period", "--machine", "--x-steps-per-unit", "--y-steps-per-unit"},
+         "--servo-period", "--task-cycle", "--machine", "--x-steps-per-unit", "--y-steps-per-unit"},
         {},
         R"(  chimex-cli convert PART -o OUT (--machine FILE | --dialect D --unit mm|in)
                                  [--settings FILE]
@@ -91,6 +91,7 @@ Command convertCommand() {
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         --servo-period P  LinuxCNC's servo period in seconds (default 0.001)
+        --task-cycle T   LinuxCNC's [TASK] CYCLE_TIME in seconds, which rests are timed by
 )",
         {},
         run};

@@ -47,7 +47,7 @@ Command listenCommand() {
     return {
         "listen",
         {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay", "--servo-period", "--machine",
+         "--junction-deviation", "--step-idle-delay", "--servo-period", "--task-cycle", "--machine",
          "--x-steps-per-unit", "--y-steps-per-unit"},
         {},
         R"(  chimex-cli listen PART -o OUT.wav (--machine FILE | --steps-per-unit N)
@@ -72,6 +72,7 @@ Command listenCommand() {
         --junction-deviation J  as for check
         --step-idle-delay S   as for check
         --servo-period P      as for check
+        --task-cycle T        as for check
         --machine FILE        as for render: the machine's steps per unit and timing, which
                               the options above override; implies --accel
 )",

@@ -228,10 +228,26 @@ ExitStatus run(const Options& options, Console console) {
 Command renderCommand() {
     return {
         "render",
-        {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
-         "--unit", "--voices", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay", "--servo-period", "--machine",
-         "--x-steps-per-unit", "--y-steps-per-unit"},
+        {"--output",
+         "--settings",
+         "--track",
+         "--channel",
+         "--transpose",
+         "--format",
+         "--dialect",
+         "--unit",
+         "--voices",
+         "--steps-per-unit",
+         "--z-steps-per-unit",
+         "--accel",
+         "--z-accel",
+         "--junction-deviation",
+         "--step-idle-delay",
+         "--servo-period",
+         "--task-cycle",
+         "--machine",
+         "--x-steps-per-unit",
+         "--y-steps-per-unit"},
         {"--pause"},
         R"(  chimex-cli render SCORE -o OUT [--machine FILE] [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
@@ -279,6 +295,7 @@ Command renderCommand() {
         --step-idle-delay S  GRBL's $1 in seconds, which each stop at a rest costs (default
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         --servo-period P  LinuxCNC's servo period in seconds (default 0.001)
+        --task-cycle T   LinuxCNC's [TASK] CYCLE_TIME in seconds, which rests are timed by
         Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
         stretch becomes one G1 whose axes each move at their own note's speed (the feed is
         the length of the vector of their speeds). Where more notes sound, the highest and the
