@@ -138,7 +138,8 @@ void listenTwentyThousandNotes(benchmark::State& state) {
         std::ofstream wave(wavePath, std::ios::binary | std::ios::trunc);
         std::ostringstream warnings;
         const ListenOutcome outcome =
-            listenToMoves(part, "part", {400, 400, std::nullopt, std::nullopt}, wave, warnings);
+            listenToMoves(part, "part", {StepsPerUnit{400, 400, 400}, std::nullopt, std::nullopt},
+                          wave, warnings);
         state.counters["seconds of sound"] = outcome.seconds;
     }
     state.SetItemsProcessed(state.iterations() * 20000);

@@ -3,6 +3,7 @@
 
 #include "cli/check/check_command.h"
 #include "cli/common/command_options.h"
+#include "cli/common/machine_options.h"
 #include "cli/convert/convert_command.h"
 #include "cli/finish/finish_command.h"
 #include "cli/listen/listen_command.h"
@@ -68,7 +69,9 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     }
     for (const Command& command : commands()) {
         if (args[0] == command.name) {
-            return command.run(parseOptions(args, command.valued, command.flags), console);
+            return command.run(
+                withMachineFile(parseOptions(args, command.valued, command.flags), command),
+                console);
         }
     }
     throw UsageError("unknown command " + args[0]);

@@ -78,7 +78,7 @@ NoteSpeeds keySpeeds(const ProgramState& state, int keyIndex) {
         throw Failure("Note capture: there is no key with index " + std::to_string(keyIndex));
     }
     const float speed = keySpeed(state.BaseSpeed, keyIndex);
-    return {speed, speed};
+    return {speed, speed, std::nullopt};
 }
 
 float pauseLength(double gap) {
@@ -105,7 +105,7 @@ NoteOutcome endNote(ProgramState& state, RandomNumbers& random, double held, Not
     if (state.PauseMode > 0) {
         state.PauseMode = 2;
     }
-    return planNote(state, random, speeds.z);
+    return planNote(state, random, speeds.y.value_or(speeds.xy), speeds.z);
 }
 
 } // namespace chimex

@@ -6,6 +6,7 @@
 #include "platform/random_numbers.h"
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -36,10 +37,12 @@ double pressedAt(ProgramState& state, double time);
 /// held since NoteStart, for endNote().
 double releasedAt(ProgramState& state, double time);
 
-/// The speeds a note jogs at: `xy` on X and Y, `z` on Z (apart only for feeds tuned to motors).
+/// The speeds a note jogs at: `xy` on X and Y, `z` on Z, and `y` on Y where its motor differs
+/// from X's (apart only for feeds tuned to motors).
 struct NoteSpeeds {
     float xy = 0;
     float z = 0;
+    std::optional<float> y;
 };
 /// keySpeed() of key `keyIndex` on every axis; throws Failure for an index outside the keyboard.
 NoteSpeeds keySpeeds(const ProgramState& state, int keyIndex);

@@ -95,22 +95,20 @@ std::optional<Move> tryDirection(const ProgramState& s, Axis axis, Direction dir
     return Move{axis, direction, position, written};
 }
 
-/// The note's speed and distance on X and Y, and on Z.
+/// The note's speed and distance on each axis, by axisIndex.
 struct NoteTravel {
-    float speed;
-    double distance;
-    float zSpeed;
-    double zDistance;
+    std::array<float, 3> speed;
+    std::array<double, 3> distance;
 };
 
 std::optional<Move> tryChoice(const ProgramState& s, const Choice& choice,
                               const NoteTravel& travel) {
     const bool z = choice.axis == Axis::Z;
     // A Z speed limit of 0 or less keeps every note off Z, even one too slow to move.
-    if (z && (travel.zSpeed > s.MaxZSpeed || !(s.MaxZSpeed > 0))) {
+    if (z && (travel.speed[axisIndex(Axis::Z)] > s.MaxZSpeed || !(s.MaxZSpeed > 0))) {
         return std::nullopt;
     }
-    const double distance = z ? travel.zDistance : travel.distance;
+    const double distance = travel.distance[axisIndex(choice.axis)];
     if (auto move = tryDirection(s, choice.axis, choice.first, distance)) {
         return move;
     }
@@ -189,14 +187,21 @@ NoteOutcome planNote(ProgramState& state, RandomNumbers& random) {
 }
 
 NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float zSpeed) {
-    const NoteTravel travel{state.NoteSpeed, noteDistance(state.NoteDuration, state.NoteSpeed),
-                            zSpeed, noteDistance(state.NoteDuration, zSpeed)};
+    return planNote(state, random, state.NoteSpeed, zSpeed);
+}
+
+NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float ySpeed, float zSpeed) {
+    const float x = state.NoteSpeed;
+    const float duration = state.NoteDuration;
+    const NoteTravel travel{{x, ySpeed, zSpeed},
+                            {noteDistance(duration, x), noteDistance(duration, ySpeed),
+                             noteDistance(duration, zSpeed)}};
     const Draws draws = drawMove(state, random, travel);
     state.MoveChoice = draws.lastChoice;
     if (!draws.move) {
         return NoteOutcome::NoRoom;
     }
-    place(state, *draws.move, draws.move->axis == Axis::Z ? zSpeed : state.NoteSpeed);
+    place(state, *draws.move, travel.speed[axisIndex(draws.move->axis)]);
     return NoteOutcome::Placed;
 }
 

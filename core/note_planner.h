@@ -25,5 +25,8 @@ NoteOutcome planNote(ProgramState& state, RandomNumbers& random);
 /// As above with Z moves at `zSpeed` instead of NoteSpeed, for a Z motor tuned apart from X and
 /// Y: the Z gate, the distance, the speed line and TopZSpeed take it.
 NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float zSpeed);
+/// As above with Y moves at `ySpeed` too, for a Y motor tuned apart from X: the axis is drawn
+/// first, and the note then takes that axis's speed and the distance it covers in its time.
+NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float ySpeed, float zSpeed);
 
 } // namespace chimex

@@ -17,8 +17,8 @@ namespace {
 TunedSpeeds keySpeeds() {
     TunedSpeeds speeds;
     for (std::size_t k = 0; k < keyCount; ++k) {
-        speeds.xy[k] = static_cast<float>(k + 1);
-        speeds.z[k] = speeds.xy[k] / 2;
+        speeds.speed[0][k] = speeds.speed[1][k] = static_cast<float>(k + 1);
+        speeds.speed[2][k] = speeds.speed[0][k] / 2;
     }
     return speeds;
 }

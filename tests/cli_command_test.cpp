@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "cli/command_line.h"
+#include "cli/common/machine_options.h"
+#include "cli/listen/listen_command.h"
+#include "cli/render/render_command.h"
 #include "midi_builder.h"
 #include "scratch_folder.h"
 #include "text_files.h"
@@ -393,6 +396,83 @@ TEST_F(CommandLine, OutputThroughASymbolicLinkReplacesItsTargetAndKeepsTheLink) 
     EXPECT_THAT(test::readFile(path("target.txt")), HasSubstr("J3,"));
 }
 
+struct MachineCase {
+    const char* name;
+    const char* machine;           ///< the controller's settings file
+    std::vector<std::string> args; ///< after "render" (or "listen") SCORE
+    const char* implied;           ///< the options it fills in, "name=value" each, sorted
+    const char* bound;             ///< MaxX MaxY MaxZ MaxXYSpeed MaxZSpeed it bounds by
+    bool listen = false;
+};
+
+const char* const grblReport = "$1=255\n$11=0.020 (junction)\n$100=80\n$101=100\n$102=400\n"
+                               "$110=3000\n$111=6000\n$112=600\n$120=500\n$121=250\n$122=100\n"
+                               "$130=300\n$131=150\n$132=60\nok\n";
+const char* const linuxCncIni =
+    "[TRAJ]\nLINEAR_UNITS = inch\n[EMCMOT]\nSERVO_PERIOD = 500000\n[TASK]\nCYCLE_TIME = "
+    "0.010\n[AXIS_X]\nMIN_LIMIT = -1\n"
+    "MAX_LIMIT = 9\nMAX_VELOCITY = 2\nMAX_ACCELERATION = 20\n[JOINT_0]\nSCALE = 2000\n";
+
+class MachineOptions : public ::testing::TestWithParam<MachineCase> {};
+
+TEST_P(MachineOptions, FillWhatTheCommandLineLeavesOut) {
+    const MachineCase& c = GetParam();
+    const Command command = c.listen ? listenCommand() : renderCommand();
+    std::vector<std::string> args = {std::string(command.name), "score.txt", "--machine", "m"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::istringstream text(c.machine);
+    const Options options = withMachine(parseOptions(args, command.valued, command.flags),
+                                        readMachineSettings(text, "m"), command);
+    std::string implied;
+    for (const std::string& name : options.implied) {
+        implied += (implied.empty() ? "" : " ") + name + "=" + options.values.at(name);
+    }
+    EXPECT_EQ(implied, c.implied);
+    std::ostringstream bound;
+    for (const auto member : limitMembers) {
+        bound << (member == limitMembers.front() ? "" : " ") << (*options.machineBound).*member;
+    }
+    EXPECT_EQ(bound.str(), c.bound);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, MachineOptions,
+    ::testing::Values(
+        MachineCase{"GrblGivesEverything",
+                    grblReport,
+                    {},
+                    "--accel=250 --dialect=grbl --format=gcode --junction-deviation=0.02 "
+                    "--step-idle-delay=0.255 --unit=mm --x-steps-per-unit=80 "
+                    "--y-steps-per-unit=100 --z-accel=100 --z-steps-per-unit=400",
+                    "300 150 60 50 10"},
+        MachineCase{"TypedOptionsWin",
+                    grblReport,
+                    {"--steps-per-unit", "200", "--accel", "900", "--dialect", "marlin"},
+                    "--format=gcode --junction-deviation=0.02 --unit=mm --z-accel=100 "
+                    "--z-steps-per-unit=400",
+                    "300 150 60 50 10"},
+        MachineCase{"PartFileTakesStepsAndBoundsOnly",
+                    grblReport,
+                    {"--format", "part"},
+                    "--x-steps-per-unit=80 --y-steps-per-unit=100 --z-steps-per-unit=400",
+                    "300 150 60 50 10"},
+        MachineCase{
+            "InchesToMillimetres",
+            linuxCncIni,
+            {"--unit", "mm"},
+            "--accel=508 --dialect=linuxcnc --format=gcode --servo-period=5e-04 --task-cycle=0.01 "
+            "--x-steps-per-unit=78.74015748031496",
+            "254 inf inf 50.8 inf"},
+        MachineCase{"ListenTakesStepsAndTiming",
+                    grblReport,
+                    {},
+                    "--accel=250 --junction-deviation=0.02 --step-idle-delay=0.255 "
+                    "--x-steps-per-unit=80 --y-steps-per-unit=100 --z-accel=100 "
+                    "--z-steps-per-unit=400",
+                    "300 150 60 50 10",
+                    true}),
+    [](const auto& info) { return info.param.name; });
+
 struct Refusal {
     const char* name;
     std::vector<std::string> args; ///< "@" stands for the scratch folder
@@ -407,6 +487,13 @@ TEST_P(CommandLineRefusals, ExitWithTheDocumentedStatus) {
     write("good.txt", "1 1\n");
     write("part.txt", "PAUSE 2\r\n");
     write("bad.txt", "PAUSE 2\r\nJS, 1\r\nG0 X1\r\n");
+    write("grbl.txt", grblReport);
+    std::string klipper = "[printer]\nkinematics: cartesian\nmax_velocity: 300\nmax_accel: 3000\n";
+    for (const char* axis : {"x", "y", "z"}) {
+        klipper += std::string("[stepper_") + axis +
+                   "]\nrotation_distance: 40\nmicrosteps: 16\nposition_max: 200\n";
+    }
+    write("klipper.cfg", klipper);
     write("cut.mid", test::Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 1});
     write("noise.mid", "24 1\n");
     write("keep.txt", "kept\r\n");
@@ -741,6 +828,24 @@ INSTANTIATE_TEST_SUITE_P(
                 {"check", "@part.txt", "--accel", "500", "--junction-deviation", "0.01"},
                 ExitStatus::Usage,
                 "--junction-deviation and --step-idle-delay are for grbl and marlin G-code"},
+        Refusal{
+            "KlipperMachineInInches",
+            {"render", "@good.txt", "-o", "@out.nc", "--machine", "@klipper.cfg", "--unit", "in"},
+            ExitStatus::Usage,
+            "Klipper works in millimetres"},
+        Refusal{"XStepsWithoutY",
+                {"render", "@good.txt", "-o", "@out.txt", "--x-steps-per-unit", "80"},
+                ExitStatus::Usage,
+                "--x-steps-per-unit needs --y-steps-per-unit"},
+        Refusal{"ServoPeriodForGrbl",
+                {"render", "@good.txt", "-o", "@out.nc", "--machine", "@grbl.txt", "--servo-period",
+                 "0.001"},
+                ExitStatus::Usage,
+                "--servo-period is LinuxCNC's; GRBL has none"},
+        Refusal{"MachineIsTheOutput",
+                {"render", "@good.txt", "-o", "@grbl.txt", "--machine", "@grbl.txt"},
+                ExitStatus::Usage,
+                "is the input"},
         Refusal{"EmptyChannel",
                 {"render", "@one.mid", "-o", "@out.txt", "--channel", "16"},
                 ExitStatus::BadInput,

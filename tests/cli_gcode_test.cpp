@@ -298,17 +298,20 @@ TEST(GcodeReading, RefusesLinesOutsideTheSubsetNamingThem) {
 }
 
 TEST(TunedSpeeds, AreThePitchOverTheStepsMovedDownByOctavesToFit) {
-    // 80 steps per unit for X and Y, 400 for Z; fastest speeds 3 and 0.5.
-    const TunedSpeeds speeds = tunedSpeeds(80, 400, 3, 0.5f);
-    EXPECT_FLOAT_EQ(speeds.xy[0], 130.81278f / 80);
-    EXPECT_FALSE(speeds.xyLowered[0]);
-    EXPECT_FLOAT_EQ(speeds.xy[36], 1046.5023f / 80 / 8); // 13.08 is three octaves too fast
-    EXPECT_TRUE(speeds.xyLowered[36]);
-    EXPECT_FLOAT_EQ(speeds.z[24], 523.25113f / 400 / 4);
-    EXPECT_TRUE(speeds.zLowered[24]);
+    // 80 steps per unit for X, 100 for Y, 400 for Z; fastest speeds 3 and 0.5.
+    const TunedSpeeds speeds = tunedSpeeds({80, 100, 400}, 3, 0.5f);
+    EXPECT_FLOAT_EQ(speeds.speed[0][0], 130.81278f / 80);
+    EXPECT_FALSE(speeds.lowered[0][0]);
+    EXPECT_FLOAT_EQ(speeds.speed[1][0], 130.81278f / 100);
+    EXPECT_FLOAT_EQ(speeds.speed[0][36], 1046.5023f / 80 / 8); // 13.08 is three octaves too fast
+    EXPECT_TRUE(speeds.lowered[0][36]);
+    EXPECT_FLOAT_EQ(speeds.speed[1][36], 1046.5023f / 100 / 4);
+    EXPECT_FLOAT_EQ(speeds.speed[2][24], 523.25113f / 400 / 4);
+    EXPECT_TRUE(speeds.lowered[2][24]);
+    EXPECT_FLOAT_EQ(*speeds.of(36).y, speeds.speed[1][36]);
     // No octave fits a fastest speed of 0: X and Y refuse, Z is left for the planner to refuse.
-    EXPECT_THROW(tunedSpeeds(80, 80, 0, 2), InputFailure);
-    EXPECT_GT(tunedSpeeds(80, 80, 3, 0).z[0], 0.0f);
+    EXPECT_THROW(tunedSpeeds({80, 80, 80}, 0, 2), InputFailure);
+    EXPECT_GT(tunedSpeeds({80, 80, 80}, 3, 0).speed[2][0], 0.0f);
 }
 
 struct SetupOrEnd {

@@ -130,17 +130,20 @@ TEST_P(Placement, TakesTheFirstAllowedDirectionOfTheDrawnAxis) {
 INSTANTIATE_TEST_SUITE_P(NotePlanner, Placement, testing::ValuesIn(placementCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(NotePlanner, AZSpeedOfItsOwnGatesTimesAndNamesTheZMoves) {
+TEST(NotePlanner, ZAndYSpeedsOfTheirOwnGateTimeAndNameTheirMoves) {
     Playing p;
     setLimits(p.state, 10, 10, 10, 2);
     setNote(p.state, 1, 0.5f);
-    p.platform.randomNumbers = {0.9f, 0.9f, 0.0f}; // Z up; the second note's Z draw is spent
+    // Z up; the second note's Z draw is spent; the third goes on Y at Y's own speed.
+    p.platform.randomNumbers = {0.9f, 0.9f, 0.0f, 0.4f};
 
     planNote(p.state, p.platform, 1.5f);
     planNote(p.state, p.platform, 2.5f);
+    planNote(p.state, p.platform, 0.75f, 2.5f);
 
     EXPECT_EQ(p.text(), "\r\nJS,, 1.5\r\n' note duration = 0.5\r\nJ3,,, .750\r\n"
-                        "\r\nJS, 1\r\n' note duration = 0.5\r\nJ3, .500\r\n");
+                        "\r\nJS, 1\r\n' note duration = 0.5\r\nJ3, .500\r\n"
+                        "\r\nJS, 0.75\r\n' note duration = 0.5\r\nJ3,, .375\r\n");
     EXPECT_EQ(p.state.TopZSpeed, 1.5f);
     EXPECT_EQ(p.state.TopXYSpeed, 1.0f);
 }

@@ -30,10 +30,11 @@ Command checkCommand() {
     return {
         "check",
         {"--settings", "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay",
-         "--square-corner-velocity"},
+         "--square-corner-velocity", "--servo-period", "--task-cycle", "--machine"},
         {"--json"},
-        R"(  chimex-cli check PART [--settings FILE] [--json] [--accel A [--z-accel B]
-                  [--junction-deviation J] [--step-idle-delay S] [--square-corner-velocity V]]
+        R"(  chimex-cli check PART [--machine FILE] [--settings FILE] [--json] [--accel A
+                  [--z-accel B] [--junction-deviation J] [--step-idle-delay S]
+                  [--square-corner-velocity V] [--servo-period P]]
 )",
         R"(check   Replays the part file PART from 0, 0, 0 and reports notes, pauses, extents, fastest
         speeds and running time. Verifies that every line is well-formed, every coordinate lies
@@ -44,6 +45,11 @@ Command checkCommand() {
         Marlin: G90; Klipper: G21 then G90, each alone). Violations are listed as they are found, the summary last.
         --settings FILE  the limits to check against (default: as for render)
         --json           the report as JSON
+        --machine FILE   the controller's own settings (GRBL's $$ report, LinuxCNC's INI file,
+                         Marlin's M503 report), told apart by content: they give what the
+                         options below would, and an option given overrides its value; the
+                         machine's travel (max - min) and fastest speeds bound the settings'
+                         limits (each the smaller); implies --accel
         --accel A        the running time of a machine that speeds up and slows down at A
                          units/s² (above 0): stopping at the end of every move for a part
                          file or LinuxCNC G-code; for GRBL, Marlin or Klipper G-code,
@@ -56,6 +62,8 @@ Command checkCommand() {
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         --square-corner-velocity V  Klipper's square_corner_velocity in mm/s (default 5),
                          for its G-code
+        --servo-period P  LinuxCNC's servo period in seconds, for its G-code (default 0.001)
+        --task-cycle T   LinuxCNC's [TASK] CYCLE_TIME in seconds, for its G-code
 )",
         R"(check, preview and listen also read the G-code that render and convert write, told apart from a
 part file by its content.

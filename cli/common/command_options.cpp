@@ -34,6 +34,18 @@ const std::string* optionText(const Options& options, const std::string& name) {
 
 } // namespace
 
+bool userGave(const Options& options, const std::string& name) {
+    return options.values.count(name) != 0 && options.implied.count(name) == 0;
+}
+
+std::string namedOption(const Options& options, const std::string& name) {
+    const std::string given = name + " " + options.values.at(name);
+    if (options.implied.count(name) == 0) {
+        return given;
+    }
+    return "--machine " + options.values.at("--machine") + " (its " + given + ")";
+}
+
 Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& valued,
                      const std::vector<std::string>& flags) {
     Options options;
@@ -81,6 +93,10 @@ std::optional<double> positiveNumber(const Options& options, const std::string& 
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !(value > 0) ||
         !(value <= high)) {
+        if (options.implied.count(name)) {
+            throw UsageError(namedOption(options, name) + " is out of range: above 0 and at most " +
+                             shortestText(high));
+        }
         throw UsageError(name + " takes a number above 0 and at most " + shortestText(high) +
                          ", not \"" + text + "\"");
     }
@@ -102,6 +118,7 @@ SettingsChoice settingsChoice(const Options& options) {
         choice.file = desktopSettingsFile();
     }
     choice.pause = options.flags.count("--pause") != 0;
+    choice.machineBound = options.machineBound;
     return choice;
 }
 
@@ -148,8 +165,10 @@ std::filesystem::path requiredOutput(const Options& options, const std::string& 
         out = "/dev/stdout"; // written directly, as a device is
     }
     std::vector<std::filesystem::path> inputs = {name == "-" ? "/dev/stdin" : name};
-    if (const auto settings = optionalPath(options, "--settings")) {
-        inputs.push_back(*settings);
+    for (const char* other : {"--settings", "--machine"}) {
+        if (const auto path = optionalPath(options, other)) {
+            inputs.push_back(*path);
+        }
     }
     refuseOutputIsInput(*out, inputs);
     return *out;
@@ -186,7 +205,7 @@ std::optional<GcodeFormat> outputFormat(const Options& options) {
         throw UsageError("--format takes part or gcode, not \"" + format->second + "\"");
     }
     if (!gcode) {
-        if (options.values.count("--dialect") || options.values.count("--unit")) {
+        if (userGave(options, "--dialect") || userGave(options, "--unit")) {
             throw UsageError("--dialect and --unit go with --format gcode");
         }
         return std::nullopt;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,18 @@ struct Options {
     std::vector<std::string> positional;
     std::map<std::string, std::string> values; ///< options with a value, by long name
     std::map<std::string, bool> flags;
+    /// Options whose values come from --machine FILE rather than the command line.
+    std::set<std::string> implied;
+    /// The travel and fastest speeds --machine FILE bounds the settings by.
+    std::optional<MachineLimits> machineBound;
 };
+
+/// Whether the user typed option `name` (not implied by --machine).
+bool userGave(const Options& options, const std::string& name);
+
+/// How a message names option `name` with its value: "--accel 500", or for a value implied by
+/// --machine "--machine FILE (its --accel 500)".
+std::string namedOption(const Options& options, const std::string& name);
 
 /// Parses the arguments after the command's name (args[0]). Throws UsageError for an unknown
 /// option or one without its value.

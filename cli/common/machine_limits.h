@@ -36,6 +36,9 @@ inline MachineLimits limitsOf(const ProgramState& s) {
     return limits;
 }
 
+/// Motor steps per length unit of X, Y and Z, by axisIndex.
+using StepsPerUnit = std::array<double, 3>;
+
 /// How far a part file takes an axis.
 struct AxisExtent {
     double low = 0;

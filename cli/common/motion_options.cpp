@@ -16,6 +16,9 @@ constexpr double mostAccel = 1e9;
 /// dwell costs one period more before the next move starts.
 constexpr double linuxCncServoPeriod = 0.001;
 
+/// A second: far slower than any servo thread.
+constexpr double mostServoPeriod = 1;
+
 /// LinuxCNC plans in continuous positions; the G-code's decimals are its resolution.
 const double gcodeResolution = std::pow(10.0, gcodeDecimals);
 
@@ -38,7 +41,7 @@ double inUnit(double millimetres, const GcodeFormat& format) {
 
 void refuseCompanions(const Options& options) {
     for (const std::string& name : accelerationOptionNames) {
-        if (name != "--accel" && options.values.count(name)) {
+        if (name != "--accel" && userGave(options, name)) {
             throw UsageError(name + " goes with --accel");
         }
     }
@@ -47,12 +50,12 @@ void refuseCompanions(const Options& options) {
 /// Klipper's junctions come from its square corner velocity alone, the others' never do.
 void refuseOtherCornerRules(const Options& options, const GcodeFormat& format) {
     const bool klipper = format.dialect == GcodeDialect::Klipper;
-    if (klipper && (options.values.count("--junction-deviation") ||
-                    options.values.count("--step-idle-delay"))) {
+    if (klipper &&
+        (userGave(options, "--junction-deviation") || userGave(options, "--step-idle-delay"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin; "
                          "Klipper derives its corners from --square-corner-velocity");
     }
-    if (!klipper && options.values.count("--square-corner-velocity")) {
+    if (!klipper && userGave(options, "--square-corner-velocity")) {
         throw UsageError("--square-corner-velocity is Klipper's; " +
                          std::string(dialectName(format.dialect)) + " has no such setting");
     }
@@ -60,9 +63,38 @@ void refuseOtherCornerRules(const Options& options, const GcodeFormat& format) {
 
 } // namespace
 
+std::optional<StepsPerUnit>
+stepsPerUnitOf(const std::function<std::optional<double>(const std::string&)>& number) {
+    const auto both = number("--steps-per-unit");
+    auto x = number("--x-steps-per-unit");
+    auto y = number("--y-steps-per-unit");
+    auto z = number("--z-steps-per-unit");
+    x = x ? x : both;
+    y = y ? y : both;
+    if (!x && !y) {
+        if (z) {
+            throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
+        }
+        return std::nullopt;
+    }
+    if (!x || !y) {
+        throw UsageError(std::string(x ? "--x" : "--y") + "-steps-per-unit needs " +
+                         (x ? "--y" : "--x") + "-steps-per-unit (or --steps-per-unit for both)");
+    }
+    z = z ? z : both;
+    if (!z && *x != *y) {
+        throw UsageError("X and Y differ in steps per unit: give --z-steps-per-unit too");
+    }
+    return StepsPerUnit{*x, *y, z.value_or(*x)};
+}
+
+std::optional<StepsPerUnit> stepsPerUnitOf(const Options& options) {
+    return stepsPerUnitOf(
+        [&](const std::string& name) { return positiveNumber(options, name, 1e9); });
+}
+
 std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
-                                           std::optional<double> steps,
-                                           std::optional<double> zSteps) {
+                                           const std::optional<StepsPerUnit>& steps) {
     const auto xy = positiveNumber(options, "--accel", mostAccel);
     if (!xy) {
         refuseCompanions(options);
@@ -75,13 +107,19 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
         throw UsageError("--accel for " + std::string(dialectName(format.dialect)) +
                          " needs --steps-per-unit: its moves are whole steps");
     }
-    if (linuxCnc && (options.values.count("--junction-deviation") ||
-                     options.values.count("--step-idle-delay"))) {
+    if (linuxCnc &&
+        (userGave(options, "--junction-deviation") || userGave(options, "--step-idle-delay"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin; "
                          "LinuxCNC stops exactly at each note's end");
     }
-    if (format.dialect == GcodeDialect::Marlin && options.values.count("--step-idle-delay")) {
+    if (format.dialect == GcodeDialect::Marlin && userGave(options, "--step-idle-delay")) {
         throw UsageError("--step-idle-delay is GRBL's $1; Marlin has none");
+    }
+    for (const char* name : {"--servo-period", "--task-cycle"}) {
+        if (!linuxCnc && userGave(options, name)) {
+            throw UsageError(std::string(name) + " is LinuxCNC's; " +
+                             std::string(dialectName(format.dialect)) + " has none");
+        }
     }
     Acceleration accel;
     accel.xy = *xy;
@@ -98,9 +136,15 @@ std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFo
     accel.squareCornerVelocity = klipper ? positiveNumber(options, "--square-corner-velocity", 1e6)
                                                .value_or(klipperSquareCornerVelocity)
                                          : 0;
-    // Klipper plans in millimetres: its moves are the G-code's own decimals.
-    accel.stepsPerUnit = linuxCnc ? gcodeResolution : klipper ? 0 : *steps;
-    accel.zStepsPerUnit = linuxCnc ? gcodeResolution : klipper ? 0 : zSteps.value_or(*steps);
+    accel.servoPeriod = linuxCnc ? positiveNumber(options, "--servo-period", mostServoPeriod)
+                                       .value_or(linuxCncServoPeriod)
+                                 : 0;
+    accel.taskCycle =
+        linuxCnc ? positiveNumber(options, "--task-cycle", mostServoPeriod).value_or(0) : 0;
+    // LinuxCNC's moves are the G-code's own decimals; Klipper plans in millimetres.
+    accel.steps = linuxCnc  ? StepsPerUnit{gcodeResolution, gcodeResolution, gcodeResolution}
+                  : klipper ? StepsPerUnit{}
+                            : *steps;
     return accel;
 }
 
@@ -119,15 +163,18 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
     const auto format =
         options.values.count("--accel") ? gcodeFormatOf(file) : std::optional<GcodeFormat>();
     if (format) { // LinuxCNC's exact path stops at every move's end, timed in its servo periods
-        const auto accel = accelerationOf(options, *format, fileSteps, std::nullopt);
+        const auto accel =
+            accelerationOf(options, *format, StepsPerUnit{fileSteps, fileSteps, fileSteps});
         return accel ? ReplayMotion{std::nullopt, controllerFor(*accel, *format)} : ReplayMotion{};
     }
-    if (options.values.count("--accel") && (options.values.count("--junction-deviation") ||
-                                            options.values.count("--step-idle-delay"))) {
+    if (options.values.count("--accel") &&
+        (userGave(options, "--junction-deviation") || userGave(options, "--step-idle-delay") ||
+         userGave(options, "--servo-period") || userGave(options, "--task-cycle"))) {
         throw UsageError("--junction-deviation and --step-idle-delay are for grbl and marlin "
-                         "G-code; a part file's jogs stop at the end of each");
+                         "G-code, --servo-period for LinuxCNC's; a part file's jogs stop at the "
+                         "end of each");
     }
-    if (options.values.count("--accel") && options.values.count("--square-corner-velocity")) {
+    if (options.values.count("--accel") && userGave(options, "--square-corner-velocity")) {
         throw UsageError("--square-corner-velocity is for klipper G-code; a part file's jogs "
                          "stop at the end of each");
     }
@@ -137,15 +184,16 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file) {
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     Controller c;
     c.accel = {accel.xy, accel.xy, accel.z};
-    c.stepsPerUnit = {accel.stepsPerUnit, accel.stepsPerUnit, accel.zStepsPerUnit};
+    c.stepsPerUnit = accel.steps;
     c.corner = {accel.junctionDeviation, c.accel};
     c.positionDecimals = gcodeDecimals;
     c.feedAsWritten = speedAsWritten;
     switch (format.dialect) {
     case GcodeDialect::LinuxCnc:
         c.exactStop = true;
-        c.period = linuxCncServoPeriod;
-        c.stopDelay = linuxCncServoPeriod;
+        c.period = accel.servoPeriod;
+        c.stopDelay = accel.servoPeriod;
+        c.taskCycle = accel.taskCycle;
         break;
     case GcodeDialect::Grbl:
         c.stopDelay = accel.stepIdleDelay;

@@ -7,6 +7,7 @@
 #include "motion/move_timing.h"
 #include "motion/timed_moves.h"
 
+#include <functional>
 #include <istream>
 #include <optional>
 
@@ -20,21 +21,31 @@ struct Acceleration {
     double junctionDeviation = 0;    ///< --junction-deviation (GRBL and Marlin)
     double squareCornerVelocity = 0; ///< --square-corner-velocity (Klipper), units/s
     double stepIdleDelay = 0;        ///< --step-idle-delay: GRBL's $1, the cost of a stop at a rest
-    double stepsPerUnit = 0;         ///< whole steps of X and Y (0: the G-code's own decimals)
-    double zStepsPerUnit = 0;
+    StepsPerUnit steps{};            ///< whole steps of each axis (0: the G-code's own decimals)
+    double servoPeriod = 0;          ///< --servo-period: LinuxCNC's, s
+    double taskCycle = 0; ///< --task-cycle: LinuxCNC's [TASK] CYCLE_TIME, s (0: not known)
 };
 
 /// The option names these take, for a command's table of options.
 inline const std::vector<std::string> accelerationOptionNames = {
-    "--accel", "--z-accel", "--junction-deviation", "--step-idle-delay",
-    "--square-corner-velocity"};
+    "--accel",        "--z-accel",    "--junction-deviation",    "--step-idle-delay",
+    "--servo-period", "--task-cycle", "--square-corner-velocity"};
+
+/// Each axis's steps per unit: --x-, --y- and --z-steps-per-unit, each defaulting to
+/// --steps-per-unit (Z also to X's where X and Y agree); nothing when none is given. `number`
+/// reads one option (nothing when absent), refusing a value out of its range. Throws UsageError
+/// for an axis left without a value.
+std::optional<StepsPerUnit>
+stepsPerUnitOf(const std::function<std::optional<double>(const std::string&)>& number);
+
+/// stepsPerUnitOf with each value above 0 and at most 1e9.
+std::optional<StepsPerUnit> stepsPerUnitOf(const Options& options);
 
 /// --accel and its companions; nothing without --accel (the others are then refused). GRBL and
-/// Marlin count whole steps, so they need `steps` (from --steps-per-unit); Klipper plans in
-/// millimetres.
+/// Marlin count whole steps, so they need `steps` (from the steps-per-unit options); Klipper plans
+/// in millimetres.
 std::optional<Acceleration> accelerationOf(const Options& options, const GcodeFormat& format,
-                                           std::optional<double> steps,
-                                           std::optional<double> zSteps);
+                                           const std::optional<StepsPerUnit>& steps);
 
 /// --accel and --z-accel for a command that replays a file as a machine that stops at the end of
 /// every move; nothing without --accel (--z-accel is then refused).

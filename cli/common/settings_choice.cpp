@@ -46,6 +46,21 @@ void refuseUnplayableSpeeds(const std::filesystem::path& file, const ProgramStat
     }
 }
 
+/// Sets each field whose applied value is above the machine's bound to the bound, so that the
+/// settings' own rules (BaseSpeed from MaxXYSpeed) follow it. Whether any field changed.
+bool boundFields(const ProgramState& state, const MachineLimits& bound, SettingsFields& fields) {
+    const MachineLimits applied = limitsOf(state);
+    bool changed = false;
+    for (std::size_t i = 0; i < settingKeys.size(); ++i) {
+        const float most = bound.*limitMembers[i];
+        if (applied.*limitMembers[i] > most) {
+            fields.setFieldText(static_cast<SettingsField>(i), plainForm(most));
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 } // namespace
 
 void applySettings(ProgramState& state, const SettingsChoice& choice) {
@@ -65,6 +80,9 @@ void applySettings(ProgramState& state, const SettingsChoice& choice) {
                 fields.setPauseState(1);
             }
             applySettingsFields(state, fields, opened);
+            if (choice.machineBound && boundFields(state, *choice.machineBound, fields)) {
+                applySettingsFields(state, fields, opened);
+            }
         });
 }
 

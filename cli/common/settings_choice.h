@@ -13,12 +13,15 @@ namespace chimex {
 struct SettingsChoice {
     std::optional<std::filesystem::path> file; ///< read as Chimex.ini would be
     bool pause = false;                        ///< tick the pause check box
+    /// Travel and fastest speeds of the machine (--machine): each setting takes the smaller.
+    std::optional<MachineLimits> machineBound;
 };
 
 /// Brings the program state to where start-up leaves it before the first note, by the same
 /// settings steps as the desktop program: the dialog's fields start with their initial values,
 /// the chosen settings file is read into them, `pause` ticks the box, the fields are applied and
-/// the fastest speeds cleared. Nothing is written. Throws InputFailure naming the settings file
+/// the fastest speeds cleared. With a machine bound, a setting above it takes the bound's value
+/// as if typed into its field. Nothing is written. Throws InputFailure naming the settings file
 /// when it cannot be read.
 void applySettings(ProgramState& state, const SettingsChoice& choice);
 

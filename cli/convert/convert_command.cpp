@@ -13,13 +13,12 @@ ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "convert", "PART file");
     const std::filesystem::path out = requiredOutput(options, "convert", name);
     const GcodeFormat format = gcodeFormat(options);
-    const auto steps = positiveNumber(options, "--steps-per-unit", 1e9);
-    const auto zSteps = positiveNumber(options, "--z-steps-per-unit", 1e9);
-    if (zSteps && !steps) {
-        throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
-    }
-    const std::optional<Acceleration> accel = accelerationOf(options, format, steps, zSteps);
-    if (steps && !accel) {
+    const auto steps = stepsPerUnitOf(options);
+    const std::optional<Acceleration> accel = accelerationOf(options, format, steps);
+    const bool typedSteps = userGave(options, "--steps-per-unit") ||
+                            userGave(options, "--x-steps-per-unit") ||
+                            userGave(options, "--y-steps-per-unit");
+    if (typedSteps && !accel) {
         throw UsageError("--steps-per-unit goes with --accel");
     }
     openInput(name, "the part file", Reading::Twice); // refuses what cannot be read again
@@ -51,12 +50,15 @@ Command convertCommand() {
         "convert",
         {"--output", "--settings", "--dialect", "--unit", "--accel", "--z-accel",
          "--junction-deviation", "--step-idle-delay", "--square-corner-velocity",
-         "--steps-per-unit", "--z-steps-per-unit"},
+         "--steps-per-unit", "--z-steps-per-unit", "--servo-period", "--task-cycle", "--machine",
+         "--x-steps-per-unit", "--y-steps-per-unit"},
         {},
-        R"(  chimex-cli convert PART -o OUT --dialect D --unit mm|in [--settings FILE]
+        R"(  chimex-cli convert PART -o OUT (--machine FILE | --dialect D --unit mm|in)
+                                 [--settings FILE]
                                  [--accel A [--z-accel B] [--steps-per-unit N
                                   [--z-steps-per-unit M]] [--junction-deviation J]
-                                  [--step-idle-delay S] [--square-corner-velocity V]]
+                                  [--step-idle-delay S] [--square-corner-velocity V]
+                                  [--servo-period P]]
 )",
         R"(convert Writes the part file PART as G-code, move for move: the header comments state the
         extents and fastest feeds, an operator stop (M0; Klipper has none: the header says to home
@@ -68,6 +70,11 @@ Command convertCommand() {
         --dialect D      grbl, linuxcnc, marlin or klipper (mm only)
         --unit U         the machine's length unit: mm (G21) or in (G20)
         --settings FILE  the limits to check against (default: INITIAL)
+        --machine FILE   the controller's own settings (GRBL's $$ report, LinuxCNC's INI file,
+                         Marlin's M503 report), told apart by content: they give what the
+                         options below would, and an option given overrides its value; the
+                         machine's travel (max - min) and fastest speeds bound the settings'
+                         limits (each the smaller)
         --accel A        Timing: the machine accelerates at A units/s² (Z at --z-accel B,
                          default A). Each note stays one G1, shortened so that its ramps and
                          cruise last the note and it starts on the tune's clock; pauses become
@@ -84,6 +91,7 @@ Command convertCommand() {
                          its end, with Klipper's default ratio 0.5.
         --steps-per-unit N    with --accel for grbl and marlin (needed): motor steps per unit, as
                          the controller rounds each position to whole steps
+        --x-steps-per-unit N, --y-steps-per-unit N  X's and Y's own (default: N)
         --z-steps-per-unit M  the same for Z (default: N)
         --junction-deviation J  GRBL's $11 or Marlin's junction deviation in units (default
                          0.010 mm for GRBL, 0.013 mm for Marlin)
@@ -91,6 +99,8 @@ Command convertCommand() {
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         --square-corner-velocity V  Klipper's square_corner_velocity in mm/s (default 5),
                          for its G-code
+        --servo-period P  LinuxCNC's servo period in seconds (default 0.001)
+        --task-cycle T   LinuxCNC's [TASK] CYCLE_TIME in seconds, which rests are timed by
 )",
         {},
         run};

@@ -14,13 +14,11 @@ ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "listen", "PART file");
     const std::filesystem::path out = requiredOutput(options, "listen", name);
     MotorSteps steps;
-    const auto stepsPerUnit = positiveNumber(options, "--steps-per-unit", 1e9);
+    const auto stepsPerUnit = stepsPerUnitOf(options);
     if (!stepsPerUnit) {
         throw UsageError("listen needs --steps-per-unit N");
     }
     steps.stepsPerUnit = *stepsPerUnit;
-    steps.zStepsPerUnit =
-        positiveNumber(options, "--z-steps-per-unit", 1e9).value_or(steps.stepsPerUnit);
     std::ifstream file = openInput(name, "the part file", Reading::Twice);
     const ReplayMotion motion = replayMotionOf(options, file);
     steps.accel = motion.atRest;
@@ -49,17 +47,20 @@ Command listenCommand() {
     return {
         "listen",
         {"--output", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity"},
+         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity", "--servo-period",
+         "--task-cycle", "--machine", "--x-steps-per-unit", "--y-steps-per-unit"},
         {},
-        R"(  chimex-cli listen PART -o OUT.wav --steps-per-unit N [--z-steps-per-unit M]
+        R"(  chimex-cli listen PART -o OUT.wav (--machine FILE | --steps-per-unit N)
+                   [--x-steps-per-unit N] [--y-steps-per-unit N] [--z-steps-per-unit M]
                    [--accel A [--z-accel B] [--junction-deviation J] [--step-idle-delay S]
-                    [--square-corner-velocity V]]
+                    [--square-corner-velocity V] [--servo-period P]]
 )",
         R"(listen  Writes what the motors will sound like as a WAV file (44.1 kHz, 16-bit, mono): a jog at
         speed v hums at v x N steps a second for its distance over v seconds, pauses (the
         2-second start pause too) are silent. Warns about step rates below 20 Hz or above
         20 kHz, which cannot be heard.
         --steps-per-unit N    motor steps per length unit of X and Y (a number above 0)
+        --x-steps-per-unit N, --y-steps-per-unit N  X's and Y's own (default: N)
         --z-steps-per-unit M  the same for Z (default: N)
         --accel A             a machine that speeds up and slows down at A units/s², stopping
                               at the end of every move: each hum glides up from silence to its
@@ -71,6 +72,10 @@ Command listenCommand() {
         --junction-deviation J  as for check
         --step-idle-delay S   as for check
         --square-corner-velocity V  as for check
+        --servo-period P      as for check
+        --task-cycle T        as for check
+        --machine FILE        as for render: the machine's steps per unit and timing, which
+                              the options above override; implies --accel
 )",
         {},
         run};

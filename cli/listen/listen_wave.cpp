@@ -27,7 +27,7 @@ std::uint64_t sampleAt(double seconds) {
 }
 
 double unitSteps(Axis axis, const MotorSteps& steps) {
-    return axis == Axis::Z ? steps.zStepsPerUnit : steps.stepsPerUnit;
+    return steps.stepsPerUnit[axisIndex(axis)];
 }
 
 double stepRate(const MoveEvent& move, const MotorSteps& steps) {

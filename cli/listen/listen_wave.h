@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "cli/common/machine_limits.h"
 #include "machinefile/timed_move_reader.h"
 
 #include <cstdint>
@@ -13,8 +14,7 @@ namespace chimex {
 
 /// Motor steps per length unit: a jog at speed v steps v × steps per unit times a second.
 struct MotorSteps {
-    double stepsPerUnit = 0;  ///< X and Y
-    double zStepsPerUnit = 0; ///< Z
+    StepsPerUnit stepsPerUnit{}; ///< by axisIndex
     /// With an acceleration, each move starts and ends at rest and its pitch glides through the
     /// ramps; without, it hums at its step rate from start to end.
     std::optional<AxisAcceleration> accel;

@@ -32,9 +32,10 @@ ExitStatus run(const Options& options, Console console) {
 Command previewCommand() {
     return {
         "preview",
-        {"--output", "--settings", "--unit"},
+        {"--output", "--settings", "--unit", "--machine"},
         {},
-        R"(  chimex-cli preview PART -o OUT.svg [--settings FILE] [--unit NAME]
+        R"(  chimex-cli preview PART -o OUT.svg [--machine FILE] [--settings FILE]
+                   [--unit NAME]
 )",
         R"(preview Draws PART as an SVG picture: the travel box from the settings with the tool path in a
         top view (X and Y) and a side view (X and Z), each jog in the colour of the key whose
@@ -42,6 +43,8 @@ Command previewCommand() {
         the pauses, and the extents and running time. Warns about jogs that end outside the box.
         --settings FILE  the travel box and speeds (default: as for render)
         --unit NAME      the machine's length unit for the labels (default: units)
+        --machine FILE   as for render: its travel and fastest speeds bound the settings'
+                         limits (each the smaller), and it names the unit
 )",
         {},
         run};

@@ -104,13 +104,13 @@ class AxisPlanner {
     }
 
     float zSpeed(std::size_t note) const {
-        return speeds_.z[static_cast<std::size_t>(notes_[note].key)];
+        return speeds_.speed[zAxis][static_cast<std::size_t>(notes_[note].key)];
     }
 
     bool startNote(std::size_t note, std::size_t axis, ChordPlan& plan) {
         const auto key = static_cast<std::size_t>(notes_[note].key);
-        float speed = axis == zAxis ? speeds_.z[key] : speeds_.xy[key];
-        bool lowered = axis == zAxis ? speeds_.zLowered[key] : speeds_.xyLowered[key];
+        float speed = speeds_.speed[axis][key];
+        bool lowered = speeds_.lowered[axis][key];
         if (axis == zAxis && speed > maxZSpeed_) {
             if (!(maxZSpeed_ > 0)) {
                 return false;

@@ -43,19 +43,19 @@ void checkNote(const ScoreNote& note, long long index) {
 
 constexpr long long progressEvery = 1 << 16;
 
-/// Whether the placed note's speed was moved down by octaves; the last draw (MoveChoice 1 to 6)
-/// names the axis it went on.
+/// Whether the placed note's speed was moved down by octaves; the last draw (MoveChoice 1 to 6:
+/// X, X, Y, Y, Z, Z) names the axis it went on.
 bool wasLowered(const TunedSpeeds& tuned, int key, std::int32_t moveChoice) {
-    const auto i = static_cast<std::size_t>(key);
-    return moveChoice >= 5 ? tuned.zLowered[i] : tuned.xyLowered[i];
+    const auto axis = static_cast<std::size_t>((moveChoice - 1) / 2);
+    return tuned.lowered[axis][static_cast<std::size_t>(key)];
 }
 
 /// The speeds each key jogs at: the key speeds, or the tuned speeds; worked out once per render.
 std::array<NoteSpeeds, keyCount> keyTable(const ProgramState& state, const TunedSpeeds* tuned) {
     std::array<NoteSpeeds, keyCount> table;
     for (std::size_t i = 0; i < table.size(); ++i) {
-        table[i] =
-            tuned ? NoteSpeeds{tuned->xy[i], tuned->z[i]} : keySpeeds(state, static_cast<int>(i));
+        const int key = static_cast<int>(i);
+        table[i] = tuned ? tuned->of(key) : keySpeeds(state, key);
     }
     return table;
 }
@@ -114,13 +114,12 @@ namespace {
 /// The settings applied, then the notes played into whatever the state writes to.
 RenderOutcome playWith(NoteSource& notes, const SettingsChoice& settings, ProgramState& state,
                        std::ostream& messages, const RenderProgress& progress,
-                       const std::optional<MotorTuning>& tuning) {
+                       const std::optional<StepsPerUnit>& tuning) {
     RandomSource random;
     applySettings(state, settings);
     std::optional<TunedSpeeds> tuned;
     if (tuning) {
-        tuned = tunedSpeeds(tuning->stepsPerUnit, tuning->zStepsPerUnit, state.MaxXYSpeed,
-                            state.MaxZSpeed);
+        tuned = tunedSpeeds(*tuning, state.MaxXYSpeed, state.MaxZSpeed);
     }
     return playNotes(notes, state, random, messages, progress, tuned ? &*tuned : nullptr);
 }
@@ -129,7 +128,7 @@ RenderOutcome playWith(NoteSource& notes, const SettingsChoice& settings, Progra
 
 RenderOutcome renderMoves(NoteSource& notes, const SettingsChoice& settings, MoveSink& moves,
                           std::ostream& messages, const RenderProgress& progress,
-                          const std::optional<MotorTuning>& tuning) {
+                          const std::optional<StepsPerUnit>& tuning) {
     ProgramState state;
     state.Moves = &moves;
     return playWith(notes, settings, state, messages, progress, tuning);
@@ -139,7 +138,7 @@ RenderOutcome renderMoves(NoteSource& notes, const SettingsChoice& settings, Mov
 /// nothing is left to clean up once the output is written.
 RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std::ostream& out,
                          std::ostream& messages, const RenderProgress& progress,
-                         const std::optional<MotorTuning>& tuning) {
+                         const std::optional<StepsPerUnit>& tuning) {
     ProgramState state;
     auto spool = std::make_unique<JournalSpool>();
     state.TuneStream.attach(std::make_unique<std::ostream>(spool.get()));
@@ -154,7 +153,7 @@ RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std:
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
                              const std::filesystem::path& out, std::ostream& messages,
                              const RenderProgress& progress,
-                             const std::optional<MotorTuning>& tuning) {
+                             const std::optional<StepsPerUnit>& tuning) {
     AtomicOutputFile file(out);
     RenderOutcome outcome;
     try {

@@ -20,12 +20,6 @@ struct RenderOutcome {
     long long notesLowered = 0; ///< tuned notes placed an octave or more below their pitch
 };
 
-/// Motor steps per length unit, for feeds tuned to the keys' pitches.
-struct MotorTuning {
-    double stepsPerUnit = 0;  ///< X and Y
-    double zStepsPerUnit = 0; ///< Z
-};
-
 /// Called now and then with the number of notes placed so far.
 using RenderProgress = std::function<void(long long notesPlaced)>;
 
@@ -46,13 +40,13 @@ void checkChordNotes(const std::vector<ChordNote>& notes);
 /// G-code).
 RenderOutcome renderMoves(NoteSource& notes, const SettingsChoice& settings, MoveSink& moves,
                           std::ostream& messages, const RenderProgress& progress = {},
-                          const std::optional<MotorTuning>& tuning = {});
+                          const std::optional<StepsPerUnit>& tuning = {});
 
 /// The render into a stream: settings, the journal in a scratch file, then the finished part file
 /// written to `out`. Throws Failure when `out` fails.
 RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std::ostream& out,
                          std::ostream& messages, const RenderProgress& progress = {},
-                         const std::optional<MotorTuning>& tuning = {});
+                         const std::optional<StepsPerUnit>& tuning = {});
 
 /// The whole render: settings, the journal in a scratch file, then the finished part file put at
 /// `out` whole. `messages` receives the planner's message. Nothing is written at `out` when a
@@ -60,6 +54,6 @@ RenderOutcome renderPart(NoteSource& notes, const SettingsChoice& settings, std:
 RenderOutcome renderPartFile(NoteSource& notes, const SettingsChoice& settings,
                              const std::filesystem::path& out, std::ostream& messages,
                              const RenderProgress& progress = {},
-                             const std::optional<MotorTuning>& tuning = {});
+                             const std::optional<StepsPerUnit>& tuning = {});
 
 } // namespace chimex

@@ -35,46 +35,37 @@ void refuseMidiOptions(const Options& options, const std::string& name) {
     }
 }
 
-/// --steps-per-unit N and --z-steps-per-unit M for tuned feeds; nothing without them.
-std::optional<MotorTuning> motorTuning(const Options& options) {
+/// Each axis's steps per unit for tuned feeds; nothing without them.
+std::optional<StepsPerUnit> motorTuning(const Options& options) {
     // Beyond this the lowest key jogs under 0.001 units a second, and a note of a second moves
     // less than the part file's smallest step: the notes would round to no move at all.
     const double mostSteps = std::floor(keyFrequency(0) / 0.001);
     // Below this key 36's pitch, 1046.5 / N units a second, is beyond single precision, which
     // every speed must fit before it is moved down by octaves.
     constexpr double fewestSteps = 1e-35;
-    const auto stepsOption = [&](const std::string& name) {
+    return stepsPerUnitOf([&](const std::string& name) {
         const auto steps = positiveNumber(options, name, 1e9);
         if (steps && *steps < fewestSteps) {
-            throw UsageError(name + " " + options.values.at(name) +
+            throw UsageError(namedOption(options, name) +
                              " is too few: key 36 would jog at a speed beyond any number (at "
                              "least " +
                              shortestText(fewestSteps) + ")");
         }
         if (steps && *steps > mostSteps) {
-            throw UsageError(name + " " + options.values.at(name) +
+            throw UsageError(namedOption(options, name) +
                              " is too many: key 0 would jog under 0.001 units a second and its "
                              "notes would round to no move at all (at most " +
                              shortestText(mostSteps) + ")");
         }
         return steps;
-    };
-    const auto steps = stepsOption("--steps-per-unit");
-    const auto zSteps = stepsOption("--z-steps-per-unit");
-    if (!steps) {
-        if (zSteps) {
-            throw UsageError("--z-steps-per-unit goes with --steps-per-unit");
-        }
-        return std::nullopt;
-    }
-    return MotorTuning{*steps, zSteps.value_or(*steps)};
+    });
 }
 
 /// Renders into a spool of moves and writes its G-code, checked, at `out`.
 template <typename Spool, typename Write>
 RenderOutcome renderGcode(NoteSource& notes, const Options& options, const std::string& name,
                           const std::filesystem::path& out, Spool& moves, Console console,
-                          const RenderProgress& progress, const std::optional<MotorTuning>& tuning,
+                          const RenderProgress& progress, const std::optional<StepsPerUnit>& tuning,
                           Write write) {
     const RenderOutcome outcome = readingInput(name, [&] {
         return renderMoves(notes, settingsChoice(options), moves, console.err, progress, tuning);
@@ -84,18 +75,18 @@ RenderOutcome renderGcode(NoteSource& notes, const Options& options, const std::
 }
 
 /// Each key's X and Y and Z speeds: tuned to its pitch, or the key speeds.
-TunedSpeeds chordSpeeds(const Options& options, const std::optional<MotorTuning>& tuning) {
+TunedSpeeds chordSpeeds(const Options& options, const std::optional<StepsPerUnit>& tuning) {
     ProgramState state;
     applySettings(state, settingsChoice(options));
     if (tuning) {
-        return tunedSpeeds(tuning->stepsPerUnit, tuning->zStepsPerUnit, state.MaxXYSpeed,
-                           state.MaxZSpeed);
+        return tunedSpeeds(*tuning, state.MaxXYSpeed, state.MaxZSpeed);
     }
     TunedSpeeds speeds;
     for (int key = 0; key < keyCount; ++key) {
         const NoteSpeeds note = keySpeeds(state, key);
-        speeds.xy[static_cast<std::size_t>(key)] = note.xy;
-        speeds.z[static_cast<std::size_t>(key)] = note.z;
+        const auto i = static_cast<std::size_t>(key);
+        speeds.speed[0][i] = speeds.speed[1][i] = note.xy;
+        speeds.speed[2][i] = note.z;
     }
     return speeds;
 }
@@ -122,7 +113,7 @@ void reportChords(const ChordScore& score, const ChordPlan& plan, long long move
 ExitStatus runChords(const Options& options, Console console, std::istream& file,
                      const std::string& name, const std::filesystem::path& out,
                      const GcodeFormat& gcode, int voices) {
-    const std::optional<MotorTuning> tuning = motorTuning(options);
+    const std::optional<StepsPerUnit> tuning = motorTuning(options);
     const MidiSelection selection = midiSelection(options);
     const OpenedChords chords =
         readingInput(name, [&] { return openChordScore(file, name, selection); });
@@ -135,9 +126,7 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
     ChordPlan plan = readingInput(name, [&] {
         return planChords(chords.notes, score, chordSpeeds(options, tuning), limits);
     });
-    const std::optional<Acceleration> accel =
-        accelerationOf(options, gcode, tuning ? std::optional(tuning->stepsPerUnit) : std::nullopt,
-                       tuning ? std::optional(tuning->zStepsPerUnit) : std::nullopt);
+    const std::optional<Acceleration> accel = accelerationOf(options, gcode, tuning);
     std::optional<TimedChords> timed;
     std::optional<Controller> controller;
     if (accel) {
@@ -167,7 +156,7 @@ ExitStatus run(const Options& options, Console console) {
     if (voices > 1 && !gcode) {
         throw UsageError("--voices " + std::to_string(voices) + " goes with --format gcode");
     }
-    const std::optional<MotorTuning> tuning = motorTuning(options);
+    const std::optional<StepsPerUnit> tuning = motorTuning(options);
     std::ifstream file = openInput(name, "the score", Reading::Once);
     if (voices > 1) {
         return runChords(options, console, file, name, out, *gcode, voices);
@@ -186,12 +175,9 @@ ExitStatus run(const Options& options, Console console) {
     }
     RenderOutcome outcome;
     const std::optional<Acceleration> accel =
-        gcode ? accelerationOf(options, *gcode,
-                               tuning ? std::optional(tuning->stepsPerUnit) : std::nullopt,
-                               tuning ? std::optional(tuning->zStepsPerUnit) : std::nullopt)
-              : std::nullopt;
+        gcode ? accelerationOf(options, *gcode, tuning) : std::nullopt;
     for (const std::string& option : accelerationOptionNames) {
-        if (!gcode && options.values.count(option)) {
+        if (!gcode && userGave(options, option)) {
             throw UsageError(option + " goes with --format gcode");
         }
     }
@@ -242,16 +228,35 @@ ExitStatus run(const Options& options, Console console) {
 Command renderCommand() {
     return {
         "render",
-        {"--output", "--settings", "--track", "--channel", "--transpose", "--format", "--dialect",
-         "--unit", "--voices", "--steps-per-unit", "--z-steps-per-unit", "--accel", "--z-accel",
-         "--junction-deviation", "--step-idle-delay", "--square-corner-velocity"},
+        {"--output",
+         "--settings",
+         "--track",
+         "--channel",
+         "--transpose",
+         "--format",
+         "--dialect",
+         "--unit",
+         "--voices",
+         "--steps-per-unit",
+         "--z-steps-per-unit",
+         "--accel",
+         "--z-accel",
+         "--junction-deviation",
+         "--step-idle-delay",
+         "--square-corner-velocity",
+         "--servo-period",
+         "--task-cycle",
+         "--machine",
+         "--x-steps-per-unit",
+         "--y-steps-per-unit"},
         {"--pause"},
-        R"(  chimex-cli render SCORE -o OUT [--settings FILE] [--pause]
+        R"(  chimex-cli render SCORE -o OUT [--machine FILE] [--settings FILE] [--pause]
                                  [--track N] [--channel N] [--transpose N]
                                  [--format part|gcode --dialect D --unit mm|in [--voices N]]
                                  [--steps-per-unit N [--z-steps-per-unit M]]
                                  [--accel A [--z-accel B] [--junction-deviation J]
-                                  [--step-idle-delay S]]
+                                  [--step-idle-delay S] [--square-corner-velocity V]
+                                  [--servo-period P]]
 )",
         R"(render  Plays SCORE through the same note capture and note planner as the desktop program (the
         random source in its fixed starting state) and writes the finished part file to OUT,
@@ -263,6 +268,11 @@ Command renderCommand() {
         --settings FILE  settings file in the form of Chimex.ini (default: the desktop
                          program's Chimex.ini, see Files; without one INITIAL)
         --pause          write pause lines, as the settings dialog's check box does
+        --machine FILE   the controller's own settings (GRBL's $$ report, LinuxCNC's INI file,
+                         Marlin's M503 report), told apart by content: they give what the
+                         options below would, and an option given overrides its value; the
+                         machine's travel (max - min) and fastest speeds bound the settings'
+                         limits (each the smaller); implies --format gcode timed by --accel
         --track N        MIDI: play only track N (from 1)
         --channel N      MIDI: play only channel N (1 to 16)
         --transpose N    MIDI: shift every note by N semitones first
@@ -275,6 +285,8 @@ Command renderCommand() {
                          of N steps per length unit: speed = pitch / N, moved down by octaves
                          while faster than the axis's fastest speed (such notes are counted);
                          N from 1e-35 to 130812
+        --x-steps-per-unit N, --y-steps-per-unit N  X's and Y's own, when their motors
+                         differ (default: N); each note's speed is tuned to the axis it moves
         --z-steps-per-unit M  the same for Z (default: N)
         --accel A        G-code whose notes keep the score's time on a machine that accelerates
                          at A units/s² (see Timing under convert); GRBL and Marlin also need
@@ -287,6 +299,8 @@ Command renderCommand() {
                          0.025; 0.255, its $1=255, keeps the motors on and costs nothing)
         --square-corner-velocity V  Klipper's square_corner_velocity in mm/s (default 5),
                          for its G-code
+        --servo-period P  LinuxCNC's servo period in seconds (default 0.001)
+        --task-cycle T   LinuxCNC's [TASK] CYCLE_TIME in seconds, which rests are timed by
         Chords: with --voices 2 or 3 the score is cut at every note start and end, and each
         stretch becomes one G1 whose axes each move at their own note's speed (the feed is
         the length of the vector of their speeds). Where more notes sound, the highest and the

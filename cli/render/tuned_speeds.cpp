@@ -32,23 +32,32 @@ Tuned tune(double frequency, double stepsPerUnit, float fastest) {
 
 } // namespace
 
-TunedSpeeds tunedSpeeds(double stepsPerUnit, double zStepsPerUnit, float maxXYSpeed,
-                        float maxZSpeed) {
+NoteSpeeds TunedSpeeds::of(int key) const {
+    const auto i = static_cast<std::size_t>(key);
+    return {speed[0][i], speed[2][i], speed[1][i]};
+}
+
+TunedSpeeds tunedSpeeds(const StepsPerUnit& steps, float maxXYSpeed, float maxZSpeed) {
     TunedSpeeds speeds;
     for (int key = 0; key < keyCount; ++key) {
         const auto i = static_cast<std::size_t>(key);
-        const Tuned xy = tune(keyFrequency(key), stepsPerUnit, maxXYSpeed);
-        if (!xy.fits) {
-            throw InputFailure("no octave of key " + std::to_string(key) +
-                               " fits under the fastest X and Y speed " + shortestText(maxXYSpeed) +
-                               " at " + shortestText(stepsPerUnit) + " steps per unit");
+        for (const Axis axis : {Axis::X, Axis::Y}) {
+            const double axisSteps = steps[axisIndex(axis)];
+            const Tuned tuned = tune(keyFrequency(key), axisSteps, maxXYSpeed);
+            if (!tuned.fits) {
+                throw InputFailure("no octave of key " + std::to_string(key) +
+                                   " fits under the fastest X and Y speed " +
+                                   shortestText(maxXYSpeed) + " at " + shortestText(axisSteps) +
+                                   " steps per unit");
+            }
+            speeds.speed[axisIndex(axis)][i] = tuned.speed;
+            speeds.lowered[axisIndex(axis)][i] = tuned.lowered;
         }
-        const Tuned z = tune(keyFrequency(key), zStepsPerUnit, maxZSpeed);
-        speeds.xy[i] = xy.speed;
-        speeds.xyLowered[i] = xy.lowered;
+        const double zSteps = steps[axisIndex(Axis::Z)];
+        const Tuned z = tune(keyFrequency(key), zSteps, maxZSpeed);
         // Unfitted, the key's own pitch is faster than the fastest Z speed: the gate refuses Z.
-        speeds.z[i] = z.fits ? z.speed : static_cast<float>(keyFrequency(key) / zStepsPerUnit);
-        speeds.zLowered[i] = z.lowered;
+        speeds.speed[2][i] = z.fits ? z.speed : static_cast<float>(keyFrequency(key) / zSteps);
+        speeds.lowered[2][i] = z.lowered;
     }
     return speeds;
 }

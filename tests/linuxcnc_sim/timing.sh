@@ -5,10 +5,10 @@
 # at once), whose first half is legato and second half has rests, or of a MIDI file's chords
 # rendered with --voices 3, on a machine whose task times dwells every 0.2 ms, or every 1 or 10 ms
 # as most machines' do, where the files time their rests by the machine's motion instead.
-# Usage: timing.sh CHIMEX_CLI CHORD_GCODE NOTES_GCODE
+# Usage: timing.sh CHIMEX_CLI CHORD_GCODE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-cli=$1 chords=$2 notes=$3
+cli=$1 chords=$2
 work=$(mktemp -d)
 [ -n "${KEEP:-}" ] || trap 'rm -rf "$work"' EXIT
 echo "work: $work"
@@ -38,12 +38,10 @@ cases=("notes 500" "notes 100" "chords 500" "midi 500" "notes 500 0.001" "chords
 # One case: writes the timed file, plays it and measures it against the score within 3 ms.
 play_case() {
     local score=$1 accel=$2 cycle=${3:-} status=0 name="$1-$2${3:+-$3}"
-    if [ "$score" = notes ] && [ -n "$cycle" ]; then
-        "$notes" "$work/notes.txt" "$work/$name.ngc" "$accel" "$cycle" "$work/Chimex.ini" 2>/dev/null
-    elif [ "$score" = notes ]; then
+    if [ "$score" = notes ]; then
         "$cli" render "$work/notes.txt" -o "$work/$name.ngc" --format gcode --dialect linuxcnc \
             --unit mm --steps-per-unit 80 --accel "$accel" --pause --settings "$work/Chimex.ini" \
-            2>/dev/null
+            ${cycle:+--task-cycle "$cycle"} 2>/dev/null
     elif [ "$score" = chords ]; then
         "$chords" "$work/chords.txt" "$work/$name.ngc" "$accel" 400 300 100 ${cycle:+"$cycle"}
     else
