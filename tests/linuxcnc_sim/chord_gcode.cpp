@@ -61,8 +61,13 @@ int main(int argc, char** argv) {
     const double accel = std::stod(argv[3]);
     const double resolution = std::pow(10.0, gcodeDecimals);
     const GcodeFormat format{GcodeDialect::LinuxCnc, LengthUnit::Millimetre};
-    Controller machine = controllerFor({accel, accel, 0, 0, resolution, resolution}, format);
-    machine.taskCycle = argc == 8 ? std::stod(argv[7]) : 0;
+    Acceleration timing;
+    timing.xy = accel;
+    timing.z = accel;
+    timing.steps = {resolution, resolution, resolution};
+    timing.servoPeriod = 0.001; // the simulation's
+    timing.taskCycle = argc == 8 ? std::stod(argv[7]) : 0;
+    Controller machine = controllerFor(timing, format);
     machine.feedAsWritten = [](double speed) {
         return pathFeedPerMinute(speed) / 60;
     };
