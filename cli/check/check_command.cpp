@@ -73,7 +73,9 @@ Command checkCommand() {
                          Marlin's M503 report), told apart by content: they give what the
                          options below would, and an option given overrides its value; the
                          machine's travel (max - min) and fastest speeds bound the settings'
-                         limits (each the smaller); implies --accel
+                         limits (each the smaller); implies --accel. Each value a G-code
+                         file states it was timed for (steps, accelerations, corner rule,
+                         stop delay) that the machine's differs from is a violation
         --accel A        the running time of a machine that speeds up and slows down at A
                          units/s² (above 0): stopping at the end of every move for a part
                          file or LinuxCNC G-code; for GRBL, Marlin or Klipper G-code,
