@@ -138,6 +138,9 @@ std::optional<WrittenComment> writtenComment(std::string_view text) {
         std::ranges::find(gcodeKlipperLimitTexts, text) != gcodeKlipperLimitTexts.end()) {
         return WrittenComment{};
     }
+    if (TimedFor stated; readTimedForText(text, stated)) {
+        return WrittenComment{Kind::TimedFor, {}, 0, {}};
+    }
     for (std::size_t i = 0; i < gcodeHeaderTexts.size(); ++i) {
         if (!text.starts_with(gcodeHeaderTexts[i])) {
             continue;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "machinefile/timed_for.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -11,11 +13,11 @@ namespace chimex {
 /// The controllers whose G-code chimex-cli writes.
 enum class GcodeDialect { Grbl, LinuxCnc, Marlin, Klipper };
 
-enum class LengthUnit { Millimetre, Inch };
-
 struct GcodeFormat {
     GcodeDialect dialect = GcodeDialect::LinuxCnc;
     LengthUnit unit = LengthUnit::Millimetre;
+    /// The machine the file states it was timed for (stated only for a file rendered for one).
+    TimedFor timedFor{};
 };
 
 /// "grbl", "linuxcnc", "marlin" or "klipper" as typed on the command line.
@@ -93,7 +95,7 @@ inline constexpr std::array<std::string_view, 8> gcodeHeaderTexts = {
 
 /// A comment as the writer writes it.
 struct WrittenComment {
-    enum class Kind { First, Notice, HeaderValue, Last };
+    enum class Kind { First, Notice, HeaderValue, Last, TimedFor };
     Kind kind = Kind::Notice;
     GcodeDialect dialect = GcodeDialect::Grbl; ///< First: the controller it names
     std::size_t item = 0;                      ///< HeaderValue: its place in gcodeHeaderTexts

@@ -225,7 +225,7 @@ GcodeFormat GcodeReader::format() const {
                                  : marlin_   ? GcodeDialect::Marlin
                                  : linuxCnc_ ? GcodeDialect::LinuxCnc
                                              : GcodeDialect::Grbl;
-    return {dialect, inch_ ? LengthUnit::Inch : LengthUnit::Millimetre};
+    return {dialect, inch_ ? LengthUnit::Inch : LengthUnit::Millimetre, timedFor_};
 }
 
 std::optional<std::string> GcodeReader::missingEnd() const {
@@ -298,6 +298,9 @@ bool GcodeReader::readComment(std::string_view text, bool semicolon, std::string
         return false;
     }
     ended_ = ended_ || written->kind == Kind::Last;
+    if (written->kind == Kind::TimedFor) {
+        readTimedForText(trim(text), timedFor_);
+    }
     if (written->kind == Kind::HeaderValue) {
         auto value = readGcodeNumber(written->number);
         if (value && written->item >= static_cast<std::size_t>(HeaderItem::FastestXY)) {

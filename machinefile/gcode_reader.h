@@ -40,7 +40,8 @@ class GcodeReader : public MoveEventReader {
     std::optional<std::string> missingEnd() const override;
 
     /// The controller and unit the file was written for, as read so far: from its first comment
-    /// (GRBL when it has none) and its setup line.
+    /// (GRBL when it has none) and its setup line; and the machine its header states it was timed
+    /// for.
     GcodeFormat format() const;
 
   private:
@@ -61,6 +62,7 @@ class GcodeReader : public MoveEventReader {
     bool grbl() const { return !marlin_ && !linuxCnc_ && !klipper_; }
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it
+    TimedFor timedFor_;          ///< what the header's "Timed for" comments state
     bool marlin_ = false;        ///< written for Marlin: dwells in milliseconds, no program end
     bool linuxCnc_ = false;      ///< written for LinuxCNC: exact path mode on the setup line
     bool klipper_ = false;       ///< written for Klipper: as Marlin, with G21 and G90 each alone

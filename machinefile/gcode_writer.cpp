@@ -58,6 +58,9 @@ void GcodeWriter::writeStart(const std::array<double, headerItemCount>& header, 
                      ? gcodeFeedText(header[i], decimals) + std::string(gcodeFeedUnit(format_.unit))
                      : gcodeNumber(header[i], decimals)));
     }
+    for (const std::string& text : timedForTexts(format_.timedFor, format_.unit)) {
+        comment(text);
+    }
     // Marlin works in millimetres only and knows neither G21 nor G94 unless built to. LinuxCNC
     // blends moves by default, which changes the speeds of the notes: exact path (G61.1) instead.
     if (format_.dialect == GcodeDialect::Klipper) {

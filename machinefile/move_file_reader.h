@@ -36,6 +36,10 @@ class MoveFileReader {
         return part_ ? part_->missingEnd() : gcode_->missingEnd();
     }
     bool isGcode() const { return gcode_ != nullptr; }
+    /// The G-code's format as read so far (see GcodeReader::format); nothing for a part file.
+    std::optional<GcodeFormat> writtenFor() const {
+        return gcode_ ? std::optional(gcode_->format()) : std::nullopt;
+    }
 
   private:
     std::unique_ptr<std::streambuf> replay_;

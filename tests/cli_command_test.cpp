@@ -473,6 +473,43 @@ INSTANTIATE_TEST_SUITE_P(
                     true}),
     [](const auto& info) { return info.param.name; });
 
+TEST_F(CommandLine, CheckMachineComparesWhatTheFileWasTimedFor) {
+    write("score.txt", "24 0.5\n0 0.25\n36 0.5\n");
+    write("machine.ini", "MaxX = 96\nMaxY = 48\nMaxZ = 6\nMAxXYSpeed = 3\nMAxZSpeed = 2\n");
+    write("grbl.txt", grblReport);
+    write("other.txt", std::string(grblReport) + "$1=25\n$100=100\n");
+    const std::vector<std::string> render = {
+        "render",     path("score.txt"),   "-o",        path("timed.nc"),
+        "--settings", path("machine.ini"), "--machine", path("grbl.txt")};
+    ASSERT_EQ(run(render), ExitStatus::Done) << err.str();
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("plain.nc"), "--settings",
+                   path("machine.ini"), "--format", "gcode", "--dialect", "grbl", "--unit", "mm"}),
+              ExitStatus::Done);
+    struct Row {
+        const char* file;
+        const char* machine;
+        ExitStatus status;
+        const char* said; ///< in the report, or for a note on standard error
+    };
+    for (const Row& row : {
+             Row{"timed.nc", "grbl.txt", ExitStatus::Done, "All checks passed."},
+             Row{"timed.nc", "other.txt", ExitStatus::Violations,
+                 "timed for 80 steps/mm on X, the machine has 100: notes on X sound 25.0 % high"},
+             Row{"timed.nc", "other.txt", ExitStatus::Violations,
+                 "step idle delay 0 s, the machine has 0.025 s: each rest costs 25.0 ms more"},
+             Row{"plain.nc", "grbl.txt", ExitStatus::Done, "states no machine it was timed for"},
+         }) {
+        EXPECT_EQ(run({"check", path(row.file), "--settings", path("machine.ini"), "--machine",
+                       path(row.machine)}),
+                  row.status)
+            << out.str();
+        EXPECT_THAT(out.str() + err.str(), HasSubstr(row.said)) << row.machine;
+    }
+    EXPECT_THAT(test::readFile(path("timed.nc")),
+                HasSubstr("(Timed for steps/mm X 80, Y 100, Z 400)\r\n(Timed for acceleration X "
+                          "and Y 250, Z 100 mm/s^2)\r\n(Timed for junction deviation 0.02 mm)"));
+}
+
 struct Refusal {
     const char* name;
     std::vector<std::string> args; ///< "@" stands for the scratch folder

@@ -2,12 +2,33 @@
 #include "check_command.h"
 
 #include "cli/check/check_output.h"
+#include "cli/check/machine_compare.h"
 #include "cli/check/part_check.h"
 #include "cli/common/command_options.h"
+#include "cli/common/machine_options.h"
 #include "cli/common/motion_options.h"
 
 namespace chimex {
 namespace {
+
+/// Each value the G-code states it was timed for that --machine's differs from is a violation; a
+/// file that states none is only noted, as files rendered without --machine state none.
+void compareMachine(const Options& options, CheckReport& report, CheckPrinter& printer,
+                    std::ostream& err, const std::string& name) {
+    const TimedFor& stated = report.gcode->timedFor;
+    if (!stated.any()) {
+        err << name
+            << ": states no machine it was timed for (rendered without --machine); "
+               "only its limits are checked against --machine\n";
+        return;
+    }
+    const TimedFor machine = machineTimedFor(options, *report.gcode);
+    for (const std::string& message : machineDifferences(
+             stated, machine, report.gcode->unit, {report.fastestXYSpeed, report.fastestZSpeed})) {
+        ++report.violationCount;
+        printer.violation({0, message});
+    }
+}
 
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "check", "PART file");
@@ -15,11 +36,14 @@ ExitStatus run(const Options& options, Console console) {
     std::ifstream file = openInput(name, "the part file", Reading::Once);
     const ReplayMotion motion = replayMotionOf(options, file);
     CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
-    const CheckReport report = readingInput(name, [&] {
+    CheckReport report = readingInput(name, [&] {
         return checkMoveFile(
             file, limits, [&](const MoveIssue& v) { printer.violation(v); }, motion.atRest,
             motion.blending);
     });
+    if (options.values.count("--machine") != 0 && report.gcode) {
+        compareMachine(options, report, printer, console.err, name);
+    }
     printer.finish(report, limits);
     return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
 }
@@ -49,7 +73,9 @@ Command checkCommand() {
                          Marlin's M503 report), told apart by content: they give what the
                          options below would, and an option given overrides its value; the
                          machine's travel (max - min) and fastest speeds bound the settings'
-                         limits (each the smaller); implies --accel
+                         limits (each the smaller); implies --accel. Each value a G-code
+                         file states it was timed for (steps, accelerations, corner rule,
+                         stop delay) that the machine's differs from is a violation
         --accel A        the running time of a machine that speeds up and slows down at A
                          units/s² (above 0): stopping at the end of every move for a part
                          file or LinuxCNC G-code; for GRBL, Marlin or Klipper G-code,

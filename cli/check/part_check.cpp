@@ -212,6 +212,7 @@ CheckReport checkMoveFile(std::istream& in, const MachineLimits& limits,
     }
     replay.finish();
     report.lines = reader.linesRead();
+    report.gcode = reader.writtenFor();
     if (const auto missing = reader.missingEnd()) {
         violation({0, *missing});
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/common/machine_limits.h"
+#include "machinefile/gcode_format.h"
 #include "motion/move_timing.h"
 #include "motion/planner.h"
 #include "partfile/part_file_reader.h"
@@ -26,6 +27,8 @@ struct CheckReport {
     double runningSeconds =
         0; ///< pauses plus each jog's time (its ramps too, given an acceleration)
     long long violationCount = 0;
+    /// The G-code's dialect, unit and the machine it states it was timed for; none for a part file.
+    std::optional<GcodeFormat> gcode;
     /// Every violation ordered by line, kept only by the check that is handed no handler.
     std::vector<MoveIssue> violations;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "machine_options.h"
 
+#include "cli/common/motion_options.h"
 #include "files/failure.h"
 #include "partfile/number_text.h"
 
@@ -132,6 +133,14 @@ GcodeDialect effectiveDialect(const Options& options, const MachineSettings& mac
     return dialectFor(machine.controller);
 }
 
+/// The dialect as --dialect names it: its name in lower case ("grbl", "linuxcnc").
+std::string dialectOption(GcodeDialect dialect) {
+    std::string named(dialectName(dialect));
+    std::transform(named.begin(), named.end(), named.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return named;
+}
+
 bool writesPartFile(const Options& options, const Command& command) {
     const auto format = options.values.find("--format");
     return takes(command, "--format") && format != options.values.end() &&
@@ -180,14 +189,36 @@ Options withMachine(Options options, const MachineSettings& machine, const Comma
         return options;
     }
     fill.setText("--format", "gcode");
-    // The option's name is the dialect's own, in lower case ("grbl", "linuxcnc", "marlin").
-    std::string named(dialectName(dialect));
-    std::transform(named.begin(), named.end(), named.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    fill.setText("--dialect", named);
+    fill.setText("--dialect", dialectOption(dialect));
     fill.setText("--unit", unit == LengthUnit::Inch ? "in" : "mm");
     fillTiming(fill, machine, dialect, factor);
     return options;
+}
+
+TimedFor machineTimedFor(const Options& options, const GcodeFormat& file) {
+    static const Command takesTiming = [] {
+        Command command{"check", {"--x-steps-per-unit", "--y-steps-per-unit", "--z-steps-per-unit"},
+                        {},      "",
+                        "",      "",
+                        nullptr};
+        command.valued.insert(command.valued.end(), accelerationOptionNames.begin(),
+                              accelerationOptionNames.end());
+        return command;
+    }();
+    Options machine;
+    machine.values["--machine"] = options.values.at("--machine");
+    machine.values["--dialect"] = dialectOption(file.dialect);
+    machine.values["--unit"] = file.unit == LengthUnit::Inch ? "in" : "mm";
+    for (const std::string& name : accelerationOptionNames) {
+        if (userGave(options, name)) {
+            machine.values[name] = options.values.at(name);
+        }
+    }
+    machine =
+        withMachine(std::move(machine), readMachineFile(machine.values["--machine"]), takesTiming);
+    const auto steps = stepsPerUnitOf(machine);
+    const auto accel = accelerationOf(machine, file, steps.value_or(StepsPerUnit{}));
+    return timedForOf(accel, steps, file.dialect);
 }
 
 Options withMachineFile(Options options, const Command& command) {

@@ -22,6 +22,10 @@ MachineLimits machineBound(const MachineSettings& machine, double lengthFactor =
 /// --step-idle-delay and --servo-period, as far as the effective dialect uses them.
 Options withMachine(Options options, const MachineSettings& machine, const Command& command);
 
+/// What the machine of --machine FILE would state it is timed for in a file of `file`'s dialect
+/// and unit, each option the command line gives taking the place of the file's value.
+TimedFor machineTimedFor(const Options& options, const GcodeFormat& file);
+
 /// Reads --machine FILE when the command line gives it and applies withMachine; the options as
 /// they stand otherwise. Throws InputFailure naming the file when it cannot be read.
 Options withMachineFile(Options options, const Command& command);

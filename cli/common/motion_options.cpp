@@ -209,6 +209,40 @@ Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     return c;
 }
 
+TimedFor timedForOf(const std::optional<Acceleration>& accel,
+                    const std::optional<StepsPerUnit>& steps, GcodeDialect dialect) {
+    TimedFor timed;
+    timed.stepsPerUnit = steps;
+    if (!accel) {
+        return timed;
+    }
+    timed.accel = {accel->xy, accel->z};
+    switch (dialect) {
+    case GcodeDialect::LinuxCnc:
+        timed.exactStop = {accel->servoPeriod, accel->taskCycle};
+        break;
+    case GcodeDialect::Klipper:
+        timed.squareCornerVelocity = accel->squareCornerVelocity;
+        break;
+    case GcodeDialect::Grbl:
+        timed.stopDelay = accel->stepIdleDelay;
+        [[fallthrough]];
+    case GcodeDialect::Marlin:
+        timed.junctionDeviation = accel->junctionDeviation;
+        break;
+    }
+    return timed;
+}
+
+GcodeFormat statingMachine(GcodeFormat format, const Options& options,
+                           const std::optional<StepsPerUnit>& steps,
+                           const std::optional<Acceleration>& accel) {
+    if (options.values.count("--machine") != 0) {
+        format.timedFor = timedForOf(accel, steps, format.dialect);
+    }
+    return format;
+}
+
 void setTimedLimits(GcodeWriter& writer, const Controller& c) {
     if (plansAsKlipper(c)) {
         const double scv = c.klipper.squareCornerVelocity;

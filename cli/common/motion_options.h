@@ -66,6 +66,17 @@ ReplayMotion replayMotionOf(const Options& options, std::istream& file);
 /// The controller the dialect's planner moves by.
 Controller controllerFor(const Acceleration& accel, const GcodeFormat& format);
 
+/// What a file of `dialect` tuned to `steps` and timed with `accel` states it was timed for: the
+/// steps, and with `accel` the accelerations and the dialect's corner rule and stop delay.
+TimedFor timedForOf(const std::optional<Acceleration>& accel,
+                    const std::optional<StepsPerUnit>& steps, GcodeDialect dialect);
+
+/// `format`, stating the machine it is timed for when the command line gives --machine; as it
+/// stands otherwise, so that every other command line writes the same bytes.
+GcodeFormat statingMachine(GcodeFormat format, const Options& options,
+                           const std::optional<StepsPerUnit>& steps,
+                           const std::optional<Acceleration>& accel);
+
 /// A file timed for Klipper sets the acceleration and square corner velocity it was timed with,
 /// and no cruise ratio, then restores them with Klipper's default ratio; nothing for others.
 void setTimedLimits(GcodeWriter& writer, const Controller& c);

@@ -12,9 +12,9 @@ namespace {
 ExitStatus run(const Options& options, Console console) {
     const std::string name = onlyInput(options, "convert", "PART file");
     const std::filesystem::path out = requiredOutput(options, "convert", name);
-    const GcodeFormat format = gcodeFormat(options);
     const auto steps = stepsPerUnitOf(options);
-    const std::optional<Acceleration> accel = accelerationOf(options, format, steps);
+    const std::optional<Acceleration> accel = accelerationOf(options, gcodeFormat(options), steps);
+    const GcodeFormat format = statingMachine(gcodeFormat(options), options, steps, accel);
     const bool typedSteps = userGave(options, "--steps-per-unit") ||
                             userGave(options, "--x-steps-per-unit") ||
                             userGave(options, "--y-steps-per-unit");

@@ -139,7 +139,8 @@ ExitStatus runChords(const Options& options, Console console, std::istream& file
             if (timed) {
                 refuseUselessAcceleration(timed->report, options);
             }
-            return writeChordGcode(text, gcode, plan, controller ? &*controller : nullptr);
+            return writeChordGcode(text, statingMachine(gcode, options, tuning, accel), plan,
+                                   controller ? &*controller : nullptr);
         });
     reportChords(score, plan, moves, out.string(), voices, console.err);
     if (timed) {
@@ -186,12 +187,12 @@ ExitStatus run(const Options& options, Console console) {
         // The notes are kept whole, then each move's length is timed against the score.
         TimedGcodeSpool moves(controllerFor(*accel, *gcode), machineLimits(settingsChoice(options)),
                               2); // the part file's "PAUSE 2" after the move to 0, 0, 0
-        outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
-                              [&](std::ostream& text) {
-                                  timing = moves.writeGcode(text, *gcode);
-                                  refuseUselessAcceleration(*timing, options);
-                                  return timing->notes;
-                              });
+        outcome = renderGcode(
+            *notes, options, name, out, moves, console, progress, tuning, [&](std::ostream& text) {
+                timing = moves.writeGcode(text, statingMachine(*gcode, options, tuning, accel));
+                refuseUselessAcceleration(*timing, options);
+                return timing->notes;
+            });
         if (timing->noRoom) {
             console.err << notEnoughRoomCaption << ": " << notEnoughRoomMessage << "\n";
             outcome.noRoom = true;
@@ -200,8 +201,10 @@ ExitStatus run(const Options& options, Console console) {
     } else if (gcode) {
         // The planned moves are kept compactly, then written as G-code in one pass and checked.
         GcodeMoveSpool moves;
-        outcome = renderGcode(*notes, options, name, out, moves, console, progress, tuning,
-                              [&](std::ostream& text) { return moves.writeGcode(text, *gcode); });
+        outcome = renderGcode(
+            *notes, options, name, out, moves, console, progress, tuning, [&](std::ostream& text) {
+                return moves.writeGcode(text, statingMachine(*gcode, options, tuning, accel));
+            });
     } else {
         outcome = readingInput(name, [&] {
             return renderPartFile(*notes, settingsChoice(options), out, console.err, progress,
