@@ -207,6 +207,10 @@ std::vector<double> grblStepTimes(const GrblMove& move) {
     return times;
 }
 
+double grblRestart(double stopDelay, int dwellSteps, double lastTick) {
+    return stopDelay + std::max(dwellSteps, 0) * grblDwellStep + lastTick / 2;
+}
+
 double grblDwell(double seconds) {
     if (!(seconds > 0) || !std::isfinite(seconds)) {
         return 0;

@@ -31,11 +31,19 @@ struct GrblMoveTiming {
 /// step carried to the next, its period rounded up to the 16 MHz clock, then down to a whole
 /// interrupt period of its step smoothing level (1, 2, 4 or 8 interrupts a step, at most 65535
 /// cycles each), and each interrupt lasts one cycle more than its count. A step is pulsed one
-/// interrupt after the one that counts it, and counting starts half a step in.
+/// interrupt after the one that counts it, and counting starts half a step in. Worked in double
+/// precision where GRBL works in single: a segment that ends within a rounding error of a whole
+/// step (round feeds and lengths) may count that step one segment later than GRBL does.
 GrblMoveTiming grblMoveTiming(const GrblMove& move);
 
 /// Every step pulse's time, in seconds from the interrupt that starts the move.
 std::vector<double> grblStepTimes(const GrblMove& move);
+
+/// Seconds from the end of a move that stops to the first interrupt of the next move, with a
+/// `G4` of `dwellSteps` dwell steps between them: the stepper idles `stopDelay` ($1) first, the
+/// dwell follows, and the stepper timer, still running at the stopped move's `lastTick`, starts
+/// the next move on its next tick: on average half a period later.
+double grblRestart(double stopDelay, int dwellSteps, double lastTick);
 
 /// GRBL's dwell step: `G4 P` waits whole steps of 50 ms, rounded up.
 inline constexpr double grblDwellStep = 0.05;

@@ -253,24 +253,22 @@ TEST(GrblSteps, EveryPulseAsGrblStepsIt) {
         const std::vector<double> pulses = recordedPulses(row.file);
         std::vector<double> model;
         double start = 0, lastTick = 0;
-        bool restarts = false;
+        int dwellSteps = -1; // a dwell comes before the next move
         for (const Step& s : row.steps) {
             const PlannedStep planned = *planner.next();
-            if (s.feed == 0) { // the stepper idles $1 = 25 ms, the dwell, then the timer's phase
-                start += 0.025 + grblDwell(s.dwell);
-                restarts = true;
+            if (s.feed == 0) {
+                dwellSteps = static_cast<int>(std::lround(grblDwell(s.dwell) / grblDwellStep));
                 continue;
             }
             const GrblMove move{std::lround(lengthOf(s.move) * row.stepsPerUnit), lengthOf(s.move),
                                 planned.speeds};
             const GrblMoveTiming timing = grblMoveTiming(move);
-            if (restarts) {
-                const double phase =
+            if (dwellSteps >= 0) { // the timer's phase: within half a period of the model's
+                const double restart =
                     pulses[model.size()] + model.front() - start - timing.firstStep;
-                EXPECT_GE(phase, 0);
-                EXPECT_LE(phase, lastTick);
-                start += phase;
-                restarts = false;
+                EXPECT_NEAR(restart, grblRestart(0.025, dwellSteps, lastTick), lastTick / 2);
+                start += restart;
+                dwellSteps = -1;
             }
             for (const double t : grblStepTimes(move)) {
                 model.push_back(start + t);
