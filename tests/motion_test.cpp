@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "motion/grbl_steps.h"
 #include "motion/junction.h"
 #include "motion/move_timing.h"
 #include "motion/planner.h"
@@ -8,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <string>
 
 namespace chimex {
 namespace {
@@ -246,6 +249,104 @@ TEST(TimedSegments, NoMoveLandsOnZeroNorMovesNoWholeStepAndOneWithoutRoomEndsPla
     EXPECT_EQ(timed[3].target, timed[1].target);
     EXPECT_TRUE(timed[4].noRoom);
     EXPECT_NEAR(timed[3].dwellAfter, 0.061, 1e-9);
+}
+
+/// GRBL's step pulses recorded in its simulation (tests/controllers/grbl), seconds from the first.
+std::vector<double> recordedPulses(const std::string& name) {
+    std::ifstream in(std::string(CHIMEX_GRBL_STEPS) + "/" + name);
+    std::vector<double> pulses;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] != '#') {
+            pulses.push_back(std::stod(line.substr(2)) / 16e6);
+        }
+    }
+    return pulses;
+}
+
+TEST(GrblSteps, EveryPulseAsGrblStepsIt) {
+    // Moves in whole steps (mm, mm/s) from rest; a row without a feed is a dwell.
+    struct Step {
+        Direction move;
+        double feed, dwell;
+    };
+    const struct {
+        const char* file;
+        double stepsPerUnit, accel;
+        std::vector<Step> steps;
+    } rows[] = {
+        {"cruise.txt", 80, 500, {{{2.5, 0, 0}, 6.54, 0}}},
+        {"coarse.txt", 6.25, 50, {{{1.6, 0, 0}, 20, 0}}}, // slow segments, the slowest period
+        {"corners.txt",
+         400,
+         5000,
+         {{{0.25, 0, 0}, 2, 0}, {{0, 0.2, 0}, 1.5, 0}, {{0, 0, 0.15}, 3, 0}}},
+        {"dwell.txt",
+         80,
+         500,
+         {{{0.25, 0, 0}, 5.123, 0}, {{}, 0, 0.039}, {{0.25, 0, 0}, 5.123, 0}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        Controller grbl;
+        grbl.accel = {row.accel, row.accel, row.accel};
+        grbl.corner = {grblJunctionDeviation, grbl.accel};
+        MotionPlanner planner(grbl);
+        for (const Step& s : row.steps) {
+            s.feed > 0 ? static_cast<void>(planner.move(s.move, s.feed)) : planner.dwell(s.dwell);
+        }
+        planner.stop();
+        const std::vector<double> pulses = recordedPulses(row.file);
+        std::vector<double> model;
+        double start = 0, lastTick = 0;
+        int dwellSteps = -1; // a dwell comes before the next move
+        for (const Step& s : row.steps) {
+            const PlannedStep planned = *planner.next();
+            if (s.feed == 0) {
+                dwellSteps = static_cast<int>(std::lround(grblDwell(s.dwell) / grblDwellStep));
+                continue;
+            }
+            const GrblMove move{std::lround(lengthOf(s.move) * row.stepsPerUnit), lengthOf(s.move),
+                                planned.speeds};
+            const GrblMoveTiming timing = grblMoveTiming(move);
+            if (dwellSteps >= 0) { // the timer's phase: within half a period of the model's
+                const double restart =
+                    pulses[model.size()] + model.front() - start - timing.firstStep;
+                EXPECT_NEAR(restart, grblRestart(0.025, dwellSteps, lastTick), lastTick / 2);
+                start += restart;
+                dwellSteps = -1;
+            }
+            for (const double t : grblStepTimes(move)) {
+                model.push_back(start + t);
+            }
+            start += timing.end;
+            lastTick = timing.lastTick;
+        }
+        ASSERT_EQ(model.size(), pulses.size());
+        for (std::size_t i = 0; i < model.size(); ++i) {
+            EXPECT_NEAR(pulses[i], model[i] - model.front(), 2e-6) << i;
+        }
+    }
+}
+
+TEST(GrblSteps, DwellsInWholeStepsAndMovesGrblDrops) {
+    const double dwells[][2] = {{0.039, 0.05},
+                                {0.05, 0.05},
+                                {0.0501, 0.1},
+                                {0, 0},
+                                {-1, 0},
+                                {std::nan(""), 0},
+                                {grblDwellRequest(3), 0.15}};
+    for (const auto& d : dwells) {
+        EXPECT_DOUBLE_EQ(grblDwell(d[0]), d[1]) << d[0];
+    }
+    const GrblMove dropped[] = {{0, 1, {5, 0, 0, 500}},
+                                {10, std::nan(""), {5, 0, 0, 500}},
+                                {10, 1, {5, 6, 0, 500}},
+                                {10, 1, {5, 0, 0, 0}}};
+    for (const GrblMove& m : dropped) {
+        EXPECT_EQ(grblMoveTiming(m).end, 0);
+        EXPECT_TRUE(grblStepTimes(m).empty());
+    }
 }
 
 TEST(TimedSegments, AnyInputGivesFiniteMoves) {
