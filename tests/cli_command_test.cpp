@@ -411,7 +411,8 @@ const char* const grblReport = "$1=255\n$11=0.020 (junction)\n$100=80\n$101=100\
 const char* const linuxCncIni =
     "[TRAJ]\nLINEAR_UNITS = inch\n[EMCMOT]\nSERVO_PERIOD = 500000\n[TASK]\nCYCLE_TIME = "
     "0.010\n[AXIS_X]\nMIN_LIMIT = -1\n"
-    "MAX_LIMIT = 9\nMAX_VELOCITY = 2\nMAX_ACCELERATION = 20\n[JOINT_0]\nSCALE = 2000\n";
+    "MAX_LIMIT = 9\nMAX_VELOCITY = 2\nMAX_ACCELERATION = 20\n[JOINT_0]\nSCALE = 2000\n[JOINT_1]\n"
+    "SCALE = 2000\n";
 
 class MachineOptions : public ::testing::TestWithParam<MachineCase> {};
 
@@ -461,7 +462,7 @@ INSTANTIATE_TEST_SUITE_P(
             linuxCncIni,
             {"--unit", "mm"},
             "--accel=508 --dialect=linuxcnc --format=gcode --servo-period=5e-04 --task-cycle=0.01 "
-            "--x-steps-per-unit=78.74015748031496",
+            "--x-steps-per-unit=78.74015748031496 --y-steps-per-unit=78.74015748031496",
             "254 inf inf 50.8 inf"},
         MachineCase{"ListenTakesStepsAndTiming",
                     grblReport,
@@ -485,6 +486,11 @@ TEST_F(CommandLine, CheckMachineComparesWhatTheFileWasTimedFor) {
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("plain.nc"), "--settings",
                    path("machine.ini"), "--format", "gcode", "--dialect", "grbl", "--unit", "mm"}),
               ExitStatus::Done);
+    // A millimetre file for a machine set up in inches is checked in the file's unit.
+    write("inch.ini", linuxCncIni);
+    ASSERT_EQ(run({"render", path("score.txt"), "-o", path("mm.ngc"), "--settings",
+                   path("machine.ini"), "--machine", path("inch.ini"), "--unit", "mm"}),
+              ExitStatus::Done);
     struct Row {
         const char* file;
         const char* machine;
@@ -498,6 +504,7 @@ TEST_F(CommandLine, CheckMachineComparesWhatTheFileWasTimedFor) {
              Row{"timed.nc", "other.txt", ExitStatus::Violations,
                  "step idle delay 0 s, the machine has 0.025 s: each rest costs 25.0 ms more"},
              Row{"plain.nc", "grbl.txt", ExitStatus::Done, "states no machine it was timed for"},
+             Row{"mm.ngc", "inch.ini", ExitStatus::Done, "All checks passed."},
          }) {
         EXPECT_EQ(run({"check", path(row.file), "--settings", path("machine.ini"), "--machine",
                        path(row.machine)}),

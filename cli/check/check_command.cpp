@@ -30,10 +30,11 @@ void compareMachine(const Options& options, CheckReport& report, CheckPrinter& p
     }
 }
 
-ExitStatus run(const Options& options, Console console) {
-    const std::string name = onlyInput(options, "check", "PART file");
-    const MachineLimits limits = machineLimits(settingsChoice(options));
+ExitStatus run(const Options& typed, Console console) {
+    const std::string name = onlyInput(typed, "check", "PART file");
     std::ifstream file = openInput(name, "the part file", Reading::Once);
+    const Options options = inFileUnit(typed, file, checkCommand());
+    const MachineLimits limits = machineLimits(settingsChoice(options));
     const ReplayMotion motion = replayMotionOf(options, file);
     CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
     CheckReport report = readingInput(name, [&] {

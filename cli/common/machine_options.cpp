@@ -3,6 +3,7 @@
 
 #include "cli/common/motion_options.h"
 #include "files/failure.h"
+#include "machinefile/move_file_reader.h"
 #include "partfile/number_text.h"
 
 #include <algorithm>
@@ -85,7 +86,8 @@ void fillSteps(Filler& fill, const MachineSettings& machine, double factor) {
     const auto steps = [&](Axis axis) {
         return scaled(machine.axis(axis).stepsPerUnit, factor);
     };
-    if (!both) {
+    // X and Y go together: a machine that gives one only leaves both to the command line.
+    if (!both && steps(Axis::X) && steps(Axis::Y)) {
         fill.set("--x-steps-per-unit", steps(Axis::X));
         fill.set("--y-steps-per-unit", steps(Axis::Y));
     }
@@ -228,6 +230,26 @@ Options withMachineFile(Options options, const Command& command) {
     }
     const MachineSettings machine = readMachineFile(file->second);
     return withMachine(std::move(options), machine, command);
+}
+
+Options inFileUnit(const Options& options, std::istream& file, const Command& command) {
+    if (options.values.count("--machine") == 0 || takes(command, "--unit")) {
+        return options;
+    }
+    const std::optional<GcodeFormat> format = gcodeFormatOf(file);
+    if (!format) {
+        return options; // a part file has no unit of its own
+    }
+    Options typed = options;
+    for (const std::string& name : options.implied) {
+        typed.values.erase(name);
+    }
+    typed.implied.clear();
+    typed.machineBound.reset();
+    typed.values["--unit"] = format->unit == LengthUnit::Inch ? "in" : "mm";
+    Options result = withMachineFile(std::move(typed), command);
+    result.values.erase("--unit");
+    return result;
 }
 
 } // namespace chimex

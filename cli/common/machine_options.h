@@ -5,6 +5,8 @@
 #include "cli/common/command_options.h"
 #include "machine/machine_settings.h"
 
+#include <istream>
+
 namespace chimex {
 
 /// The G-code dialect a controller runs.
@@ -29,5 +31,10 @@ TimedFor machineTimedFor(const Options& options, const GcodeFormat& file);
 /// Reads --machine FILE when the command line gives it and applies withMachine; the options as
 /// they stand otherwise. Throws InputFailure naming the file when it cannot be read.
 Options withMachineFile(Options options, const Command& command);
+
+/// For a command that takes no --unit (check, listen): the options with --machine's values in the
+/// unit of the G-code `file` names itself, rather than the machine's own. Leaves `file` where it
+/// was (seekable, as gcodeFormatOf needs).
+Options inFileUnit(const Options& options, std::istream& file, const Command& command);
 
 } // namespace chimex

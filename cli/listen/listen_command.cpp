@@ -2,6 +2,7 @@
 #include "listen_command.h"
 
 #include "cli/common/command_options.h"
+#include "cli/common/machine_options.h"
 #include "cli/common/motion_options.h"
 #include "cli/listen/listen_wave.h"
 #include "files/atomic_output_file.h"
@@ -10,16 +11,17 @@
 namespace chimex {
 namespace {
 
-ExitStatus run(const Options& options, Console console) {
-    const std::string name = onlyInput(options, "listen", "PART file");
-    const std::filesystem::path out = requiredOutput(options, "listen", name);
+ExitStatus run(const Options& typed, Console console) {
+    const std::string name = onlyInput(typed, "listen", "PART file");
+    const std::filesystem::path out = requiredOutput(typed, "listen", name);
+    std::ifstream file = openInput(name, "the part file", Reading::Twice);
+    const Options options = inFileUnit(typed, file, listenCommand());
     MotorSteps steps;
     const auto stepsPerUnit = stepsPerUnitOf(options);
     if (!stepsPerUnit) {
         throw UsageError("listen needs --steps-per-unit N");
     }
     steps.stepsPerUnit = *stepsPerUnit;
-    std::ifstream file = openInput(name, "the part file", Reading::Twice);
     const ReplayMotion motion = replayMotionOf(options, file);
     steps.accel = motion.atRest;
     steps.blending = motion.blending;
