@@ -28,25 +28,25 @@ bool tellsNothing(std::string_view line) {
 
 /// The kind a line gives away, if any: `$N=` is GRBL's, `echo:` and commands are Marlin's, and
 /// a section is Klipper's when its name has a lower-case letter (LinuxCNC's are upper-case).
-std::optional<ControllerKind> kindOfLine(std::string_view line) {
+std::optional<GcodeDialect> kindOfLine(std::string_view line) {
     if (line.starts_with('$') && startsWithDigitAfter(line, 1)) {
-        return ControllerKind::Grbl;
+        return GcodeDialect::Grbl;
     }
     if (line.starts_with("echo:") ||
         ((line.starts_with('M') || line.starts_with('G')) && startsWithDigitAfter(line, 1))) {
-        return ControllerKind::Marlin;
+        return GcodeDialect::Marlin;
     }
     if (line.starts_with('[')) {
         const auto name = line.substr(1, line.find(']') - 1);
         const bool lower = std::any_of(name.begin(), name.end(), [](char c) {
             return std::islower(static_cast<unsigned char>(c));
         });
-        return lower ? ControllerKind::Klipper : ControllerKind::LinuxCnc;
+        return lower ? GcodeDialect::Klipper : GcodeDialect::LinuxCnc;
     }
     return std::nullopt;
 }
 
-ControllerKind kindOf(const MachineText& text) {
+GcodeDialect kindOf(const MachineText& text) {
     for (const auto& line : text.lines()) {
         const auto trimmed = trim(line.text);
         if (tellsNothing(trimmed)) {
@@ -69,41 +69,27 @@ bool givesAnyAxisValue(const MachineSettings& settings) {
 
 } // namespace
 
-std::string_view controllerName(ControllerKind kind) {
-    switch (kind) {
-    case ControllerKind::Grbl:
-        return "GRBL";
-    case ControllerKind::LinuxCnc:
-        return "LinuxCNC";
-    case ControllerKind::Marlin:
-        return "Marlin";
-    case ControllerKind::Klipper:
-        return "Klipper";
-    }
-    return "";
-}
-
 MachineSettings readMachineSettings(std::istream& in, const std::string& file) {
     const MachineText text(in, file);
-    const ControllerKind kind = kindOf(text);
+    const GcodeDialect kind = kindOf(text);
     MachineSettings settings;
     switch (kind) {
-    case ControllerKind::Grbl:
+    case GcodeDialect::Grbl:
         settings = readGrblReport(text);
         break;
-    case ControllerKind::LinuxCnc:
+    case GcodeDialect::LinuxCnc:
         settings = readLinuxCncIni(text);
         break;
-    case ControllerKind::Marlin:
+    case GcodeDialect::Marlin:
         settings = readMarlinReport(text);
         break;
-    case ControllerKind::Klipper:
+    case GcodeDialect::Klipper:
         settings = readKlipperConfig(text);
         break;
     }
     settings.controller = kind;
     if (!givesAnyAxisValue(settings)) {
-        text.fail(0, "the " + std::string(controllerName(kind)) +
+        text.fail(0, "the " + std::string(dialectName(kind)) +
                          " settings give none of the axes' steps, speeds, accelerations or "
                          "travel");
     }

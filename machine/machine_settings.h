@@ -13,12 +13,6 @@
 
 namespace chimex {
 
-/// The controllers whose own settings files are read.
-enum class ControllerKind { Grbl, LinuxCnc, Marlin, Klipper };
-
-/// "GRBL", "LinuxCNC", "Marlin" or "Klipper".
-std::string_view controllerName(ControllerKind kind);
-
 /// One axis as its controller moves it, in the machine's length unit. Each value is there only
 /// where the file gives it (or the controller's documented default stands in for it), so that a
 /// command-line option can take the place of any one of them.
@@ -40,7 +34,7 @@ struct SquareCorner {
 /// What a controller's own settings say about how it moves, each value only where the file
 /// gives it (see AxisSettings).
 struct MachineSettings {
-    ControllerKind controller = ControllerKind::Grbl;
+    GcodeDialect controller = GcodeDialect::Grbl; ///< whose settings these are
     std::optional<LengthUnit> unit;
     std::array<AxisSettings, 3> axes{}; ///< X, Y, Z by axisIndex
     /// The corner rule: a junction deviation (GRBL's $11, Marlin's M205 J) or Klipper's.

@@ -22,7 +22,7 @@ std::string number(const std::optional<double>& value) {
 /// Every value read, in one line: controller, unit, per axis steps/speed/accel/min..max, then
 /// junction deviation, Klipper's corner, GRBL's idle delay, LinuxCNC's servo and task periods.
 std::string summary(const MachineSettings& s) {
-    std::string out(controllerName(s.controller));
+    std::string out(dialectName(s.controller));
     out += !s.unit ? " -" : *s.unit == LengthUnit::Millimetre ? " mm" : " in";
     for (const Axis axis : axes) {
         const AxisSettings& a = s.axis(axis);

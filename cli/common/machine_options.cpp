@@ -132,7 +132,7 @@ GcodeDialect effectiveDialect(const Options& options, const MachineSettings& mac
             return *named;
         }
     }
-    return dialectFor(machine.controller);
+    return machine.controller;
 }
 
 /// The dialect as --dialect names it: its name in lower case ("grbl", "linuxcnc").
@@ -150,20 +150,6 @@ bool writesPartFile(const Options& options, const Command& command) {
 }
 
 } // namespace
-
-GcodeDialect dialectFor(ControllerKind kind) {
-    switch (kind) {
-    case ControllerKind::Grbl:
-        return GcodeDialect::Grbl;
-    case ControllerKind::LinuxCnc:
-        return GcodeDialect::LinuxCnc;
-    case ControllerKind::Marlin:
-        return GcodeDialect::Marlin;
-    case ControllerKind::Klipper:
-        break;
-    }
-    return GcodeDialect::Klipper;
-}
 
 MachineLimits machineBound(const MachineSettings& machine, double lengthFactor) {
     const auto speed = [&](Axis axis) {

@@ -9,9 +9,6 @@
 
 namespace chimex {
 
-/// The G-code dialect a controller runs.
-GcodeDialect dialectFor(ControllerKind kind);
-
 /// The travel and fastest speeds `machine` bounds the settings by (infinite where it gives none),
 /// its lengths times `lengthFactor`: an axis's travel is its length, max − min (the tune's 0
 /// being the work zero at min), or max alone; X and Y share the smaller of their fastest speeds.
