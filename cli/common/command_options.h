@@ -4,6 +4,7 @@
 #include "cli/common/command.h"
 #include "cli/common/settings_choice.h"
 #include "files/failure.h"
+#include "machine/machine_settings.h"
 #include "machinefile/gcode_format.h"
 
 #include <filesystem>
@@ -25,6 +26,9 @@ struct Options {
     std::set<std::string> implied;
     /// The travel and fastest speeds --machine FILE bounds the settings by.
     std::optional<MachineLimits> machineBound;
+    /// --machine FILE as read once, for what is worked out from it after the file to be read is
+    /// known (its unit, what it states it was timed for).
+    std::optional<MachineSettings> machine;
 };
 
 /// Whether the user typed option `name` (not implied by --machine).

@@ -171,6 +171,7 @@ Options withMachine(Options options, const MachineSettings& machine, const Comma
     const LengthUnit unit = unitGiven(options).value_or(machineUnit);
     const double factor = unitFactor(machineUnit, unit);
     Filler fill{options, command};
+    options.machine = machine;
     options.machineBound = machineBound(machine, factor);
     fillSteps(fill, machine, 1 / factor);
     if (writesPartFile(options, command)) {
@@ -202,8 +203,7 @@ TimedFor machineTimedFor(const Options& options, const GcodeFormat& file) {
             machine.values[name] = options.values.at(name);
         }
     }
-    machine =
-        withMachine(std::move(machine), readMachineFile(machine.values["--machine"]), takesTiming);
+    machine = withMachine(std::move(machine), *options.machine, takesTiming);
     const auto steps = stepsPerUnitOf(machine);
     const auto accel = accelerationOf(machine, file, steps.value_or(StepsPerUnit{}));
     return timedForOf(accel, steps, file.dialect);
@@ -219,7 +219,7 @@ Options withMachineFile(Options options, const Command& command) {
 }
 
 Options inFileUnit(const Options& options, std::istream& file, const Command& command) {
-    if (options.values.count("--machine") == 0 || takes(command, "--unit")) {
+    if (!options.machine || takes(command, "--unit")) {
         return options;
     }
     const std::optional<GcodeFormat> format = gcodeFormatOf(file);
@@ -233,7 +233,7 @@ Options inFileUnit(const Options& options, std::istream& file, const Command& co
     typed.implied.clear();
     typed.machineBound.reset();
     typed.values["--unit"] = format->unit == LengthUnit::Inch ? "in" : "mm";
-    Options result = withMachineFile(std::move(typed), command);
+    Options result = withMachine(std::move(typed), *options.machine, command);
     result.values.erase("--unit");
     return result;
 }

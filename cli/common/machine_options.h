@@ -21,8 +21,9 @@ MachineLimits machineBound(const MachineSettings& machine, double lengthFactor =
 /// --step-idle-delay and --servo-period, as far as the effective dialect uses them.
 Options withMachine(Options options, const MachineSettings& machine, const Command& command);
 
-/// What the machine of --machine FILE would state it is timed for in a file of `file`'s dialect
-/// and unit, each option the command line gives taking the place of the file's value.
+/// What the machine of --machine FILE (as read into `options`) would state it is timed for in a
+/// file of `file`'s dialect and unit, each option the command line gives taking the place of the
+/// file's value.
 TimedFor machineTimedFor(const Options& options, const GcodeFormat& file);
 
 /// Reads --machine FILE when the command line gives it and applies withMachine; the options as
