@@ -59,7 +59,6 @@ class GcodeReader : public MoveEventReader {
     void addMoves(const Words& words);
     void addRestMove(const Words& words, double length);
     bool readKlipperSetup(const Words& words, std::string_view line);
-    bool grbl() const { return !marlin_ && !linuxCnc_ && !klipper_; }
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it
     TimedFor timedFor_;          ///< what the header's "Timed for" comments state
