@@ -101,10 +101,6 @@ bool readField(std::string_view name, std::string_view value, GrblStatus& status
 
 } // namespace
 
-std::string_view grblStateName(GrblState state) {
-    return stateNames[std::size_t(state)];
-}
-
 std::optional<GrblStatus> parseGrblStatus(std::string_view line) {
     if (line.size() < 2 || line.front() != '<' || line.back() != '>') {
         return std::nullopt;

@@ -15,9 +15,6 @@ using AxisValues = std::array<double, 3>;
 /// GRBL 1.1's machine states, as its status reports name them.
 enum class GrblState { Idle, Run, Hold, Jog, Alarm, Door, Check, Home, Sleep };
 
-/// "Idle", "Run", ... as GRBL writes them.
-std::string_view grblStateName(GrblState state);
-
 /// A status report, the answer to `?`: `<Idle|MPos:0.000,0.000,0.000|Bf:15,128|FS:0,0>`.
 struct GrblStatus {
     GrblState state = GrblState::Idle;

@@ -111,8 +111,7 @@ void GrblSession::realTime(GrblRealTime command) {
     if (command == GrblRealTime::StatusQuery) {
         lastAsked_ = link_.now();
     } else if (command == GrblRealTime::SoftReset) {
-        unanswered_.clear();
-        bytesUnanswered_ = 0;
+        dropUnanswered();
         greeting_ = Greeting::Reset;
     }
 }
@@ -206,8 +205,7 @@ void GrblSession::handle(std::string_view line) {
         answer(reply);
         return;
     case GrblReplyKind::Alarm: {
-        unanswered_.clear();
-        bytesUnanswered_ = 0;
+        dropUnanswered();
         MachineStopped alarm("GRBL raised an alarm: " + grblAlarmWords(reply.code));
         alarm.code = std::string(line);
         alarm.alarm = true;
@@ -217,8 +215,7 @@ void GrblSession::handle(std::string_view line) {
         takeStatus(line);
         return;
     case GrblReplyKind::Welcome:
-        unanswered_.clear();
-        bytesUnanswered_ = 0;
+        dropUnanswered();
         throw MachineStopped("GRBL restarted (its reset button, a power dip or another program): "
                              "it dropped the lines it held");
     case GrblReplyKind::Message:
@@ -253,6 +250,12 @@ void GrblSession::handleGreeting(const GrblReply& reply) {
     } else if (reply.kind == GrblReplyKind::Message && onMessage) {
         onMessage(reply.text);
     }
+}
+
+/// GRBL has thrown away every line it held: none of them will be answered.
+void GrblSession::dropUnanswered() {
+    unanswered_.clear();
+    bytesUnanswered_ = 0;
 }
 
 void GrblSession::answer(const GrblReply& reply) {

@@ -85,6 +85,7 @@ class GrblSession {
     bool handleReceived(const std::function<bool()>& done);
     void handle(std::string_view line);
     void handleGreeting(const GrblReply& reply);
+    void dropUnanswered();
     void answer(const GrblReply& reply);
     void takeStatus(std::string_view line);
     LinkTime readDeadline(LinkTime deadline);

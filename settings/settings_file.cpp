@@ -55,8 +55,10 @@ std::optional<int> pauseStateOf(double value) {
 
 /// What reading found besides the values it applied.
 struct Unfit {
-    std::vector<std::string> keys;                   ///< every key given a value that does not fit
-    std::array<std::optional<std::string>, 5> texts; ///< per field, such a value on its last line
+    /// Every key given a value that does not fit.
+    std::vector<std::string> keys;
+    /// Per field, the text of its last value when that value does not fit.
+    std::array<std::optional<std::string>, settingKeys.size()> texts;
 };
 
 /// Applies one line; a recognised key whose value does not fit in single precision is noted in
