@@ -183,11 +183,7 @@ double noteDistance(float duration, float speed) {
 } // namespace
 
 NoteOutcome planNote(ProgramState& state, RandomNumbers& random) {
-    return planNote(state, random, state.NoteSpeed);
-}
-
-NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float zSpeed) {
-    return planNote(state, random, state.NoteSpeed, zSpeed);
+    return planNote(state, random, state.NoteSpeed, state.NoteSpeed);
 }
 
 NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float ySpeed, float zSpeed) {

@@ -22,11 +22,9 @@ enum class NoteOutcome { Placed, NoRoom };
 /// nothing written and only MoveChoice changed. Throws Failure naming an arithmetic fault (a
 /// result that is infinite or not a number), the state and journal left as they were.
 NoteOutcome planNote(ProgramState& state, RandomNumbers& random);
-/// As above with Z moves at `zSpeed` instead of NoteSpeed, for a Z motor tuned apart from X and
-/// Y: the Z gate, the distance, the speed line and TopZSpeed take it.
-NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float zSpeed);
-/// As above with Y moves at `ySpeed` too, for a Y motor tuned apart from X: the axis is drawn
-/// first, and the note then takes that axis's speed and the distance it covers in its time.
+/// As above with Y moves at `ySpeed` and Z moves at `zSpeed` instead of NoteSpeed, for motors
+/// tuned apart: the axis is drawn first, and the note then takes that axis's speed and the
+/// distance it covers in its time (for Z also the Z gate, the speed line and TopZSpeed).
 NoteOutcome planNote(ProgramState& state, RandomNumbers& random, float ySpeed, float zSpeed);
 
 } // namespace chimex

@@ -121,14 +121,13 @@ void GcodeReader::readLine(std::string_view text) {
     const bool moves = words.axes[0] || words.axes[1] || words.axes[2];
     if (words.dwell != words.dwellValue.has_value() || (words.dwell && words.words != 2)) {
         issue("G4 takes P and nothing else, and P belongs to G4: " + shown(line));
-    } else if (words.dwell &&
-               !(std::fabs(*words.dwellValue) <= longestDwell(printerFirmware(format().dialect)))) {
+    } else if (words.dwell && !(std::fabs(*words.dwellValue) <= longestDwell(printer()))) {
         issue("a dwell longer than a day: " + shown(line));
     } else if (words.dwell) {
         MoveEvent pause;
         pause.kind = MoveEventKind::Pause;
         pause.line = lines_.lineNumber();
-        pause.seconds = *words.dwellValue / (printerFirmware(format().dialect) ? 1000 : 1);
+        pause.seconds = *words.dwellValue / (printer() ? 1000 : 1);
         pending_.push_back(pause);
     } else if (moves) {
         addMoves(words);
@@ -232,10 +231,9 @@ std::optional<std::string> GcodeReader::missingEnd() const {
     if (ended_) {
         return std::nullopt;
     }
-    return printerFirmware(format().dialect)
-               ? "the file does not end with the comment \"" + std::string(gcodeLastComment) +
-                     "\"; it may have been cut short"
-               : std::string("the file has no program end (M2); it may have been cut short");
+    return printer() ? "the file does not end with the comment \"" + std::string(gcodeLastComment) +
+                           "\"; it may have been cut short"
+                     : std::string("the file has no program end (M2); it may have been cut short");
 }
 
 /// Copies the code outside comments to `code`, reading each comment; false after an issue.
@@ -276,7 +274,7 @@ bool GcodeReader::readComment(std::string_view text, bool semicolon, std::string
         linuxCnc_ = written->dialect == GcodeDialect::LinuxCnc;
         klipper_ = written->dialect == GcodeDialect::Klipper;
     }
-    const bool semicolonDialect = marlin_ || klipper_;
+    const bool semicolonDialect = printer();
     if (semicolonDialect && !semicolon) {
         const std::string name(dialectName(format().dialect));
         issue(name +

@@ -58,6 +58,8 @@ class GcodeReader : public MoveEventReader {
     bool readWord(char letter, double value, Words& words);
     void addMoves(const Words& words);
     void addRestMove(const Words& words, double length);
+    /// Written for a printer's firmware (Marlin, Klipper): dwells in milliseconds, `;` comments.
+    bool printer() const { return marlin_ || klipper_; }
     bool readKlipperSetup(const Words& words, std::string_view line);
 
     std::optional<double> feed_; ///< units a minute, once an F word sets it

@@ -137,8 +137,8 @@ TEST(NotePlanner, ZAndYSpeedsOfTheirOwnGateTimeAndNameTheirMoves) {
     // Z up; the second note's Z draw is spent; the third goes on Y at Y's own speed.
     p.platform.randomNumbers = {0.9f, 0.9f, 0.0f, 0.4f};
 
-    planNote(p.state, p.platform, 1.5f);
-    planNote(p.state, p.platform, 2.5f);
+    planNote(p.state, p.platform, p.state.NoteSpeed, 1.5f);
+    planNote(p.state, p.platform, p.state.NoteSpeed, 2.5f);
     planNote(p.state, p.platform, 0.75f, 2.5f);
 
     EXPECT_EQ(p.text(), "\r\nJS,, 1.5\r\n' note duration = 0.5\r\nJ3,,, .750\r\n"
