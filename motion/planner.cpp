@@ -44,11 +44,7 @@ std::vector<double> entrySpeeds(const std::vector<PlannerMove>& run, const Contr
     MotionPlanner planner(c, entry);
     std::vector<bool> taken; // Klipper skips a move of no length: it is entered at rest
     for (const PlannerMove& m : run) {
-        Direction shift{};
-        for (std::size_t a = 0; a < 3; ++a) {
-            shift[a] = m.unit[a] * m.length;
-        }
-        taken.push_back(plansAsKlipper(c) ? planner.move(shift, m.feed) : (planner.move(m), true));
+        taken.push_back(planner.move(m));
     }
     planner.stop();
     std::vector<double> entries;
@@ -99,15 +95,16 @@ bool MotionPlanner::move(const Direction& displacement, double feed) {
     return true;
 }
 
-void MotionPlanner::move(const PlannerMove& m) {
+bool MotionPlanner::move(const PlannerMove& m) {
     if (klipper_) {
-        klipper_->move({m.unit[0] * m.length, m.unit[1] * m.length, m.unit[2] * m.length}, m.feed);
-        return;
+        return klipper_->move({m.unit[0] * m.length, m.unit[1] * m.length, m.unit[2] * m.length},
+                              m.feed);
     }
     Pending p;
     p.move = m;
     p.isMove = true;
     pending_.push_back(p);
+    return true;
 }
 
 void MotionPlanner::dwell(double seconds) {

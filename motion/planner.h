@@ -61,8 +61,9 @@ class MotionPlanner {
     /// A move by `displacement` at `feed` (length/s); false, and nothing given, for one of no
     /// length or speed or beyond reckoning.
     bool move(const Direction& displacement, double feed);
-    /// A move already along its unit direction, with its acceleration.
-    void move(const PlannerMove& m);
+    /// A move already along its unit direction, with its acceleration; false, and nothing given,
+    /// for one Klipper skips.
+    bool move(const PlannerMove& m);
     /// A dwell of `seconds` (0: none, but still a stop).
     void dwell(double seconds);
     /// A stop without a dwell: the last move given ends at rest. Also ends the file.

@@ -63,14 +63,17 @@ std::optional<Direction> placeMove(const Direction& position, double length, Dir
     return target;
 }
 
+/// The speeds of the move entered and left at `entry` and `exit`, neither above its feed.
+MoveSpeeds speedsOf(const PlannerMove& m, double entry, double exit) {
+    return {m.feed, std::min(entry, m.feed), std::min(exit, m.feed), m.accel};
+}
+
 /// How long the controller takes for the move entered and left at these speeds.
 double secondsOf(const PlannerMove& m, double entry, double exit, const Controller& c) {
     if (!(m.length > 0)) {
         return 0;
     }
-    return quantised(
-        moveDuration(m.length, {m.feed, std::min(entry, m.feed), std::min(exit, m.feed), m.accel}),
-        c);
+    return quantised(moveDuration(m.length, speedsOf(m, entry, exit)), c);
 }
 
 /// What a move is asked: to end at `until` on the score's clock, or to keep a length.
@@ -84,8 +87,7 @@ struct Ask {
 Placed placeOne(const PathMove& m, const PlannerMove& planned, double entry, double exit,
                 double clock, const Ask& ask, const Direction& position,
                 const std::array<double, 3>& travel, const Controller& c) {
-    const MoveSpeeds speeds{planned.feed, std::min(entry, planned.feed),
-                            std::min(exit, planned.feed), planned.accel};
+    const MoveSpeeds speeds = speedsOf(planned, entry, exit);
     const TimedLength asked = ask.length
                                   ? TimedLength{*ask.length, timeAtFeed(*ask.length, speeds) > 0}
                                   : lengthForDuration(timeToAsk(ask.until - clock, c), speeds);
@@ -151,10 +153,7 @@ void timePlaced(PlacedRun& placed, const std::vector<PathMove>& moves, const Run
         const PathMove& m = moves[run.members[k]];
         const double exit = k + 1 < planned.size() ? entries[k + 1] : 0;
         p.seconds = secondsOf(p.planned, entries[k], exit, c);
-        p.slack = slackOf(p.planned,
-                          {p.planned.feed, std::min(entries[k], p.planned.feed),
-                           std::min(exit, p.planned.feed), p.planned.accel},
-                          c);
+        p.slack = slackOf(p.planned, speedsOf(p.planned, entries[k], exit), c);
         p.startsAt = placed.end;
         p.overruns = placed.end + p.seconds > m.start + m.hold + p.slack + halfMillisecond + 1e-9;
         placed.end += p.seconds;

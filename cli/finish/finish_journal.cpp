@@ -83,10 +83,12 @@ std::streamoff sizeOf(std::istream& journal, const std::string& name) {
     return size;
 }
 
-/// The length of the journal without the NUL bytes at its end, read backwards a block at a time.
-std::streamoff withoutZeroFill(std::istream& journal, const std::string& name) {
+/// The length of the journal of `size` bytes without the NUL bytes at its end, read backwards a
+/// block at a time.
+std::streamoff withoutZeroFill(std::istream& journal, const std::string& name,
+                               std::streamoff size) {
     std::array<char, 64 * 1024> block{};
-    std::streamoff end = sizeOf(journal, name);
+    std::streamoff end = size;
     while (end > 0) {
         const auto length = static_cast<std::size_t>(std::min<std::streamoff>(end, block.size()));
         journal.seekg(end - static_cast<std::streamoff>(length));
@@ -154,8 +156,9 @@ std::string printable(std::string text) {
 LeftOut finishJournal(std::istream& journal, const std::string& name, const MachineLimits& limits,
                       std::ostream& out) {
     LeftOut leftOut;
-    const std::streamoff written = withoutZeroFill(journal, name);
-    leftOut.zeroBytes = sizeOf(journal, name) - written;
+    const std::streamoff size = sizeOf(journal, name);
+    const std::streamoff written = withoutZeroFill(journal, name, size);
+    leftOut.zeroBytes = size - written;
     if (written == 0 && leftOut.zeroBytes > 0) {
         throw InputFailure(name, 0,
                            "nothing but NUL bytes, as a power cut leaves a file whose writes never "
