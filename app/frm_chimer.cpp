@@ -3,6 +3,7 @@
 
 #include "app/computer_keyboard.h"
 #include "app/keyboard_layout.h"
+#include "app/live_play.h"
 #include "app/note_key.h"
 #include "app/start_up.h"
 #include "core/note_capture.h"
@@ -103,8 +104,23 @@ void FrmChimer::unload() {
     close();
 }
 
+void FrmChimer::setLivePlay(LivePlay* live) {
+    live_ = live;
+    if (live_) {
+        const auto showStatus = [this](const QString& text) {
+            setWindowTitle("Chimex - " + text);
+        };
+        connect(live_, &LivePlay::statusChanged, this, showStatus);
+        showStatus(QString::fromStdString(live_->statusText()));
+    }
+}
+
 void FrmChimer::finishTune() {
     playing_ = false;
+    if (live_) {
+        live_->stop();
+        live_ = nullptr; // the machine is played no more, and may go before the window
+    }
     if (!unloadChain_.hasRun()) {
         finishing_ = true;
         runGuarded(platform_.lifetime, [&] { unloadChain_.run(); });
@@ -212,6 +228,9 @@ void FrmChimer::finishWithoutWindows() {
                 playRelease(index, platform_.clock.clock());
             }
             playing_ = false;
+            if (live_) {
+                live_->stop();
+            }
             unloadChain_.run();
         } catch (const std::exception& failure) {
             std::cerr << "Chimex: " << failure.what() << "\n";
@@ -223,6 +242,9 @@ void FrmChimer::finishWithoutWindows() {
 }
 
 void FrmChimer::playPress(int index, double time) {
+    if (live_) {
+        live_->noteOn(index); // first: the machine starts with the key
+    }
     const double gap = pressedAt(state_, time);
     platform_.sound.startSound(sounds_.at(static_cast<std::size_t>(index)));
     startNote(state_, gap);
@@ -230,6 +252,9 @@ void FrmChimer::playPress(int index, double time) {
 }
 
 NoteOutcome FrmChimer::playRelease(int index, double time) {
+    if (live_) {
+        live_->noteOff();
+    }
     const NoteSpeeds speeds = keySpeeds(state_, index);
     platform_.sound.stopSound();
     const double held = releasedAt(state_, time);
@@ -241,6 +266,9 @@ NoteOutcome FrmChimer::playRelease(int index, double time) {
 
 void FrmChimer::endAfterHandler(std::string message, bool noRoom) {
     playing_ = false;
+    if (live_) {
+        live_->noteOff();
+    }
     if (heldKey_) {
         key(*heldKey_)->setHeld(false);
         heldKey_.reset();

@@ -25,6 +25,7 @@ class QLineEdit;
 namespace chimex {
 
 class ComputerKeyboard;
+class LivePlay;
 class NoteKey;
 
 /// The main window: the 37-key keyboard and the menu item "Finished". Its load step is the
@@ -46,6 +47,10 @@ class FrmChimer : public QMainWindow {
     void finishWithoutWindows();
     /// A note message from a MIDI keyboard (see MidiKeys), timed by the message's own time.
     void midiNote(int note, bool on, MidiTime time = {}) { midiKeys_.note(note, on, time); }
+
+    /// Plays the machine live from now on: every note's press and release drive it, and the
+    /// title shows its status. Not owned: it must stay until the tune is finished.
+    void setLivePlay(LivePlay* live);
 
     NoteKey* key(int index) const { return keys_.at(static_cast<std::size_t>(index)); }
     const Take& take() const { return take_; }
@@ -114,6 +119,7 @@ class FrmChimer : public QMainWindow {
     bool takeWanted_ = false;
     bool takeSaved_ = false;
     bool finishing_ = false; ///< the unload chain is running
+    LivePlay* live_ = nullptr;
     QLineEdit* txtSpeed_ = nullptr;
     QLabel* label1_ = nullptr;
     QAction* mnuFinished_ = nullptr;

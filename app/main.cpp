@@ -3,10 +3,12 @@
 // the main window's load step (start-up) and the event loop, with MIDI input once it is shown.
 #include "app/frm_chimer.h"
 #include "app/lazy_settings_view.h"
+#include "app/live_play.h"
 #include "app/program_help.h"
 #include "app/program_options.h"
 #include "app/start_up.h"
 #include "files/folder_lock.h"
+#include "platform/link/qt_machine_links.h"
 #include "platform/midi/rtmidi_input.h"
 #include "platform/qt/ending_signals.h"
 #include "platform/qt/qt_platform.h"
@@ -70,11 +72,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     chimex::LazySettingsView settings(state, platform.seams());
+    std::unique_ptr<chimex::LivePlay> live; // outlives the window, which stops it
     chimex::FrmChimer window(state, platform.seams(), settings);
     platform.setEndPlayingHandler([&window] { window.unload(); });
     if (!window.load()) {
         return 0;
     }
+    if (options.machine) {
+        chimex::QtMachineLinks links;
+        live = chimex::LivePlay::start(*options.machine, links, state, platform.seams().dialogs);
+    }
+    window.setLivePlay(live.get());
     // A logout, a closed terminal or Ctrl+C ends playing as "Finished" does.
     const chimex::EndingSignals endingSignals([&window] { window.unload(); });
     // Qt ends the process with exit() when the display connection breaks; the tune is finished

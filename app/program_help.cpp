@@ -11,7 +11,8 @@ namespace chimex {
 
 namespace {
 
-constexpr const char* usage = R"(Usage: chimex [--midi-in NAME] | --list-midi | --version | --help
+constexpr const char* usage =
+    R"(Usage: chimex [--midi-in NAME] [--machine LINK] | --list-midi | --version | --help
 
 Chimex Vedadazu: play a tune on a 37-key on-screen piano keyboard and get it back as a part file
 for a Gantrix CNC router. The program asks for the tune file's name (a .gxp part file), then shows
@@ -27,6 +28,8 @@ also written beside it as a MIDI file of the same name ending in .mid.
 
 Options:
   --midi-in NAME  take MIDI notes only from the sources whose name contains NAME
+  --machine LINK  play a GRBL machine live while keys are held (grbl:/dev/ttyUSB0[:115200]);
+                  it must be homed and idle, with soft limits on, or the program plays offline
   --list-midi     print the MIDI sources present and end
   --version       print the version and end
   -h, --help      show this help and the files this copy uses

@@ -36,23 +36,48 @@ int qtOptionLength(std::string_view argument) {
     return among(qtFlags, argument) ? 1 : 0;
 }
 
+/// The value of option `name` given as "NAME VALUE" or "NAME=VALUE" at argument `i`, which then
+/// moves past it; nothing when argument `i` is not that option.
+std::optional<std::string> valueOf(std::string_view name, int argc, const char* const* argv, int& i,
+                                   std::optional<std::string>& problem, std::string_view what) {
+    const std::string_view argument = argv[i];
+    if (argument.starts_with(std::string(name) + "=")) {
+        return std::string(argument.substr(name.size() + 1));
+    }
+    if (argument != name) {
+        return std::nullopt;
+    }
+    if (i + 1 == argc) {
+        problem = std::string(name) + " needs " + std::string(what);
+        return std::nullopt;
+    }
+    return std::string(argv[++i]);
+}
+
+void readMachine(const std::string& text, ProgramOptions& options) {
+    try {
+        options.machine = parseLinkAddress(text);
+    } catch (const Failure& failure) {
+        options.problem = "--machine: " + std::string(failure.what());
+    }
+}
+
 } // namespace
 
 ProgramOptions readProgramOptions(int argc, const char* const* argv) {
     ProgramOptions options;
-    constexpr std::string_view midiIn = "--midi-in";
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc && !options.problem; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--list-midi") {
             options.listMidi = true;
-        } else if (argument == midiIn) {
-            if (i + 1 == argc) {
-                options.problem = "--midi-in needs the name of a MIDI source";
-                return options;
-            }
-            options.midiFilter = argv[++i];
-        } else if (argument.starts_with(std::string(midiIn) + "=")) {
-            options.midiFilter = argument.substr(midiIn.size() + 1);
+        } else if (auto name = valueOf("--midi-in", argc, argv, i, options.problem,
+                                       "the name of a MIDI source")) {
+            options.midiFilter = *name;
+        } else if (auto link = valueOf("--machine", argc, argv, i, options.problem,
+                                       "a link such as grbl:/dev/ttyUSB0")) {
+            readMachine(*link, options);
+        } else if (options.problem) {
+            return options;
         } else if (const int length = qtOptionLength(argument); length > 0) {
             i += length - 1;
         } else {

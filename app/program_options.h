@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "link/link_address.h"
+
 #include <optional>
 #include <string>
 
@@ -10,6 +12,7 @@ namespace chimex {
 struct ProgramOptions {
     bool listMidi = false;              ///< --list-midi: print the MIDI sources and end
     std::string midiFilter;             ///< --midi-in NAME: only sources whose name contains NAME
+    std::optional<LinkAddress> machine; ///< --machine LINK: play that machine live
     std::optional<std::string> problem; ///< what is wrong with the command line
 };
 

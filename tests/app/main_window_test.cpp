@@ -2,9 +2,12 @@
 #include "app/computer_keyboard.h"
 #include "app/frm_chimer.h"
 #include "app/keyboard_layout.h"
+#include "app/live_play.h"
 #include "app/note_key.h"
 #include "core/note_capture.h"
+#include "fake_grbl.h"
 #include "fake_modal_settings_view.h"
+#include "link/grbl_session.h"
 #include "platform/fake/fake_platform.h"
 #include "take/midi_take_writer.h"
 #include "text_files.h"
@@ -497,6 +500,41 @@ class MainWindowTest : public QObject {
         QCOMPARE(linesOf(tune()).size(), std::size_t{36});
         // The take keeps the note that found no room (note 48 struck), so a render stops there too.
         QVERIFY(test::readFile(folder() / "tune.mid").find("\x90\x30\x64") != std::string::npos);
+    }
+
+    /// A key held with the mouse jogs the fake GRBL; its release cancels the jog at once, and
+    /// the note is in the tune as without a machine.
+    void liveNotesJogTheMachineWhileTheirKeyIsHeld() {
+        start();
+        FakeMachineLinks links;
+        FakeGrbl grbl({}, links.link.time); // homing on: in alarm until $H
+        links.link.peer = &grbl;
+        const LinkAddress address{GcodeDialect::Grbl, SerialPortAddress{"/dev/ttyUSB0"}};
+        QVERIFY(!LivePlay::start(address, links, *state_, platform_->seams().dialogs));
+        QVERIFY(platform_->messages.back().prompt.find("send $H") != std::string::npos);
+        GrblSession(links.link).request("$H", links.link.time + std::chrono::seconds(1));
+        auto live = LivePlay::start(address, links, *state_, platform_->seams().dialogs);
+        QVERIFY(live);
+        QCOMPARE(live->statusText(), "GRBL on /dev/ttyUSB0: Idle");
+        window_->setLivePlay(live.get());
+        const struct Forget {
+            FrmChimer& window;
+            ~Forget() { window.setLivePlay(nullptr); }
+        } forget{*window_};
+        QTest::mousePress(handle(), Qt::LeftButton, {}, centreOf(24));
+        QVERIFY2(links.link.written.ends_with("F87.780\n"), // key 24: 4 x 3 / 8.2 mm/s
+                 links.link.written.substr(links.link.written.size() - 30).c_str());
+        QTRY_VERIFY(grbl.state() == "Jog");
+        QTest::mouseRelease(handle(), Qt::LeftButton, {}, centreOf(24));
+        QCOMPARE(links.link.written.back(), '\x85');
+        QTRY_VERIFY(grbl.state() == "Idle");
+        QCOMPARE(playedKeys(), std::vector<int>{24});
+        window_->unload(); // stops live play while it is there
+        QVERIFY(window_->windowTitle().startsWith("Chimex - GRBL on /dev/ttyUSB0"));
+
+        const LinkAddress marlin{GcodeDialect::Marlin, SerialPortAddress{"/dev/ttyACM0"}};
+        QVERIFY(!LivePlay::start(marlin, links, *state_, platform_->seams().dialogs));
+        QVERIFY(platform_->messages.back().prompt.starts_with("Marlin cannot stop a move"));
     }
 
     void aPressWhoseReleaseOfTheHeldKeyEndsTheRunDoesNothingMore() {
