@@ -53,7 +53,8 @@ std::pair<int, std::string> openFakeSerialPort() {
     return {master, name};
 }
 
-void serveFakeGrbl(int fd, const FakeGrblMachine& machine, const std::atomic<bool>& stop) {
+void serveFakeGrbl(int fd, const FakeGrblMachine& machine, const std::atomic<bool>& stop,
+                   const std::function<void(const FakeGrbl&, LinkTime)>& observe) {
     std::optional<FakeGrbl> grbl;
     char buffer[512];
     while (!stop) {
@@ -82,8 +83,12 @@ void serveFakeGrbl(int fd, const FakeGrblMachine& machine, const std::atomic<boo
             }
             grbl->receive(std::string_view(buffer, std::size_t(std::max<ssize_t>(got, 0))), now);
         }
-        if (!writeAll(fd, grbl->runUntil(std::chrono::steady_clock::now()))) {
+        const auto ranTo = std::chrono::steady_clock::now();
+        if (!writeAll(fd, grbl->runUntil(ranTo))) {
             return;
+        }
+        if (observe) {
+            observe(*grbl, ranTo);
         }
     }
 }

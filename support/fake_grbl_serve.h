@@ -4,6 +4,7 @@
 #include "fake_grbl.h"
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -16,6 +17,8 @@ std::pair<int, std::string> openFakeSerialPort();
 /// Serves a FakeGrbl on the steady clock through `fd`, the master side of a pseudo-terminal or a
 /// connected socket, until `stop` is set. On a pseudo-terminal every opening of the port starts a
 /// fresh controller, as opening a USB board resets it; a socket is served until closed.
-void serveFakeGrbl(int fd, const FakeGrblMachine& machine, const std::atomic<bool>& stop);
+/// `observe`, when given, sees the controller after every step it runs (for measurements).
+void serveFakeGrbl(int fd, const FakeGrblMachine& machine, const std::atomic<bool>& stop,
+                   const std::function<void(const FakeGrbl&, LinkTime)>& observe = {});
 
 } // namespace chimex
