@@ -205,7 +205,8 @@ JogNews GrblJogger::tick() {
 }
 
 void GrblJogger::askStatusIfDue(LinkTime now) {
-    if (now - lastAsked_ >= statusEvery) {
+    // While the machine stops from a note, asked at every tick: the next note waits for it.
+    if (now - lastAsked_ >= (settling_ ? settlingStatusEvery : statusEvery)) {
         session_.realTime(GrblRealTime::StatusQuery);
         lastAsked_ = now;
         if (!askedAt_) {

@@ -29,6 +29,7 @@ class GrblJogger : public LiveJogger {
 
     /// How often a status report is asked for, and how long one may be missing.
     static constexpr std::chrono::milliseconds statusEvery{40};
+    static constexpr std::chrono::milliseconds settlingStatusEvery{10};
     static constexpr std::chrono::milliseconds silenceLimit{250};
 
     const GrblSession& session() const { return session_; }
