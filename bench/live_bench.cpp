@@ -57,10 +57,15 @@ struct Watch {
     }
 };
 
+/// The time each tick held the thread, as the window's thread would be held.
+std::vector<double> tickMs;
+
 void tickFor(GrblJogger& jogger, int ms) {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     while (Clock::now() < end) {
+        const auto start = Clock::now();
         jogger.tick();
+        tickMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -90,7 +95,7 @@ double percentile(std::vector<double> values, double share) {
 }
 
 void print(const char* what, const std::vector<double>& values) {
-    std::printf("%-32s p50 %6.1f ms  p99 %6.1f ms  max %6.1f ms  (%zu notes)\n", what,
+    std::printf("%-32s p50 %6.1f ms  p99 %6.1f ms  max %6.1f ms  (%zu times)\n", what,
                 percentile(values, 0.5), percentile(values, 0.99), percentile(values, 1),
                 values.size());
 }
@@ -142,6 +147,7 @@ int main(int argc, char** argv) {
     }
     print("key press to first step", press);
     print("key release to standstill", release);
+    print("one tick of the link", tickMs);
     std::printf("speed while held, after the ramp: within %.2f %% of the note's\n",
                 worstPitch * 100);
 
