@@ -3,6 +3,7 @@
 
 #include "machine/machine_settings.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -101,6 +102,11 @@ void GrblJogger::readTravel(const std::array<double, 3>& settingsTravel, LinkTim
         const double allowed = settingsTravel[i] > 0 ? std::min(travel, settingsTravel[i]) : 0;
         axes_[i] = {-travel, -travel + allowed, axis.accel.value_or(0),
                     axis.fastestSpeed.value_or(0), 1 / axis.stepsPerUnit.value_or(1000)};
+    }
+    if (std::none_of(axes_.begin(), axes_.end(), [](const JogAxis& a) { return a.high > a.low; })) {
+        throw LiveRefusal(name_ + " has no axis live play may move: the travel GRBL reports "
+                                  "($130 to $132) or the settings' travel (MaxX, MaxY, MaxZ) is "
+                                  "0 on every axis.");
     }
 }
 

@@ -50,9 +50,9 @@ struct LiveOnFakeGrbl {
     double x() const { return grbl.position()[0]; }
 };
 
-std::string refusalOf(LiveOnFakeGrbl& on) {
+std::string refusalOf(LiveOnFakeGrbl& on, std::array<double, 3> travel = settingsTravel) {
     try {
-        on.jogger.start(settingsTravel, on.in(5));
+        on.jogger.start(travel, on.in(5));
     } catch (const LiveRefusal& refusal) {
         return refusal.what();
     }
@@ -68,6 +68,10 @@ TEST(GrblJogger, RefusesAMachineThatIsNotReadyNamingTheFix) {
     noLimits.softLimits = false;
     LiveOnFakeGrbl unchecked(noLimits);
     EXPECT_NE(refusalOf(unchecked).find("Send $22=1 and $20=1"), std::string::npos);
+
+    LiveOnFakeGrbl still;
+    EXPECT_NE(refusalOf(still, {0, -1, 0}).find("has no axis live play may move"),
+              std::string::npos);
 
     LiveOnFakeGrbl silent({}, false);
     silent.link.silent = true;
