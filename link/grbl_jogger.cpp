@@ -176,12 +176,14 @@ JogNews GrblJogger::renew() {
     return {};
 }
 
-/// What is queued ahead of the tool, the last report's position carried on at the note's speed.
+/// What is queued ahead of the tool: the last report's position carried on at the speed it
+/// reported, never faster than the note, so that a machine still ramping up is not overtaken.
 double GrblJogger::queued() const {
     const double at = position()[held_->axis];
     double left = held_->direction * (*queueEnd_ - at);
-    if (session_.lastStatus() && session_.lastStatus()->state == GrblState::Jog) {
-        left -= held_->speed * secondsOf(link_.now() - reportAt_);
+    if (const auto& status = session_.lastStatus(); status && status->state == GrblState::Jog) {
+        const double speed = std::min(held_->speed, status->feedPerMinute / 60);
+        left -= speed * secondsOf(link_.now() - reportAt_);
     }
     return std::max(left, 0.0);
 }

@@ -115,6 +115,22 @@ TEST(GrblJogger, AHeldNoteJogsInShortLeasesAndStopsAtRelease) {
     EXPECT_EQ(on.jogger.statusText(), "GRBL on /dev/ttyUSB0: Idle");
 }
 
+TEST(GrblJogger, NeverMoreThanALeaseQueuedRampingUpOrAtSpeed) {
+    for (const double speed : {0.5, 8.0, 45.0}) {
+        SCOPED_TRACE(speed);
+        LiveOnFakeGrbl on;
+        on.jogger.start(settingsTravel, on.in(5));
+        on.jogger.press({0, -1, speed});
+        on.run(600, [&] {
+            const auto last = on.link.written.rfind("$J=G21G53X");
+            const double queueEnd = std::strtod(on.link.written.c_str() + last + 10, nullptr);
+            // Within the thousandth GRBL rounds its reported position to.
+            EXPECT_LE(on.x() - queueEnd, std::max(speed * 0.1, 0.001) + 0.001);
+        });
+        EXPECT_LT(on.x(), -1 - speed * 0.4);
+    }
+}
+
 /// A key released straight after its press: the jog just sent stops with the stop from speed.
 TEST(GrblJogger, ATapStopsTheJogStillOnItsWay) {
     LiveOnFakeGrbl on;
