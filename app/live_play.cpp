@@ -30,10 +30,11 @@ std::string liveRefusal(const LinkAddress& address) {
         return {};
     case GcodeDialect::LinuxCnc:
         return "Live play on LinuxCNC is not in this version yet: the program plays offline. "
-               "Render the tune and play it with chimex-cli instead.";
+               "Render the tune to G-code with chimex-cli and run it on the machine instead.";
     default:
-        return "Marlin cannot stop a move at once without losing its position: live play needs "
-               "GRBL or LinuxCNC. The program plays offline.";
+        return std::string(dialectName(address.controller)) +
+               " cannot stop a move at once without losing its position: live play needs GRBL "
+               "or LinuxCNC. The program plays offline.";
     }
 }
 

@@ -55,6 +55,11 @@ std::optional<std::string> valueOf(std::string_view name, int argc, const char* 
 }
 
 void readMachine(const std::string& text, ProgramOptions& options) {
+    // Klipper has no link, but is named, so that live play can say why it refuses it.
+    if (text.starts_with("klipper:")) {
+        options.machine = LinkAddress{GcodeDialect::Klipper, SerialPortAddress{text.substr(8)}};
+        return;
+    }
     try {
         options.machine = parseLinkAddress(text);
     } catch (const Failure& failure) {

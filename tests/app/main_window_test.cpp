@@ -532,9 +532,13 @@ class MainWindowTest : public QObject {
         window_->unload(); // stops live play while it is there
         QVERIFY(window_->windowTitle().startsWith("Chimex - GRBL on /dev/ttyUSB0"));
 
-        const LinkAddress marlin{GcodeDialect::Marlin, SerialPortAddress{"/dev/ttyACM0"}};
-        QVERIFY(!LivePlay::start(marlin, links, *state_, platform_->seams().dialogs));
-        QVERIFY(platform_->messages.back().prompt.starts_with("Marlin cannot stop a move"));
+        for (const auto printer : {GcodeDialect::Marlin, GcodeDialect::Klipper}) {
+            const LinkAddress address{printer, SerialPortAddress{"/dev/ttyACM0"}};
+            QVERIFY(!LivePlay::start(address, links, *state_, platform_->seams().dialogs));
+            QVERIFY(platform_->messages.back().prompt.starts_with(
+                std::string(dialectName(printer)) + " cannot stop a move"));
+        }
+        QCOMPARE(links.opened.size(), 2u); // the GRBL twice, never a printer
     }
 
     void aPressWhoseReleaseOfTheHeldKeyEndsTheRunDoesNothingMore() {

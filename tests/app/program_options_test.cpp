@@ -27,6 +27,7 @@ TEST(ProgramOptions, OwnAndQtOptionsPassOthersAreRefused) {
         {{"-platform", "offscreen", "--style=Fusion", "-reverse"}, nullptr},
         {{"--machine", "grbl:/dev/ttyUSB0", "--midi-in=USB"}, nullptr},
         {{"--machine=linuxcnc:mill:5007"}, nullptr},
+        {{"--machine", "klipper:/tmp/printer"}, nullptr}, // refused by name when live play starts
         {{"--midi-in"}, "needs the name"},
         {{"--machine"}, "--machine needs a link such as grbl:/dev/ttyUSB0"},
         {{"--machine", "/dev/ttyUSB0"}, "--machine: "},
