@@ -29,16 +29,23 @@ struct Watch {
     double startX = 0;
     std::optional<double> firstStepMs, standstillMs;
     double x = 0;
+    std::string state;
+    bool stoodStill = false; ///< since the press: a new note waits for the last to stop
     std::vector<std::pair<LinkTime, double>> held; ///< positions while held, past the ramp
 
     void see(const FakeGrbl& grbl, LinkTime time) {
         const std::scoped_lock locked(lock);
         x = grbl.position()[0];
+        state = grbl.state();
+        if (!stoodStill && state == "Idle") {
+            stoodStill = true;
+            startX = x;
+        }
         if (pressedAt != LinkTime() && releasedAt == LinkTime() &&
             time - pressedAt > std::chrono::milliseconds(100)) {
             held.emplace_back(time, x);
         }
-        if (pressedAt != LinkTime() && !firstStepMs && x != startX) {
+        if (pressedAt != LinkTime() && !firstStepMs && stoodStill && x != startX) {
             firstStepMs = std::chrono::duration<double, std::milli>(time - pressedAt).count();
         }
         if (releasedAt != LinkTime() && !standstillMs && grbl.state() == "Idle") {
@@ -53,6 +60,7 @@ struct Watch {
         if (press) {
             releasedAt = {};
             held.clear();
+            stoodStill = state == "Idle";
         }
     }
 };
@@ -102,6 +110,37 @@ void print(const char* what, const std::vector<double>& values) {
 
 } // namespace
 
+struct Notes {
+    std::vector<double> press, release;
+    double worstPitch = 0;
+};
+
+/// Plays `count` notes of random speeds and lengths, `gapMs` apart (0: each pressed as the last
+/// is released).
+void playNotes(GrblJogger& jogger, Watch& watch, int count, int gapMs, Notes& notes) {
+    std::mt19937 random(29);
+    for (int note = 0; note < count; ++note) {
+        const double speed = 2 + 38 * std::uniform_real_distribution<double>(0, 1)(random);
+        const auto choice = chooseJog(jogger.axes(), jogger.position(), {speed, 0, 0});
+        if (!choice) {
+            continue;
+        }
+        watch.arm(true);
+        jogger.press(*choice);
+        tickFor(jogger, 150 + int(random() % 250));
+        {
+            const std::scoped_lock locked(watch.lock);
+            notes.press.push_back(watch.firstStepMs.value_or(NAN));
+            notes.worstPitch = std::max(notes.worstPitch, pitchError(watch.held, speed));
+        }
+        watch.arm(false);
+        jogger.release();
+        tickFor(jogger, gapMs);
+        const std::scoped_lock locked(watch.lock);
+        notes.release.push_back(watch.standstillMs.value_or(NAN));
+    }
+}
+
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const int notes = argc > 1 ? std::atoi(argv[1]) : 100;
@@ -122,34 +161,16 @@ int main(int argc, char** argv) {
     GrblJogger jogger(*link, path);
     jogger.start({300, 200, 80}, link->now() + std::chrono::seconds(5));
 
-    std::mt19937 random(29);
-    std::vector<double> press, release;
-    double worstPitch = 0;
-    for (int note = 0; note < notes; ++note) {
-        const double speed = 2 + 38 * std::uniform_real_distribution<double>(0, 1)(random);
-        const auto choice = chooseJog(jogger.axes(), jogger.position(), {speed, 0, 0});
-        if (!choice) {
-            continue;
-        }
-        watch.arm(true);
-        jogger.press(*choice);
-        tickFor(jogger, 150 + int(random() % 250));
-        {
-            const std::scoped_lock locked(watch.lock);
-            worstPitch = std::max(worstPitch, pitchError(watch.held, speed));
-        }
-        watch.arm(false);
-        jogger.release();
-        tickFor(jogger, 250);
-        const std::scoped_lock locked(watch.lock);
-        press.push_back(watch.firstStepMs.value_or(NAN));
-        release.push_back(watch.standstillMs.value_or(NAN));
-    }
-    print("key press to first step", press);
-    print("key release to standstill", release);
+    Notes apart;
+    playNotes(jogger, watch, notes, 250, apart);
+    Notes legato;
+    playNotes(jogger, watch, notes / 4, 0, legato);
+    print("key press to first step", apart.press);
+    print("key release to standstill", apart.release);
+    print("legato: press to first step", legato.press);
     print("one tick of the link", tickMs);
     std::printf("speed while held, after the ramp: within %.2f %% of the note's\n",
-                worstPitch * 100);
+                apart.worstPitch * 100);
 
     for (const double speed : {5.0, 20.0, 40.0}) {
         const auto choice = chooseJog(jogger.axes(), jogger.position(), {speed, 0, 0});
