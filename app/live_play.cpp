@@ -83,7 +83,7 @@ void LivePlay::noteOn(int keyIndex) {
 }
 
 void LivePlay::noteOff() {
-    jogger_->release();
+    tell(jogger_->release());
 }
 
 void LivePlay::stop() {

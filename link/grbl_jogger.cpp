@@ -128,20 +128,34 @@ JogNews GrblJogger::press(const JogChoice& note) {
     if (offline_) {
         return {};
     }
-    release();
+    if (const JogNews news = release(); news.kind == JogNews::Offline) {
+        return news;
+    }
     held_ = note;
     queueEnd_.reset();
-    try {
-        return renew();
-    } catch (const LinkFailure& failure) {
-        return offline(failure.what());
-    }
+    return guarded([this] { return renew(); });
 }
 
-void GrblJogger::release() {
-    if (held_) {
-        held_.reset();
+JogNews GrblJogger::release() {
+    if (!held_ || offline_) {
+        return {};
+    }
+    held_.reset();
+    return guarded([this] {
         cancel();
+        return JogNews{};
+    });
+}
+
+/// What `work` tells, or what it threw, in words: a refusal ends the note, an alarm or a lost
+/// link live play.
+JogNews GrblJogger::guarded(const std::function<JogNews()>& work) {
+    try {
+        return work();
+    } catch (const MachineStopped& stop) {
+        return stopped(stop);
+    } catch (const LinkFailure& failure) {
+        return offline(failure.what());
     }
 }
 
@@ -192,7 +206,7 @@ JogNews GrblJogger::tick() {
     if (offline_) {
         return {};
     }
-    try {
+    return guarded([this] {
         askStatusIfDue(link_.now());
         session_.listen(link_.now() + std::chrono::milliseconds(1));
         if (askedAt_ && link_.now() - *askedAt_ > silenceLimit) {
@@ -205,11 +219,7 @@ JogNews GrblJogger::tick() {
             session_.realTime(GrblRealTime::JogCancel);
         }
         return renew();
-    } catch (const MachineStopped& stop) {
-        return stopped(stop);
-    } catch (const LinkFailure& failure) {
-        return offline(failure.what());
-    }
+    });
 }
 
 void GrblJogger::askStatusIfDue(LinkTime now) {
@@ -232,8 +242,10 @@ JogNews GrblJogger::stopped(const MachineStopped& stop) {
     }
     // A refused jog moved nothing; the jogs before it are stopped with it.
     held_.reset();
-    cancel();
-    return {JogNews::NoteEnded, std::string("The note stopped: ") + stop.what() + "."};
+    return guarded([&] {
+        cancel();
+        return JogNews{JogNews::NoteEnded, std::string("The note stopped: ") + stop.what() + "."};
+    });
 }
 
 JogNews GrblJogger::offline(const std::string& why) {

@@ -4,6 +4,7 @@
 #include "link/grbl_session.h"
 #include "link/live_jogger.h"
 
+#include <functional>
 #include <optional>
 
 namespace chimex {
@@ -22,7 +23,7 @@ class GrblJogger : public LiveJogger {
     const std::array<JogAxis, 3>& axes() const override { return axes_; }
     std::array<double, 3> position() const override;
     JogNews press(const JogChoice& note) override;
-    void release() override;
+    JogNews release() override;
     JogNews tick() override;
     void stop() override;
     std::string statusText() const override;
@@ -39,6 +40,7 @@ class GrblJogger : public LiveJogger {
     void readTravel(const std::array<double, 3>& settingsTravel, LinkTime deadline);
     void findPosition(LinkTime deadline);
     JogNews renew();
+    JogNews guarded(const std::function<JogNews()>& work);
     double queued() const;
     void cancel();
     JogNews offline(const std::string& why);

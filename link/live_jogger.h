@@ -41,7 +41,7 @@ class LiveJogger {
     /// A note starts: jog `note` until release().
     virtual JogNews press(const JogChoice& note) = 0;
     /// The note ends: the machine stops at once.
-    virtual void release() = 0;
+    virtual JogNews release() = 0;
     /// Reads the controller, renews the held note's jog and watches the link.
     virtual JogNews tick() = 0;
     /// Stops the machine, whatever it does, and plays no more (a closed window, a signal).
