@@ -101,8 +101,14 @@ void LivePlay::tell(const JogNews& news) {
     } else if (news.kind == JogNews::Offline) {
         timer_.stop();
         lastNews_.clear();
-        showStatus();
-        dialogs_.messageBox(news.message, caption, MessageStyle::Critical);
+        // Shown once the key handler that may have brought it has returned and its note is
+        // written.
+        QMetaObject::invokeMethod(
+            this,
+            [this, message = news.message] {
+                dialogs_.messageBox(message, caption, MessageStyle::Critical);
+            },
+            Qt::QueuedConnection);
     }
     showStatus();
 }
