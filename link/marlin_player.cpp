@@ -114,7 +114,7 @@ void MarlinPlayer::pausedFor(PlayWatcher& watcher) {
 /// Lines answered are planned, not yet played: as many as the planner may hold are not counted.
 void MarlinPlayer::reportProgress(PlayWatcher& watcher) {
     const std::uint64_t answered = session_.linesAnswered();
-    const auto held = std::uint64_t(session_.plannerMovesHeld().value_or(plannerMoves));
+    const auto held = std::uint64_t(session_.plannerMovesHeld(plannerMoves));
     if (answered < firstNumber_ + held) {
         return;
     }
@@ -125,6 +125,16 @@ void MarlinPlayer::reportProgress(PlayWatcher& watcher) {
         reported_ = finished;
         watcher.progress(finished);
     }
+}
+
+/// Marlin says it halted (or restarted) within a moment of M112.
+bool MarlinPlayer::halted() {
+    try {
+        session_.listen(in(std::chrono::seconds(2)));
+    } catch (const MachineStopped&) {
+        return true;
+    }
+    return false;
 }
 
 std::string MarlinPlayer::stop() {
@@ -145,14 +155,20 @@ std::string MarlinPlayer::stop() {
         }
         // Moves Marlin still holds in its queue would run after M410: the kill ends them.
         session_.sendNow("M112");
+        if (!halted()) {
+            return "Marlin did not say it halted on M112 (without its emergency parser it hears "
+                   "it only once the command it runs ends): press its reset button or switch it "
+                   "off, then " +
+                   homeAgain;
+        }
         return "Marlin was halted (M112) to stop the lines it still held, its motors off: reset "
                "it (its reset button or a power cycle), then " +
                homeAgain;
     } catch (const LinkFailure& lost) {
         return std::string(lost.what()) + ": Marlin may still be moving; switch it off, then " +
                homeAgain;
-    } catch (const MachineStopped& halted) {
-        return std::string(halted.what());
+    } catch (const MachineStopped& stopped) {
+        return std::string(stopped.what());
     }
 }
 

@@ -38,6 +38,7 @@ class MarlinPlayer : public MachinePlayer {
     void watch(PlayWatcher& watcher);
     void pausedFor(PlayWatcher& watcher);
     void reportProgress(PlayWatcher& watcher);
+    bool halted();
     LinkTime in(std::chrono::seconds wait) const;
 
     MachineLink& link_;

@@ -71,6 +71,22 @@ bool isTransmissionError(std::string_view line) {
     return line.starts_with("Error:") && line.find("Last Line") != std::string_view::npos;
 }
 
+/// The command's code: `G1` of `G1 X2 F600`.
+std::string_view codeOf(std::string_view command) {
+    return command.substr(0, command.find(' '));
+}
+
+bool isMove(std::string_view command) {
+    const auto code = codeOf(command);
+    return code == "G0" || code == "G1" || code == "G2" || code == "G3";
+}
+
+/// Marlin runs these only once every planned move has ended.
+bool waitsForMoves(std::string_view command) {
+    const auto code = codeOf(command);
+    return code == "G4" || code == "M0" || code == "M1" || code == "M400" || code == "G28";
+}
+
 } // namespace
 
 std::string_view marlinCommand(std::string_view line) {
@@ -163,17 +179,22 @@ void MarlinSession::listen(LinkTime deadline) {
 
 bool MarlinSession::movesUnanswered() const {
     return std::any_of(unanswered_.begin(), unanswered_.end(), [this](const Awaited& awaited) {
-        const std::string_view text = awaited ? program_[*awaited] : std::string_view();
-        return text.size() > 1 && text[0] == 'G' && text[1] >= '0' && text[1] <= '3' &&
-               (text.size() == 2 || text[2] == ' ');
+        return awaited && isMove(program_[*awaited]);
     });
 }
 
-std::optional<int> MarlinSession::plannerMovesHeld() const {
-    if (plannerFree_ < 0) {
-        return std::nullopt;
+int MarlinSession::plannerMovesHeld(int plannerMoves) const {
+    if (plannerFree_ >= 0) {
+        return plannerMostFree_ - plannerFree_;
     }
-    return plannerMostFree_ - plannerFree_;
+    int held = 0;
+    for (auto number = answered_; number > 0 && held < plannerMoves; --number) {
+        if (waitsForMoves(program_[number])) {
+            break;
+        }
+        held += isMove(program_[number]);
+    }
+    return held;
 }
 
 void MarlinSession::transmit(std::uint64_t number) {

@@ -90,8 +90,9 @@ class MarlinSession {
     std::size_t linesUnanswered() const { return unanswered_.size(); }
     /// A move (G0 to G3) is among the lines sent and not answered.
     bool movesUnanswered() const;
-    /// Moves Marlin's planner may still hold: from ADVANCED_OK's `P` where Marlin gives it.
-    std::optional<int> plannerMovesHeld() const;
+    /// Moves Marlin's planner may still hold: from ADVANCED_OK's `P` where Marlin gives it,
+    /// else the moves answered since the last line that waits for them, `plannerMoves` at most.
+    int plannerMovesHeld(int plannerMoves) const;
 
   private:
     /// A line waiting for its `ok`, by number; none for one sent outside the numbering.

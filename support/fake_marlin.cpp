@@ -46,7 +46,7 @@ FakeMarlin::FakeMarlin(FakeMarlinMachine machine, LinkTime start)
 
 void FakeMarlin::receive(std::string_view bytes, LinkTime time) {
     advanceTo(time);
-    if (killed_) {
+    if (killed_ || bootEnd_) {
         return;
     }
     for (const char byte : bytes) {
@@ -77,7 +77,7 @@ std::optional<LinkTime> FakeMarlin::nextChange() const {
 std::optional<LinkTime> FakeMarlin::nextEvent() const {
     std::optional<LinkTime> next = nextBusy_;
     for (const auto& event :
-         {planner_.empty() ? std::optional<LinkTime>() : blockEnd_, dwellEnd_}) {
+         {planner_.empty() ? std::optional<LinkTime>() : blockEnd_, dwellEnd_, bootEnd_}) {
         if (event && (!next || *event < *next)) {
             next = event;
         }
@@ -88,9 +88,15 @@ std::optional<LinkTime> FakeMarlin::nextEvent() const {
 void FakeMarlin::advanceTo(LinkTime time) {
     for (auto next = nextEvent(); !killed_ && next && *next <= time; next = nextEvent()) {
         time_ = std::max(time_, *next);
+        if (bootEnd_ && *bootEnd_ <= time_) {
+            bootEnd_.reset();
+            say("start");
+            say("echo:Marlin 2.1.2.1");
+        }
         if (!planner_.empty() && blockEnd_ <= time_) {
             position_ = planner_.front().target;
             planner_.pop_front();
+            ++movesDone_;
             blockEnd_ = planner_.empty() ? blockEnd_ : time_ + planner_.front().duration;
         }
         if (nextBusy_ && *nextBusy_ <= time_) {
@@ -314,8 +320,7 @@ void FakeMarlin::pressButton() {
 void FakeMarlin::restart() {
     const LinkTime now = time_;
     *this = FakeMarlin(machine_, now);
-    say("start");
-    say("echo:Marlin 2.1.2.1");
+    bootEnd_ = now + machine_.bootTime;
 }
 
 void FakeMarlin::kill() {

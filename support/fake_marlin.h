@@ -22,6 +22,7 @@ struct FakeMarlinMachine {
     bool emergencyParser = true;    ///< M108, M112 and M410 act as they arrive
     bool advancedOk = false;        ///< `ok N12 P15 B3`
     std::chrono::milliseconds keepAlive{2000}; ///< busy lines this often while a command waits
+    std::chrono::milliseconds bootTime{0};     ///< after a restart, deaf until it says `start`
     /// The first copy of this numbered line arrives with one byte changed on the way.
     std::optional<std::uint64_t> corruptLine;
     /// The answer to M503, its lines without their ends.
@@ -61,6 +62,7 @@ class FakeMarlin : public LinkPeer {
 
     std::array<double, 3> position() const { return position_; } ///< where its moves ended
     bool moving() const { return !planner_.empty(); }
+    int movesDone() const { return movesDone_; } ///< moves run to their end
     bool killed() const { return killed_; }
     std::size_t bytesLost() const { return bytesLost_; }
     int resendsAsked() const { return resends_; }
@@ -103,6 +105,7 @@ class FakeMarlin : public LinkPeer {
     LinkTime blockEnd_{};
     std::optional<LinkTime> dwellEnd_;
     std::optional<LinkTime> nextBusy_; ///< while a command waits
+    std::optional<LinkTime> bootEnd_;
     std::array<double, 3> position_{};
     double feedPerMinute_ = 1500;
     bool relative_ = false;
@@ -112,6 +115,7 @@ class FakeMarlin : public LinkPeer {
     std::int64_t lastNumber_ = 0;
     std::size_t bytesLost_ = 0;
     int resends_ = 0;
+    int movesDone_ = 0;
     bool corrupted_ = false;
     std::vector<std::string> linesTaken_;
 };

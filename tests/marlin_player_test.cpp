@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <sstream>
 
@@ -112,6 +113,14 @@ TEST(MarlinPlayer, PlaysEveryLineOnceInOrderToTheEndOfItsMoves) {
         OnFakeMarlin on(row.machine);
         on.start();
         const auto lines = tune();
+        // Progress counts only lines whose moves have ended.
+        on.watcher.onProgress = [&](std::uint64_t played) {
+            const auto end = lines.begin() + std::ptrdiff_t(played);
+            EXPECT_GE(on.marlin.movesDone(),
+                      std::count_if(lines.begin(), end, [](const std::string& line) {
+                          return line.starts_with("G1");
+                      }));
+        };
         on.player.play(lines, on.watcher);
         auto expected = commandsOf(lines);
         expected.push_back("M400");
@@ -125,18 +134,37 @@ TEST(MarlinPlayer, PlaysEveryLineOnceInOrderToTheEndOfItsMoves) {
         ASSERT_FALSE(on.watcher.progressed.empty());
         EXPECT_TRUE(std::is_sorted(on.watcher.progressed.begin(), on.watcher.progressed.end()));
         EXPECT_EQ(on.watcher.progressed.back(), lines.size());
+        EXPECT_GT(on.watcher.progressed.size(), 3u); // as it plays, not only at its end
     }
 }
 
 TEST(MarlinPlayer, StartReadsTheM503ReportAsMachineSettings) {
-    OnFakeMarlin on;
-    std::istringstream report(on.start());
-    const MachineSettings settings = readMachineSettings(report, "Marlin");
-    EXPECT_EQ(settings.controller, GcodeDialect::Marlin);
-    EXPECT_EQ(settings.axis(Axis::X).stepsPerUnit, 80);
-    EXPECT_EQ(settings.axis(Axis::Z).fastestSpeed, 5);
-    EXPECT_EQ(settings.axis(Axis::Y).accel, 2000);
-    EXPECT_EQ(settings.junctionDeviation, 0.08);
+    // A board that restarts as its port opens hears nothing until it says `start`.
+    FakeMarlinMachine resetOnOpen;
+    resetOnOpen.bootTime = std::chrono::milliseconds(1500);
+    for (const bool restarts : {false, true}) {
+        SCOPED_TRACE(restarts);
+        OnFakeMarlin on(resetOnOpen);
+        if (restarts) {
+            on.marlin.restart();
+        }
+        std::istringstream report(on.start());
+        const MachineSettings settings = readMachineSettings(report, "Marlin");
+        EXPECT_EQ(settings.controller, GcodeDialect::Marlin);
+        EXPECT_EQ(settings.axis(Axis::X).stepsPerUnit, 80);
+        EXPECT_EQ(settings.axis(Axis::Z).fastestSpeed, 5);
+        EXPECT_EQ(settings.axis(Axis::Y).accel, 2000);
+        EXPECT_EQ(settings.junctionDeviation, 0.08);
+    }
+    OnFakeMarlin silent;
+    silent.link.silent = true;
+    try {
+        silent.start();
+        ADD_FAILURE() << "a silent link started";
+    } catch (const LinkFailure& failure) {
+        EXPECT_STREQ(failure.what(), "Marlin did not answer M110: is Marlin at the other end, at "
+                                     "the baud rate given?");
+    }
 }
 
 TEST(MarlinPlayer, WithoutItsEmergencyParserThePauseAsksForItsButton) {
