@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "marlin_session.h"
 
+#include "received_lines.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -148,11 +150,7 @@ std::uint64_t MarlinSession::send(std::string_view line, LinkTime deadline) {
 std::vector<std::string> MarlinSession::request(std::string_view line, LinkTime deadline) {
     drain(deadline);
     std::vector<std::string> lines;
-    struct Collecting {
-        std::vector<std::string>*& into;
-        ~Collecting() { into = nullptr; }
-    } collecting{collecting_};
-    collecting_ = &lines;
+    const CollectingLines collecting(collecting_, lines);
     send(line, deadline);
     drain(deadline);
     return lines;
@@ -236,14 +234,12 @@ bool MarlinSession::pumpUntil(const std::function<bool()>& done, LinkTime deadli
 }
 
 bool MarlinSession::handleReceived(const std::function<bool()>& done) {
-    for (auto end = received_.find('\n'); !done() && end != std::string::npos;
-         end = received_.find('\n')) {
-        std::string line = received_.substr(0, end);
-        received_.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+    while (!done()) {
+        const auto line = takeReceivedLine(received_);
+        if (!line) {
+            break;
         }
-        handle(line);
+        handle(*line);
         transmitDue();
     }
     return done();
