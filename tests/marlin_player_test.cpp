@@ -246,12 +246,24 @@ TEST(MarlinPlayer, AStopWithNoMoveQueuedIsAQuickStopElseAKill) {
     EXPECT_EQ(paused.marlin.position()[0], 0);
 }
 
-TEST(MarlinPlayer, ALinkLostMidProgramIsALinkFailure) {
+TEST(MarlinPlayer, ALinkLostOrSilentIsALinkFailureBusyLinesAreNot) {
     OnFakeMarlin on;
     on.start();
     on.link.cutAfterBytes = on.link.written.size() + 300;
     EXPECT_EQ(on.playFailure<LinkFailure>(tune()), "the link to the fake controller was lost");
     EXPECT_TRUE(on.marlin.moving());
+
+    // A dwell of two minutes: answered late, alive while Marlin says it is busy.
+    const std::vector<std::string> longWait{"G90", "G4 P120000", "G1 X1 F600"};
+    OnFakeMarlin busy;
+    busy.start();
+    EXPECT_EQ(busy.playFailure<LinkFailure>(longWait), "");
+    FakeMarlinMachine quiet;
+    quiet.keepAlive = std::chrono::hours(1);
+    OnFakeMarlin silent(quiet);
+    silent.start();
+    EXPECT_EQ(silent.playFailure<LinkFailure>(longWait),
+              "Marlin did not answer in time (waiting for the answers to the lines sent)");
 }
 
 } // namespace
