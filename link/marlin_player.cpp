@@ -41,6 +41,15 @@ void MarlinPlayer::play(const std::vector<std::string>& lines, PlayWatcher& watc
     programLineOf_.clear();
     reported_ = 0;
     pauseTold_ = false;
+    try {
+        playWatched(lines, watcher);
+    } catch (const StopAsked&) {
+        throw MachineStopped("the machine was stopped, as asked: " + stop());
+    }
+}
+
+/// The session tells the watcher while the lines play, and only then.
+void MarlinPlayer::playWatched(const std::vector<std::string>& lines, PlayWatcher& watcher) {
     struct Watching {
         MarlinSession& session;
         ~Watching() {
@@ -56,13 +65,7 @@ void MarlinPlayer::play(const std::vector<std::string>& lines, PlayWatcher& watc
             pausedFor(watcher);
         }
     };
-    try {
-        sendAll(lines, watcher);
-    } catch (const StopAsked&) {
-        session_.onWait = nullptr;
-        session_.onBusy = nullptr;
-        throw MachineStopped("the machine was stopped, as asked: " + stop());
-    }
+    sendAll(lines, watcher);
 }
 
 void MarlinPlayer::sendAll(const std::vector<std::string>& lines, PlayWatcher& watcher) {

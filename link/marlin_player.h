@@ -34,6 +34,7 @@ class MarlinPlayer : public MachinePlayer {
     std::string stop() override;
 
   private:
+    void playWatched(const std::vector<std::string>& lines, PlayWatcher& watcher);
     void sendAll(const std::vector<std::string>& lines, PlayWatcher& watcher);
     void watch(PlayWatcher& watcher);
     void pausedFor(PlayWatcher& watcher);
