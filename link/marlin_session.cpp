@@ -131,8 +131,7 @@ std::uint64_t MarlinSession::send(std::string_view line, LinkTime deadline) {
     for (const unsigned char byte : command) {
         if (byte == '*' || byte < 0x20 || byte > 0x7e) {
             throw Failure("the line " + quoted(line) +
-                          " holds a byte Marlin cannot take in a "
-                          "numbered line");
+                          " holds a byte Marlin cannot take in a numbered line");
         }
     }
     if (command.empty()) {
@@ -316,13 +315,16 @@ void MarlinSession::stopped(std::string_view line) {
                              "program): it dropped the lines it held and lost its position");
     }
     if (line.starts_with("echo:Unknown")) {
-        MachineStopped refusal("Marlin does not know a command sent to it (it said " +
-                               quoted(line) + ")");
+        const auto quote = line.find('"');
+        MachineStopped refusal("Marlin does not know the command " +
+                               std::string(quote == line.npos ? line : line.substr(quote)) +
+                               ": the program stops there");
         refusal.code = std::string(line);
         throw refusal;
     }
     if (line.starts_with("echo:endstops hit")) {
-        MachineStopped hit("Marlin stopped at an endstop (it said " + quoted(line) + ")");
+        MachineStopped hit("Marlin stopped at an endstop (it said " + quoted(line.substr(5)) +
+                           "): home the machine again");
         hit.code = std::string(line);
         hit.alarm = true;
         throw hit;
@@ -334,7 +336,8 @@ void MarlinSession::stopped(std::string_view line) {
         killed.alarm = true;
         throw killed;
     }
-    MachineStopped error("Marlin stopped with an error: " + quoted(line));
+    MachineStopped error("Marlin stopped with an error: " +
+                         std::string(line.substr(line.starts_with("Error:") ? 6 : 0)));
     error.code = std::string(line);
     error.alarm = true;
     throw error;

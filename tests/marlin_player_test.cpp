@@ -218,8 +218,7 @@ TEST(MarlinPlayer, StopsNamingWhatHappened) {
     OnFakeMarlin refused;
     refused.start();
     EXPECT_EQ(refused.playFailure<MachineStopped>({"G90", "G65 X1", "G1 X1 F600"}),
-              "Marlin does not know a command sent to it (it said \"echo:Unknown command: "
-              "\"G65 X1\"\")");
+              "Marlin does not know the command \"G65 X1\": the program stops there");
 }
 
 TEST(MarlinPlayer, AStopWithNoMoveQueuedIsAQuickStopElseAKill) {
