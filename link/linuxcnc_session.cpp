@@ -142,7 +142,8 @@ bool LinuxcncSession::machineOn(LinkTime deadline) {
 
 std::vector<bool> LinuxcncSession::jointsHomed(LinkTime deadline) {
     std::vector<bool> homed;
-    for (const auto word : wordsOf(get("joint_homed", deadline))) {
+    const std::string reply = get("joint_homed", deadline);
+    for (const auto word : wordsOf(reply)) {
         homed.push_back(word == "YES");
     }
     return homed;
