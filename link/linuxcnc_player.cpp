@@ -111,7 +111,7 @@ void LinuxcncPlayer::follow(std::uint64_t lines, PlayWatcher& watcher) {
             watcher.progress(finished = done);
         }
         if (status == LinuxcncProgramStatus::Paused) {
-            resume(watcher);
+            resume(watcher, line);
             continue;
         }
         running = running || status == LinuxcncProgramStatus::Running;
@@ -128,13 +128,16 @@ void LinuxcncPlayer::follow(std::uint64_t lines, PlayWatcher& watcher) {
     }
 }
 
-void LinuxcncPlayer::resume(PlayWatcher& watcher) {
-    if (!watcher.paused("LinuxCNC waits at the program's stop (M0) to be resumed")) {
+/// Resumes the program paused at `line` once the watcher says so, and waits until it goes on: no
+/// longer paused, or paused again further on.
+void LinuxcncPlayer::resume(PlayWatcher& watcher, long line) {
+    if (!watcher.paused("LinuxCNC paused the program (its stop, M0) and waits to be resumed")) {
         stopAfter("the program was stopped at its pause, as asked");
     }
     session_.set("resume", replyDeadline());
     const LinkTime deadline = replyDeadline();
-    while (session_.programStatus(deadline) == LinuxcncProgramStatus::Paused) {
+    while (session_.programStatus(deadline) == LinuxcncProgramStatus::Paused &&
+           session_.programLine(deadline) == line) {
         if (link_.now() >= deadline) {
             stopAfter("LinuxCNC did not resume the program");
         }

@@ -43,7 +43,7 @@ class LinuxcncPlayer : public MachinePlayer {
     void checkReady(LinkTime deadline);
     void open();
     void follow(std::uint64_t lines, PlayWatcher& watcher);
-    void resume(PlayWatcher& watcher);
+    void resume(PlayWatcher& watcher, long line);
     void finish();
     [[noreturn]] void stopAfter(const std::string& what);
 

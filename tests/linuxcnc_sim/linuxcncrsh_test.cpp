@@ -135,7 +135,8 @@ TEST(LinuxcncSimulation, PlaysAProgramThroughItsStopToItsEnd) {
     Watcher watcher;
     connected.player.play(program.lines, watcher);
     EXPECT_EQ(watcher.pauses,
-              std::vector<std::string>{"LinuxCNC waits at the program's stop (M0) to be resumed"});
+              std::vector<std::string>{
+                  "LinuxCNC paused the program (its stop, M0) and waits to be resumed"});
     ASSERT_FALSE(watcher.progressed.empty());
     EXPECT_TRUE(std::is_sorted(watcher.progressed.begin(), watcher.progressed.end()));
     EXPECT_EQ(watcher.progressed.back(), program.lines.size());
