@@ -45,8 +45,13 @@ if [ "\$(id -u)" = 0 ]; then
     mount -t tmpfs tmpfs /tmp
     export RTAPI_UID=65534 RTAPI_FIFO_PATH=$work/run/rtapi_fifo
 fi
+# LinuxCNC's task is an ordinary process: on a busy computer it wakes late, and a jog with it.
+realtime=
+if [ "\$(id -u)" = 0 ] && chrt -f 1 true 2>/dev/null; then
+    realtime="chrt -f 1"
+fi
 cd "$work"
-exec env -u DISPLAY HOME="$work" linuxcnc machine.ini </dev/null >"$work/log" 2>&1
+exec \$realtime env -u DISPLAY HOME="$work" linuxcnc machine.ini </dev/null >"$work/log" 2>&1
 SCRIPT
 chmod +x "$work/run.sh"
 if [ "$(id -u)" = 0 ]; then

@@ -66,14 +66,15 @@ struct Connected {
         }
         return {};
     }
+    Clock::time_point lastMoved; ///< when standingStill() last saw the position change
     /// Waits until the position stays the same for 20 ms.
     AxisValues standingStill() {
         AxisValues last = session().position(in(2));
-        for (auto still = Clock::now(); Clock::now() - still < std::chrono::milliseconds(20);) {
-            session().wait(in(0.002));
+        for (lastMoved = Clock::now(); Clock::now() - lastMoved < std::chrono::milliseconds(20);) {
+            session().wait(in(0.001));
             if (const auto now = session().position(in(2)); now != last) {
                 last = now;
-                still = Clock::now();
+                lastMoved = Clock::now();
             }
         }
         return last;
@@ -189,8 +190,11 @@ TEST(LinuxcncSimulation, JogsBySetDistancesRenewedWithoutAStop) {
     EXPECT_NEAR(connected.standingStill()[1], start[1] - 1, 1e-4);
     session.jogIncrement('X', 20, 50, in(2));
     session.wait(in(0.05));
+    const auto stopAsked = Clock::now();
     session.jogStop('X', in(2));
     const double stoppedAt = connected.standingStill()[0];
+    std::printf("standing still %.1f ms after the stop was asked (20 mm/s at 500 mm/s²: 40 ms)\n",
+                std::chrono::duration<double, std::milli>(connected.lastMoved - stopAsked).count());
     EXPECT_GT(stoppedAt, start[0] + 3);
     EXPECT_LT(stoppedAt, start[0] + 6); // 50 ms and the ramps, not 50 mm
 }
