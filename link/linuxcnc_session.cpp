@@ -57,6 +57,18 @@ std::vector<std::string_view> wordsOf(std::string_view text) {
     return words;
 }
 
+/// The value of an enum whose values are named by `names` in order.
+template <typename Enum>
+Enum named(const std::string& word, std::initializer_list<std::string_view> names,
+           std::string_view what) {
+    const auto found = std::find(names.begin(), names.end(), word);
+    if (found == names.end()) {
+        throw MachineStopped("LinuxCNC reported the " + std::string(what) + " " + quoted(word) +
+                             ", which this program does not know");
+    }
+    return Enum(found - names.begin());
+}
+
 /// A command as messages show it: without the password of `hello` and `set enable`.
 std::string shown(std::string_view command) {
     for (std::string_view secret : {"hello", "set enable"}) {
@@ -150,25 +162,12 @@ std::vector<bool> LinuxcncSession::jointsHomed(LinkTime deadline) {
 }
 
 LinuxcncMode LinuxcncSession::mode(LinkTime deadline) {
-    const std::string mode = get("mode", deadline);
-    if (mode == "MANUAL" || mode == "AUTO" || mode == "MDI") {
-        return mode == "MANUAL" ? LinuxcncMode::Manual
-               : mode == "AUTO" ? LinuxcncMode::Auto
-                                : LinuxcncMode::Mdi;
-    }
-    throw MachineStopped("LinuxCNC reported the mode " + quoted(mode) +
-                         ", which this program does not know");
+    return named<LinuxcncMode>(get("mode", deadline), {"MANUAL", "AUTO", "MDI"}, "mode");
 }
 
 LinuxcncProgramStatus LinuxcncSession::programStatus(LinkTime deadline) {
-    const std::string status = get("program_status", deadline);
-    if (status == "IDLE" || status == "RUNNING" || status == "PAUSED") {
-        return status == "IDLE"      ? LinuxcncProgramStatus::Idle
-               : status == "RUNNING" ? LinuxcncProgramStatus::Running
-                                     : LinuxcncProgramStatus::Paused;
-    }
-    throw MachineStopped("LinuxCNC reported the program status " + quoted(status) +
-                         ", which this program does not know");
+    return named<LinuxcncProgramStatus>(get("program_status", deadline),
+                                        {"IDLE", "RUNNING", "PAUSED"}, "program status");
 }
 
 long LinuxcncSession::programLine(LinkTime deadline) {

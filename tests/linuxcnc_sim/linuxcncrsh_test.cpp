@@ -6,7 +6,6 @@
 #include "link/linuxcnc_player.h"
 #include "platform/link/qt_machine_links.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -201,9 +200,3 @@ TEST(LinuxcncSimulation, JogsBySetDistancesRenewedWithoutAStop) {
 
 } // namespace
 } // namespace chimex
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
