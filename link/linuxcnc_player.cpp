@@ -82,8 +82,9 @@ void LinuxcncPlayer::open() {
     session_.forgetErrors(replyDeadline());
     session_.set("open " + path, replyDeadline());
     std::string reason = session_.error(replyDeadline());
-    if (reason.empty() && session_.get("program", replyDeadline()) != path) {
-        reason = "it opened another file";
+    if (const std::string open = session_.get("program", replyDeadline());
+        reason.empty() && open != path) {
+        reason = "it has " + (open == "NONE" ? "no program" : "\"" + open + "\"") + " open instead";
     }
     if (!reason.empty()) {
         throw MachineStopped("LinuxCNC could not open " + path + ": " + reason +
