@@ -2,7 +2,7 @@
 # Runs the LinuxCNC player and jog tests (TEST_BINARY) against LinuxCNC's simulation with
 # linuxcncrsh as its display, on a free TCP port. As root the simulation runs in namespaces of its
 # own (a private /tmp, IPC and process tree), since the linuxcnc script stops other instances by
-# name and uses fixed shared-memory keys; otherwise it waits for any other simulation to end.
+# name and uses fixed shared-memory keys; otherwise one simulation runs at a time.
 # Exits 77 (skipped) without LinuxCNC.
 # Usage: linuxcncrsh.sh TEST_BINARY
 set -euo pipefail
@@ -54,11 +54,13 @@ cd "$work"
 exec \$realtime env -u DISPLAY HOME="$work" linuxcnc machine.ini </dev/null >"$work/log" 2>&1
 SCRIPT
 chmod +x "$work/run.sh"
+# A simulation run by play.sh, outside any namespace, stops LinuxCNC's processes by name, even
+# those in namespaces: wait for it to end.
+exec 9>/tmp/chimex-linuxcnc-sim.lock
+flock 9
 if [ "$(id -u)" = 0 ]; then
     unshare -m -i -p -f --mount-proc --kill-child "$work/run.sh" &
 else
-    exec 9>/tmp/chimex-linuxcnc-sim.lock
-    flock 9
     "$work/run.sh" &
 fi
 sim=$!
