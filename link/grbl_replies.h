@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "link/axis_values.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -9,13 +11,11 @@
 
 namespace chimex {
 
-/// X, Y and Z, in the controller's reporting unit (mm unless its `$13` asks for inches).
-using AxisValues = std::array<double, 3>;
-
 /// GRBL 1.1's machine states, as its status reports name them.
 enum class GrblState { Idle, Run, Hold, Jog, Alarm, Door, Check, Home, Sleep };
 
-/// A status report, the answer to `?`: `<Idle|MPos:0.000,0.000,0.000|Bf:15,128|FS:0,0>`.
+/// A status report, the answer to `?` (mm unless GRBL's `$13` asks for inches):
+/// `<Idle|MPos:0.000,0.000,0.000|Bf:15,128|FS:0,0>`.
 struct GrblStatus {
     GrblState state = GrblState::Idle;
     int subState = -1;                    ///< `Hold:0`, `Door:1`...; -1 when none

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "grbl_session.h"
 
+#include "received_lines.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -85,11 +87,7 @@ std::uint64_t GrblSession::send(std::string_view line, LinkTime deadline) {
 std::vector<std::string> GrblSession::request(std::string_view line, LinkTime deadline) {
     drain(deadline);
     std::vector<std::string> lines;
-    struct Collecting {
-        std::vector<std::string>*& into;
-        ~Collecting() { into = nullptr; }
-    } collecting{collecting_};
-    collecting_ = &lines;
+    const CollectingLines collecting(collecting_, lines);
     const auto number = send(line, deadline);
     waitUntil([&] { return linesAnswered() >= number; }, deadline, "the answer to " + quoted(line));
     return lines;
@@ -168,14 +166,12 @@ bool GrblSession::pumpUntil(const std::function<bool()>& done, LinkTime deadline
 }
 
 bool GrblSession::handleReceived(const std::function<bool()>& done) {
-    for (auto end = received_.find('\n'); !done() && end != std::string::npos;
-         end = received_.find('\n')) {
-        std::string line = received_.substr(0, end);
-        received_.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
+    while (!done()) {
+        const auto line = takeReceivedLine(received_);
+        if (!line) {
+            break;
         }
-        handle(line);
+        handle(*line);
     }
     return done();
 }

@@ -5,7 +5,6 @@
 #include "link/grbl_session.h"
 #include "platform/link/qt_machine_links.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -116,9 +115,3 @@ TEST(QtMachineLinks, RefusalsNameThePortAndTheReason) {
 
 } // namespace
 } // namespace chimex
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

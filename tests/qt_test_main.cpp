@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: MIT
+// The main of the tests that use Qt's links: a QCoreApplication keeps Qt from warning.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
