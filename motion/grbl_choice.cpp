@@ -1,0 +1,340 @@
+// SPDX-License-Identifier: MIT
+#include "grbl_tune.h"
+
+#include "junction.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <limits>
+
+namespace chimex {
+
+namespace {
+
+constexpr double grid = 0.00002;      ///< the onset errors weighed, s
+constexpr int span = 750;             ///< errors up to 15 ms either way
+constexpr double feedSpread = 0.0009; ///< feeds tried, either side: the pitch keeps within 0.1 %
+constexpr int feedSteps = 4;
+constexpr double legatoReach = 0.006; ///< lengths tried either side of the note's, s
+constexpr double restReach = 0.03;    ///< before a rest, whose dwell comes in 50 ms steps
+constexpr double restStretch = 0.035; ///< how far a note before a rest may be held off its time
+constexpr int passes = 8;
+
+Direction unitOf(const GrblNote& n) {
+    Direction unit{};
+    unit[n.axis] = n.sign;
+    return unit;
+}
+
+bool startsRun(const std::vector<GrblNote>& notes, std::size_t i) {
+    return i == 0 || notes[i].restBefore;
+}
+
+int onGrid(double seconds) {
+    return static_cast<int>(std::clamp(std::round(seconds / grid), -1e6, 1e6));
+}
+
+/// A choice for a note and what it does: how it moves the note's own onset error (its first step,
+/// and the note before, which it leaves at another speed), and the next onset's (for the last
+/// note, the end's), in grid units.
+struct Option {
+    GrblChoice choice;
+    int pre = 0;
+    int delta = 0;
+};
+
+/// What the moves around a note, as last planned, allow it: the corner speed and feed of the move
+/// before, the speed that move can reach, and the speed the move after can be entered at.
+struct Neighbours {
+    double corner = 0;
+    double reachable = 0;
+    double exit = 0;
+};
+
+Neighbours neighboursOf(const std::vector<GrblNote>& notes, const std::vector<GrblChoice>& choices,
+                        const std::vector<GrblPlanned>& planned, std::size_t i,
+                        const Controller& c) {
+    Neighbours n;
+    if (!startsRun(notes, i)) {
+        const GrblPlanned& p = planned[i - 1];
+        n.corner = std::min(cornerSpeed(unitOf(notes[i - 1]), unitOf(notes[i]), c.corner),
+                            choices[i - 1].feed);
+        n.reachable = std::sqrt(p.speeds.entry * p.speeds.entry + 2 * p.speeds.accel * p.length);
+    }
+    if (i + 1 < notes.size() && !notes[i + 1].restBefore) {
+        const GrblPlanned& p = planned[i + 1];
+        n.exit = std::min(
+            {cornerSpeed(unitOf(notes[i]), unitOf(notes[i + 1]), c.corner), choices[i + 1].feed,
+             std::sqrt(p.speeds.exit * p.speeds.exit + 2 * p.speeds.accel * p.length)});
+    }
+    return n;
+}
+
+/// Builds the options of one note against the tune as last planned.
+class OptionMaker {
+  public:
+    OptionMaker(const std::vector<GrblNote>& notes, const std::vector<GrblChoice>& choices,
+                const std::vector<GrblPlanned>& planned, const Controller& c)
+        : notes_(notes), choices_(choices), planned_(planned), c_(c) {}
+
+    std::vector<Option> optionsOf(std::size_t i) {
+        const GrblNote& note = notes_[i];
+        near_ = neighboursOf(notes_, choices_, planned_, i, c_);
+        shiftFor_ = -1;
+        const double spu = c_.stepsPerUnit[note.axis];
+        const bool last = i + 1 == notes_.size();
+        const bool restNext = !last && notes_[i + 1].restBefore;
+        const double period = 1 / (note.feed * spu);
+        const long reach =
+            std::min(400L, std::lround((restNext ? restReach : legatoReach) / period) + 3);
+        const long middle = stepsLasting(i, note.hold, last);
+        std::vector<Option> options;
+        for (const double feed : feedsOf(note)) {
+            for (long steps = std::max(1L, middle - reach); steps <= middle + reach; ++steps) {
+                add(i, {steps, feed, 0}, last, restNext, period, options);
+            }
+        }
+        return options;
+    }
+
+  private:
+    MoveSpeeds speedsOf(std::size_t i, double length, double feed) const {
+        const double accel = c_.accel[notes_[i].axis];
+        const double reach = 2 * accel * length;
+        const double entry = startsRun(notes_, i)
+                                 ? 0.0
+                                 : std::min({near_.corner, feed, near_.reachable,
+                                             std::sqrt(near_.exit * near_.exit + reach)});
+        const double exit = std::min({near_.exit, feed, std::sqrt(entry * entry + reach)});
+        return {feed, entry, exit, accel};
+    }
+
+    GrblMoveTiming timingOf(std::size_t i, long steps, double feed, double& entry) const {
+        const double length = static_cast<double>(steps) / c_.stepsPerUnit[notes_[i].axis];
+        const MoveSpeeds speeds = speedsOf(i, length, feed);
+        entry = speeds.entry;
+        return grblMoveTiming({steps, length, speeds});
+    }
+
+    /// The least steps whose move lasts `hold` (for the last note, from its first step to its
+    /// last), at the note's own feed.
+    long stepsLasting(std::size_t i, double hold, bool last) const {
+        const auto lasts = [&](long steps) {
+            double entry = 0;
+            const GrblMoveTiming t = timingOf(i, steps, choices_[i].feed, entry);
+            return (last ? t.lastStep - t.firstStep : t.end) >= hold;
+        };
+        long low = 0, high = std::max(2L, 2 * choices_[i].steps);
+        while (!lasts(high) && high < (1L << 26)) {
+            high *= 2;
+        }
+        while (high - low > 1) {
+            const long mid = (low + high) / 2;
+            (lasts(mid) ? high : low) = mid;
+        }
+        return high;
+    }
+
+    std::vector<double> feedsOf(const GrblNote& note) const {
+        std::vector<double> feeds;
+        for (int j = -feedSteps; j <= feedSteps; ++j) {
+            double feed = note.feed * (1 + feedSpread * j / feedSteps);
+            feed = c_.feedAsWritten ? c_.feedAsWritten(feed) : feed;
+            if (j == 0 || !(note.fastest > 0) || feed <= note.fastest) {
+                feeds.push_back(feed);
+            }
+        }
+        return feeds;
+    }
+
+    /// How much longer the move before lasts when this one is entered at `entry`.
+    double shiftBefore(std::size_t i, double entry) {
+        if (startsRun(notes_, i)) {
+            return 0;
+        }
+        if (entry != shiftFor_) {
+            const GrblPlanned& p = planned_[i - 1];
+            MoveSpeeds speeds = p.speeds;
+            speeds.exit = std::min({entry, near_.reachable, speeds.feed});
+            shiftFor_ = entry;
+            shift_ =
+                speeds.exit == p.speeds.exit
+                    ? 0.0
+                    : grblMoveTiming({choices_[i - 1].steps, p.length, speeds}).end - p.timing.end;
+        }
+        return shift_;
+    }
+
+    void add(std::size_t i, GrblChoice choice, bool last, bool restNext, double period,
+             std::vector<Option>& options) {
+        const GrblNote& note = notes_[i];
+        double entry = 0;
+        const GrblMoveTiming t = timingOf(i, choice.steps, choice.feed, entry);
+        if (!(t.end > 0)) {
+            return;
+        }
+        const double pre =
+            i == 0 ? 0.0 : shiftBefore(i, entry) + t.firstStep - planned_[i].timing.firstStep;
+        if (last) {
+            options.push_back({choice, onGrid(pre), onGrid(t.lastStep - t.firstStep - note.hold)});
+            return;
+        }
+        double delta = t.end - t.firstStep + planned_[i + 1].timing.firstStep -
+                       (notes_[i + 1].start - note.start);
+        if (restNext) {
+            if (std::abs(t.end - note.hold) > restStretch + period) {
+                return;
+            }
+            const double wait = -(delta + c_.stopDelay + t.lastTick / 2);
+            const int dwellSteps = std::max(0, static_cast<int>(std::lround(wait / grblDwellStep)));
+            delta += grblRestart(c_.stopDelay, dwellSteps, t.lastTick);
+            choice.dwellSteps = dwellSteps; // carried to the next note's choice
+        }
+        options.push_back({choice, onGrid(pre), onGrid(delta)});
+    }
+
+    const std::vector<GrblNote>& notes_;
+    const std::vector<GrblChoice>& choices_;
+    const std::vector<GrblPlanned>& planned_;
+    const Controller& c_;
+    Neighbours near_;
+    double shiftFor_ = -1;
+    double shift_ = 0;
+};
+
+/// Options that move the errors alike are one: the first is kept.
+std::vector<Option> distinct(std::vector<Option> options) {
+    std::stable_sort(options.begin(), options.end(), [](const Option& a, const Option& b) {
+        return a.pre != b.pre ? a.pre < b.pre : a.delta < b.delta;
+    });
+    options.erase(std::unique(options.begin(), options.end(),
+                              [](const Option& a, const Option& b) {
+                                  return a.pre == b.pre && a.delta == b.delta;
+                              }),
+                  options.end());
+    return options;
+}
+
+struct Cost {
+    int worst = INT_MAX;
+    long long sum = LLONG_MAX;
+    bool operator<(const Cost& o) const { return worst != o.worst ? worst < o.worst : sum < o.sum; }
+};
+
+/// One option a note by dynamic programming over the onset errors on the grid: the least worst
+/// error, then the least sum. Returns the options' indices (empty: none keeps within the span)
+/// and the worst error.
+std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options, int& worst) {
+    constexpr int size = 2 * span + 1;
+    const std::size_t count = options.size();
+    std::vector<Cost> value(size), next(size);
+    value[span] = {0, 0};
+    std::vector<std::vector<std::pair<int, int>>> back(count);
+    Cost best;
+    std::pair<int, int> end{-1, -1};
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool last = i + 1 == count;
+        std::fill(next.begin(), next.end(), Cost{});
+        if (!last) {
+            back[i].assign(size, {-1, -1});
+        }
+        for (int s = 0; s < size; ++s) {
+            if (value[s].worst == INT_MAX) {
+                continue;
+            }
+            for (std::size_t j = 0; j < options[i].size(); ++j) {
+                const Option& o = options[i][j];
+                const int here = s - span + o.pre;
+                if (std::abs(here) > span) {
+                    continue;
+                }
+                const Cost base{std::max(value[s].worst, std::abs(here)),
+                                value[s].sum + std::abs(here)};
+                const int after = here + o.delta;
+                if (last) {
+                    const Cost total{std::max(base.worst, std::abs(after)),
+                                     base.sum + std::abs(after)};
+                    if (total < best) {
+                        best = total;
+                        end = {s, static_cast<int>(j)};
+                    }
+                } else if (std::abs(after) <= span && base < next[after + span]) {
+                    next[after + span] = base;
+                    back[i][after + span] = {s, static_cast<int>(j)};
+                }
+            }
+        }
+        std::swap(value, next);
+    }
+    if (end.first < 0) {
+        return {};
+    }
+    std::vector<std::size_t> picks(count);
+    picks[count - 1] = static_cast<std::size_t>(end.second);
+    for (std::size_t i = count - 1, s = static_cast<std::size_t>(end.first); i-- > 0;) {
+        picks[i] = static_cast<std::size_t>(back[i][s].second);
+        s = static_cast<std::size_t>(back[i][s].first);
+    }
+    worst = best.worst;
+    return picks;
+}
+
+double worstOf(const std::vector<double>& errors) {
+    double worst = 0;
+    for (const double e : errors) {
+        worst = std::max(worst, std::abs(e));
+    }
+    return worst;
+}
+
+std::vector<GrblChoice> firstGuess(const std::vector<GrblNote>& notes, const Controller& c) {
+    std::vector<GrblChoice> choices;
+    for (const GrblNote& n : notes) {
+        const double length = n.feed * n.hold - n.feed * n.feed / c.accel[n.axis];
+        const double feed = c.feedAsWritten ? c.feedAsWritten(n.feed) : n.feed;
+        choices.push_back({std::max(1L, std::lround(length * c.stepsPerUnit[n.axis])), feed, 0});
+    }
+    return choices;
+}
+
+} // namespace
+
+std::vector<GrblChoice> chooseGrblTiming(const std::vector<GrblNote>& notes, const Controller& c) {
+    std::vector<GrblChoice> choices = firstGuess(notes, c);
+    std::vector<GrblChoice> best;
+    double bestWorst = std::numeric_limits<double>::infinity();
+    for (int pass = 0; pass < passes; ++pass) {
+        const std::vector<GrblPlanned> planned = planGrblTune(notes, choices, c);
+        OptionMaker maker(notes, choices, planned, c);
+        std::vector<std::vector<Option>> options;
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            options.push_back(distinct(maker.optionsOf(i)));
+        }
+        int predicted = 0;
+        const std::vector<std::size_t> picks = program(options, predicted);
+        if (picks.empty()) {
+            break;
+        }
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            choices[i] = options[i][picks[i]].choice;
+        }
+        // A note's dwell steps are chosen with the note before the rest.
+        for (std::size_t i = notes.size(); i-- > 1;) {
+            choices[i].dwellSteps = notes[i].restBefore ? choices[i - 1].dwellSteps : 0;
+        }
+        choices[0].dwellSteps = 0;
+        const double worst =
+            worstOf(grblOnsetErrors(notes, choices, planGrblTune(notes, choices, c), c));
+        if (worst < bestWorst) {
+            bestWorst = worst;
+            best = choices;
+        }
+        if (worst <= predicted * grid + 0.0001) {
+            break;
+        }
+    }
+    return best;
+}
+
+} // namespace chimex
