@@ -20,6 +20,7 @@ constexpr double legatoReach = 0.006; ///< lengths tried either side of the note
 constexpr double restReach = 0.03;    ///< before a rest, whose dwell comes in 50 ms steps
 constexpr double restStretch = 0.035; ///< how far a note before a rest may be held off its time
 constexpr int passes = 8;
+constexpr double restartDoubt = 0.00015; ///< how far a restart may be unsure, s
 
 Direction unitOf(const GrblNote& n) {
     Direction unit{};
@@ -90,9 +91,14 @@ class OptionMaker {
             std::min(400L, std::lround((restNext ? restReach : legatoReach) / period) + 3);
         const long middle = stepsLasting(i, note.hold, last);
         std::vector<Option> options;
-        for (const double feed : feedsOf(note)) {
-            for (long steps = std::max(1L, middle - reach); steps <= middle + reach; ++steps) {
-                add(i, {steps, feed, 0}, last, restNext, period, options);
+        for (anyRestart_ = false; options.empty(); anyRestart_ = true) {
+            for (const double feed : feedsOf(note)) {
+                for (long steps = std::max(1L, middle - reach); steps <= middle + reach; ++steps) {
+                    add(i, {steps, feed, 0}, last, restNext, period, options);
+                }
+            }
+            if (anyRestart_) {
+                break;
             }
         }
         return options;
@@ -183,12 +189,16 @@ class OptionMaker {
         double delta = t.end - t.firstStep + planned_[i + 1].timing.firstStep -
                        (notes_[i + 1].start - note.start);
         if (restNext) {
-            if (std::abs(t.end - note.hold) > restStretch + period) {
+            if (!anyRestart_ && std::abs(t.end - note.hold) > restStretch + period) {
                 return;
             }
             const double wait = -(delta + c_.stopDelay + t.lastTick / 2);
             const int dwellSteps = std::max(0, static_cast<int>(std::lround(wait / grblDwellStep)));
-            delta += grblRestart(c_.stopDelay, dwellSteps, t.lastTick);
+            const auto [early, late] = grblRestartRange(c_.stopDelay, dwellSteps, t.lastTick);
+            if (!anyRestart_ && late - early > restartDoubt) {
+                return; // the tick the move starts on is not certain
+            }
+            delta += (early + late) / 2;
             choice.dwellSteps = dwellSteps; // carried to the next note's choice
         }
         options.push_back({choice, onGrid(pre), onGrid(delta)});
@@ -199,6 +209,7 @@ class OptionMaker {
     const std::vector<GrblPlanned>& planned_;
     const Controller& c_;
     Neighbours near_;
+    bool anyRestart_ = false; ///< options before a rest kept however they restart
     double shiftFor_ = -1;
     double shift_ = 0;
 };
@@ -246,12 +257,9 @@ std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options
             for (std::size_t j = 0; j < options[i].size(); ++j) {
                 const Option& o = options[i][j];
                 const int here = s - span + o.pre;
-                if (std::abs(here) > span) {
-                    continue;
-                }
                 const Cost base{std::max(value[s].worst, std::abs(here)),
                                 value[s].sum + std::abs(here)};
-                const int after = here + o.delta;
+                const int after = std::clamp(here, -span, span) + o.delta;
                 if (last) {
                     const Cost total{std::max(base.worst, std::abs(after)),
                                      base.sum + std::abs(after)};
@@ -259,9 +267,13 @@ std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options
                         best = total;
                         end = {s, static_cast<int>(j)};
                     }
-                } else if (std::abs(after) <= span && base < next[after + span]) {
-                    next[after + span] = base;
-                    back[i][after + span] = {s, static_cast<int>(j)};
+                    continue;
+                }
+                // Errors beyond the span are weighed in full but kept at its edge.
+                const int at = std::clamp(after, -span, span) + span;
+                if (base < next[at]) {
+                    next[at] = base;
+                    back[i][at] = {s, static_cast<int>(j)};
                 }
             }
         }
@@ -288,11 +300,12 @@ double worstOf(const std::vector<double>& errors) {
     return worst;
 }
 
+/// Each note's length as a move from rest to rest lasting its time.
 std::vector<GrblChoice> firstGuess(const std::vector<GrblNote>& notes, const Controller& c) {
     std::vector<GrblChoice> choices;
     for (const GrblNote& n : notes) {
-        const double length = n.feed * n.hold - n.feed * n.feed / c.accel[n.axis];
         const double feed = c.feedAsWritten ? c.feedAsWritten(n.feed) : n.feed;
+        const double length = lengthForDuration(n.hold, {feed, 0, 0, c.accel[n.axis]}).length;
         choices.push_back({std::max(1L, std::lround(length * c.stepsPerUnit[n.axis])), feed, 0});
     }
     return choices;
