@@ -59,8 +59,9 @@ std::vector<double> grblOnsetErrors(const std::vector<GrblNote>& notes,
     double first = 0;
     for (std::size_t i = 0; i < notes.size(); ++i) {
         if (i > 0 && notes[i].restBefore) {
-            clock +=
-                grblRestart(c.stopDelay, choices[i].dwellSteps, planned[i - 1].timing.lastTick);
+            const auto [early, late] = grblRestartRange(c.stopDelay, choices[i].dwellSteps,
+                                                        planned[i - 1].timing.lastTick);
+            clock += (early + late) / 2;
         }
         const double onset = clock + planned[i].timing.firstStep;
         first = i == 0 ? onset : first;
