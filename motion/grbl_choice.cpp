@@ -13,9 +13,9 @@ namespace chimex {
 namespace {
 
 constexpr double grid = 0.00002;      ///< the onset errors weighed, s
-constexpr int span = 750;             ///< errors up to 15 ms either way
+constexpr int span = 250;             ///< errors up to 5 ms either way
 constexpr double feedSpread = 0.0009; ///< feeds tried, either side: the pitch keeps within 0.1 %
-constexpr int feedSteps = 4;
+constexpr int feedSteps = 2;
 constexpr double legatoReach = 0.006; ///< lengths tried either side of the note's, s
 constexpr double restReach = 0.03;    ///< before a rest, whose dwell comes in 50 ms steps
 constexpr double restStretch = 0.035; ///< how far a note before a rest may be held off its time
@@ -214,8 +214,17 @@ class OptionMaker {
     double shift_ = 0;
 };
 
-/// Options that move the errors alike are one: the first is kept.
+/// Options that move the errors alike are one: the first is kept. Those that would move an error
+/// beyond the span are left out while others remain.
 std::vector<Option> distinct(std::vector<Option> options) {
+    const auto within = [](const Option& o) {
+        return std::abs(o.pre) <= 2 * span && std::abs(o.delta) <= 2 * span;
+    };
+    if (std::any_of(options.begin(), options.end(), within)) {
+        options.erase(std::remove_if(options.begin(), options.end(),
+                                     [&](const Option& o) { return !within(o); }),
+                      options.end());
+    }
     std::stable_sort(options.begin(), options.end(), [](const Option& a, const Option& b) {
         return a.pre != b.pre ? a.pre < b.pre : a.delta < b.delta;
     });
@@ -317,6 +326,7 @@ std::vector<GrblChoice> chooseGrblTiming(const std::vector<GrblNote>& notes, con
     std::vector<GrblChoice> choices = firstGuess(notes, c);
     std::vector<GrblChoice> best;
     double bestWorst = std::numeric_limits<double>::infinity();
+    int stale = 0; // passes since the best
     for (int pass = 0; pass < passes; ++pass) {
         const std::vector<GrblPlanned> planned = planGrblTune(notes, choices, c);
         OptionMaker maker(notes, choices, planned, c);
@@ -339,11 +349,12 @@ std::vector<GrblChoice> chooseGrblTiming(const std::vector<GrblNote>& notes, con
         choices[0].dwellSteps = 0;
         const double worst =
             worstOf(grblOnsetErrors(notes, choices, planGrblTune(notes, choices, c), c));
+        stale = worst < bestWorst ? 0 : stale + 1;
         if (worst < bestWorst) {
             bestWorst = worst;
             best = choices;
         }
-        if (worst <= predicted * grid + 0.0001) {
+        if (worst <= predicted * grid + 0.0001 || stale == 2) {
             break;
         }
     }
