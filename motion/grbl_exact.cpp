@@ -115,9 +115,9 @@ std::vector<TimedMove> movesOf(const std::vector<TimingNote>& score,
         m.target = static_cast<double>(at[axis]) / c.stepsPerUnit[axis];
         m.feed = choices[k].feed;
         m.reachesFeed = timeAtFeed(planned[k].length, planned[k].speeds) > 0;
-        if (k == 0 && n.start - score.front().start >= halfMillisecond) {
+        if (k == 0) { // the silence before the first note, in whole dwell steps
             m.dwellBefore = grblDwellRequest(static_cast<int>(
-                std::max(1L, std::lround((n.start - score.front().start) / grblDwellStep))));
+                std::max(0L, std::lround((n.start - score.front().start) / grblDwellStep))));
         } else if (n.restBefore) {
             m.dwellBefore = grblDwellRequest(choices[k].dwellSteps);
             m.stopBefore = choices[k].dwellSteps == 0;
