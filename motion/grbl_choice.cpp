@@ -22,16 +22,6 @@ constexpr double restStretch = 0.035; ///< how far a note before a rest may be h
 constexpr int passes = 8;
 constexpr double restartDoubt = 0.00015; ///< how far a restart may be unsure, s
 
-Direction unitOf(const GrblNote& n) {
-    Direction unit{};
-    unit[n.axis] = n.sign;
-    return unit;
-}
-
-bool startsRun(const std::vector<GrblNote>& notes, std::size_t i) {
-    return i == 0 || notes[i].restBefore;
-}
-
 int onGrid(double seconds) {
     return static_cast<int>(std::clamp(std::round(seconds / grid), -1e6, 1e6));
 }

@@ -8,20 +8,6 @@
 
 namespace chimex {
 
-namespace {
-
-Direction unitOf(const GrblNote& n) {
-    Direction unit{};
-    unit[n.axis] = n.sign;
-    return unit;
-}
-
-bool startsRun(const std::vector<GrblNote>& notes, std::size_t i) {
-    return i == 0 || notes[i].restBefore;
-}
-
-} // namespace
-
 std::vector<GrblPlanned> planGrblTune(const std::vector<GrblNote>& notes,
                                       const std::vector<GrblChoice>& choices, const Controller& c) {
     std::vector<GrblPlanned> planned(notes.size());

@@ -3,6 +3,7 @@
 
 #include "controller.h"
 #include "grbl_steps.h"
+#include "junction.h"
 
 #include <cstddef>
 #include <vector>
@@ -22,6 +23,18 @@ struct GrblNote {
     double hold = 0;
     bool restBefore = false;
 };
+
+/// The note's unit direction.
+inline Direction unitOf(const GrblNote& n) {
+    Direction unit{};
+    unit[n.axis] = n.sign;
+    return unit;
+}
+
+/// Whether the note starts from rest: the first, or one after a stop.
+inline bool startsRun(const std::vector<GrblNote>& notes, std::size_t i) {
+    return i == 0 || notes[i].restBefore;
+}
 
 /// What is written for a note: its whole steps, its feed (within a hair of the score's), and the
 /// 50 ms dwell steps of the `G4` before it when the machine stops before it.
