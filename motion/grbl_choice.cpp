@@ -20,6 +20,7 @@ constexpr double legatoReach = 0.006; ///< lengths tried either side of the note
 constexpr double restReach = 0.03;    ///< before a rest, whose dwell comes in 50 ms steps
 constexpr double restStretch = 0.035; ///< how far a note before a rest may be held off its time
 constexpr int passes = 8;
+constexpr double goodEnough = 0.001;     ///< a worst onset error no further pass need better, s
 constexpr double restartDoubt = 0.00015; ///< how far a restart may be unsure, s
 
 int onGrid(double seconds) {
@@ -233,9 +234,8 @@ struct Cost {
 };
 
 /// One option a note by dynamic programming over the onset errors on the grid: the least worst
-/// error, then the least sum. Returns the options' indices (empty: none keeps within the span)
-/// and the worst error.
-std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options, int& worst) {
+/// error, then the least sum. Returns the options' indices (empty: a note without options).
+std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options) {
     constexpr int size = 2 * span + 1;
     const std::size_t count = options.size();
     std::vector<Cost> value(size), next(size);
@@ -287,7 +287,6 @@ std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options
         picks[i] = static_cast<std::size_t>(back[i][s].second);
         s = static_cast<std::size_t>(back[i][s].first);
     }
-    worst = best.worst;
     return picks;
 }
 
@@ -324,8 +323,7 @@ std::vector<GrblChoice> chooseGrblTiming(const std::vector<GrblNote>& notes, con
         for (std::size_t i = 0; i < notes.size(); ++i) {
             options.push_back(distinct(maker.optionsOf(i)));
         }
-        int predicted = 0;
-        const std::vector<std::size_t> picks = program(options, predicted);
+        const std::vector<std::size_t> picks = program(options);
         if (picks.empty()) {
             break;
         }
@@ -344,7 +342,7 @@ std::vector<GrblChoice> chooseGrblTiming(const std::vector<GrblNote>& notes, con
             bestWorst = worst;
             best = choices;
         }
-        if (worst <= predicted * grid + 0.0001 || stale == 2) {
+        if (worst <= goodEnough || stale == 2) {
             break;
         }
     }
