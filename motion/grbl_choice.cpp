@@ -233,59 +233,89 @@ struct Cost {
     bool operator<(const Cost& o) const { return worst != o.worst ? worst < o.worst : sum < o.sum; }
 };
 
-/// One option a note by dynamic programming over the onset errors on the grid: the least worst
-/// error, then the least sum. Returns the options' indices (empty: a note without options).
-std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options) {
+/// The stretch of notes one programme looks at, and the notes of it decided before the next.
+constexpr std::size_t window = 256;
+constexpr std::size_t decided = 192;
+
+/// Options picked for a stretch of notes, and after each the error's state and its cost.
+struct Stretch {
+    std::vector<std::size_t> picks;
+    std::vector<int> states;
+    std::vector<Cost> costs;
+};
+
+/// One option a note for notes `from` to `to` by dynamic programming over the onset errors on the
+/// grid, entered at `state` with `cost`: the least worst error, then the least sum; `closes`: the
+/// last is the tune's, whose last step's error counts too. Errors beyond the span are weighed in
+/// full but kept at its edge. Empty when a note has no options.
+Stretch programStretch(const std::vector<std::vector<Option>>& options, std::size_t from,
+                       std::size_t to, int state, Cost cost, bool closes) {
     constexpr int size = 2 * span + 1;
-    const std::size_t count = options.size();
-    std::vector<Cost> value(size), next(size);
-    value[span] = {0, 0};
-    std::vector<std::vector<std::pair<int, int>>> back(count);
-    Cost best;
-    std::pair<int, int> end{-1, -1};
-    for (std::size_t i = 0; i < count; ++i) {
-        const bool last = i + 1 == count;
-        std::fill(next.begin(), next.end(), Cost{});
-        if (!last) {
-            back[i].assign(size, {-1, -1});
-        }
+    std::vector<std::vector<Cost>> values(to - from, std::vector<Cost>(size));
+    std::vector<std::vector<std::pair<int, int>>> back(to - from);
+    std::vector<Cost> value(size);
+    value[static_cast<std::size_t>(state)] = cost;
+    for (std::size_t i = from; i < to; ++i) {
+        std::vector<Cost>& next = values[i - from];
+        back[i - from].assign(size, {-1, -1});
         for (int s = 0; s < size; ++s) {
-            if (value[s].worst == INT_MAX) {
+            if (value[static_cast<std::size_t>(s)].worst == INT_MAX) {
                 continue;
             }
+            const Cost& before = value[static_cast<std::size_t>(s)];
             for (std::size_t j = 0; j < options[i].size(); ++j) {
                 const Option& o = options[i][j];
                 const int here = s - span + o.pre;
-                const Cost base{std::max(value[s].worst, std::abs(here)),
-                                value[s].sum + std::abs(here)};
-                const int after = std::clamp(here, -span, span) + o.delta;
-                if (last) {
-                    const Cost total{std::max(base.worst, std::abs(after)),
-                                     base.sum + std::abs(after)};
-                    if (total < best) {
-                        best = total;
-                        end = {s, static_cast<int>(j)};
-                    }
-                    continue;
+                Cost base{std::max(before.worst, std::abs(here)), before.sum + std::abs(here)};
+                const int after = std::clamp(std::clamp(here, -span, span) + o.delta, -span, span);
+                if (closes && i + 1 == to) {
+                    base = {std::max(base.worst, std::abs(after)), base.sum + std::abs(after)};
                 }
-                // Errors beyond the span are weighed in full but kept at its edge.
-                const int at = std::clamp(after, -span, span) + span;
+                const auto at = static_cast<std::size_t>(after + span);
                 if (base < next[at]) {
                     next[at] = base;
-                    back[i][at] = {s, static_cast<int>(j)};
+                    back[i - from][at] = {s, static_cast<int>(j)};
                 }
             }
         }
-        std::swap(value, next);
+        value = next;
     }
-    if (end.first < 0) {
+    const auto best = std::min_element(value.begin(), value.end());
+    if (best->worst == INT_MAX) {
         return {};
     }
-    std::vector<std::size_t> picks(count);
-    picks[count - 1] = static_cast<std::size_t>(end.second);
-    for (std::size_t i = count - 1, s = static_cast<std::size_t>(end.first); i-- > 0;) {
-        picks[i] = static_cast<std::size_t>(back[i][s].second);
-        s = static_cast<std::size_t>(back[i][s].first);
+    Stretch out;
+    out.picks.resize(to - from);
+    out.states.resize(to - from);
+    out.costs.resize(to - from);
+    for (std::size_t k = to - from, at = static_cast<std::size_t>(best - value.begin()); k-- > 0;) {
+        out.states[k] = static_cast<int>(at);
+        out.costs[k] = values[k][at];
+        out.picks[k] = static_cast<std::size_t>(back[k][at].second);
+        at = static_cast<std::size_t>(back[k][at].first);
+    }
+    return out;
+}
+
+/// One option a note for the whole tune, a stretch at a time from the first note's onset, each
+/// stretch's last notes decided again with the next. Empty when a note has no options.
+std::vector<std::size_t> program(const std::vector<std::vector<Option>>& options) {
+    std::vector<std::size_t> picks;
+    int state = span;
+    Cost cost{0, 0};
+    for (std::size_t from = 0; from < options.size();) {
+        const std::size_t to = std::min(options.size(), from + window);
+        const bool closes = to == options.size();
+        const Stretch stretch = programStretch(options, from, to, state, cost, closes);
+        if (stretch.picks.empty()) {
+            return {};
+        }
+        const std::size_t keep = closes ? to - from : decided;
+        picks.insert(picks.end(), stretch.picks.begin(),
+                     stretch.picks.begin() + static_cast<std::ptrdiff_t>(keep));
+        state = stretch.states[keep - 1];
+        cost = stretch.costs[keep - 1];
+        from += keep;
     }
     return picks;
 }
