@@ -15,7 +15,7 @@ namespace {
 constexpr double grid = 0.00002;      ///< the onset errors weighed, s
 constexpr int span = 250;             ///< errors up to 5 ms either way
 constexpr double feedSpread = 0.0009; ///< feeds tried, either side: the pitch keeps within 0.1 %
-constexpr int feedSteps = 2;
+constexpr int feedSteps = 2;          ///< feeds tried on either side of the note's own
 constexpr double legatoReach = 0.006; ///< lengths tried either side of the note's, s
 constexpr double restReach = 0.03;    ///< before a rest, whose dwell comes in 50 ms steps
 constexpr double restStretch = 0.035; ///< how far a note before a rest may be held off its time
@@ -82,13 +82,14 @@ class OptionMaker {
             std::min(400L, std::lround((restNext ? restReach : legatoReach) / period) + 3);
         const long middle = stepsLasting(i, note.hold, last);
         std::vector<Option> options;
-        for (anyRestart_ = false; options.empty(); anyRestart_ = true) {
+        for (const bool any : {false, true}) {
+            anyRestart_ = any;
             for (const double feed : feedsOf(note)) {
                 for (long steps = std::max(1L, middle - reach); steps <= middle + reach; ++steps) {
                     add(i, {steps, feed, 0}, last, restNext, period, options);
                 }
             }
-            if (anyRestart_) {
+            if (!options.empty()) {
                 break;
             }
         }
@@ -200,7 +201,7 @@ class OptionMaker {
     const std::vector<GrblPlanned>& planned_;
     const Controller& c_;
     Neighbours near_;
-    bool anyRestart_ = false; ///< options before a rest kept however they restart
+    bool anyRestart_ = false; ///< options before a rest kept however far off and unsure
     double shiftFor_ = -1;
     double shift_ = 0;
 };
@@ -227,6 +228,7 @@ std::vector<Option> distinct(std::vector<Option> options) {
     return options;
 }
 
+/// The worst and the sum of the onset errors along a choice of options, in grid units.
 struct Cost {
     int worst = INT_MAX;
     long long sum = LLONG_MAX;
