@@ -142,6 +142,10 @@ void GcodeWriter::writeTimedDwell(double seconds) {
     writeDwell(seconds);
 }
 
+void GcodeWriter::writeStop() {
+    line("G4 P0");
+}
+
 // LinuxCNC's task wakes once a cycle to time a dwell, so a dwell ends up to two cycles late; its
 // motion runs every period. A move from rest so slow that it reaches its speed within a period
 // ends in the period that holds its end plus half a period: asked to last n - 1 periods, it ends in

@@ -61,6 +61,8 @@ class GcodeWriter {
     /// shows as under way, and so start the dwell during the move; exact path restated alone first
     /// makes the task hand that to its motion and wait for it, by which time the move shows.
     void writeTimedDwell(double seconds);
+    /// A stop without a dwell (`G4 P0`): the machine finishes its moves and goes on.
+    void writeStop();
     /// A rest of a tune timed against the score on `controller`, which also spends its stop delay
     /// there: `seconds` of dwell after the move that left the machine at `place` (nothing: no move
     /// yet). Where LinuxCNC's task cycle is known, the rest is timed by its motion instead, as

@@ -24,7 +24,8 @@ struct KlipperRule {
 /// moves, the period its moves are timed in (0: continuous), the decimals the positions it is
 /// given are written with (-1: exact), the feed a move at a speed is written with, as the
 /// controller reads it back (none: exactly that speed), and the cycle its task wakes in to time a
-/// dwell (LinuxCNC's; 0: not known, dwells taken as exact to the period).
+/// dwell (LinuxCNC's; 0: not known, dwells taken as exact to the period). `grblSteps`: it steps
+/// as GRBL 1.1 does (its segments, whole steps, dwells in 50 ms steps).
 struct Controller {
     std::array<double, 3> accel{};
     std::array<double, 3> stepsPerUnit{};
@@ -37,6 +38,7 @@ struct Controller {
     std::function<double(double)> feedAsWritten;
     double taskCycle = 0;
     KlipperRule klipper{};
+    bool grblSteps = false;
 };
 
 inline bool plansAsKlipper(const Controller& c) {

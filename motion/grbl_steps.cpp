@@ -211,6 +211,16 @@ double grblRestart(double stopDelay, int dwellSteps, double lastTick) {
     return stopDelay + std::max(dwellSteps, 0) * grblDwellStep + lastTick / 2;
 }
 
+double grblRestartOnTick(double stopDelay, int dwellSteps, double lastTick, double latency) {
+    const double wait = stopDelay + std::max(dwellSteps, 0) * grblDwellStep + latency;
+    return lastTick > 0 ? std::ceil(wait / lastTick) * lastTick : wait;
+}
+
+std::pair<double, double> grblRestartRange(double stopDelay, int dwellSteps, double lastTick) {
+    return {grblRestartOnTick(stopDelay, dwellSteps, lastTick, grblWakeLatency[0]),
+            grblRestartOnTick(stopDelay, dwellSteps, lastTick, grblWakeLatency[1])};
+}
+
 double grblDwell(double seconds) {
     if (!(seconds > 0) || !std::isfinite(seconds)) {
         return 0;

@@ -3,6 +3,7 @@
 
 #include "move_timing.h"
 
+#include <utility>
 #include <vector>
 
 namespace chimex {
@@ -44,6 +45,18 @@ std::vector<double> grblStepTimes(const GrblMove& move);
 /// dwell follows, and the stepper timer, still running at the stopped move's `lastTick`, starts
 /// the next move on its next tick: on average half a period later.
 double grblRestart(double stopDelay, int dwellSteps, double lastTick);
+
+/// Seconds from the end of a dwell to the stepper waking for the next move, as GRBL's main loop
+/// reads and plans the lines that waited (up to the next dwell): in simulation, between these.
+inline constexpr double grblWakeLatency[2] = {0, 0.00014};
+
+/// The same as grblRestart for a stepper whose timer kept counting at `lastTick` while it idled
+/// (as grbl-sim keeps it): the next move starts on the first tick after the stepper wakes,
+/// `latency` after the dwell.
+double grblRestartOnTick(double stopDelay, int dwellSteps, double lastTick, double latency);
+
+/// grblRestartOnTick over the latencies GRBL may take: the earliest and the latest.
+std::pair<double, double> grblRestartRange(double stopDelay, int dwellSteps, double lastTick);
 
 /// GRBL's dwell step: `G4 P` waits whole steps of 50 ms, rounded up.
 inline constexpr double grblDwellStep = 0.05;

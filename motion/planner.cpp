@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "planner.h"
 
+#include "grbl_steps.h"
 #include "klipper_planner.h"
 
 #include <algorithm>
@@ -114,7 +115,7 @@ void MotionPlanner::dwell(double seconds) {
     }
     Pending p;
     p.isDwell = true;
-    p.seconds = std::max(seconds, 0.0);
+    p.seconds = controller_.grblSteps ? grblDwell(seconds) : std::max(seconds, 0.0);
     pending_.push_back(p);
 }
 

@@ -64,7 +64,7 @@ class MotionPlanner {
     /// A move already along its unit direction, with its acceleration; false, and nothing given,
     /// for one Klipper skips.
     bool move(const PlannerMove& m);
-    /// A dwell of `seconds` (0: none, but still a stop).
+    /// A dwell of `seconds` (0: none, but still a stop); GRBL's in its whole dwell steps.
     void dwell(double seconds);
     /// A stop without a dwell: the last move given ends at rest. Also ends the file.
     void stop();

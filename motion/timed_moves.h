@@ -21,7 +21,8 @@ struct TimingNote {
 
 /// A note as the machine plays it: the coordinate its move ends at, the dwell before it (0: none),
 /// whether it reaches its feed, and as for a TimedSegment, whether it is silent, finds no room, is
-/// followed by the dwell that ends the tune, or starts off the score's time.
+/// followed by the dwell that ends the tune, or starts off the score's time. `feed`: the feed to
+/// write (0: the note's own); `stopBefore`: a stop without a dwell comes before it.
 struct TimedMove {
     double target = 0;
     double dwellBefore = 0;
@@ -30,6 +31,8 @@ struct TimedMove {
     bool noRoom = false;
     double dwellAfter = 0;
     double startsOff = 0;
+    double feed = 0;
+    bool stopBefore = false;
 };
 
 /// Times single-axis notes as `timeSegments` times segments: each note is one segment along its

@@ -72,8 +72,9 @@ TEST_F(CommandLine, NotesHeldForNoTimeRenderAFileThatChecksClean) {
     EXPECT_EQ(run({"check", path("part.txt")}), ExitStatus::Done) << out.str();
 }
 
-// GRBL's stop at a rest costs its $1, so the dwell is the gap less 25 ms; no dwell between legato
-// notes; a note from rest shorter than 2v/a (key 36 at 500 mm/s²: 52 ms) is named.
+// GRBL waits a dwell in whole 50 ms steps and its stop at a rest costs its $1: the dwell is the
+// gap in whole steps, the rest taken from the note before; no dwell between legato notes; a note
+// from rest shorter than 2v/a (key 36 at 500 mm/s²: 52 ms) is named.
 TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     write("score.txt", "0 0.5\n36 0.2 0.3\n12 0.4\n36 0.04 0.1\n");
     write("fast.ini", "MaxX = 400\nMaxY = 300\nMaxZ = 100\nMAxXYSpeed = 25\nMAxZSpeed = 15\n");
@@ -86,8 +87,8 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
                                      "without it (the first: note 4)"));
     const std::string gcode = test::readFile(path("song.nc"));
     EXPECT_THAT(gcode, HasSubstr("\r\nG4 P2\r\nG1 "));
-    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P0.275\r\nG1 "));
-    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P0.07"));
+    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P0.299\r\nG1 "));
+    EXPECT_THAT(gcode, HasSubstr("\r\nG4 P0.099\r\nG1 "));
     std::size_t dwells = 0;
     for (auto at = gcode.find("G4 P"); at != std::string::npos; at = gcode.find("G4 P", at + 1)) {
         ++dwells;
@@ -95,20 +96,21 @@ TEST_F(CommandLine, AccelTimesGrblNotesAndDwellsOnlyAtRests) {
     EXPECT_EQ(dwells, 3u);
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini")}), ExitStatus::Done)
         << out.str();
-    // check times it by GRBL's planner: the notes, the rests and the start pause, 3.54 s.
+    // check times it by GRBL's planner: the notes, the rests and the start pause, 3.54 s, and the
+    // first note's ramp up to its first step, which the score's time starts from.
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500"}),
               ExitStatus::Done);
-    EXPECT_THAT(out.str(), HasSubstr("running time 3.540 s"));
+    EXPECT_THAT(out.str(), HasSubstr("running time 3.546 s"));
     // $1=255 keeps GRBL's motors on: a stop costs nothing, so the dwells are the whole rests.
     EXPECT_EQ(run({"check", path("song.nc"), "--settings", path("fast.ini"), "--accel", "500",
                    "--step-idle-delay", "0.255"}),
               ExitStatus::Done);
-    EXPECT_THAT(out.str(), HasSubstr("running time 3.490 s"));
+    EXPECT_THAT(out.str(), HasSubstr("running time 3.496 s"));
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("kept.nc"), "--format", "gcode",
                    "--dialect", "grbl", "--unit", "mm", "--steps-per-unit", "80", "--accel", "500",
                    "--pause", "--settings", path("fast.ini"), "--step-idle-delay", "0.255"}),
               ExitStatus::Done);
-    EXPECT_THAT(test::readFile(path("kept.nc")), HasSubstr("\r\nG4 P0.3\r\nG1 "));
+    EXPECT_THAT(test::readFile(path("kept.nc")), HasSubstr("\r\nG4 P0.299\r\nG1 "));
     // LinuxCNC's task must see the move under way before it times the dwell after it.
     ASSERT_EQ(run({"render", path("score.txt"), "-o", path("song.ngc"), "--format", "gcode",
                    "--dialect", "linuxcnc", "--unit", "mm", "--steps-per-unit", "80", "--accel",
@@ -340,7 +342,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Whole steps of 0.16 mm: the last note ends early by what a dwell keeps.
         KeptTime{"WholeStepsEndOnTime",
                  "15 1.429\n",
-                 {"--dialect", "grbl", "--steps-per-unit", "6.25", "--accel", "50"},
+                 {"--dialect", "marlin", "--steps-per-unit", "6.25", "--accel", "50"},
                  ExitStatus::Done,
                  "1 notes placed",
                  "3.429"},
@@ -356,7 +358,7 @@ INSTANTIATE_TEST_SUITE_P(
                  ExitStatus::Done,
                  "4 notes too short to sound (no whole step in their time) keep their time as "
                  "rests (the first: note 1)",
-                 "2.504"},
+                 "2.508"}, // from the ramp before the note's first step, where its time starts
         KeptTime{
             "ChordsOfNoWholeStepAreRests",
             mostlyTooShort,

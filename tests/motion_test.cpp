@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "motion/grbl_exact.h"
 #include "motion/grbl_steps.h"
 #include "motion/junction.h"
 #include "motion/move_timing.h"
@@ -184,6 +185,92 @@ TEST(TimedMoves, GrblCarriesSpeedThroughCornersAndStopsAtRests) {
     EXPECT_NEAR(moves[2].target - moves[0].target, 10 * (0.5 - 10.0 / 500), 1e-9);
 }
 
+/// Replays timed notes as GRBL runs them (its planner, its step generation, its restarts after a
+/// dwell) and returns each note's first step, then the last note's last step, off the score's
+/// time from the first note's first step (seconds).
+std::vector<double> grblOffsets(const std::vector<TimingNote>& notes,
+                                const std::vector<TimedMove>& moves, const Controller& c) {
+    MotionPlanner planner(c);
+    Direction at{};
+    std::vector<double> lengths, dwells; // per move written; dwells before it (-1: none)
+    std::vector<long> steps;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const auto axis = static_cast<std::size_t>(notes[i].axis);
+        const bool rest = !lengths.empty() && (moves[i].dwellBefore > 0 || moves[i].stopBefore);
+        if (rest) {
+            planner.dwell(moves[i].dwellBefore);
+        }
+        Direction shift{};
+        shift[axis] = moves[i].target - at[axis];
+        at[axis] = moves[i].target;
+        planner.move(shift, moves[i].feed);
+        lengths.push_back(std::abs(shift[axis]));
+        steps.push_back(std::lround(lengths.back() * c.stepsPerUnit[axis]));
+        dwells.push_back(rest ? grblDwell(moves[i].dwellBefore) : -1);
+    }
+    planner.stop();
+    std::vector<double> onsets;
+    double clock = 0, lastTick = 0, lastStep = 0;
+    for (std::size_t k = 0; k < lengths.size();) {
+        const PlannedStep step = *planner.next();
+        if (!(step.speeds.feed > 0)) {
+            continue;
+        }
+        if (dwells[k] >= 0) {
+            const auto [early, late] = grblRestartRange(
+                c.stopDelay, static_cast<int>(std::lround(dwells[k] / grblDwellStep)), lastTick);
+            clock += (early + late) / 2;
+        }
+        const GrblMoveTiming t = grblMoveTiming({steps[k], lengths[k], step.speeds});
+        onsets.push_back(clock + t.firstStep);
+        lastStep = clock + t.lastStep;
+        clock += t.end;
+        lastTick = t.lastTick;
+        ++k;
+    }
+    std::vector<double> offsets;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        offsets.push_back(onsets[i] - onsets[0] - (notes[i].start - notes[0].start));
+    }
+    offsets.push_back(lastStep - onsets[0] - (notes.back().start + notes.back().hold));
+    return offsets;
+}
+
+// Twelve notes on the three axes, legato and with rests (the shortest 30 ms), at the lowest and
+// highest accelerations: every first step and the last step within 2 ms of the score by the model
+// of GRBL's steps, every feed within 0.1 % of its note's, every target on a whole step.
+TEST(GrblExact, EveryNoteStartsOnTheScoreAsGrblStepsIt) {
+    const double keys[] = {24, 31, 7, 36, 12, 19, 0, 28, 15, 33, 4, 22};
+    const double gaps[] = {0, 0, 0.12, 0, 0.03, 0.26, 0, 0, 0.07, 0, 0.4, 0};
+    for (const double accel : {50.0, 5000.0}) {
+        SCOPED_TRACE(accel);
+        Controller grbl;
+        grbl.accel = {accel, accel, accel};
+        grbl.stepsPerUnit = {80, 80, 80};
+        grbl.corner = {grblJunctionDeviation, grbl.accel};
+        grbl.stopDelay = 0.025;
+        grbl.grblSteps = true;
+        grbl.positionDecimals = 4;
+        std::vector<TimingNote> notes;
+        double clock = 0;
+        for (std::size_t i = 0; i < 12; ++i) {
+            const double feed = 130.8128 * std::pow(2, keys[i] / 12) / 80;
+            notes.push_back({static_cast<int>(i % 3), 1, feed, clock + gaps[i], 0.15 + 0.03 * i});
+            clock = notes.back().start + notes.back().hold;
+        }
+        const auto moves = timeGrblMoves(notes, grbl, {500, 500, 500}, {100, 100, 100});
+        ASSERT_TRUE(moves.has_value());
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            EXPECT_NEAR((*moves)[i].feed / notes[i].feed, 1, 0.001) << i;
+            EXPECT_DOUBLE_EQ(std::round((*moves)[i].target * 80), (*moves)[i].target * 80) << i;
+        }
+        const std::vector<double> offsets = grblOffsets(notes, *moves, grbl);
+        for (std::size_t i = 0; i < offsets.size(); ++i) {
+            EXPECT_LE(std::abs(offsets[i]), 0.002) << i;
+        }
+    }
+}
+
 TEST(TimedSegments, ChordsStartOnTheScoresClockAlongTheirDirections) {
     // A diagonal, a three-axis chord, a rest, a chord whose Y turns round at the 5 mm travel, a
     // still segment and one note: every segment ends on the score's clock in whole steps.
@@ -308,10 +395,12 @@ TEST(GrblSteps, EveryPulseAsGrblStepsIt) {
             const GrblMove move{std::lround(lengthOf(s.move) * row.stepsPerUnit), lengthOf(s.move),
                                 planned.speeds};
             const GrblMoveTiming timing = grblMoveTiming(move);
-            if (dwellSteps >= 0) { // the timer's phase: within half a period of the model's
+            if (dwellSteps >= 0) { // on the stopped move's tick, give or take the latency's
                 const double restart =
                     pulses[model.size()] + model.front() - start - timing.firstStep;
                 EXPECT_NEAR(restart, grblRestart(0.025, dwellSteps, lastTick), lastTick / 2);
+                const auto [early, late] = grblRestartRange(0.025, dwellSteps, lastTick);
+                EXPECT_NEAR(restart, (early + late) / 2, (late - early) / 2 + 1e-6);
                 start += restart;
                 dwellSteps = -1;
             }

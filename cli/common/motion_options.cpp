@@ -198,6 +198,7 @@ Controller controllerFor(const Acceleration& accel, const GcodeFormat& format) {
     case GcodeDialect::Grbl:
         c.stopDelay = accel.stepIdleDelay;
         c.lookAhead = grblLookAhead;
+        c.grblSteps = true;
         break;
     case GcodeDialect::Marlin:
         c.lookAhead = marlinLookAhead;

@@ -4,6 +4,7 @@
 #include "cli/common/motion_options.h"
 #include "files/failure.h"
 #include "machinefile/gcode_writer.h"
+#include "motion/grbl_exact.h"
 #include "partfile/number_forms.h"
 #include "partfile/part_file_reader.h"
 
@@ -31,7 +32,7 @@ std::array<double, headerItemCount> headerOf(const std::vector<TimingNote>& note
         header[2 * axis] = std::max(header[2 * axis], moves[i].target);
         header[2 * axis + 1] = std::min(header[2 * axis + 1], moves[i].target);
         double& fastest = header[axis == 2 ? 7 : 6];
-        fastest = std::max(fastest, notes[i].feed);
+        fastest = std::max(fastest, moves[i].feed > 0 ? moves[i].feed : notes[i].feed);
     }
     return header;
 }
@@ -41,7 +42,7 @@ std::array<double, headerItemCount> headerOf(const std::vector<TimingNote>& note
 TimedGcodeSpool::TimedGcodeSpool(const Controller& controller, const MachineLimits& limits,
                                  double startPause)
     : controller_(controller), travel_{limits.MaxX, limits.MaxY, limits.MaxZ},
-      startPause_(startPause) {}
+      fastest_{limits.MaxXYSpeed, limits.MaxXYSpeed, limits.MaxZSpeed}, startPause_(startPause) {}
 
 void TimedGcodeSpool::pause(float seconds) {
     addRest(seconds);
@@ -71,7 +72,10 @@ void TimedGcodeSpool::addNote(Axis axis, double target, double speed, double hol
 }
 
 TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& format) const {
-    const std::vector<TimedMove> moves = timeMoves(notes_, controller_, travel_);
+    std::optional<std::vector<TimedMove>> exact =
+        timeGrblMoves(notes_, controller_, travel_, fastest_);
+    const std::vector<TimedMove> moves =
+        exact ? std::move(*exact) : timeMoves(notes_, controller_, travel_);
     GcodeWriter writer(out, format);
     setTimedLimits(writer, controller_);
     writer.writeStart(headerOf(notes_, moves));
@@ -88,13 +92,16 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
         const auto axis = static_cast<std::size_t>(notes_[i].axis);
         if (move.dwellBefore > 0) {
             writer.writeTimedRest(move.dwellBefore, controller_, place);
+        } else if (move.stopBefore) {
+            writer.writeStop();
         }
         if (move.silence == Silence::None) {
             if (!(move.target > 0 && move.target < travel_[axis])) {
                 throw Failure("note " + std::to_string(i + 1) +
                               ": its timed move would leave the travel");
             }
-            writer.writeMove(static_cast<Axis>(axis), move.target, notes_[i].feed);
+            writer.writeMove(static_cast<Axis>(axis), move.target,
+                             move.feed > 0 ? move.feed : notes_[i].feed);
             place = RestPlace{static_cast<Axis>(axis), position[axis], move.target};
             position[axis] = move.target;
         }

@@ -67,6 +67,7 @@ class TimedGcodeSpool : public MoveSink {
   private:
     Controller controller_;
     std::array<double, 3> travel_;
+    std::array<double, 3> fastest_;
     double startPause_ = 0;
     std::vector<TimingNote> notes_;
     std::array<double, 3> position_{};
