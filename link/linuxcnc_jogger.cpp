@@ -7,7 +7,6 @@
 namespace chimex {
 namespace {
 
-constexpr std::array<char, 3> axisLetters{'X', 'Y', 'Z'};
 /// Polls in a row that must find the position unchanged before a stopped axis counts as still.
 constexpr int stillPolls = 2;
 
@@ -92,7 +91,7 @@ JogNews LinuxcncJogger::release() {
     return guarded([this, axis] {
         settling_ = axis;
         stillFor_ = 0;
-        session().jogStop(axisLetters[axis], replyDeadline());
+        session().jogStop(jogAxisLetters[axis], replyDeadline());
         return JogNews{};
     });
 }
@@ -110,7 +109,7 @@ JogNews LinuxcncJogger::guarded(const std::function<JogNews()>& work) {
             stillFor_ = 0;
             return guarded([&] {
                 try {
-                    session().jogStop(axisLetters[*axis], replyDeadline());
+                    session().jogStop(jogAxisLetters[*axis], replyDeadline());
                 } catch (const MachineStopped&) {
                     // Refused too: the jog runs to its target, a lease at most.
                 }
@@ -146,12 +145,10 @@ JogNews LinuxcncJogger::renew() {
         held_.reset();
         settling_ = axis; // it stops at its last target, inside the travel
         stillFor_ = 0;
-        return {JogNews::NoteEnded, std::string("The ") + axisLetters[axis] +
-                                        " axis has no more room this way: the note stopped at "
-                                        "the end of its travel."};
+        return noRoomNews(axis);
     }
     if (step.kind == JogStep::Jog) {
-        session().jogIncrement(axisLetters[axis], v, step.length, replyDeadline());
+        session().jogIncrement(jogAxisLetters[axis], v, step.length, replyDeadline());
         *queueEnd_ += step.length;
     }
     return {};
@@ -183,12 +180,12 @@ JogNews LinuxcncJogger::offline(const std::string& why) {
     held_.reset();
     try {
         if (axis) {
-            session().jogStop(axisLetters[*axis], replyDeadline());
+            session().jogStop(jogAxisLetters[*axis], replyDeadline());
         }
     } catch (const Failure&) {
         // The link is gone: what LinuxCNC holds (a lease at most) runs out on its own.
     }
-    return {JogNews::Offline, why + ". The program plays on without the machine."};
+    return offlineNews(why);
 }
 
 void LinuxcncJogger::stop() {
@@ -200,10 +197,10 @@ void LinuxcncJogger::stop() {
 
 std::string LinuxcncJogger::statusText() const {
     if (offline_) {
-        return name_ + ": not playing live (" + *offline_ + ")";
+        return offlineStatus(name_, *offline_);
     }
     if (held_) {
-        return name_ + ": jogging " + axisLetters[held_->axis];
+        return name_ + ": jogging " + jogAxisLetters[held_->axis];
     }
     return name_ + (settling_ ? ": stopping" : ": ready");
 }
