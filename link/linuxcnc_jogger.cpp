@@ -118,7 +118,11 @@ JogNews LinuxcncJogger::guarded(const std::function<JogNews()>& work) {
         }
         return ended;
     } catch (const LinkFailure& failure) {
-        return offline(failure.what());
+        // No stop is sent: waiting for its answer would hold the window as long again, and what
+        // LinuxCNC holds (a lease at most) runs out on its own.
+        offline_ = failure.what();
+        held_.reset();
+        return offlineNews(*offline_);
     }
 }
 
@@ -183,7 +187,7 @@ JogNews LinuxcncJogger::offline(const std::string& why) {
             session().jogStop(jogAxisLetters[*axis], replyDeadline());
         }
     } catch (const Failure&) {
-        // The link is gone: what LinuxCNC holds (a lease at most) runs out on its own.
+        // Not stopped: what LinuxCNC holds (a lease at most) runs out on its own.
     }
     return offlineNews(why);
 }
