@@ -148,7 +148,27 @@ TEST(LinuxcncLive, MeasuresPressToFirstStepAndReleaseToStandingStill) {
     std::printf("press to first step: p50 %.1f ms, p99 %.1f ms; release to standing still: p50 "
                 "%.1f ms, p99 %.1f ms (20 mm/s at 500 mm/s^2: 40 ms of ramp)\n",
                 percentile(starts, 0.5), percentile(starts, 0.99), percentile(stops, 0.5),
-                percentile(stops, 0.99));
+                percentile(stops, 0.99)); // Legato: the next note pressed at the release, back the
+                                          // other way, starts once X stands.
+    std::vector<double> legato;
+    live.jogger.press({0, 1, 20});
+    for (int i = 0; i < 10; ++i) {
+        live.run(0.1);
+        const int back = i % 2 ? 1 : -1;
+        double extreme = live.at(0);
+        live.jogger.release();
+        const auto pressed = Clock::now();
+        live.jogger.press({0, back, 20});
+        for (double x = extreme; back * (x - extreme) <= 0; x = live.at(0)) {
+            extreme = back > 0 ? std::min(extreme, x) : std::max(extreme, x);
+            live.tickWhenDue();
+        }
+        legato.push_back(millisecondsSince(pressed));
+    }
+    live.jogger.release();
+    live.settle();
+    std::printf("legato, the next note back the other way: first step p50 %.1f ms, max %.1f ms\n",
+                percentile(legato, 0.5), percentile(legato, 1));
 }
 
 TEST(LinuxcncLive, ANoteTowardsTheTravelsEndStopsInsideIt) {
