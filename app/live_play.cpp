@@ -3,6 +3,7 @@
 
 #include "core/note_capture.h"
 #include "link/grbl_jogger.h"
+#include "link/linuxcnc_jogger.h"
 
 namespace chimex {
 namespace {
@@ -11,8 +12,30 @@ constexpr const char* caption = "Chimex";
 /// How long the machine may take to answer the checks before the window opens.
 constexpr std::chrono::seconds startLimit{5};
 
-std::unique_ptr<LiveJogger> joggerFor(const LinkAddress& address, MachineLink& link) {
-    return std::make_unique<GrblJogger>(link, endpointName(address.endpoint));
+/// LinuxCNC's INI: linuxcncrsh cannot tell the travel, so live play needs it given.
+MachineSettings linuxcncIni(const std::optional<std::filesystem::path>& machineFile) {
+    if (!machineFile) {
+        throw LiveRefusal("Live play on LinuxCNC needs the machine's INI as well, for its travel "
+                          "(linuxcncrsh cannot tell it): give it as a second --machine, as in "
+                          "chimex --machine linuxcnc:localhost --machine /path/to/machine.ini");
+    }
+    MachineSettings ini = readMachineFile(*machineFile);
+    if (ini.controller != GcodeDialect::LinuxCnc) {
+        throw LiveRefusal("--machine " + machineFile->string() + " is " +
+                          std::string(dialectName(ini.controller)) +
+                          "'s settings, not a LinuxCNC INI: give the INI LinuxCNC runs with.");
+    }
+    return ini;
+}
+
+/// `ini`: LinuxCNC's, read before the link is opened.
+std::unique_ptr<LiveJogger> joggerFor(const LinkAddress& address, MachineLink& link,
+                                      const std::optional<MachineSettings>& ini) {
+    const std::string name = endpointName(address.endpoint);
+    if (address.controller == GcodeDialect::LinuxCnc) {
+        return std::make_unique<LinuxcncJogger>(link, name, *ini);
+    }
+    return std::make_unique<GrblJogger>(link, name);
 }
 
 /// A note's speed on X, Y and Z; 0 keeps it off an axis, as the note planner keeps notes off Z.
@@ -27,10 +50,8 @@ std::array<double, 3> noteSpeeds(const ProgramState& state, int keyIndex) {
 std::string liveRefusal(const LinkAddress& address) {
     switch (address.controller) {
     case GcodeDialect::Grbl:
-        return {};
     case GcodeDialect::LinuxCnc:
-        return "Live play on LinuxCNC is not in this version yet: the program plays offline. "
-               "Render the tune to G-code with chimex-cli and run it on the machine instead.";
+        return {};
     default:
         return std::string(dialectName(address.controller)) +
                " cannot stop a move at once without losing its position: live play needs GRBL "
@@ -39,14 +60,19 @@ std::string liveRefusal(const LinkAddress& address) {
 }
 
 std::unique_ptr<LivePlay> LivePlay::start(const LinkAddress& address, MachineLinks& links,
-                                          const ProgramState& state, Dialogs& dialogs) {
+                                          const ProgramState& state, Dialogs& dialogs,
+                                          const std::optional<std::filesystem::path>& machineFile) {
     if (const std::string refusal = liveRefusal(address); !refusal.empty()) {
         dialogs.messageBox(refusal, caption, MessageStyle::Ok);
         return nullptr;
     }
     try {
+        std::optional<MachineSettings> ini;
+        if (address.controller == GcodeDialect::LinuxCnc) {
+            ini = linuxcncIni(machineFile);
+        }
         auto link = links.open(address.endpoint);
-        auto jogger = joggerFor(address, *link);
+        auto jogger = joggerFor(address, *link, ini);
         jogger->start({state.MaxX, state.MaxY, state.MaxZ}, link->now() + startLimit);
         return std::unique_ptr<LivePlay>(
             new LivePlay(std::move(link), std::move(jogger), state, dialogs));

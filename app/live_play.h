@@ -9,7 +9,9 @@
 #include <QObject>
 #include <QTimer>
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace chimex {
 
@@ -25,8 +27,10 @@ class LivePlay : public QObject {
   public:
     /// Opens `address` and checks that the machine can be played live. When it cannot, a message
     /// box says why and how to fix it, and nothing is returned: the program plays offline.
-    static std::unique_ptr<LivePlay> start(const LinkAddress& address, MachineLinks& links,
-                                           const ProgramState& state, Dialogs& dialogs);
+    /// `machineFile` holds what the link cannot tell: LinuxCNC's INI, its travel and speeds.
+    static std::unique_ptr<LivePlay>
+    start(const LinkAddress& address, MachineLinks& links, const ProgramState& state,
+          Dialogs& dialogs, const std::optional<std::filesystem::path>& machineFile = {});
     ~LivePlay() override;
 
     /// Key `keyIndex` is pressed: the machine jogs at its speed, where there is most room.

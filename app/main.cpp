@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     }
     if (options.machine) {
         chimex::QtMachineLinks links;
-        live = chimex::LivePlay::start(*options.machine, links, state, platform.seams().dialogs);
+        live = chimex::LivePlay::start(*options.machine, links, state, platform.seams().dialogs,
+                                       options.machineFile);
     }
     window.setLivePlay(live.get());
     // A logout, a closed terminal or Ctrl+C ends playing as "Finished" does.

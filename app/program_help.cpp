@@ -12,7 +12,7 @@ namespace chimex {
 namespace {
 
 constexpr const char* usage =
-    R"(Usage: chimex [--midi-in NAME] [--machine LINK] | --list-midi | --version | --help
+    R"(Usage: chimex [--midi-in NAME] [--machine LINK [--machine INI]] | --list-midi | --version | --help
 
 Chimex Vedadazu: play a tune on a 37-key on-screen piano keyboard and get it back as a part file
 for a Gantrix CNC router. The program asks for the tune file's name (a .gxp part file), then shows
@@ -28,8 +28,10 @@ also written beside it as a MIDI file of the same name ending in .mid.
 
 Options:
   --midi-in NAME  take MIDI notes only from the sources whose name contains NAME
-  --machine LINK  play a GRBL machine live while keys are held (grbl:/dev/ttyUSB0[:115200]);
-                  it must be homed and idle, with soft limits on, or the program plays offline
+  --machine LINK  play a GRBL machine live while keys are held (grbl:/dev/ttyUSB0[:115200]),
+                  or LinuxCNC through linuxcncrsh (linuxcnc:HOST[:5007]) with its INI given as
+                  a second --machine /path/to/machine.ini (for the travel); the machine must be
+                  homed and idle, with soft limits on, or the program plays offline
   --list-midi     print the MIDI sources present and end
   --version       print the version and end
   -h, --help      show this help and the files this copy uses

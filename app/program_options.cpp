@@ -54,7 +54,19 @@ std::optional<std::string> valueOf(std::string_view name, int argc, const char* 
     return std::string(argv[++i]);
 }
 
+/// `--machine` is given once with a link, and once more with a settings file beside it.
 void readMachine(const std::string& text, ProgramOptions& options) {
+    const bool link = namesLink(text) || text.starts_with("klipper:");
+    if (link ? options.machine.has_value() : options.machineFile.has_value()) {
+        options.problem = "--machine is given twice with a " +
+                          std::string(link ? "link" : "settings file") +
+                          ": give one link, and beside it at most one settings file";
+        return;
+    }
+    if (!link) {
+        options.machineFile = text;
+        return;
+    }
     // Klipper has no link, but is named, so that live play can say why it refuses it.
     if (text.starts_with("klipper:")) {
         options.machine = LinkAddress{GcodeDialect::Klipper, SerialPortAddress{text.substr(8)}};
@@ -64,6 +76,19 @@ void readMachine(const std::string& text, ProgramOptions& options) {
         options.machine = parseLinkAddress(text);
     } catch (const Failure& failure) {
         options.problem = "--machine: " + std::string(failure.what());
+    }
+}
+
+/// A settings file alone has no machine to play: what was meant is most likely a link.
+void checkMachine(ProgramOptions& options) {
+    if (options.machineFile && !options.machine && !options.problem) {
+        try {
+            parseLinkAddress(options.machineFile->string());
+        } catch (const Failure& failure) {
+            options.problem = "--machine: " + std::string(failure.what()) +
+                              " (a settings file is taken only beside a link, such as "
+                              "--machine linuxcnc:localhost --machine machine.ini)";
+        }
     }
 }
 
@@ -91,6 +116,7 @@ ProgramOptions readProgramOptions(int argc, const char* const* argv) {
             return options;
         }
     }
+    checkMachine(options);
     return options;
 }
 

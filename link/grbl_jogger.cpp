@@ -14,7 +14,6 @@ namespace {
 
 constexpr std::array<const char*, 9> stateNames{"Idle", "Run",   "Hold", "Jog",  "Alarm",
                                                 "Door", "Check", "Home", "Sleep"};
-constexpr std::array<char, 3> axisLetters{'X', 'Y', 'Z'};
 /// The status reports that may pass before GRBL sends its work offset (WCO) again.
 constexpr int reportsUntilOffset = 35;
 
@@ -31,7 +30,8 @@ std::optional<double> settingIn(const std::vector<std::string>& lines, int numbe
 
 std::string jogLine(std::size_t axis, double target, double speed) {
     char line[96];
-    std::snprintf(line, sizeof line, "$J=G21G53%c%.3fF%.3f", axisLetters[axis], target, speed * 60);
+    std::snprintf(line, sizeof line, "$J=G21G53%c%.3fF%.3f", jogAxisLetters[axis], target,
+                  speed * 60);
     return line;
 }
 
@@ -178,9 +178,7 @@ JogNews GrblJogger::renew() {
     const JogStep step = nextJog(axes_[axis], *held_, *queueEnd_, queued());
     if (step.kind == JogStep::NoRoom) {
         held_.reset();
-        return {JogNews::NoteEnded, std::string("The ") + axisLetters[axis] +
-                                        " axis has no more room this way: the note stopped at "
-                                        "the end of its travel."};
+        return noRoomNews(axis);
     }
     if (step.kind == JogStep::Jog) {
         const double target = std::round((*queueEnd_ + step.length) * 1000) / 1000;
@@ -256,7 +254,7 @@ JogNews GrblJogger::offline(const std::string& why) {
     } catch (const LinkFailure&) {
         // The link is gone: what GRBL holds (a lease at most) runs out on its own.
     }
-    return {JogNews::Offline, why + ". The program plays on without the machine."};
+    return offlineNews(why);
 }
 
 void GrblJogger::stop() {
@@ -268,7 +266,7 @@ void GrblJogger::stop() {
 
 std::string GrblJogger::statusText() const {
     if (offline_) {
-        return name_ + ": not playing live (" + *offline_ + ")";
+        return offlineStatus(name_, *offline_);
     }
     const auto& status = session_.lastStatus();
     return name_ + ": " + (status ? stateNames[std::size_t(status->state)] : "connecting");

@@ -25,6 +25,26 @@ struct JogNews {
     std::string message;
 };
 
+/// X, Y, Z: the letters jogs and messages name the axes by.
+inline constexpr std::array<char, 3> jogAxisLetters{'X', 'Y', 'Z'};
+
+/// A held note that reached the end of its axis's room, short of the travel's end.
+inline JogNews noRoomNews(std::size_t axis) {
+    return {JogNews::NoteEnded, std::string("The ") + jogAxisLetters[axis] +
+                                    " axis has no more room this way: the note stopped at the "
+                                    "end of its travel."};
+}
+
+/// Live play has ended for `why`; the tune goes on.
+inline JogNews offlineNews(const std::string& why) {
+    return {JogNews::Offline, why + ". The program plays on without the machine."};
+}
+
+/// The status of a jogger named `name` that ended live play for `why`.
+inline std::string offlineStatus(const std::string& name, const std::string& why) {
+    return name + ": not playing live (" + why + ")";
+}
+
 /// Plays a machine's controller live, one held note at a time, in short leases of motion that a
 /// held key renews: whatever goes wrong, at most a lease's worth runs on. Driven from one thread:
 /// press and release at once from the key's event, tick every 10 to 20 ms.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The LinuxCNC session and player on a scripted link, with linuxcncrsh's replies as it writes
 // them (echoes, LF CR after a set): refusals, lost links and replies not understood.
+#include "link/linuxcnc_jogger.h"
 #include "link/linuxcnc_player.h"
 #include "platform/fake/fake_machine_link.h"
 
@@ -140,6 +141,61 @@ TEST(LinuxcncPlayer, RefusesAMachineNotReadyAndAbortsAtLinuxcncsError) {
         "LinuxCNC stopped the program: Linear move on line 3 would exceed X's positive limit");
     EXPECT_TRUE(link.written.ends_with("get error\r\nset abort\r\n")) << link.written;
     EXPECT_TRUE(link.replies.empty());
+}
+
+/// An INI's axes: X to Z from -1 to 1000 mm at 100 mm/s and 500 mm/s².
+MachineSettings millIni() {
+    MachineSettings ini;
+    ini.controller = GcodeDialect::LinuxCnc;
+    ini.unit = LengthUnit::Millimetre;
+    for (auto& axis : ini.axes) {
+        axis = {std::nullopt, 100.0, 500.0, -1.0, 1000.0};
+    }
+    return ini;
+}
+
+TEST(LinuxcncJogger, RefusesAnIniItCannotPlayAndEndsANoteOrLivePlayWhenLinuxcncDoes) {
+    FakeMachineLink link;
+    MachineSettings inches = millIni();
+    inches.unit = LengthUnit::Inch;
+    MachineSettings noTravel = millIni();
+    for (auto& axis : noTravel.axes) {
+        axis.travelMax.reset();
+    }
+    for (const auto& [ini, refusal] : {std::pair{inches, "works in inches"},
+                                       std::pair{noTravel, "has no axis live play may move"}}) {
+        LinuxcncJogger jogger(link, "mill:5007", ini);
+        std::string told;
+        try {
+            jogger.start({300, 300, 300}, soon(link));
+        } catch (const LiveRefusal& failure) {
+            told = failure.what();
+        }
+        EXPECT_NE(told.find(refusal), std::string::npos) << told;
+    }
+    EXPECT_EQ(link.written, ""); // refused before asking the machine
+
+    link.replies.assign(handshake.begin(), handshake.end());
+    link.replies.insert(link.replies.end(),
+                        {"ESTOP OFF\r\n", "MACHINE ON\r\n", "JOINT_HOMED YES YES YES NO NO NO\r\n",
+                         "PROGRAM_STATUS IDLE\r\n", "SET MODE ACK\n\r", "MODE MANUAL\r\n",
+                         "ABS_ACT_POS 0.0 0.0 0.0\r\n", "SET JOG_INCR ACK\n\r",
+                         "ABS_ACT_POS 1.2 0.0 0.0\r\n", "SET JOG_INCR NAK\n\r",
+                         "ERROR jog refused\r\n", "SET JOG_STOP ACK\n\r"});
+    LinuxcncJogger jogger(link, "mill:5007", millIni());
+    jogger.start({300, 300, 300}, soon(link));
+    link.written.clear();
+    EXPECT_EQ(jogger.press({0, 1, 20}).kind, JogNews::None); // a lease: 100 ms at 20 mm/s
+    EXPECT_EQ(link.written, "set jog_incr X 1200.000000 2.000000\r\n");
+    const JogNews refused = jogger.tick(); // 0.8 mm queued: renewed, and refused
+    EXPECT_EQ(refused.message,
+              "The note stopped: LinuxCNC refused \"set jog_incr X 1200.000000 1.200000\": jog "
+              "refused");
+    EXPECT_TRUE(link.written.ends_with("set jog_stop X\r\n"));
+    link.silent = true;
+    const LinkTime before = link.time;
+    EXPECT_EQ(jogger.tick().kind, JogNews::Offline);
+    EXPECT_EQ(link.time - before, LinuxcncJogger::replyWithin);
 }
 
 } // namespace

@@ -538,7 +538,11 @@ class MainWindowTest : public QObject {
             QVERIFY(platform_->messages.back().prompt.starts_with(
                 std::string(dialectName(printer)) + " cannot stop a move"));
         }
-        QCOMPARE(links.opened.size(), 2u); // the GRBL twice, never a printer
+        const LinkAddress linuxcnc{GcodeDialect::LinuxCnc, TcpAddress{"mill", 5007}};
+        QVERIFY(!LivePlay::start(linuxcnc, links, *state_, platform_->seams().dialogs));
+        QVERIFY(platform_->messages.back().prompt.starts_with(
+            "Live play on LinuxCNC needs the machine's INI as well"));
+        QCOMPARE(links.opened.size(), 2u); // the GRBL twice, never a printer nor LinuxCNC
     }
 
     void aPressWhoseReleaseOfTheHeldKeyEndsTheRunDoesNothingMore() {

@@ -70,4 +70,5 @@ for _ in $(seq 300); do
     kill -0 "$sim" 2>/dev/null || { echo "LinuxCNC did not start:"; tail -n 30 "$work/log"; exit 1; }
     sleep 0.1
 done
-CHIMEX_LINUXCNCRSH_PORT=$port CHIMEX_SIM_FOLDER=$work/programs "$test_binary"
+CHIMEX_LINUXCNCRSH_PORT=$port CHIMEX_SIM_FOLDER=$work/programs CHIMEX_SIM_INI=$work/machine.ini \
+    "$test_binary"

@@ -5,6 +5,7 @@
 // in order: the first switches the machine on and homes it.
 #include "link/linuxcnc_player.h"
 #include "platform/link/qt_machine_links.h"
+#include "sim_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +16,6 @@
 
 namespace chimex {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-LinkTime in(double seconds) {
-    return Clock::now() +
-           std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
 
 /// A program in the simulation's folder: its absolute path and its lines.
 struct Program {
@@ -45,8 +34,7 @@ Program writeProgram(const std::string& name, const std::vector<std::string>& li
 
 struct Connected {
     QtMachineLinks links;
-    std::unique_ptr<MachineLink> link = links.open(
-        TcpAddress{"127.0.0.1", std::atoi(environment("CHIMEX_LINUXCNCRSH_PORT").c_str())});
+    std::unique_ptr<MachineLink> link = links.open(simulationAddress());
     LinuxcncPlayer player;
 
     explicit Connected(std::string programPath = {}) : player(*link, options(programPath)) {}
