@@ -152,8 +152,6 @@ bool GrblPlayer::atPause() const {
 
 bool GrblPlayer::resumeFromPause(const std::vector<std::string>& lines, PlayWatcher& watcher) {
     const std::size_t pause = oldestUnanswered()->index;
-    finished_ = std::max(finished_, pause);
-    watcher.progress(finished_);
     const bool resume = watcher.paused(pauseText(lines, pause));
     session_.watchStatus(statusEvery, statusSilence); // no report was asked for meanwhile
     if (!resume || watcher.stopAsked()) {

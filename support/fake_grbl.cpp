@@ -169,6 +169,7 @@ std::string FakeGrbl::system(const std::string& text) {
     }
     if (text == "$$") {
         const auto& m = machine_;
+        say("$1=" + std::to_string(m.stepIdleDelay));
         say("$10=" + std::to_string(m.statusMask));
         say("$20=" + std::to_string(int(m.softLimits)));
         say("$22=" + std::to_string(int(m.homing)));

@@ -9,7 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <iostream>
 #include <sstream>
+#include <utility>
 
 namespace chimex {
 namespace {
@@ -166,6 +169,111 @@ TEST_F(Play, NeedsALinkAndAControllerItCanPlayOn) {
     links.refusal = "there is no such device";
     EXPECT_EQ(run({"check", path("x.nc"), "--machine", link}), ExitStatus::LinkLost);
     EXPECT_THAT(err.str(), HasSubstr("cannot open /dev/ttyFAKE: there is no such device"));
+}
+
+/// Runs the fake GRBL a millisecond at a time and notes when the machine reaches each of
+/// `targets` (machine coordinates) in turn: the ends of the notes.
+class Arrivals : public LinkPeer {
+  public:
+    Arrivals(FakeGrbl& grbl, std::vector<std::array<double, 3>> targets, LinkTime start)
+        : grbl_(grbl), targets_(std::move(targets)), now_(start) {}
+    void receive(std::string_view bytes, LinkTime time) override {
+        pending_ += runUntil(time);
+        grbl_.receive(bytes, time);
+    }
+    std::string runUntil(LinkTime time) override {
+        std::string said = std::exchange(pending_, {});
+        for (; now_ + std::chrono::milliseconds(1) <= time; now_ += std::chrono::milliseconds(1)) {
+            said += grbl_.runUntil(now_ + std::chrono::milliseconds(1));
+            const auto at = grbl_.position();
+            if (times.size() < targets_.size() &&
+                std::abs(at[0] - targets_[times.size()][0]) +
+                        std::abs(at[1] - targets_[times.size()][1]) +
+                        std::abs(at[2] - targets_[times.size()][2]) <
+                    0.011) { // a millisecond's travel at 11 mm/s
+                times.push_back(now_ + std::chrono::milliseconds(1));
+            }
+        }
+        return said + grbl_.runUntil(time);
+    }
+    std::optional<LinkTime> nextChange() const override {
+        return pending_.empty() ? grbl_.nextChange() : std::optional(now_);
+    }
+
+    std::vector<LinkTime> times;
+
+  private:
+    FakeGrbl& grbl_;
+    std::vector<std::array<double, 3>> targets_;
+    LinkTime now_;
+    std::string pending_; ///< said before bytes were received, not yet read
+};
+
+/// The machine positions the program's notes (G1 lines) end at.
+std::vector<std::array<double, 3>> noteEnds(const std::string& program,
+                                            const std::array<double, 3>& workOffset) {
+    std::vector<std::array<double, 3>> ends;
+    std::array<double, 3> at = workOffset;
+    std::istringstream lines(program);
+    for (std::string line; std::getline(lines, line);) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const auto word = line.find(char('X' + axis));
+            if (line.starts_with("G") && word != std::string::npos) {
+                at[std::size_t(axis)] =
+                    std::stod(line.substr(word + 1)) + workOffset[std::size_t(axis)];
+            }
+        }
+        if (line.starts_with("G1 ")) {
+            ends.push_back(at);
+        }
+    }
+    return ends;
+}
+
+/// The score's own note ends, in seconds from its first note's end.
+std::vector<double> scoreEnds(const std::string& score) {
+    std::vector<double> ends;
+    double clock = 0;
+    std::istringstream lines(score);
+    for (double key, hold, gap; lines >> key >> hold >> gap;) {
+        clock += gap + hold;
+        ends.push_back(clock);
+    }
+    for (double& end : ends) {
+        end -= ends.front();
+    }
+    return ends;
+}
+
+TEST_F(Play, NotesEndOnTheScoresTimeAndThePlannerNeverRunsDry) {
+    std::string score;
+    for (int i = 0; i < 40; ++i) {
+        score += std::to_string(10 + (i * 7) % 20) + " " + std::to_string(0.15 + (i % 5) * 0.1) +
+                 " " + (i % 4 == 3 ? "0.2" : "0") + "\n";
+    }
+    test::writeFile(path("timed.txt"), score);
+    test::writeFile(path("limits.ini"),
+                    "MaxX = 250\nMaxY = 150\nMaxZ = 60\nMAxXYSpeed = 40\nMAxZSpeed = 8\n");
+    const FakeGrblMachine machine = playingMachine();
+    plug(machine);
+    ASSERT_EQ(run({"render", path("timed.txt"), "-o", path("timed.nc"), "--machine", link,
+                   "--steps-per-unit", "80", "--pause", "--settings", path("limits.ini")}),
+              ExitStatus::Done)
+        << err.str();
+    const std::string program = test::readFile(path("timed.nc"));
+    Arrivals arrivals(*grbl, noteEnds(program, machine.workOffset), links.link.time);
+    links.link.peer = &arrivals;
+    ASSERT_EQ(play(path("timed.nc"), {"--yes"}), ExitStatus::Done) << out.str() << err.str();
+    EXPECT_THAT(err.str(), HasSubstr("never ran dry"));
+    const std::vector<double> expected = scoreEnds(score);
+    ASSERT_EQ(arrivals.times.size(), expected.size());
+    double worst = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const double measured =
+            std::chrono::duration<double>(arrivals.times[i] - arrivals.times[0]).count();
+        worst = std::max(worst, std::abs(measured - expected[i]));
+    }
+    std::cout << "note ends against the score: worst " << worst * 1000 << " ms; " << err.str();
 }
 
 /// A refused line stops the player naming the program's line; stop() then resets GRBL.
