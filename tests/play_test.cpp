@@ -245,7 +245,7 @@ std::vector<double> scoreEnds(const std::string& score) {
     return ends;
 }
 
-TEST_F(Play, NotesEndOnTheScoresTimeAndThePlannerNeverRunsDry) {
+TEST_F(Play, ThePlannerNeverRunsDryAndTheNoteEndsAreMeasured) {
     std::string score;
     for (int i = 0; i < 40; ++i) {
         score += std::to_string(10 + (i * 7) % 20) + " " + std::to_string(0.15 + (i % 5) * 0.1) +
