@@ -273,6 +273,8 @@ TEST_F(Play, ThePlannerNeverRunsDryAndTheNoteEndsAreMeasured) {
             std::chrono::duration<double>(arrivals.times[i] - arrivals.times[0]).count();
         worst = std::max(worst, std::abs(measured - expected[i]));
     }
+    // Printed, not asserted: the fake stops at every corner where GRBL's planner blends through
+    // its junctions, as the file is timed for, so its notes drift from the score's time.
     std::cout << "note ends against the score: worst " << worst * 1000 << " ms; " << err.str();
 }
 
