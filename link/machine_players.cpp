@@ -6,12 +6,19 @@
 namespace chimex {
 
 std::unique_ptr<MachinePlayer> playerFor(GcodeDialect controller, MachineLink& link) {
-    switch (controller) {
-    case GcodeDialect::Grbl:
+    if (controller == GcodeDialect::Grbl) {
         return std::make_unique<GrblPlayer>(link);
-    default:
-        return nullptr;
     }
+    return nullptr;
+}
+
+bool playerBuiltFor(GcodeDialect controller) {
+    struct NoLink : MachineLink {
+        void write(std::string_view) override {}
+        std::string read(LinkTime) override { return {}; }
+        LinkTime now() override { return {}; }
+    } none;
+    return playerFor(controller, none) != nullptr;
 }
 
 } // namespace chimex

@@ -12,4 +12,7 @@ namespace chimex {
 /// is not built yet.
 std::unique_ptr<MachinePlayer> playerFor(GcodeDialect controller, MachineLink& link);
 
+/// Whether playerFor gives a player for `controller`, asked before its link is opened.
+bool playerBuiltFor(GcodeDialect controller);
+
 } // namespace chimex

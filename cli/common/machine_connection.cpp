@@ -20,13 +20,13 @@ MachineConnection connectMachine(const std::string& text, MachineLinks* links) {
         throw UsageError("--machine " + text +
                          ": this chimex-cli was built without links to machines");
     }
-    machine.link = links->open(machine.address.endpoint);
-    machine.player = playerFor(machine.address.controller, *machine.link);
-    if (!machine.player) {
+    if (!playerBuiltFor(machine.address.controller)) {
         throw UsageError("--machine " + text + ": playing on " +
                          std::string(dialectName(machine.address.controller)) +
                          " is not built yet (its settings can be given as a file)");
     }
+    machine.link = links->open(machine.address.endpoint);
+    machine.player = playerFor(machine.address.controller, *machine.link);
     const std::string report = machine.player->start(machine.link->now() + machineAnswerLimit);
     if (report.empty()) {
         throw UsageError("--machine " + text +
