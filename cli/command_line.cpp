@@ -7,11 +7,14 @@
 #include "cli/convert/convert_command.h"
 #include "cli/finish/finish_command.h"
 #include "cli/listen/listen_command.h"
+#include "cli/play/play_command.h"
 #include "cli/preview/preview_command.h"
 #include "cli/render/render_command.h"
 #include "core/program_state.h"
 #include "files/atomic_output_file.h"
 #include "files/failure.h"
+#include "link/machine_stopped.h"
+#include "platform/machine_link.h"
 #include "platform/program_folders.h"
 #include "settings/settings_view.h"
 
@@ -23,10 +26,10 @@ namespace chimex {
 namespace {
 
 /// The commands in the order --help shows them.
-const std::array<Command, 6>& commands() {
-    static const std::array<Command, 6> table = {renderCommand(), convertCommand(),
-                                                 checkCommand(),  previewCommand(),
-                                                 listenCommand(), finishCommand()};
+const std::array<Command, 7>& commands() {
+    static const std::array<Command, 7> table = {
+        renderCommand(), convertCommand(), checkCommand(), previewCommand(),
+        listenCommand(), finishCommand(),  playCommand()};
     return table;
 }
 
@@ -46,6 +49,9 @@ constexpr std::string_view helpExit = R"(Exit status:
      was written
   5  the output cannot be written (or a sound would be too long for a WAV file), or another
      failure; nothing was written
+  6  play, or --machine LINK: the machine refused a line, raised an alarm, is not ready (in
+     alarm, busy) or was stopped (Ctrl+C, a signal, not resumed at the file's stop)
+  7  play, or --machine LINK: the link to the machine cannot be opened or was lost
 )";
 
 ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
@@ -69,9 +75,9 @@ ExitStatus dispatch(const std::vector<std::string>& args, Console console) {
     }
     for (const Command& command : commands()) {
         if (args[0] == command.name) {
-            return command.run(
-                withMachineFile(parseOptions(args, command.valued, command.flags), command),
-                console);
+            return command.run(withMachineFile(parseOptions(args, command.valued, command.flags),
+                                               command, console.links),
+                               console);
         }
     }
     throw UsageError("unknown command " + args[0]);
@@ -124,6 +130,12 @@ ExitStatus runCommandLine(const std::vector<std::string>& arguments, Console con
     } catch (const UsageError& error) {
         console.err << "chimex-cli: " << error.what() << " (see chimex-cli --help)\n";
         return ExitStatus::Usage;
+    } catch (const MachineStopped& stopped) {
+        console.err << "chimex-cli: " << stopped.what() << "\n";
+        return ExitStatus::MachineRefused;
+    } catch (const LinkFailure& lost) {
+        console.err << "chimex-cli: " << lost.what() << "\n";
+        return ExitStatus::LinkLost;
     } catch (const InputFailure& failure) {
         console.err << "chimex-cli: " << failure.what() << "\n";
         return ExitStatus::BadInput;

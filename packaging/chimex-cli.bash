@@ -3,7 +3,7 @@
 _chimex_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} options
     if [ "$COMP_CWORD" -eq 1 ]; then
-        mapfile -t COMPREPLY < <(compgen -W "render check preview listen convert finish --help" -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W "render check preview listen convert finish play --help" -- "$cur")
         return
     fi
     case $prev in
@@ -19,6 +19,7 @@ _chimex_cli() {
     check) options="--settings --json --accel --z-accel" ;;
     preview) options="-o --settings --unit" ;;
     listen) options="-o --steps-per-unit --z-steps-per-unit --accel --z-accel" ;;
+    play) options="--machine --settings --yes" ;;
     *) return ;;
     esac
     if [[ $cur == -* ]]; then

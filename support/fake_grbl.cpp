@@ -3,6 +3,7 @@
 #include "fake_grbl.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -58,13 +59,17 @@ int readWords(const std::string& text, std::size_t from,
         if (letter < 'A' || letter > 'Z') {
             return 1;
         }
+        // GRBL reads a sign, digits and a point; strtod would also take "0X0" as hexadecimal.
         const char* start = text.c_str() + i + 1;
-        char* end = nullptr;
-        const double value = std::strtod(start, &end);
-        if (end == start) {
+        const bool negative = *start == '-';
+        start += (*start == '-' || *start == '+') ? 1 : 0;
+        double value = 0;
+        const auto [end, failed] =
+            std::from_chars(start, text.c_str() + text.size(), value, std::chars_format::fixed);
+        if (failed != std::errc() || end == start) {
             return 2;
         }
-        out.emplace_back(letter, value);
+        out.emplace_back(letter, negative ? -value : value);
         i = std::size_t(end - text.c_str());
     }
     return 0;
@@ -164,6 +169,7 @@ std::string FakeGrbl::system(const std::string& text) {
     }
     if (text == "$$") {
         const auto& m = machine_;
+        say("$1=" + std::to_string(m.stepIdleDelay));
         say("$10=" + std::to_string(m.statusMask));
         say("$20=" + std::to_string(int(m.softLimits)));
         say("$22=" + std::to_string(int(m.homing)));

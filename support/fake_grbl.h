@@ -22,6 +22,8 @@ struct FakeGrblMachine {
     bool homing = true;     ///< $22: starts in alarm until $H or $X
     bool softLimits = true; ///< $20
     int statusMask = 1;     ///< $10: 1 reports MPos (else WPos), 2 adds Bf:
+    /// $1=255 keeps the motors on, so a stop costs no delay: the only kind the fake models.
+    int stepIdleDelay = 255;
     std::array<double, 3> workOffset{};
     double pullOff = 1; ///< $27: where homing leaves each axis, below 0
 };

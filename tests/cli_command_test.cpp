@@ -589,7 +589,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineRefusals,
     ::testing::Values(
         Refusal{"NoCommand", {}, ExitStatus::Usage, "no command given"},
-        Refusal{"UnknownCommand", {"play"}, ExitStatus::Usage, "unknown command play"},
+        Refusal{"UnknownCommand", {"sing"}, ExitStatus::Usage, "unknown command sing"},
         Refusal{"NoOutput", {"render", "@score.txt"}, ExitStatus::Usage, "render needs -o OUT"},
         Refusal{"UnknownOption",
                 {"render", "@score.txt", "-o", "@out.txt", "--loud"},

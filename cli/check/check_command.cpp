@@ -33,23 +33,29 @@ void compareMachine(const Options& options, CheckReport& report, CheckPrinter& p
 ExitStatus run(const Options& typed, Console console) {
     const std::string name = onlyInput(typed, "check", "PART file");
     std::ifstream file = openInput(name, "the part file", Reading::Once);
+    const CheckReport report = checkInput(typed, file, name, console.out, console.err);
+    return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
+}
+
+} // namespace
+
+CheckReport checkInput(const Options& typed, std::istream& file, const std::string& name,
+                       std::ostream& out, std::ostream& err) {
     const Options options = inFileUnit(typed, file, checkCommand());
     const MachineLimits limits = machineLimits(settingsChoice(options));
     const ReplayMotion motion = replayMotionOf(options, file);
-    CheckPrinter printer(console.out, name, options.flags.count("--json") != 0);
+    CheckPrinter printer(out, name, options.flags.count("--json") != 0);
     CheckReport report = readingInput(name, [&] {
         return checkMoveFile(
             file, limits, [&](const MoveIssue& v) { printer.violation(v); }, motion.atRest,
             motion.blending);
     });
     if (options.values.count("--machine") != 0 && report.gcode) {
-        compareMachine(options, report, printer, console.err, name);
+        compareMachine(options, report, printer, err, name);
     }
     printer.finish(report, limits);
-    return report.clean() ? ExitStatus::Done : ExitStatus::Violations;
+    return report;
 }
-
-} // namespace
 
 Command checkCommand() {
     return {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "machine_options.h"
 
+#include "cli/common/machine_connection.h"
 #include "cli/common/motion_options.h"
 #include "files/failure.h"
 #include "machinefile/move_file_reader.h"
@@ -209,12 +210,14 @@ TimedFor machineTimedFor(const Options& options, const GcodeFormat& file) {
     return timedForOf(accel, steps, file.dialect);
 }
 
-Options withMachineFile(Options options, const Command& command) {
+Options withMachineFile(Options options, const Command& command, MachineLinks* links) {
     const auto file = options.values.find("--machine");
-    if (file == options.values.end()) {
+    if (file == options.values.end() || command.opensMachine) {
         return options;
     }
-    const MachineSettings machine = readMachineFile(file->second);
+    const MachineSettings machine = namesLink(file->second)
+                                        ? connectMachine(file->second, links).settings
+                                        : readMachineFile(file->second);
     return withMachine(std::move(options), machine, command);
 }
 

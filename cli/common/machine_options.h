@@ -27,8 +27,9 @@ Options withMachine(Options options, const MachineSettings& machine, const Comma
 TimedFor machineTimedFor(const Options& options, const GcodeFormat& file);
 
 /// Reads --machine FILE when the command line gives it and applies withMachine; the options as
-/// they stand otherwise. Throws InputFailure naming the file when it cannot be read.
-Options withMachineFile(Options options, const Command& command);
+/// they stand otherwise. Throws InputFailure naming the file when it cannot be read. A link
+/// (`grbl:/dev/ttyUSB0`) is opened through `links` and the settings the machine reports read.
+Options withMachineFile(Options options, const Command& command, MachineLinks* links);
 
 /// For a command that takes no --unit (check, listen): the options with --machine's values in the
 /// unit of the G-code `file` names itself, rather than the machine's own. Leaves `file` where it

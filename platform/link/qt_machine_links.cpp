@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt_machine_links.h"
 
+#include <QCoreApplication>
 #include <QSerialPort>
 #include <QTcpSocket>
 
@@ -132,7 +133,16 @@ class TcpLink : public DeviceLink<QTcpSocket> {
 
 } // namespace
 
+QtMachineLinks::QtMachineLinks() = default;
+QtMachineLinks::~QtMachineLinks() = default;
+
 std::unique_ptr<MachineLink> QtMachineLinks::open(const LinkEndpoint& endpoint) {
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "chimex";
+        static char* argv[] = {name, nullptr};
+        application_ = std::make_unique<QCoreApplication>(argc, argv);
+    }
     if (const auto* serial = std::get_if<SerialPortAddress>(&endpoint)) {
         return std::make_unique<SerialLink>(*serial);
     }
