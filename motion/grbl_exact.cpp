@@ -180,23 +180,22 @@ bool alike(std::size_t a, std::size_t b, const Controller& c, const std::array<d
            fastest[a] == fastest[b] && keepsSteps(a, c, travel) && keepsSteps(b, c, travel);
 }
 
-/// Note `i` turned round, or moved to the axis of a note it meets without a stop (either way),
-/// where that changes the corner between them and the note plays alike there.
+/// Note `i` turned round where it meets a note on its axis without a stop, or moved to another
+/// axis where it plays alike (either way): each changes a corner speed.
 std::vector<GrblNote> otherWays(const std::vector<GrblNote>& notes, std::size_t i,
                                 const Controller& c, const std::array<double, 3>& travel,
                                 const std::array<double, 3>& fastest) {
-    const auto meets = [&](std::size_t k) { // notes k - 1 and k meet without a stop
-        return k < notes.size() && !notes[k].restBefore;
+    const auto joins = [&](std::size_t k) { // notes k - 1 and k meet on one axis without a stop
+        return k > 0 && k < notes.size() && !notes[k].restBefore &&
+               notes[k - 1].axis == notes[k].axis;
     };
     std::vector<GrblNote> ways;
     const GrblNote& n = notes[i];
-    if ((meets(i) && notes[i - 1].axis == n.axis) ||
-        (meets(i + 1) && notes[i + 1].axis == n.axis)) {
+    if (joins(i) || joins(i + 1)) {
         ways.push_back(n);
         ways.back().sign = -n.sign;
     }
-    for (const std::size_t k : {i - 1, i + 1}) {
-        const std::size_t axis = meets(std::max(i, k)) ? notes[k].axis : n.axis;
+    for (std::size_t axis = 0; axis < 3; ++axis) {
         if (axis != n.axis && alike(axis, n.axis, c, travel, fastest)) {
             for (const double sign : {1.0, -1.0}) {
                 ways.push_back(n);
@@ -226,7 +225,7 @@ GrblFit playEarlyNotes(GrblFit best, const Controller& c, const std::array<doubl
     };
     std::vector<GrblNote> chosen = best.notes;
     double least = opening(chosen);
-    for (std::size_t i = 1; i <= earlyNotes && i < best.notes.size(); ++i) {
+    for (std::size_t i = 0; i <= earlyNotes && i < best.notes.size(); ++i) {
         for (const GrblNote& way : otherWays(best.notes, i, c, travel, fastest)) {
             std::vector<GrblNote> notes = best.notes;
             notes[i] = way;
