@@ -21,6 +21,7 @@ constexpr int turns = 4;                 ///< times a tune is timed again with n
 constexpr std::size_t earlyNotes = 3;    ///< the first notes that may be played another way
 constexpr std::size_t openingNotes = 24; ///< the notes they are weighed on
 constexpr double earlyGoal = 0.001;      ///< first onsets so close need no other way, s
+constexpr double earlyGain = 0.0001;     ///< the least gain worth another way, s
 
 /// Whether the axis's whole steps survive being written and read back by GRBL.
 bool keepsSteps(std::size_t axis, const Controller& c, const std::array<double, 3>& travel) {
@@ -224,7 +225,7 @@ GrblFit playEarlyNotes(GrblFit best, const Controller& c, const std::array<doubl
         return fit ? worstOf(fit->errors, 0, count) : std::numeric_limits<double>::infinity();
     };
     std::vector<GrblNote> chosen = best.notes;
-    double least = opening(chosen);
+    double least = opening(chosen) - earlyGain;
     for (std::size_t i = 0; i <= earlyNotes && i < best.notes.size(); ++i) {
         for (const GrblNote& way : otherWays(best.notes, i, c, travel, fastest)) {
             std::vector<GrblNote> notes = best.notes;
@@ -241,7 +242,7 @@ GrblFit playEarlyNotes(GrblFit best, const Controller& c, const std::array<doubl
     }
     std::optional<GrblFit> fit = fitTune(std::move(chosen), c, travel);
     const double worst = worstOf(best.errors, 0, best.errors.size());
-    if (fit && worstOf(fit->errors, 0, early) < worstOf(best.errors, 0, early) &&
+    if (fit && worstOf(fit->errors, 0, early) <= worstOf(best.errors, 0, early) - earlyGain &&
         worstOf(fit->errors, 0, fit->errors.size()) <= worst) {
         return std::move(*fit);
     }
