@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace chimex {
 
@@ -16,7 +17,12 @@ namespace {
 constexpr double shortestStop = 0.01;
 /// GRBL keeps positions in single precision: whole steps stay exact below this many.
 constexpr double mostSteps = 1 << 22;
-constexpr int turns = 4; ///< times a tune is timed again with notes turned round
+constexpr int turns = 4;                 ///< times a tune is timed again with notes turned round
+constexpr std::size_t earlyNotes = 3;    ///< the first notes that may be played another way
+constexpr std::size_t openingNotes = 24; ///< the notes they are weighed on
+constexpr double earlyGoal = 0.001;      ///< first onsets so close need no other way, s
+constexpr double earlyGain = 0.0001;     ///< the least gain worth another way, s
+constexpr double stopGoal = 0.0018;      ///< first onsets so close need no stop, s
 
 /// Whether the axis's whole steps survive being written and read back by GRBL.
 bool keepsSteps(std::size_t axis, const Controller& c, const std::array<double, 3>& travel) {
@@ -111,8 +117,9 @@ std::vector<TimedMove> movesOf(const std::vector<TimingNote>& score,
             continue;
         }
         const GrblNote& n = notes[k];
-        at[axis] += static_cast<long>(n.sign) * choices[k].steps;
-        m.target = static_cast<double>(at[axis]) / c.stepsPerUnit[axis];
+        at[n.axis] += static_cast<long>(n.sign) * choices[k].steps;
+        m.target = static_cast<double>(at[n.axis]) / c.stepsPerUnit[n.axis];
+        m.axis = n.axis == axis ? -1 : static_cast<int>(n.axis);
         m.feed = choices[k].feed;
         m.reachesFeed = timeAtFeed(planned[k].length, planned[k].speeds) > 0;
         if (k == 0) { // the silence before the first note, in whole dwell steps
@@ -133,6 +140,136 @@ std::vector<TimedMove> movesOf(const std::vector<TimingNote>& score,
     return moves;
 }
 
+/// A tune's notes as they fit the travel, their choices and onset errors (`grblOnsetErrors`).
+struct GrblFit {
+    std::vector<GrblNote> notes;
+    std::vector<GrblChoice> choices;
+    std::vector<double> errors;
+};
+
+/// The choices for the notes, re-chosen while notes turn round to fit the travel; nothing when
+/// none fits.
+std::optional<GrblFit> fitTune(std::vector<GrblNote> grbl, const Controller& c,
+                               const std::array<double, 3>& travel) {
+    for (int turn = 0; turn < turns; ++turn) {
+        std::vector<GrblChoice> choices = chooseGrblTiming(grbl, c);
+        bool turned = false;
+        if (choices.empty() || !fitTravel(grbl, choices, c, travel, turned)) {
+            return std::nullopt;
+        }
+        if (!turned) {
+            std::vector<double> errors =
+                grblOnsetErrors(grbl, choices, planGrblTune(grbl, choices, c), c);
+            return GrblFit{std::move(grbl), std::move(choices), std::move(errors)};
+        }
+    }
+    return std::nullopt;
+}
+
+/// The worst of errors `from` to `to` (s).
+double worstOf(const std::vector<double>& errors, std::size_t from, std::size_t to) {
+    double worst = 0;
+    for (std::size_t i = from; i < std::min(to, errors.size()); ++i) {
+        worst = std::max(worst, std::abs(errors[i]));
+    }
+    return worst;
+}
+
+/// Whether a note plays alike on either axis: the same steps, acceleration and fastest feed.
+bool alike(std::size_t a, std::size_t b, const Controller& c, const std::array<double, 3>& travel,
+           const std::array<double, 3>& fastest) {
+    return c.stepsPerUnit[a] == c.stepsPerUnit[b] && c.accel[a] == c.accel[b] &&
+           fastest[a] == fastest[b] && keepsSteps(a, c, travel) && keepsSteps(b, c, travel);
+}
+
+/// Note `i` turned round where it meets a note on its axis without a stop, or moved to another
+/// axis where it plays alike (either way): each changes a corner speed. With `stops`, instead:
+/// the machine stops before it where it ran on.
+std::vector<GrblNote> otherWays(const std::vector<GrblNote>& notes, std::size_t i, bool stops,
+                                const Controller& c, const std::array<double, 3>& travel,
+                                const std::array<double, 3>& fastest) {
+    const GrblNote& n = notes[i];
+    std::vector<GrblNote> ways;
+    if (stops) {
+        if (i > 0 && !n.restBefore) {
+            ways.push_back(n);
+            ways.back().restBefore = true;
+        }
+        return ways;
+    }
+    const auto joins = [&](std::size_t k) { // notes k - 1 and k meet on one axis without a stop
+        return k > 0 && k < notes.size() && !notes[k].restBefore &&
+               notes[k - 1].axis == notes[k].axis;
+    };
+    if (joins(i) || joins(i + 1)) {
+        ways.push_back(n);
+        ways.back().sign = -n.sign;
+    }
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        if (axis != n.axis && alike(axis, n.axis, c, travel, fastest)) {
+            for (const double sign : {1.0, -1.0}) {
+                ways.push_back(n);
+                ways.back().axis = axis;
+                ways.back().sign = sign;
+            }
+        }
+    }
+    return ways;
+}
+
+/// The best of the other ways of the early notes (`otherWays`), each weighed on the tune's
+/// opening, the best then on the whole tune: kept if it does better there.
+GrblFit tryWays(GrblFit best, bool stops, const Controller& c, const std::array<double, 3>& travel,
+                const std::array<double, 3>& fastest) {
+    const std::size_t count = std::min(best.notes.size(), openingNotes);
+    const auto opening = [&](const std::vector<GrblNote>& notes) {
+        std::optional<GrblFit> fit =
+            fitTune({notes.begin(), notes.begin() + static_cast<std::ptrdiff_t>(count)}, c, travel);
+        return fit ? worstOf(fit->errors, 0, count) : std::numeric_limits<double>::infinity();
+    };
+    std::vector<GrblNote> chosen = best.notes;
+    double least = opening(chosen) - earlyGain;
+    for (std::size_t i = 0; i <= earlyNotes && i < best.notes.size(); ++i) {
+        for (const GrblNote& way : otherWays(best.notes, i, stops, c, travel, fastest)) {
+            std::vector<GrblNote> notes = best.notes;
+            notes[i] = way;
+            const double worst = opening(notes);
+            if (worst < least) {
+                least = worst;
+                chosen = std::move(notes);
+            }
+        }
+    }
+    if (chosen == best.notes) {
+        return best;
+    }
+    std::optional<GrblFit> fit = fitTune(std::move(chosen), c, travel);
+    const std::size_t early = earlyNotes + 2; // the onsets the early notes move
+    if (fit && worstOf(fit->errors, 0, early) <= worstOf(best.errors, 0, early) - earlyGain &&
+        worstOf(fit->errors, 0, fit->errors.size()) <=
+            worstOf(best.errors, 0, best.errors.size())) {
+        return std::move(*fit);
+    }
+    return best;
+}
+
+/// The tune's first onsets hang on its first notes' whole steps alone. When they are off, an early
+/// note played another way (stopping at a corner it ran through, running through one it stopped
+/// at, or the other way round) gives other lengths to choose from; when that is not enough, a stop
+/// (`$1` of silence) before an early note that ran on.
+GrblFit playEarlyNotes(GrblFit best, const Controller& c, const std::array<double, 3>& travel,
+                       const std::array<double, 3>& fastest) {
+    const std::size_t early = earlyNotes + 2;
+    if (worstOf(best.errors, 0, early) <= earlyGoal) {
+        return best;
+    }
+    best = tryWays(std::move(best), false, c, travel, fastest);
+    if (worstOf(best.errors, 0, early) <= stopGoal) {
+        return best;
+    }
+    return tryWays(std::move(best), true, c, travel, fastest);
+}
+
 } // namespace
 
 std::optional<std::vector<TimedMove>> timeGrblMoves(const std::vector<TimingNote>& notes,
@@ -151,17 +288,12 @@ std::optional<std::vector<TimedMove>> timeGrblMoves(const std::vector<TimingNote
     if (grbl.empty()) {
         return std::nullopt;
     }
-    for (int turn = 0; turn < turns; ++turn) {
-        const std::vector<GrblChoice> choices = chooseGrblTiming(grbl, c);
-        bool turned = false;
-        if (choices.empty() || !fitTravel(grbl, choices, c, travel, turned)) {
-            return std::nullopt;
-        }
-        if (!turned) {
-            return movesOf(notes, grbl, choices, c);
-        }
+    std::optional<GrblFit> fit = fitTune(std::move(grbl), c, travel);
+    if (!fit) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const GrblFit best = playEarlyNotes(std::move(*fit), c, travel, fastest);
+    return movesOf(notes, best.notes, best.choices, c);
 }
 
 } // namespace chimex

@@ -22,6 +22,7 @@ struct GrblNote {
     double start = 0;
     double hold = 0;
     bool restBefore = false;
+    bool operator==(const GrblNote&) const = default;
 };
 
 /// The note's unit direction.

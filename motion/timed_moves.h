@@ -33,6 +33,7 @@ struct TimedMove {
     double startsOff = 0;
     double feed = 0;
     bool stopBefore = false;
+    int axis = -1; ///< the axis moved, when not its note's (one where it plays alike)
 };
 
 /// Times single-axis notes as `timeSegments` times segments: each note is one segment along its

@@ -20,6 +20,12 @@ double readBack(std::string_view text) {
     return readPartNumber(text).value_or(0);
 }
 
+/// The axis a timed note moves: its own unless the timing played it on another.
+std::size_t axisOf(const std::vector<TimingNote>& notes, const std::vector<TimedMove>& moves,
+                   std::size_t i) {
+    return static_cast<std::size_t>(moves[i].axis >= 0 ? moves[i].axis : notes[i].axis);
+}
+
 /// The extents and fastest feeds the timed moves written reach, in HeaderItem order.
 std::array<double, headerItemCount> headerOf(const std::vector<TimingNote>& notes,
                                              const std::vector<TimedMove>& moves) {
@@ -28,7 +34,7 @@ std::array<double, headerItemCount> headerOf(const std::vector<TimingNote>& note
         if (moves[i].silence != Silence::None) {
             continue;
         }
-        const auto axis = static_cast<std::size_t>(notes[i].axis);
+        const std::size_t axis = axisOf(notes, moves, i);
         header[2 * axis] = std::max(header[2 * axis], moves[i].target);
         header[2 * axis + 1] = std::min(header[2 * axis + 1], moves[i].target);
         double& fastest = header[axis == 2 ? 7 : 6];
@@ -89,7 +95,7 @@ TimingReport TimedGcodeSpool::writeGcode(std::ostream& out, const GcodeFormat& f
     std::optional<RestPlace> place; // where the machine stands at a rest: none before any note
     for (std::size_t i = 0; i < moves.size() && !moves[i].noRoom; ++i) {
         const TimedMove& move = moves[i];
-        const auto axis = static_cast<std::size_t>(notes_[i].axis);
+        const std::size_t axis = axisOf(notes_, moves, i);
         if (move.dwellBefore > 0) {
             writer.writeTimedRest(move.dwellBefore, controller_, place);
         } else if (move.stopBefore) {
