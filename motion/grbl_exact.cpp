@@ -22,7 +22,6 @@ constexpr std::size_t earlyNotes = 3;    ///< the first notes that may be played
 constexpr std::size_t openingNotes = 24; ///< the notes they are weighed on
 constexpr double earlyGoal = 0.001;      ///< first onsets so close need no other way, s
 constexpr double earlyGain = 0.0001;     ///< the least gain worth another way, s
-constexpr double stopGoal = 0.0018;      ///< first onsets so close need no stop, s
 
 /// Whether the axis's whole steps survive being written and read back by GRBL.
 bool keepsSteps(std::size_t axis, const Controller& c, const std::array<double, 3>& travel) {
@@ -183,24 +182,16 @@ bool alike(std::size_t a, std::size_t b, const Controller& c, const std::array<d
 }
 
 /// Note `i` turned round where it meets a note on its axis without a stop, or moved to another
-/// axis where it plays alike (either way): each changes a corner speed. With `stops`, instead:
-/// the machine stops before it where it ran on.
-std::vector<GrblNote> otherWays(const std::vector<GrblNote>& notes, std::size_t i, bool stops,
+/// axis where it plays alike (either way): each changes a corner speed.
+std::vector<GrblNote> otherWays(const std::vector<GrblNote>& notes, std::size_t i,
                                 const Controller& c, const std::array<double, 3>& travel,
                                 const std::array<double, 3>& fastest) {
-    const GrblNote& n = notes[i];
-    std::vector<GrblNote> ways;
-    if (stops) {
-        if (i > 0 && !n.restBefore) {
-            ways.push_back(n);
-            ways.back().restBefore = true;
-        }
-        return ways;
-    }
     const auto joins = [&](std::size_t k) { // notes k - 1 and k meet on one axis without a stop
         return k > 0 && k < notes.size() && !notes[k].restBefore &&
                notes[k - 1].axis == notes[k].axis;
     };
+    std::vector<GrblNote> ways;
+    const GrblNote& n = notes[i];
     if (joins(i) || joins(i + 1)) {
         ways.push_back(n);
         ways.back().sign = -n.sign;
@@ -217,10 +208,16 @@ std::vector<GrblNote> otherWays(const std::vector<GrblNote>& notes, std::size_t 
     return ways;
 }
 
-/// The best of the other ways of the early notes (`otherWays`), each weighed on the tune's
-/// opening, the best then on the whole tune: kept if it does better there.
-GrblFit tryWays(GrblFit best, bool stops, const Controller& c, const std::array<double, 3>& travel,
-                const std::array<double, 3>& fastest) {
+/// The tune's first onsets hang on its first notes' whole steps alone. When they are off, an early
+/// note played another way (stopping at a corner it ran through, running through one it stopped
+/// at, or the other way round) gives other lengths to choose from: each is tried on the tune's
+/// opening, and the best on the whole tune, kept if it does better there.
+GrblFit playEarlyNotes(GrblFit best, const Controller& c, const std::array<double, 3>& travel,
+                       const std::array<double, 3>& fastest) {
+    const std::size_t early = earlyNotes + 2; // the onsets they move
+    if (worstOf(best.errors, 0, early) <= earlyGoal || best.notes.size() < 2) {
+        return best;
+    }
     const std::size_t count = std::min(best.notes.size(), openingNotes);
     const auto opening = [&](const std::vector<GrblNote>& notes) {
         std::optional<GrblFit> fit =
@@ -230,7 +227,7 @@ GrblFit tryWays(GrblFit best, bool stops, const Controller& c, const std::array<
     std::vector<GrblNote> chosen = best.notes;
     double least = opening(chosen) - earlyGain;
     for (std::size_t i = 0; i <= earlyNotes && i < best.notes.size(); ++i) {
-        for (const GrblNote& way : otherWays(best.notes, i, stops, c, travel, fastest)) {
+        for (const GrblNote& way : otherWays(best.notes, i, c, travel, fastest)) {
             std::vector<GrblNote> notes = best.notes;
             notes[i] = way;
             const double worst = opening(notes);
@@ -244,30 +241,12 @@ GrblFit tryWays(GrblFit best, bool stops, const Controller& c, const std::array<
         return best;
     }
     std::optional<GrblFit> fit = fitTune(std::move(chosen), c, travel);
-    const std::size_t early = earlyNotes + 2; // the onsets the early notes move
+    const double worst = worstOf(best.errors, 0, best.errors.size());
     if (fit && worstOf(fit->errors, 0, early) <= worstOf(best.errors, 0, early) - earlyGain &&
-        worstOf(fit->errors, 0, fit->errors.size()) <=
-            worstOf(best.errors, 0, best.errors.size())) {
+        worstOf(fit->errors, 0, fit->errors.size()) <= worst) {
         return std::move(*fit);
     }
     return best;
-}
-
-/// The tune's first onsets hang on its first notes' whole steps alone. When they are off, an early
-/// note played another way (stopping at a corner it ran through, running through one it stopped
-/// at, or the other way round) gives other lengths to choose from; when that is not enough, a stop
-/// (`$1` of silence) before an early note that ran on.
-GrblFit playEarlyNotes(GrblFit best, const Controller& c, const std::array<double, 3>& travel,
-                       const std::array<double, 3>& fastest) {
-    const std::size_t early = earlyNotes + 2;
-    if (worstOf(best.errors, 0, early) <= earlyGoal) {
-        return best;
-    }
-    best = tryWays(std::move(best), false, c, travel, fastest);
-    if (worstOf(best.errors, 0, early) <= stopGoal) {
-        return best;
-    }
-    return tryWays(std::move(best), true, c, travel, fastest);
 }
 
 } // namespace
