@@ -42,10 +42,24 @@ std::string pauseText(const std::vector<std::string>& lines, std::size_t pause) 
 GrblPlayer::GrblPlayer(MachineLink& link) : link_(link), session_(link) {}
 
 std::string GrblPlayer::start(LinkTime deadline) {
+    connect(deadline);
+    refuseUnready(session_.status(deadline));
+    return settingsReport(deadline);
+}
+
+std::string GrblPlayer::readSettings(LinkTime deadline) {
+    connect(deadline);
+    return settingsReport(deadline);
+}
+
+void GrblPlayer::connect(LinkTime deadline) {
     const GrblBuildInfo info = session_.start(deadline);
     plannerBlocks_ = info.plannerBlocks;
     fill_.blocks = info.plannerBlocks;
-    refuseUnready(session_.status(deadline));
+}
+
+/// GRBL answers `$$` in any state, alarm included.
+std::string GrblPlayer::settingsReport(LinkTime deadline) {
     std::string report;
     for (const std::string& line : session_.request("$$", deadline)) {
         report += line + "\n";

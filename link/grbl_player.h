@@ -34,6 +34,7 @@ class GrblPlayer : public MachinePlayer {
 
     /// Refuses a GRBL in alarm or busy; returns its `$$` report, one setting a line.
     std::string start(LinkTime deadline) override;
+    std::string readSettings(LinkTime deadline) override;
     void play(const std::vector<std::string>& lines, PlayWatcher& watcher) override;
     std::string stop() override;
 
@@ -46,6 +47,8 @@ class GrblPlayer : public MachinePlayer {
         bool pause;        ///< the program's stop, M0
     };
 
+    void connect(LinkTime deadline);
+    std::string settingsReport(LinkTime deadline);
     void stream(const std::vector<std::string>& lines, PlayWatcher& watcher);
     void sendWhileRoom(const std::vector<std::string>& lines);
     bool allAnswered() const;

@@ -36,6 +36,11 @@ std::string LinuxcncPlayer::start(LinkTime deadline) {
     return {};
 }
 
+std::string LinuxcncPlayer::readSettings(LinkTime deadline) {
+    session_.start(deadline, options_.login);
+    return {};
+}
+
 void LinuxcncPlayer::checkReady(LinkTime deadline) {
     const std::string thenPlay = ", then play again";
     if (session_.estop(deadline)) {
@@ -99,7 +104,7 @@ void LinuxcncPlayer::follow(std::uint64_t lines, PlayWatcher& watcher) {
     std::uint64_t finished = 0;
     while (true) {
         if (watcher.stopAsked()) {
-            stopAfter("the program was stopped as asked");
+            return;
         }
         const auto status = session_.programStatus(replyDeadline());
         if (const std::string error = session_.error(replyDeadline()); !error.empty()) {
@@ -112,7 +117,9 @@ void LinuxcncPlayer::follow(std::uint64_t lines, PlayWatcher& watcher) {
             watcher.progress(finished = done);
         }
         if (status == LinuxcncProgramStatus::Paused) {
-            resume(watcher, line);
+            if (!resume(watcher, line)) {
+                return;
+            }
             continue;
         }
         running = running || status == LinuxcncProgramStatus::Running;
@@ -130,10 +137,12 @@ void LinuxcncPlayer::follow(std::uint64_t lines, PlayWatcher& watcher) {
 }
 
 /// Resumes the program paused at `line` once the watcher says so, and waits until it goes on: no
-/// longer paused, or paused again further on.
-void LinuxcncPlayer::resume(PlayWatcher& watcher, long line) {
-    if (!watcher.paused("LinuxCNC paused the program (its stop, M0) and waits to be resumed")) {
-        stopAfter("the program was stopped at its pause, as asked");
+/// longer paused, or paused again further on. False, with nothing done, when the watcher says not
+/// to resume.
+bool LinuxcncPlayer::resume(PlayWatcher& watcher, long line) {
+    if (!watcher.paused("LinuxCNC paused the program (its stop, M0) and waits to be resumed") ||
+        watcher.stopAsked()) {
+        return false;
     }
     session_.set("resume", replyDeadline());
     const LinkTime deadline = replyDeadline();
@@ -144,6 +153,7 @@ void LinuxcncPlayer::resume(PlayWatcher& watcher, long line) {
         }
         session_.wait(std::min(deadline, link_.now() + options_.pollEvery));
     }
+    return true;
 }
 
 /// The program is idle: it reached its end, unless LinuxCNC said otherwise as it stopped.

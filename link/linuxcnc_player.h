@@ -25,12 +25,17 @@ struct LinuxcncPlayerOptions {
 /// following its line to the end, resuming at its stop (M0) when the watcher says so. It never
 /// switches the machine on nor homes it: start() refuses a machine that is not ready, saying what
 /// the user must do at the machine.
+///
+/// play() returns early, the program still running, once the watcher asks to stop or says not to
+/// resume at the pause: the caller then calls stop().
 class LinuxcncPlayer : public MachinePlayer {
   public:
     LinuxcncPlayer(MachineLink& link, LinuxcncPlayerOptions options);
 
     /// Returns "": linuxcncrsh cannot report the INI's settings; give the INI for them.
     std::string start(LinkTime deadline) override;
+    /// Connects only, and returns "" as start() does.
+    std::string readSettings(LinkTime deadline) override;
     /// `lines` are the file's lines, counted for the progress; LinuxCNC reads the file itself.
     void play(const std::vector<std::string>& lines, PlayWatcher& watcher) override;
     /// Aborts the program (and any jog): LinuxCNC keeps its position and homing, so "" .
@@ -43,7 +48,7 @@ class LinuxcncPlayer : public MachinePlayer {
     void checkReady(LinkTime deadline);
     void open();
     void follow(std::uint64_t lines, PlayWatcher& watcher);
-    void resume(PlayWatcher& watcher, long line);
+    bool resume(PlayWatcher& watcher, long line);
     void finish();
     [[noreturn]] void stopAfter(const std::string& what);
 

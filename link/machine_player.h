@@ -32,6 +32,9 @@ class MachinePlayer {
     /// Returns the text of its own settings report, readable by readMachineSettings() (GRBL `$$`,
     /// Marlin `M503`); empty when the controller cannot report them over the link.
     virtual std::string start(LinkTime deadline) = 0;
+    /// Connects and returns the same report as start(), whatever state the controller is in (GRBL
+    /// answers `$$` in alarm): for reading the settings, not for playing.
+    virtual std::string readSettings(LinkTime deadline) = 0;
     /// Plays `lines` (a file's lines, without line ends) to the program's end and returns once
     /// the machine stands idle.
     virtual void play(const std::vector<std::string>& lines, PlayWatcher& watcher) = 0;

@@ -15,6 +15,9 @@ namespace chimex {
 /// every move has finished. The program's stop (`M0`) is handed to the watcher and resumed with
 /// `M108`, which Marlin hears while it waits only when built with its emergency parser; else
 /// the user is told to press its display's button.
+///
+/// play() returns early, the machine still running, once the watcher asks to stop or says not to
+/// resume at the pause: the caller then calls stop().
 class MarlinPlayer : public MachinePlayer {
   public:
     /// How long Marlin may stay silent before a line is answered. A line is answered once its
@@ -29,6 +32,8 @@ class MarlinPlayer : public MachinePlayer {
 
     /// `M110 N0`, then `M503`: its report's lines, `echo:` prefixes and all.
     std::string start(LinkTime deadline) override;
+    /// As start(): Marlin has no state that refuses a program yet answers M503.
+    std::string readSettings(LinkTime deadline) override { return start(deadline); }
     void play(const std::vector<std::string>& lines, PlayWatcher& watcher) override;
     /// `M410` when Marlin's queue holds no move of ours (its planner is emptied), else `M112`.
     std::string stop() override;

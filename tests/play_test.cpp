@@ -2,7 +2,9 @@
 // chimex-cli play, and --machine LINK, against the fake GRBL on a fake link's simulated time.
 #include "cli/command_line.h"
 #include "fake_grbl.h"
+#include "fake_marlin.h"
 #include "link/grbl_player.h"
+#include "link/marlin_session.h"
 #include "scratch_folder.h"
 #include "text_files.h"
 
@@ -37,6 +39,10 @@ class Play : public ::testing::Test {
         grbl = std::make_unique<FakeGrbl>(machine, links.link.time);
         links.link.peer = grbl.get();
     }
+    void plug(const FakeMarlinMachine& machine) {
+        marlin = std::make_unique<FakeMarlin>(machine, links.link.time);
+        links.link.peer = marlin.get();
+    }
     ExitStatus run(std::vector<std::string> args, const std::string& input = "") {
         out.str("");
         err.str("");
@@ -49,22 +55,21 @@ class Play : public ::testing::Test {
     }
     std::string path(const std::string& name) const { return (folder.path() / name).string(); }
     /// The score rendered for the machine plugged in, read from it through --machine LINK.
-    std::string rendered(const std::string& score) {
+    std::string rendered(const std::string& score, const std::string& machine = link) {
         test::writeFile(path("song.txt"), score);
         test::writeFile(path("limits.ini"),
                         "MaxX = 250\nMaxY = 150\nMaxZ = 60\nMAxXYSpeed = 40\nMAxZSpeed = 8\n");
-        EXPECT_EQ(run({"render", path("song.txt"), "-o", path("song.nc"), "--machine", link,
+        EXPECT_EQ(run({"render", path("song.txt"), "-o", path("song.nc"), "--machine", machine,
                        "--steps-per-unit", "80", "--pause", "--settings", path("limits.ini")}),
                   ExitStatus::Done)
             << err.str();
-        EXPECT_THAT(test::readFile(path("song.nc")),
-                    HasSubstr("(Timed for acceleration X and Y 500"));
+        EXPECT_THAT(test::readFile(path("song.nc")), HasSubstr("Timed for acceleration X and Y "));
         return path("song.nc");
     }
     ExitStatus play(const std::string& file, std::vector<std::string> more = {},
-                    const std::string& input = "") {
-        std::vector<std::string> args{"play", file,         "--machine",
-                                      link,   "--settings", path("limits.ini")};
+                    const std::string& input = "", const std::string& machine = link) {
+        std::vector<std::string> args{"play",  file,         "--machine",
+                                      machine, "--settings", path("limits.ini")};
         args.insert(args.end(), more.begin(), more.end());
         return run(args, input);
     }
@@ -77,6 +82,7 @@ class Play : public ::testing::Test {
     test::ScratchFolder folder;
     FakeMachineLinks links;
     std::unique_ptr<FakeGrbl> grbl;
+    std::unique_ptr<FakeMarlin> marlin;
     std::ostringstream out;
     std::ostringstream err;
     std::istringstream in;
@@ -111,6 +117,36 @@ TEST_F(Play, WaitsForEnterAtTheFilesStop) {
     EXPECT_EQ(notesTaken(), 2u); // the first run's; none of the second
 }
 
+TEST_F(Play, PlaysOnMarlinEveryLineOnceAndStopsWhenNotResumed) {
+    const std::string onMarlin = "marlin:/dev/ttyFAKE";
+    plug(FakeMarlinMachine{});
+    const std::string file = rendered(tune, onMarlin);
+    ASSERT_EQ(play(file, {"--yes"}, "", onMarlin), ExitStatus::Done) << err.str();
+    EXPECT_THAT(out.str(), HasSubstr("played to the end, 22 notes"));
+    std::vector<std::string> commands;
+    for (const std::string& line : test::crlfLines(test::readFile(file))) {
+        if (const auto command = marlinCommand(line); !command.empty()) {
+            commands.emplace_back(command);
+        }
+    }
+    std::vector<std::string> taken;
+    for (const std::string& line : marlin->linesTaken()) {
+        if (line != "M110 N0" && line != "M503" && line != "M108" && line != "M400") {
+            taken.push_back(line); // the program's commands, not the player's own
+        }
+    }
+    EXPECT_EQ(taken, commands);
+    EXPECT_EQ(marlin->bytesLost(), 0u);
+    EXPECT_FALSE(marlin->moving());
+
+    plug(FakeMarlinMachine{});
+    EXPECT_EQ(play(file, {}, "", onMarlin), ExitStatus::MachineRefused);
+    EXPECT_THAT(err.str(), HasSubstr("not resumed at the file's stop"));
+    EXPECT_THAT(err.str(), HasSubstr("home the machine again"));
+    EXPECT_FALSE(marlin->moving());
+    EXPECT_EQ(marlin->position()[0], 0);
+}
+
 TEST_F(Play, AnAlarmStopsTheTuneAndNamesIt) {
     FakeGrblMachine machine = playingMachine();
     machine.workOffset = {-300, -200, -0.5}; // Z has half a millimetre above its work zero
@@ -128,6 +164,7 @@ TEST_F(Play, AnAlarmStopsTheTuneAndNamesIt) {
     EXPECT_EQ(play(file, {"--yes"}), ExitStatus::MachineRefused);
     EXPECT_THAT(err.str(), HasSubstr("the machine is in alarm: home it ($H)"));
     EXPECT_TRUE(grbl->linesTaken().empty() || grbl->linesTaken().back() == "$I");
+    rendered("24 0.5\n"); // its settings are read all the same: only play needs it ready
 }
 
 TEST_F(Play, AFileThatFailsCheckPlaysNothing) {
@@ -164,8 +201,13 @@ TEST_F(Play, NeedsALinkAndAControllerItCanPlayOn) {
     EXPECT_EQ(run({"play", "x.nc"}), ExitStatus::Usage);
     EXPECT_THAT(err.str(), HasSubstr("play needs --machine LINK"));
     test::writeFile(path("x.nc"), "M2\n");
-    EXPECT_EQ(run({"play", path("x.nc"), "--machine", "marlin:/dev/ttyACM0"}), ExitStatus::Usage);
-    EXPECT_THAT(err.str(), HasSubstr("playing on Marlin is not built yet"));
+    EXPECT_EQ(run({"play", path("x.nc"), "--machine", "linuxcnc:localhost"}), ExitStatus::Usage);
+    EXPECT_THAT(err.str(), HasSubstr("linuxcncrsh cannot report the machine's settings; give its "
+                                     "INI as well"));
+    EXPECT_EQ(run({"play", path("x.nc"), "--machine", link, "--machine", path("x.ini")}),
+              ExitStatus::Usage);
+    EXPECT_THAT(err.str(), HasSubstr("GRBL reports its own settings over the link; give the link "
+                                     "alone"));
     links.refusal = "there is no such device";
     EXPECT_EQ(run({"check", path("x.nc"), "--machine", link}), ExitStatus::LinkLost);
     EXPECT_THAT(err.str(), HasSubstr("cannot open /dev/ttyFAKE: there is no such device"));

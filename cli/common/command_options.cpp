@@ -2,6 +2,7 @@
 #include "command_options.h"
 
 #include "files/atomic_output_file.h"
+#include "link/link_address.h"
 #include "partfile/number_text.h"
 
 #include <algorithm>
@@ -43,8 +44,29 @@ std::string namedOption(const Options& options, const std::string& name) {
     if (options.implied.count(name) == 0) {
         return given;
     }
-    return "--machine " + options.values.at("--machine") + " (its " + given + ")";
+    return "--machine " + options.machineFile.value_or(options.values.at("--machine")) + " (its " +
+           given + ")";
 }
+
+namespace {
+
+/// `--machine` is given once with a link, and once more with a settings file beside it.
+void addMachine(Options& options, const std::string& text) {
+    const auto first = options.values.find("--machine");
+    if (first == options.values.end()) {
+        options.values["--machine"] = text;
+        return;
+    }
+    if (options.machineFile || namesLink(first->second) == namesLink(text)) {
+        throw UsageError("--machine is given twice with a " +
+                         std::string(namesLink(text) ? "link" : "settings file") +
+                         ": give one link, and beside it at most one settings file");
+    }
+    options.machineFile = namesLink(text) ? first->second : text;
+    first->second = namesLink(text) ? text : first->second;
+}
+
+} // namespace
 
 Options parseOptions(const std::vector<std::string>& args, const std::vector<std::string>& valued,
                      const std::vector<std::string>& flags) {
@@ -55,7 +77,11 @@ Options parseOptions(const std::vector<std::string>& args, const std::vector<std
             if (i + 1 == args.size()) {
                 throw UsageError(args[i] + " needs a value");
             }
-            options.values[name] = args[++i];
+            if (name == "--machine") {
+                addMachine(options, args[++i]);
+            } else {
+                options.values[name] = args[++i];
+            }
         } else if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
             options.flags[name] = true;
         } else if (name.size() > 1 && name[0] == '-') {

@@ -29,6 +29,9 @@ struct Options {
     /// --machine FILE as read once, for what is worked out from it after the file to be read is
     /// known (its unit, what it states it was timed for).
     std::optional<MachineSettings> machine;
+    /// A settings file given as a second --machine beside a link (LinuxCNC's INI); the link
+    /// stays in values["--machine"].
+    std::optional<std::string> machineFile;
 };
 
 /// Whether the user typed option `name` (not implied by --machine).

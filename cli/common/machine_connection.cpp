@@ -8,9 +8,38 @@
 #include <sstream>
 
 namespace chimex {
+namespace {
 
-MachineConnection connectMachine(const std::string& text, MachineLinks* links) {
+/// The settings file beside the link: LinuxCNC's INI, required there and refused elsewhere.
+std::optional<MachineSettings> settingsBeside(const MachineRequest& request,
+                                              GcodeDialect controller) {
+    const std::string controllerName(dialectName(controller));
+    if (controller != GcodeDialect::LinuxCnc) {
+        if (request.settingsFile) {
+            throw UsageError("--machine " + *request.settingsFile + ": " + controllerName +
+                             " reports its own settings over the link; give the link alone");
+        }
+        return std::nullopt;
+    }
+    if (!request.settingsFile) {
+        throw UsageError("--machine " + request.link +
+                         ": linuxcncrsh cannot report the machine's settings; give its INI as "
+                         "well, as in --machine linuxcnc:localhost --machine /path/to/machine.ini");
+    }
+    MachineSettings ini = readMachineFile(*request.settingsFile);
+    if (ini.controller != GcodeDialect::LinuxCnc) {
+        throw UsageError("--machine " + *request.settingsFile + " is " +
+                         std::string(dialectName(ini.controller)) +
+                         "'s settings, not a LinuxCNC INI: give the INI LinuxCNC runs with");
+    }
+    return ini;
+}
+
+} // namespace
+
+MachineConnection connectMachine(const MachineRequest& request, MachineLinks* links) {
     MachineConnection machine;
+    const std::string& text = request.link;
     try {
         machine.address = parseLinkAddress(text);
     } catch (const Failure& wrong) {
@@ -25,13 +54,17 @@ MachineConnection connectMachine(const std::string& text, MachineLinks* links) {
                          std::string(dialectName(machine.address.controller)) +
                          " is not built yet (its settings can be given as a file)");
     }
+    const auto ini = settingsBeside(request, machine.address.controller);
+    LinuxcncPlayerOptions linuxcnc;
+    linuxcnc.programPath = request.programPath;
     machine.link = links->open(machine.address.endpoint);
-    machine.player = playerFor(machine.address.controller, *machine.link);
-    const std::string report = machine.player->start(machine.link->now() + machineAnswerLimit);
-    if (report.empty()) {
-        throw UsageError("--machine " + text +
-                         ": the machine cannot report its settings over the link; give them "
-                         "as a file");
+    machine.player = playerFor(machine.address.controller, *machine.link, linuxcnc);
+    const LinkTime deadline = machine.link->now() + machineAnswerLimit;
+    const std::string report =
+        request.toPlay ? machine.player->start(deadline) : machine.player->readSettings(deadline);
+    if (ini) {
+        machine.settings = *ini;
+        return machine;
     }
     std::istringstream in(report);
     machine.settings = readMachineSettings(in, "the settings the machine at " + text + " reported");

@@ -215,9 +215,10 @@ Options withMachineFile(Options options, const Command& command, MachineLinks* l
     if (file == options.values.end() || command.opensMachine) {
         return options;
     }
-    const MachineSettings machine = namesLink(file->second)
-                                        ? connectMachine(file->second, links).settings
-                                        : readMachineFile(file->second);
+    const MachineSettings machine =
+        namesLink(file->second)
+            ? connectMachine({file->second, options.machineFile, false, {}}, links).settings
+            : readMachineFile(file->second);
     return withMachine(std::move(options), machine, command);
 }
 

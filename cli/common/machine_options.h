@@ -28,7 +28,8 @@ TimedFor machineTimedFor(const Options& options, const GcodeFormat& file);
 
 /// Reads --machine FILE when the command line gives it and applies withMachine; the options as
 /// they stand otherwise. Throws InputFailure naming the file when it cannot be read. A link
-/// (`grbl:/dev/ttyUSB0`) is opened through `links` and the settings the machine reports read.
+/// (`grbl:/dev/ttyUSB0`) is opened through `links` and the settings the machine reports read,
+/// in any state (a GRBL in alarm reports them too); LinuxCNC's from the INI given beside it.
 Options withMachineFile(Options options, const Command& command, MachineLinks* links);
 
 /// For a command that takes no --unit (check, listen): the options with --machine's values in the

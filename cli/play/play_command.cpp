@@ -11,6 +11,7 @@
 #include "link/machine_stopped.h"
 
 #include <cmath>
+#include <filesystem>
 
 namespace chimex {
 namespace {
@@ -24,9 +25,20 @@ std::string requiredLink(const Options& options) {
     }
     if (!namesLink(link->second)) {
         throw UsageError("play --machine " + link->second +
-                         ": give the machine's link (grbl:/dev/ttyUSB0[:115200]), not a file");
+                         ": give the machine's link (grbl:/dev/ttyUSB0[:115200], "
+                         "marlin:/dev/ttyACM0, linuxcnc:localhost), not a file");
     }
     return link->second;
+}
+
+/// The file's absolute path, which LinuxCNC opens on its own computer.
+std::string programPath(const std::string& name, const std::string& link) {
+    if (name == "-") {
+        throw UsageError("play --machine " + link +
+                         ": LinuxCNC reads the program itself, so it cannot come from standard "
+                         "input; give the file's path");
+    }
+    return std::filesystem::absolute(name).lexically_normal().string();
 }
 
 /// What GRBL's planner did while the notes played, in a line; empty for other controllers.
@@ -113,7 +125,10 @@ ExitStatus run(const Options& typed, Console console) {
     const std::string name = onlyInput(typed, "play", "FILE");
     const std::string link = requiredLink(typed);
     const std::string program = readProgram(name);
-    MachineConnection machine = connectMachine(link, console.links);
+    const bool linuxcnc = link.starts_with("linuxcnc:");
+    MachineConnection machine = connectMachine(
+        {link, typed.machineFile, true, linuxcnc ? programPath(name, link) : std::string()},
+        console.links);
     const Options options = withMachine(typed, machine.settings, checkCommand());
     const auto report =
         checkBeforePlay(options, program, name, machine.address.controller, console.err);
@@ -122,8 +137,8 @@ ExitStatus run(const Options& typed, Console console) {
     }
     const std::vector<std::string> lines = programLines(program);
     const StopSignals signals;
-    PlayConsole watcher(console, *machine.link, notesBeforeLines(lines), report->runningSeconds,
-                        options.flags.count("--yes") != 0, signals);
+    PlayConsole watcher(console, *machine.link, notesBeforeLines(program, lines.size()),
+                        report->runningSeconds, options.flags.count("--yes") != 0, signals);
     return playOn(machine, lines, watcher, name, console);
 }
 
@@ -134,19 +149,27 @@ Command playCommand() {
         "play",
         {"--machine", "--settings"},
         {"--yes"},
-        R"(  chimex-cli play FILE --machine LINK [--settings FILE] [--yes]
+        R"(  chimex-cli play FILE --machine LINK [--machine INI] [--settings FILE] [--yes]
 )",
         R"(play    Checks the G-code file FILE as check --machine does, with the settings the machine
         reports, and plays it on the machine: a file that fails check, a part file, G-code
         for another controller or a file timed for other numbers than the machine's is
         refused and nothing moves. GRBL gets the file by character counting against its
-        receive buffer. At the file's stop (M0) it says what the machine waits for and
-        resumes when Enter is pressed. A refused line, an alarm, Ctrl+C, SIGTERM or a
-        closed terminal stops the machine (GRBL: feed hold, then soft reset): home it
-        again before playing on. On a terminal a progress bar shows the notes played and
-        the time elapsed and left.
-        --machine LINK   the machine: grbl:/dev/ttyUSB0[:115200] (a serial port by its
-                         absolute path, and its baud rate); it must be idle, not in alarm
+        receive buffer, Marlin as numbered lines with checksums; LinuxCNC opens the file
+        itself, by its absolute path, and runs it. At the file's stop (M0) it says what
+        the machine waits for and resumes when Enter is pressed. A refused line, an alarm,
+        Ctrl+C, SIGTERM or a closed terminal stops the machine (GRBL: feed hold, then soft
+        reset; Marlin: M410, or M112 while it holds moves; LinuxCNC: abort): home it again
+        before playing on. On a terminal a progress bar shows the notes played and the
+        time elapsed and left.
+        --machine LINK   the machine: grbl:/dev/ttyUSB0[:115200] or marlin:/dev/ttyACM0
+                         [:250000] (a serial port by its absolute path, and its baud
+                         rate), or linuxcnc:HOST[:5007] (linuxcncrsh); it must be idle,
+                         not in alarm, and LinuxCNC on and homed. LinuxCNC reads FILE
+                         itself: on another computer it must be there at the same path
+        --machine INI    beside linuxcnc:HOST, required: the INI LinuxCNC runs with, for
+                         the settings linuxcncrsh cannot report (GRBL and Marlin report
+                         their own, and take no settings file beside the link)
         --settings FILE  the limits to check against (default: as for render), bounded by
                          the machine's travel and speeds
         --yes            resume at the file's stop at once, without waiting for Enter

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "play_console.h"
 
+#include "machinefile/gcode_reader.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 
 namespace chimex {
 namespace {
@@ -20,11 +23,19 @@ std::string clockText(double seconds) {
 
 } // namespace
 
-std::vector<std::uint64_t> notesBeforeLines(const std::vector<std::string>& lines) {
-    std::vector<std::uint64_t> before{0};
-    before.reserve(lines.size() + 1);
-    for (const std::string& line : lines) {
-        before.push_back(before.back() + (line.starts_with("G1 ") ? 1 : 0));
+std::vector<std::uint64_t> notesBeforeLines(const std::string& program, std::size_t lines) {
+    std::istringstream in(program);
+    GcodeReader reader(in, [](const MoveIssue&) {});
+    std::vector<std::uint64_t> before(lines + 1, 0);
+    NoteTally tally;
+    while (const auto event = reader.next()) {
+        tally.add(*event);
+        if (event->line >= 1 && std::size_t(event->line) <= lines) {
+            before[std::size_t(event->line)] = std::uint64_t(tally.notes());
+        }
+    }
+    for (std::size_t line = 1; line <= lines; ++line) {
+        before[line] = std::max(before[line], before[line - 1]);
     }
     return before;
 }

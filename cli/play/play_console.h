@@ -12,9 +12,9 @@
 
 namespace chimex {
 
-/// The notes of a program: how many of its lines before each line are notes (one more entry than
-/// lines, the last the total).
-std::vector<std::uint64_t> notesBeforeLines(const std::vector<std::string>& lines);
+/// The notes of a program of `lines` lines, as check counts them (a LinuxCNC rest is none): how
+/// many come before each line (one more entry than lines, the last the total).
+std::vector<std::uint64_t> notesBeforeLines(const std::string& program, std::size_t lines);
 
 /// What the user sees and says while a program plays: a progress bar on a terminal (notes played,
 /// elapsed and remaining time on the link's clock), the pause's question and its answer (Enter,

@@ -154,8 +154,14 @@ TEST(LinuxcncSimulation, StopsAtLinuxcncsErrorsAndWhenAskedNamingWhy) {
     EXPECT_NE(missing.find("it must be readable there, at that path"), std::string::npos);
     Watcher stopSoon;
     stopSoon.stopAfterPolls = 3;
-    EXPECT_EQ(stopped(writeProgram("long.ngc", {"G21 G90", "G1 X50 F600", "M2"}), stopSoon),
-              "the program was stopped as asked");
+    // play() returns with the program running; stop() aborts it.
+    const Program longer = writeProgram("long.ngc", {"G21 G90", "G1 X50 F600", "M2"});
+    Connected connected(longer.path);
+    connected.player.start(in(5));
+    connected.player.play(longer.lines, stopSoon);
+    EXPECT_EQ(connected.session().programStatus(in(2)), LinuxcncProgramStatus::Running);
+    connected.player.stop();
+    EXPECT_EQ(connected.session().programStatus(in(2)), LinuxcncProgramStatus::Idle);
 }
 
 TEST(LinuxcncSimulation, JogsBySetDistancesRenewedWithoutAStop) {

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Reads a 1 kHz trace of a played G-code file and prints every feed move's onset against the
-score's time, then a summary: onset error mean / max, end of tune, share of the notes' time at pitch
+score's time, then how often the machine stood still between legato notes, then a summary: onset
+error mean / max, end of tune, share of the notes' time at pitch
 and the physical bound D - 2v/a for that share. Times are measured from the first note's onset.
 
 Usage: measure.py SCORE.txt PLAYED.ngc TRACE ACCEL [LIMIT_MS]: with LIMIT_MS, fails (status 1) when
@@ -105,6 +106,25 @@ def at_pitch(trace, start, end, speeds):
                                for a, v in enumerate(speeds) if v > 0))
 
 
+def stands_between_legato(trace, score, measured):
+    """Runs of two or more samples in which the machine stood still between notes the score plays
+    legato (the next starts as one ends): where the motion queue ran dry. Returns their lengths in
+    seconds."""
+    runs = []
+    for i in range(len(score) - 1):
+        if score[i + 1][0] - (score[i][0] + score[i][1]) > 1e-6:
+            continue
+        first, last = int(round(measured[i] / PERIOD)) + 1, int(round(measured[i + 1] / PERIOD)) + 5
+        run = 0
+        for k in range(first, min(last, len(trace) - 1) + 1):
+            run = run + 1 if trace[k][:3] == trace[k - 1][:3] else 0
+            if run == 2:
+                runs.append(run * PERIOD)
+            elif run > 2:
+                runs[-1] = run * PERIOD
+    return runs
+
+
 def main():
     score, moves = read_score(sys.argv[1]), read_moves(sys.argv[2])
     trace, accel = read_trace(sys.argv[3]), float(sys.argv[4])
@@ -127,6 +147,9 @@ def main():
         # The path accelerates at ACCEL over the largest axis's share: its ramps last feed / that.
         ramp = max(speeds) / accel
         pitch, bound, total = pitch + seconds, bound + max(0.0, hold - 2 * ramp), total + hold
+    stands = stands_between_legato(trace, score, measured)
+    print(f"motion stood still between legato notes {len(stands)} times"
+          + (f", the longest {max(stands) * 1000:.0f} ms" if stands else " (the queue never ran dry)"))
     late = end - (score[-1][0] + score[-1][1])
     mean = sum(abs(e) for e in errors) / len(errors)
     worst = max(abs(e) for e in errors)
