@@ -88,6 +88,7 @@ class FakeGrbl : public LinkPeer {
     void stopped();
     void reportStatus();
     void say(const std::string& line) { said_ += line + "\r\n"; }
+    void sayLater(double seconds, const std::string& line, bool restart = false);
 
     FakeGrblMachine machine_;
     LinkTime time_;
@@ -98,10 +99,19 @@ class FakeGrbl : public LinkPeer {
     std::vector<std::string> linesTaken_;
 
     State state_;
-    bool critical_ = false; ///< a soft-limit alarm: nothing but a reset is heard
-    bool stopping_ = false; ///< a feed hold or jog cancel is slowing the machine
-    bool paused_ = false;   ///< M0 waits for a cycle start
-    double dwellLeft_ = 0;  ///< seconds of G4 still to wait
+    bool critical_ = false;  ///< a soft-limit alarm: nothing but a reset is heard
+    bool stopping_ = false;  ///< a feed hold or jog cancel is slowing the machine
+    bool paused_ = false;    ///< M0 waits for a cycle start
+    bool okOnReset_ = false; ///< the line that raised a soft-limit alarm is answered at the reset
+    double brakeDelay_ = 0;  ///< seconds the step segments already prepared still run at speed
+    LinkTime deafUntil_{};   ///< busy reporting an alarm or resetting: bytes are lost
+    struct Later {
+        LinkTime at;
+        std::string line;
+        bool restart; ///< then starts again, in alarm
+    };
+    std::deque<Later> later_;
+    double dwellLeft_ = 0; ///< seconds of G4 still to wait
     Modes modes_;
     std::array<double, 3> position_{};
     double speed_ = 0;
