@@ -32,8 +32,10 @@ struct FakeGrblMachine {
 /// a receive buffer of known size whose overflow is lost; a planner of so many blocks that a line
 /// waits for; real-time bytes taken at once; `$J=` refused past the travel (error:15) and only in
 /// Idle or Jog; a jog cancel that acts only while jogging and leaves the lines still in the
-/// receive buffer to run; alarms until `$H`, `$X` or a reset; moves at their feed with
-/// acceleration ramps, collinear moves joined at speed, on 1 ms steps of the link's time.
+/// receive buffer to run; no line taken in a hold; the step segments already prepared run before
+/// a hold or jog cancel slows; alarms until `$H`, `$X` or a reset, each said over half a second
+/// while deaf; moves at their feed with acceleration ramps, collinear moves joined at speed, on
+/// 1 ms steps of the link's time. Checked against runs of GRBL 1.1h (tests/controllers/grbl).
 class FakeGrbl : public LinkPeer {
   public:
     /// Powered on at `start`: says its welcome.
