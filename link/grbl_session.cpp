@@ -114,9 +114,23 @@ void GrblSession::realTime(GrblRealTime command) {
     }
 }
 
+/// GRBL spends half a second saying an alarm, deaf even to a reset: one sent then is lost, so a
+/// reset not answered within a second (a reset while moving takes 0.76 s) is sent again.
 bool GrblSession::reset(LinkTime deadline) {
-    realTime(GrblRealTime::SoftReset);
-    waitUntil([this] { return greeting_ == Greeting::None; }, deadline, "its restart");
+    const auto restarted = [this] {
+        return greeting_ == Greeting::None;
+    };
+    for (;;) {
+        realTime(GrblRealTime::SoftReset);
+        const LinkTime retry = std::min(deadline, link_.now() + std::chrono::seconds(1));
+        if (retry >= deadline) {
+            waitUntil(restarted, deadline, "its restart");
+            break;
+        }
+        if (pumpUntil(restarted, retry)) {
+            break;
+        }
+    }
     return status(deadline).state == GrblState::Alarm;
 }
 

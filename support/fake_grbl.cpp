@@ -135,7 +135,8 @@ void FakeGrbl::takeLines() {
 }
 
 bool FakeGrbl::canTake(const Line& line) const {
-    if (critical_ || paused_ || dwellLeft_ > 0 || (stopping_ && state_ == State::Jog)) {
+    if (critical_ || state_ == State::Hold || dwellLeft_ > 0 ||
+        (stopping_ && state_ == State::Jog)) {
         return false;
     }
     if (line.error != 0) {
@@ -174,10 +175,11 @@ std::string FakeGrbl::system(const std::string& text) {
         say("$20=" + std::to_string(int(m.softLimits)));
         say("$22=" + std::to_string(int(m.homing)));
         say("$27=" + number(m.pullOff));
-        for (int axis = 0; axis < 3; ++axis) {
-            say("$" + std::to_string(110 + axis) + "=" + number(m.maxRatePerMinute[axis]));
-            say("$" + std::to_string(120 + axis) + "=" + number(m.accel[axis]));
-            say("$" + std::to_string(130 + axis) + "=" + number(m.travel[axis]));
+        for (const auto& [first, values] : {std::pair{110, &m.maxRatePerMinute},
+                                            std::pair{120, &m.accel}, std::pair{130, &m.travel}}) {
+            for (int axis = 0; axis < 3; ++axis) {
+                say("$" + std::to_string(first + axis) + "=" + number((*values)[axis]));
+            }
         }
     } else if (text == "$I") {
         say("[VER:1.1h.20190825:]");
@@ -194,7 +196,9 @@ std::string FakeGrbl::system(const std::string& text) {
         }
         position_ = {-machine_.pullOff, -machine_.pullOff, -machine_.pullOff};
         state_ = State::Idle;
-    } else if (text.find('=') == std::string::npos || !std::isdigit(uint8_t(text[1]))) {
+    } else if (!std::isdigit(uint8_t(text[1]))) {
+        return "error:2"; // GRBL reads any other $ command as a setting's number
+    } else if (text.find('=') == std::string::npos) {
         return "error:3";
     }
     return "ok";
@@ -207,8 +211,11 @@ std::string FakeGrbl::jog(const Line& line) {
     for (const auto& [letter, value] : line.words) {
         const bool modeWord = letter == 'G' && (value == 20 || value == 21 || value == 53 ||
                                                 value == 90 || value == 91);
-        if (!modeWord && letter != 'X' && letter != 'Y' && letter != 'Z' && letter != 'F') {
+        if ((letter == 'G' || letter == 'M') && !modeWord) {
             return "error:16";
+        }
+        if (!modeWord && letter != 'X' && letter != 'Y' && letter != 'Z' && letter != 'F') {
+            return "error:36"; // a value word a jog does not use
         }
     }
     if (!line.has('F')) {
@@ -239,7 +246,15 @@ std::string FakeGrbl::gcode(const Line& line) {
         }
     }
     if (motionWords > 1) {
-        return "error:21";
+        return "error:24";
+    }
+    for (std::size_t i = 0; i < line.words.size(); ++i) {
+        const char letter = line.words[i].first;
+        for (std::size_t j = i + 1; letter != 'G' && letter != 'M' && j < line.words.size(); ++j) {
+            if (line.words[j].first == letter) {
+                return "error:25";
+            }
+        }
     }
     if (const double* feed = line.find('F')) {
         modes_.feedPerMinute = *feed * modes_.unit;
@@ -309,15 +324,18 @@ bool FakeGrbl::insideTravel(const std::array<double, 3>& target) const {
     return true;
 }
 
+/// GRBL spends half a second saying an alarm, deaf even to a reset; the line that raised it is
+/// answered only when a reset ends the alarm.
 void FakeGrbl::softLimitAlarm() {
     planner_.clear();
     received_.clear();
     speed_ = 0;
     stopping_ = false;
     say("ALARM:2");
-    say("[MSG:Reset to continue]");
+    sayLater(0.5, "[MSG:Reset to continue]");
     state_ = State::Alarm;
     critical_ = true;
+    okOnReset_ = true;
 }
 
 void FakeGrbl::plan(const std::array<double, 3>& target, double feedPerMinute, bool jog) {

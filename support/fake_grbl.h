@@ -32,8 +32,10 @@ struct FakeGrblMachine {
 /// a receive buffer of known size whose overflow is lost; a planner of so many blocks that a line
 /// waits for; real-time bytes taken at once; `$J=` refused past the travel (error:15) and only in
 /// Idle or Jog; a jog cancel that acts only while jogging and leaves the lines still in the
-/// receive buffer to run; alarms until `$H`, `$X` or a reset; moves at their feed with
-/// acceleration ramps, collinear moves joined at speed, on 1 ms steps of the link's time.
+/// receive buffer to run; no line taken in a hold; the step segments already prepared run before
+/// a hold or jog cancel slows; alarms until `$H`, `$X` or a reset, each said over half a second
+/// while deaf; moves at their feed with acceleration ramps, collinear moves joined at speed, on
+/// 1 ms steps of the link's time. Checked against runs of GRBL 1.1h (tests/controllers/grbl).
 class FakeGrbl : public LinkPeer {
   public:
     /// Powered on at `start`: says its welcome.
@@ -88,6 +90,7 @@ class FakeGrbl : public LinkPeer {
     void stopped();
     void reportStatus();
     void say(const std::string& line) { said_ += line + "\r\n"; }
+    void sayLater(double seconds, const std::string& line, bool restart = false);
 
     FakeGrblMachine machine_;
     LinkTime time_;
@@ -98,10 +101,19 @@ class FakeGrbl : public LinkPeer {
     std::vector<std::string> linesTaken_;
 
     State state_;
-    bool critical_ = false; ///< a soft-limit alarm: nothing but a reset is heard
-    bool stopping_ = false; ///< a feed hold or jog cancel is slowing the machine
-    bool paused_ = false;   ///< M0 waits for a cycle start
-    double dwellLeft_ = 0;  ///< seconds of G4 still to wait
+    bool critical_ = false;  ///< a soft-limit alarm: nothing but a reset is heard
+    bool stopping_ = false;  ///< a feed hold or jog cancel is slowing the machine
+    bool paused_ = false;    ///< M0 waits for a cycle start
+    bool okOnReset_ = false; ///< the line that raised a soft-limit alarm is answered at the reset
+    double brakeDelay_ = 0;  ///< seconds the step segments already prepared still run at speed
+    LinkTime deafUntil_{};   ///< busy reporting an alarm or resetting: bytes are lost
+    struct Later {
+        LinkTime at;
+        std::string line;
+        bool restart; ///< then starts again, in alarm
+    };
+    std::deque<Later> later_;
+    double dwellLeft_ = 0; ///< seconds of G4 still to wait
     Modes modes_;
     std::array<double, 3> position_{};
     double speed_ = 0;

@@ -13,6 +13,13 @@ namespace {
 
 constexpr auto step = std::chrono::milliseconds(1);
 constexpr double stepSeconds = 0.001;
+/// GRBL runs the step segments it has prepared (about 41 ms at speed) before it slows for a
+/// feed hold or a jog cancel.
+constexpr double preparedSeconds = 0.041;
+/// A reset while moving: GRBL waits $1 (255 ms) inside the reset, says ALARM:3, then spends half
+/// a second saying it before it starts again.
+constexpr double alarmSeconds = 0.5;
+constexpr double resetWaitSeconds = 0.255;
 
 bool collinear(const auto& a, const auto& b) {
     double dot = 0;
@@ -32,6 +39,10 @@ std::string axesText(const std::array<double, 3>& values) {
 
 void FakeGrbl::receive(std::string_view bytes, LinkTime time) {
     advanceTo(time);
+    if (time < deafUntil_) {
+        bytesLost_ += bytes.size();
+        return;
+    }
     for (unsigned char byte : bytes) {
         if (byte == '?' || byte == '!' || byte == '~' || byte == 0x18 || byte > 0x7f) {
             realTime(byte);
@@ -55,7 +66,7 @@ std::optional<LinkTime> FakeGrbl::nextChange() const {
         return time_;
     }
     const bool holding = state_ == State::Hold && !stopping_;
-    if (dwellLeft_ > 0 || (!holding && (!planner_.empty() || speed_ > 0))) {
+    if (!later_.empty() || dwellLeft_ > 0 || (!holding && (!planner_.empty() || speed_ > 0))) {
         return time_ + step;
     }
     return std::nullopt;
@@ -64,6 +75,15 @@ std::optional<LinkTime> FakeGrbl::nextChange() const {
 void FakeGrbl::advanceTo(LinkTime time) {
     while (time_ + step <= time) {
         time_ += step;
+        while (!later_.empty() && later_.front().at <= time_) {
+            const Later due = later_.front();
+            later_.pop_front();
+            if (due.restart) {
+                welcome(true);
+            } else {
+                say(due.line);
+            }
+        }
         tick();
     }
 }
@@ -76,9 +96,11 @@ void FakeGrbl::realTime(unsigned char byte) {
         reportStatus();
     } else if (byte == '!' && (state_ == State::Run || state_ == State::Idle)) {
         stopping_ = state_ == State::Run;
+        brakeDelay_ = preparedSeconds;
         state_ = State::Hold;
     } else if ((byte == '!' || byte == 0x85) && state_ == State::Jog) {
         stopping_ = true; // a jog cancel; ignored in any other state
+        brakeDelay_ = preparedSeconds;
     } else if (byte == '~' && state_ == State::Hold && !stopping_) {
         state_ = planner_.empty() ? State::Idle : State::Run;
         if (std::exchange(paused_, false)) {
@@ -99,10 +121,23 @@ void FakeGrbl::reset() {
     stopping_ = paused_ = critical_ = false;
     dwellLeft_ = 0;
     modes_ = {};
+    if (std::exchange(okOnReset_, false)) {
+        say("ok");
+    }
     if (moving) {
-        say("ALARM:3");
+        sayLater(resetWaitSeconds, "ALARM:3");
+        sayLater(resetWaitSeconds + alarmSeconds, "", true);
+        state_ = State::Alarm;
+        return;
     }
     welcome(alarm);
+}
+
+void FakeGrbl::sayLater(double seconds, const std::string& line, bool restart) {
+    const auto at = time_ + std::chrono::duration_cast<LinkTime::duration>(
+                                std::chrono::duration<double>(seconds));
+    later_.push_back({at, line, restart});
+    deafUntil_ = std::max(deafUntil_, at);
 }
 
 void FakeGrbl::tick() {
@@ -124,7 +159,8 @@ void FakeGrbl::tick() {
         return;
     }
     const Block& block = planner_.front();
-    const double allowed = stopping_ ? 0 : allowedSpeed();
+    brakeDelay_ = stopping_ ? brakeDelay_ - stepSeconds : 0;
+    const double allowed = stopping_ && brakeDelay_ < 0 ? 0 : allowedSpeed();
     const double change = block.accel * stepSeconds;
     speed_ =
         speed_ < allowed ? std::min(allowed, speed_ + change) : std::max(allowed, speed_ - change);

@@ -111,7 +111,7 @@ TEST(GrblJogger, AHeldNoteJogsInShortLeasesAndStopsAtRelease) {
     int msToStandstill = 0;
     on.run(300, [&] { msToStandstill += on.grbl.state() == "Idle" ? 0 : 9; });
     EXPECT_LE(msToStandstill, 120);
-    EXPECT_LT(releasedAt - on.x(), 20 * 20 / 1000.0 + 0.3); // v²/2a and a segment or two
+    EXPECT_LT(releasedAt - on.x(), 20 * 20 / 1000.0 + 20 * 0.041 + 0.3); // and prepared segments
     EXPECT_EQ(on.jogger.statusText(), "GRBL on /dev/ttyUSB0: Idle");
 }
 

@@ -146,7 +146,8 @@ TEST(GrblSession, JogLinesStillInTheReceiveBufferRunAfterACancel) {
     on.session.realTime(GrblRealTime::JogCancel);
     on.session.drain(on.in(5));
     on.session.listen(on.in(2));
-    EXPECT_NEAR(on.grbl.position()[0], -3, 1e-6);
+    EXPECT_LT(on.grbl.position()[0], -3); // the three waiting, after the stop's own travel
+    EXPECT_GT(on.grbl.position()[0], -3.5);
 }
 
 TEST(GrblSession, ProgramPauseResumesOnCycleStartAndEndIsReported) {
