@@ -10,16 +10,17 @@ namespace {
 /// Polls in a row that must find the position unchanged before a stopped axis counts as still.
 constexpr int stillPolls = 2;
 
-LinuxcncPlayerOptions liveOptions() {
+LinuxcncPlayerOptions liveOptions(const MachineSettings& ini) {
     LinuxcncPlayerOptions options;
     options.replyWithin = LinuxcncJogger::replyWithin;
+    options.joints = ini.joints.value_or(options.joints);
     return options;
 }
 
 } // namespace
 
 LinuxcncJogger::LinuxcncJogger(MachineLink& link, std::string name, MachineSettings ini)
-    : link_(link), player_(link, liveOptions()), name_("LinuxCNC at " + std::move(name)),
+    : link_(link), player_(link, liveOptions(ini)), name_("LinuxCNC at " + std::move(name)),
       ini_(std::move(ini)) {}
 
 void LinuxcncJogger::start(const std::array<double, 3>& settingsTravel, LinkTime deadline) {

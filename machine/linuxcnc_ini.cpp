@@ -198,6 +198,20 @@ void readJointSteps(const IniReader& ini, MachineSettings& settings) {
     }
 }
 
+/// `[KINS] JOINTS`: how many joints the machine has, each homed before it may move.
+std::optional<int> jointsOf(const IniReader& ini) {
+    const auto value = ini.find("KINS", "JOINTS");
+    if (!value) {
+        return std::nullopt;
+    }
+    const auto word = wordsOf(value->text).front();
+    if (word.size() != 1 || word[0] < '1' || word[0] > '9') {
+        ini.text().fail(value->line,
+                        value->name + " must be a whole number from 1 to 9, not " + shown(word));
+    }
+    return word[0] - '0';
+}
+
 } // namespace
 
 MachineSettings readLinuxCncIni(const MachineText& text) {
@@ -212,6 +226,7 @@ MachineSettings readLinuxCncIni(const MachineText& text) {
         settings.servoPeriod = *ns / 1e9;
     }
     settings.taskCycleTime = ini.number("TASK", "CYCLE_TIME", NumberRule::AboveZero);
+    settings.joints = jointsOf(ini);
     return settings;
 }
 

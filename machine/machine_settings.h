@@ -45,6 +45,7 @@ struct MachineSettings {
     std::optional<double> stepIdleDelay; ///< s
     std::optional<double> servoPeriod;   ///< s, from LinuxCNC's [EMCMOT] SERVO_PERIOD in ns
     std::optional<double> taskCycleTime; ///< s, LinuxCNC's [TASK] CYCLE_TIME
+    std::optional<int> joints;           ///< LinuxCNC's [KINS] JOINTS, 1 to 9
 
     const AxisSettings& axis(Axis which) const { return axes[axisIndex(which)]; }
 };

@@ -20,7 +20,8 @@ std::string number(const std::optional<double>& value) {
 }
 
 /// Every value read, in one line: controller, unit, per axis steps/speed/accel/min..max, then
-/// junction deviation, Klipper's corner, GRBL's idle delay, LinuxCNC's servo and task periods.
+/// junction deviation, Klipper's corner, GRBL's idle delay, LinuxCNC's servo and task periods
+/// and, where given, its joints.
 std::string summary(const MachineSettings& s) {
     std::string out(dialectName(s.controller));
     out += !s.unit ? " -" : *s.unit == LengthUnit::Millimetre ? " mm" : " in";
@@ -35,8 +36,9 @@ std::string summary(const MachineSettings& s) {
         out += " corner " + number(s.squareCorner->velocity) + " " +
                number(s.squareCorner->minimumCruiseRatio);
     }
-    return out + " idle " + number(s.stepIdleDelay) + " servo " + number(s.servoPeriod) + " task " +
+    out += " idle " + number(s.stepIdleDelay) + " servo " + number(s.servoPeriod) + " task " +
            number(s.taskCycleTime);
+    return s.joints ? out + " joints " + std::to_string(*s.joints) : out;
 }
 
 MachineSettings read(const std::string& text) {
@@ -89,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         // coordinates=, a gantry's two Y joints agreeing, SCALE's sign only a direction.
         Sample{"# mill\n[EMC]\nVERSION = 1.1\n[EMCMOT]\nSERVO_PERIOD = 1000000\n[TASK]\n"
                "CYCLE_TIME = 0.010\n[TRAJ]\nLINEAR_UNITS = inch\nMAX_LINEAR_VELOCITY = 3\n[KINS]\n"
-               "KINEMATICS = trivkins coordinates=xyyz kinstype=both\n[AXIS_X]\n"
+               "KINEMATICS = trivkins coordinates=xyyz kinstype=both\nJOINTS = 4\n[AXIS_X]\n"
                "MIN_LIMIT = -0.5\nMAX_LIMIT = 10\nMAX_VELOCITY = 2\nMAX_VELOCITY = 9\n"
                "MAX_ACCELERATION = 20\n[AXIS_Y]\nMAX_VELOCITY = 4\nMAX_ACCELERATION = 10\n"
                "[AXIS_Z]\nMIN_LIMIT = -4\nMAX_LIMIT = 0 \\\nMAX_VELOCITY = 5\n[JOINT_0]\nSCALE = "
@@ -97,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                "STEP_SCALE = 8000\n[JOINT_2]\nSCALE = 8000 0\n[JOINT_3]\nSCALE = 16000\n"
                "[AXIS_X]\nMAX_ACCELERATION = 99\n",
                "LinuxCNC in X 4000/2/20/-0.5..10 Y 8000/3/10/-..- Z 16000/-/-/-4..0 jd - idle - "
-               "servo 0.001 task 0.01"},
+               "servo 0.001 task 0.01 joints 4"},
         Sample{"[TRAJ]\nLINEAR_UNITS = mm\n[JOINT_0]\nSCALE = 80\n[JOINT_2]\nSCALE = 400\n",
                "LinuxCNC mm X 80/-/-/-..- Y -/-/-/-..- Z 400/-/-/-..- jd - idle - servo - task -"},
         // A G1 without extrusion ramps at M204 T, at most the axis's M201.
@@ -181,6 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "[JOINT_2]\nSCALE = -81\n",
                 "line 6: [JOINT_2] SCALE differs from [JOINT_1] SCALE, though both joints "
                 "drive Y"},
+        Refusal{"[KINS]\nJOINTS = 10\n",
+                "line 2: [KINS] JOINTS must be a whole number from 1 to 9, not \"10\""},
         Refusal{"[JOINT_0]\nSCALE = 0\n", "[JOINT_0] SCALE must be a number other than 0"},
         Refusal{"echo:  M92 X80 Y80 Z400\necho:  M205 B20000 S0 T0 X10.00 Y10.00 Z0.3\n",
                 "line 2: M205 X: Marlin is set for classic jerk"},

@@ -57,6 +57,9 @@ MachineConnection connectMachine(const MachineRequest& request, MachineLinks* li
     const auto ini = settingsBeside(request, machine.address.controller);
     LinuxcncPlayerOptions linuxcnc;
     linuxcnc.programPath = request.programPath;
+    if (ini && ini->joints) {
+        linuxcnc.joints = *ini->joints;
+    }
     machine.link = links->open(machine.address.endpoint);
     machine.player = playerFor(machine.address.controller, *machine.link, linuxcnc);
     const LinkTime deadline = machine.link->now() + machineAnswerLimit;
