@@ -83,6 +83,7 @@ Command checkCommand() {
                          limits (each the smaller); implies --accel. Each value a G-code
                          file states it was timed for (steps, accelerations, corner rule,
                          stop delay) that the machine's differs from is a violation
+        --machine LINK   the same, read from a machine's link as for play (grbl:/dev/ttyUSB0, ...)
         --accel A        the running time of a machine that speeds up and slows down at A
                          units/s² (above 0): stopping at the end of every move for a part
                          file or LinuxCNC G-code; for GRBL, Marlin or Klipper G-code,

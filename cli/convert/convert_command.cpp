@@ -75,6 +75,7 @@ Command convertCommand() {
                          options below would, and an option given overrides its value; the
                          machine's travel (max - min) and fastest speeds bound the settings'
                          limits (each the smaller)
+        --machine LINK   the same, read from a machine's link as for play (grbl:/dev/ttyUSB0, ...)
         --accel A        Timing: the machine accelerates at A units/s² (Z at --z-accel B,
                          default A). Each note stays one G1, shortened so that its ramps and
                          cruise last the note and it starts on the tune's clock; pauses become

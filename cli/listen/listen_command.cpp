@@ -78,6 +78,7 @@ Command listenCommand() {
         --task-cycle T        as for check
         --machine FILE        as for render: the machine's steps per unit and timing, which
                               the options above override; implies --accel
+        --machine LINK        as for render: the same, read from a machine's link
 )",
         {},
         run};

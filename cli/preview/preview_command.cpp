@@ -45,6 +45,7 @@ Command previewCommand() {
         --unit NAME      the machine's length unit for the labels (default: units)
         --machine FILE   as for render: its travel and fastest speeds bound the settings'
                          limits (each the smaller), and it names the unit
+        --machine LINK   as for render: the same, read from a machine's link
 )",
         {},
         run};

@@ -276,6 +276,7 @@ Command renderCommand() {
                          options below would, and an option given overrides its value; the
                          machine's travel (max - min) and fastest speeds bound the settings'
                          limits (each the smaller); implies --format gcode timed by --accel
+        --machine LINK   the same, read from a machine's link as for play (grbl:/dev/ttyUSB0, ...)
         --track N        MIDI: play only track N (from 1)
         --channel N      MIDI: play only channel N (1 to 16)
         --transpose N    MIDI: shift every note by N semitones first
