@@ -42,7 +42,7 @@ double secondsOf(LinkTime::duration duration) {
 } // namespace
 
 GrblJogger::GrblJogger(MachineLink& link, std::string name)
-    : link_(link), session_(link), name_("GRBL on " + std::move(name)) {
+    : LiveJogger("GRBL on " + std::move(name)), link_(link), session_(link) {
     session_.onStatus = [this](const GrblStatus& status) {
         reportAt_ = link_.now();
         askedAt_.reset();
@@ -246,30 +246,18 @@ JogNews GrblJogger::stopped(const MachineStopped& stop) {
     });
 }
 
-JogNews GrblJogger::offline(const std::string& why) {
-    offline_ = why;
+void GrblJogger::endJogs() {
     held_.reset();
     try {
         session_.realTime(GrblRealTime::JogCancel);
     } catch (const LinkFailure&) {
         // The link is gone: what GRBL holds (a lease at most) runs out on its own.
     }
-    return offlineNews(why);
 }
 
-void GrblJogger::stop() {
-    release();
-    if (!offline_) {
-        offline(name_ + " stopped");
-    }
-}
-
-std::string GrblJogger::statusText() const {
-    if (offline_) {
-        return offlineStatus(name_, *offline_);
-    }
+std::string GrblJogger::state() const {
     const auto& status = session_.lastStatus();
-    return name_ + ": " + (status ? stateNames[std::size_t(status->state)] : "connecting");
+    return status ? stateNames[std::size_t(status->state)] : "connecting";
 }
 
 } // namespace chimex

@@ -25,8 +25,6 @@ class GrblJogger : public LiveJogger {
     JogNews press(const JogChoice& note) override;
     JogNews release() override;
     JogNews tick() override;
-    void stop() override;
-    std::string statusText() const override;
 
     /// How often a status report is asked for, and how long one may be missing.
     static constexpr std::chrono::milliseconds statusEvery{40};
@@ -43,19 +41,18 @@ class GrblJogger : public LiveJogger {
     JogNews guarded(const std::function<JogNews()>& work);
     double queued() const;
     void cancel();
-    JogNews offline(const std::string& why);
+    void endJogs() override;
+    std::string state() const override;
     JogNews stopped(const MachineStopped& stop);
     void askStatusIfDue(LinkTime now);
 
     MachineLink& link_;
     GrblSession session_;
-    std::string name_;
     std::array<JogAxis, 3> axes_{};
     std::optional<JogChoice> held_;
     std::optional<double> queueEnd_; ///< the held note's last jog target, a machine coordinate
     bool lateCancel_ = false;        ///< a jog line was unanswered at release: cancel it once taken
     bool settling_ = false;          ///< cancelled: no new jog until a report says Idle
-    std::optional<std::string> offline_;
     LinkTime reportAt_{};
     std::optional<LinkTime> askedAt_; ///< the oldest status query still unanswered
     LinkTime lastAsked_{};

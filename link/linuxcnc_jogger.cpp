@@ -20,7 +20,7 @@ LinuxcncPlayerOptions liveOptions(const MachineSettings& ini) {
 } // namespace
 
 LinuxcncJogger::LinuxcncJogger(MachineLink& link, std::string name, MachineSettings ini)
-    : link_(link), player_(link, liveOptions(ini)), name_("LinuxCNC at " + std::move(name)),
+    : LiveJogger("LinuxCNC at " + std::move(name)), link_(link), player_(link, liveOptions(ini)),
       ini_(std::move(ini)) {}
 
 void LinuxcncJogger::start(const std::array<double, 3>& settingsTravel, LinkTime deadline) {
@@ -179,8 +179,7 @@ void LinuxcncJogger::poll() {
     }
 }
 
-JogNews LinuxcncJogger::offline(const std::string& why) {
-    offline_ = why;
+void LinuxcncJogger::endJogs() {
     const auto axis = held_ ? std::optional(held_->axis) : settling_;
     held_.reset();
     try {
@@ -190,24 +189,13 @@ JogNews LinuxcncJogger::offline(const std::string& why) {
     } catch (const Failure&) {
         // Not stopped: what LinuxCNC holds (a lease at most) runs out on its own.
     }
-    return offlineNews(why);
 }
 
-void LinuxcncJogger::stop() {
-    release();
-    if (!offline_) {
-        offline(name_ + " stopped");
-    }
-}
-
-std::string LinuxcncJogger::statusText() const {
-    if (offline_) {
-        return offlineStatus(name_, *offline_);
-    }
+std::string LinuxcncJogger::state() const {
     if (held_) {
-        return name_ + ": jogging " + jogAxisLetters[held_->axis];
+        return std::string("jogging ") + jogAxisLetters[held_->axis];
     }
-    return name_ + (settling_ ? ": stopping" : ": ready");
+    return settling_ ? "stopping" : "ready";
 }
 
 } // namespace chimex

@@ -27,8 +27,6 @@ class LinuxcncJogger : public LiveJogger {
     JogNews press(const JogChoice& note) override;
     JogNews release() override;
     JogNews tick() override;
-    void stop() override;
-    std::string statusText() const override;
 
     /// How long a reply may take while playing.
     static constexpr std::chrono::milliseconds replyWithin{250};
@@ -41,11 +39,11 @@ class LinuxcncJogger : public LiveJogger {
     JogNews guarded(const std::function<JogNews()>& work);
     void poll();
     LinkTime replyDeadline() const;
-    JogNews offline(const std::string& why);
+    void endJogs() override;
+    std::string state() const override;
 
     MachineLink& link_;
     LinuxcncPlayer player_;
-    std::string name_;
     MachineSettings ini_;
     std::array<JogAxis, 3> axes_{};
     std::array<double, 3> position_{};
@@ -53,7 +51,6 @@ class LinuxcncJogger : public LiveJogger {
     std::optional<double> queueEnd_;      ///< the held note's last target, a machine coordinate
     std::optional<std::size_t> settling_; ///< the axis stopping from the last note
     int stillFor_ = 0;                    ///< polls in a row that found the position unchanged
-    std::optional<std::string> offline_;
 };
 
 } // namespace chimex

@@ -5,6 +5,7 @@
 #include "platform/machine_link.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace chimex {
@@ -40,11 +41,6 @@ inline JogNews offlineNews(const std::string& why) {
     return {JogNews::Offline, why + ". The program plays on without the machine."};
 }
 
-/// The status of a jogger named `name` that ended live play for `why`.
-inline std::string offlineStatus(const std::string& name, const std::string& why) {
-    return name + ": not playing live (" + why + ")";
-}
-
 /// Plays a machine's controller live, one held note at a time, in short leases of motion that a
 /// held key renews: whatever goes wrong, at most a lease's worth runs on. Driven from one thread:
 /// press and release at once from the key's event, tick every 10 to 20 ms.
@@ -65,9 +61,34 @@ class LiveJogger {
     /// Reads the controller, renews the held note's jog and watches the link.
     virtual JogNews tick() = 0;
     /// Stops the machine, whatever it does, and plays no more (a closed window, a signal).
-    virtual void stop() = 0;
+    void stop() {
+        release();
+        if (!offline_) {
+            offline(name_ + " stopped");
+        }
+    }
     /// "GRBL on /dev/ttyUSB0: Idle", for the window.
-    virtual std::string statusText() const = 0;
+    std::string statusText() const {
+        return offline_ ? name_ + ": not playing live (" + *offline_ + ")" : name_ + ": " + state();
+    }
+
+  protected:
+    /// `name` names the controller and its link in messages: "GRBL on /dev/ttyUSB0".
+    explicit LiveJogger(std::string name) : name_(std::move(name)) {}
+
+    /// Live play ends for `why`: the held note and the jogs the controller holds are given up.
+    JogNews offline(const std::string& why) {
+        offline_ = why;
+        endJogs();
+        return offlineNews(why);
+    }
+    /// Forgets the held note and stops what the controller still jogs, as far as the link lets.
+    virtual void endJogs() = 0;
+    /// The controller's state while live play goes on: "Idle", "jogging X".
+    virtual std::string state() const = 0;
+
+    const std::string name_;
+    std::optional<std::string> offline_; ///< why live play ended
 };
 
 } // namespace chimex
