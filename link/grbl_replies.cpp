@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "grbl_replies.h"
 
-#include <charconv>
+#include "link/number_text.h"
+
 
 namespace chimex {
 
@@ -11,13 +12,7 @@ constexpr std::array<std::string_view, 9> stateNames = {"Idle", "Run",   "Hold",
                                                         "Door", "Check", "Home", "Sleep"};
 
 template <typename Number> std::optional<Number> numberIn(std::string_view text) {
-    Number value{};
-    const auto end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end) {
-        return std::nullopt;
-    }
-    return value;
+    return numberOfText<Number>(text);
 }
 
 /// The comma-separated numbers of a field; nothing when one is not a number.

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "link_address.h"
 
+#include "link/number_text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <optional>
 
 namespace chimex {
@@ -16,10 +17,8 @@ constexpr int lowestBaud = 1200;
 constexpr int highestBaud = 4000000;
 
 std::optional<int> wholeNumber(std::string_view digits, int low, int high) {
-    int value = 0;
-    const auto end = digits.data() + digits.size();
-    const auto [stop, error] = std::from_chars(digits.data(), end, value);
-    if (digits.empty() || error != std::errc() || stop != end || value < low || value > high) {
+    const auto value = numberOfText<int>(digits);
+    if (!value || *value < low || *value > high) {
         return std::nullopt;
     }
     return value;

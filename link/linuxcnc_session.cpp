@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "linuxcnc_session.h"
 
+#include "link/number_text.h"
+
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -35,14 +36,12 @@ std::string_view firstWord(std::string_view words) {
 }
 
 double numberIn(std::string_view text, std::string_view reply) {
-    double value = 0;
-    const auto end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end) {
+    const auto value = numberOfText<double>(text);
+    if (!value) {
         throw MachineStopped("linuxcncrsh sent " + quoted(reply) +
                              ", which this program cannot read as numbers");
     }
-    return value;
+    return *value;
 }
 
 std::vector<std::string_view> wordsOf(std::string_view text) {
