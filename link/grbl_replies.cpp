@@ -3,7 +3,6 @@
 
 #include "link/number_text.h"
 
-
 namespace chimex {
 
 namespace {
@@ -11,16 +10,12 @@ namespace {
 constexpr std::array<std::string_view, 9> stateNames = {"Idle", "Run",   "Hold", "Jog",  "Alarm",
                                                         "Door", "Check", "Home", "Sleep"};
 
-template <typename Number> std::optional<Number> numberIn(std::string_view text) {
-    return numberOfText<Number>(text);
-}
-
 /// The comma-separated numbers of a field; nothing when one is not a number.
 std::optional<std::vector<double>> numbersIn(std::string_view text) {
     std::vector<double> numbers;
     while (true) {
         const auto comma = text.find(',');
-        const auto number = numberIn<double>(text.substr(0, comma));
+        const auto number = numberOfText<double>(text.substr(0, comma));
         if (!number) {
             return std::nullopt;
         }
@@ -49,7 +44,7 @@ bool readState(std::string_view field, GrblStatus& status) {
             if (colon == std::string_view::npos) {
                 return true;
             }
-            const auto sub = numberIn<int>(field.substr(colon + 1));
+            const auto sub = numberOfText<int>(field.substr(colon + 1));
             status.subState = sub.value_or(-1);
             return sub.has_value();
         }
@@ -80,7 +75,7 @@ bool readField(std::string_view name, std::string_view value, GrblStatus& status
         return true;
     }
     if (name == "Ln") {
-        status.lineNumber = numberIn<long>(value);
+        status.lineNumber = numberOfText<long>(value);
         return status.lineNumber.has_value();
     }
     if (name == "F" || name == "FS") {
@@ -127,7 +122,7 @@ std::optional<GrblStatus> parseGrblStatus(std::string_view line) {
 GrblReply classifyGrblReply(std::string_view line) {
     using enum GrblReplyKind;
     const auto codeAfter = [&](std::string_view prefix, GrblReplyKind kind) {
-        const auto code = numberIn<int>(line.substr(prefix.size()));
+        const auto code = numberOfText<int>(line.substr(prefix.size()));
         return code ? GrblReply{kind, *code, line} : GrblReply{Unknown, 0, line};
     };
     if (line.empty()) {
@@ -192,7 +187,7 @@ bool isGrbl11OrLater(std::string_view version) {
         version.remove_prefix(1);
     }
     const auto dot = version.find('.');
-    const auto major = numberIn<int>(version.substr(0, dot));
+    const auto major = numberOfText<int>(version.substr(0, dot));
     if (!major || dot == std::string_view::npos) {
         return false;
     }
@@ -201,7 +196,7 @@ bool isGrbl11OrLater(std::string_view version) {
     while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') {
         ++digits;
     }
-    const auto minor = numberIn<int>(rest.substr(0, digits));
+    const auto minor = numberOfText<int>(rest.substr(0, digits));
     return minor && (*major > 1 || (*major == 1 && *minor >= 1));
 }
 
