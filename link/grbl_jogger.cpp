@@ -124,15 +124,7 @@ std::array<double, 3> GrblJogger::position() const {
     return session_.machinePosition().value_or(AxisValues{});
 }
 
-JogNews GrblJogger::press(const JogChoice& note) {
-    if (offline_) {
-        return {};
-    }
-    if (const JogNews news = release(); news.kind == JogNews::Offline) {
-        return news;
-    }
-    held_ = note;
-    queueEnd_.reset();
+JogNews GrblJogger::jogHeld() {
     return guarded([this] { return renew(); });
 }
 

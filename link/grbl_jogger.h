@@ -22,7 +22,6 @@ class GrblJogger : public LiveJogger {
     void start(const std::array<double, 3>& settingsTravel, LinkTime deadline) override;
     const std::array<JogAxis, 3>& axes() const override { return axes_; }
     std::array<double, 3> position() const override;
-    JogNews press(const JogChoice& note) override;
     JogNews release() override;
     JogNews tick() override;
 
@@ -37,6 +36,7 @@ class GrblJogger : public LiveJogger {
     void checkReady(LinkTime deadline);
     void readTravel(const std::array<double, 3>& settingsTravel, LinkTime deadline);
     void findPosition(LinkTime deadline);
+    JogNews jogHeld() override;
     JogNews renew();
     JogNews guarded(const std::function<JogNews()>& work);
     double queued() const;
@@ -49,10 +49,8 @@ class GrblJogger : public LiveJogger {
     MachineLink& link_;
     GrblSession session_;
     std::array<JogAxis, 3> axes_{};
-    std::optional<JogChoice> held_;
-    std::optional<double> queueEnd_; ///< the held note's last jog target, a machine coordinate
-    bool lateCancel_ = false;        ///< a jog line was unanswered at release: cancel it once taken
-    bool settling_ = false;          ///< cancelled: no new jog until a report says Idle
+    bool lateCancel_ = false; ///< a jog line was unanswered at release: cancel it once taken
+    bool settling_ = false;   ///< cancelled: no new jog until a report says Idle
     LinkTime reportAt_{};
     std::optional<LinkTime> askedAt_; ///< the oldest status query still unanswered
     LinkTime lastAsked_{};

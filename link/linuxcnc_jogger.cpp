@@ -67,15 +67,7 @@ LinkTime LinuxcncJogger::replyDeadline() const {
     return link_.now() + replyWithin;
 }
 
-JogNews LinuxcncJogger::press(const JogChoice& note) {
-    if (offline_) {
-        return {};
-    }
-    if (const JogNews news = release(); news.kind == JogNews::Offline) {
-        return news;
-    }
-    held_ = note;
-    queueEnd_.reset();
+JogNews LinuxcncJogger::jogHeld() {
     return guarded([this] { return renew(); });
 }
 

@@ -24,7 +24,6 @@ class LinuxcncJogger : public LiveJogger {
     void start(const std::array<double, 3>& settingsTravel, LinkTime deadline) override;
     const std::array<JogAxis, 3>& axes() const override { return axes_; }
     std::array<double, 3> position() const override { return position_; }
-    JogNews press(const JogChoice& note) override;
     JogNews release() override;
     JogNews tick() override;
 
@@ -35,6 +34,7 @@ class LinuxcncJogger : public LiveJogger {
 
   private:
     void readTravel(const std::array<double, 3>& settingsTravel);
+    JogNews jogHeld() override;
     JogNews renew();
     JogNews guarded(const std::function<JogNews()>& work);
     void poll();
@@ -47,8 +47,6 @@ class LinuxcncJogger : public LiveJogger {
     MachineSettings ini_;
     std::array<JogAxis, 3> axes_{};
     std::array<double, 3> position_{};
-    std::optional<JogChoice> held_;
-    std::optional<double> queueEnd_;      ///< the held note's last target, a machine coordinate
     std::optional<std::size_t> settling_; ///< the axis stopping from the last note
     int stillFor_ = 0;                    ///< polls in a row that found the position unchanged
 };

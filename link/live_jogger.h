@@ -54,8 +54,18 @@ class LiveJogger {
     /// The axes as they may be jogged, and the tool's machine position, for chooseJog().
     virtual const std::array<JogAxis, 3>& axes() const = 0;
     virtual std::array<double, 3> position() const = 0;
-    /// A note starts: jog `note` until release().
-    virtual JogNews press(const JogChoice& note) = 0;
+    /// A note starts: jog `note` until release(). The note before, if any, is released first.
+    JogNews press(const JogChoice& note) {
+        if (offline_) {
+            return {};
+        }
+        if (const JogNews news = release(); news.kind == JogNews::Offline) {
+            return news;
+        }
+        held_ = note;
+        queueEnd_.reset();
+        return jogHeld();
+    }
     /// The note ends: the machine stops at once.
     virtual JogNews release() = 0;
     /// Reads the controller, renews the held note's jog and watches the link.
@@ -82,6 +92,8 @@ class LiveJogger {
         endJogs();
         return offlineNews(why);
     }
+    /// Sends the held note's first jog.
+    virtual JogNews jogHeld() = 0;
     /// Forgets the held note and stops what the controller still jogs, as far as the link lets.
     virtual void endJogs() = 0;
     /// The controller's state while live play goes on: "Idle", "jogging X".
@@ -89,6 +101,8 @@ class LiveJogger {
 
     const std::string name_;
     std::optional<std::string> offline_; ///< why live play ended
+    std::optional<JogChoice> held_;      ///< the note held, if any
+    std::optional<double> queueEnd_;     ///< the held note's last jog target, a machine coordinate
 };
 
 } // namespace chimex
